@@ -1,0 +1,36 @@
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace tallowin::platform {
+
+const char* RootName(Root root) {
+  switch (root) {
+    case Root::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Root::CurrentUser: return "HKEY_CURRENT_USER";
+    case Root::LocalMachine: return "HKEY_LOCAL_MACHINE";
+    case Root::Users: return "HKEY_USERS";
+    case Root::CurrentConfig: return "HKEY_CURRENT_CONFIG";
+  }
+  return "";
+}
+
+std::optional<Root> RootFromName(std::string_view name) {
+  const std::string upper = AsciiUpper(name);
+  for (Root r : {Root::ClassesRoot, Root::CurrentUser, Root::LocalMachine, Root::Users,
+                 Root::CurrentConfig})
+    if (upper == RootName(r)) return r;
+  return std::nullopt;
+}
+
+bool FileExists(FileSystem& fs, std::string_view path) {
+  FindEntry entry;
+  return fs.FindFirst(path, entry) && (entry.attributes & kAttrDirectory) == 0;
+}
+
+bool FolderExists(FileSystem& fs, std::string_view path) {
+  const auto attributes = fs.Attributes(path);
+  return attributes && (*attributes & kAttrDirectory) != 0;
+}
+
+}  // namespace tallowin::platform

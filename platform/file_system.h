@@ -1,0 +1,93 @@
+#pragma once
+// The file system operations the scan, the repair and the restore manager use.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tallowin::platform {
+
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrHidden = 0x02;
+inline constexpr uint32_t kAttrSystem = 0x04;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrNormal = 0x80;
+
+// GetDriveType results.
+inline constexpr uint32_t kDriveUnknown = 0;
+inline constexpr uint32_t kDriveNoRootDir = 1;
+inline constexpr uint32_t kDriveRemovable = 2;
+inline constexpr uint32_t kDriveFixed = 3;
+inline constexpr uint32_t kDriveRemote = 4;
+inline constexpr uint32_t kDriveCdRom = 5;
+inline constexpr uint32_t kDriveRamDisk = 6;
+
+// Special folders (CSIDL numbers).
+inline constexpr int kCsidlPrograms = 0x02;
+inline constexpr int kCsidlStartMenu = 0x0B;
+inline constexpr int kCsidlDesktop = 0x10;           // the user's desktop folder
+inline constexpr int kCsidlFonts = 0x14;
+inline constexpr int kCsidlCommonStartMenu = 0x16;
+inline constexpr int kCsidlCommonPrograms = 0x17;
+inline constexpr int kCsidlCommonDesktop = 0x19;
+inline constexpr int kCsidlAppData = 0x1A;
+inline constexpr int kCsidlWindows = 0x24;
+inline constexpr int kCsidlSystem = 0x25;
+inline constexpr int kCsidlProgramFiles = 0x26;
+
+struct FindEntry {
+  std::string name;  // name only, no folder
+  uint32_t attributes = 0;
+};
+
+struct DirEntry {
+  std::string name;
+  uint32_t attributes = 0;
+  uint64_t writeTime = 0;  // FILETIME: 100 ns intervals since 1601-01-01, UTC
+  uint64_t size = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // FindFirstFile + FindClose: the first entry that the pattern matches ("*" and "?"
+  // are wildcards in the last component). False when nothing matches.
+  [[nodiscard]] virtual bool FindFirst(std::string_view pattern, FindEntry& entry) = 0;
+  // GetFileAttributes; nullopt on failure.
+  virtual std::optional<uint32_t> Attributes(std::string_view path) = 0;
+  // GetDriveType of a root such as "c:\".
+  virtual uint32_t DriveType(std::string_view root) = 0;
+  // GetVolumeInformation under SEM_FAILCRITICALERRORS: can a volume be read there?
+  virtual bool VolumeReady(std::string_view root) = 0;
+  // ExpandEnvironmentStrings into a buffer of `capacity` characters; false when the
+  // call fails or the expansion does not fit.
+  [[nodiscard]] virtual bool ExpandEnvironment(std::string_view text, size_t capacity,
+                                               std::string& expanded) = 0;
+  // SHGetSpecialFolderLocation + SHGetPathFromIDList; nullopt when it does not resolve.
+  virtual std::optional<std::string> SpecialFolder(int csidl) = 0;
+  // The target path of a shell link (.lnk); nullopt when it cannot be loaded.
+  virtual std::optional<std::string> ShortcutTarget(std::string_view linkPath) = 0;
+  // Every entry of a directory search (pattern as in FindFirst), in file-system order.
+  [[nodiscard]] virtual bool List(std::string_view pattern, std::vector<DirEntry>& entries) = 0;
+
+  // Silent, permanent deletion (SHFileOperation FO_DELETE, no undo). True on success.
+  virtual bool DeleteFile(std::string_view path) = 0;
+  // Creates the folder and every missing parent. True when it exists afterwards.
+  virtual bool CreateDirectories(std::string_view path) = 0;
+  // Appends `text` to the file; creates it first (writing `header` before `text`)
+  // when it does not exist. Returns false when it cannot be created, opened or written.
+  [[nodiscard]] virtual bool AppendToFile(std::string_view path, std::string_view header,
+                                          std::string_view text) = 0;
+  // Whole file contents; false when it cannot be read.
+  [[nodiscard]] virtual bool ReadFile(std::string_view path, std::string& contents) = 0;
+};
+
+// Shared by both backends and the callers.
+bool FileExists(FileSystem& fs, std::string_view path);     // first search entry is not a directory
+bool FolderExists(FileSystem& fs, std::string_view path);   // attributes hold the directory bit
+
+}  // namespace tallowin::platform

@@ -1,0 +1,28 @@
+#pragma once
+// Starting a program hidden and watching it end.
+
+#include <memory>
+#include <string>
+
+namespace tallowin::platform {
+
+class Process {
+ public:
+  virtual ~Process() = default;  // releases the handles; does not end the process
+  Process() = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // True once the process has ended. Waits at most `milliseconds`.
+  virtual bool WaitFor(unsigned milliseconds) = 0;
+  virtual void Terminate() = 0;
+};
+
+class ProcessLauncher {
+ public:
+  virtual ~ProcessLauncher() = default;
+  // CreateProcess with SW_HIDE; nullptr when the program cannot be started.
+  virtual std::unique_ptr<Process> StartHidden(const std::string& commandLine) = 0;
+};
+
+}  // namespace tallowin::platform

@@ -1,0 +1,2 @@
+// Replaced by the backend sources.
+namespace tallowin::platform::win32 {}

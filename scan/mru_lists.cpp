@@ -1,0 +1,8 @@
+#include "scan/scan_task.h"
+
+namespace tallowin {
+
+// Not built yet: these categories run nothing.
+void TScanTaskThread::ScanMruLists() {}
+
+}  // namespace tallowin

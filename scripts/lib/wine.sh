@@ -1,0 +1,35 @@
+# Helpers for running Windows programs under Wine in prefixes of our own under build/.
+# Sourced by the scripts; never touches ~/.wine.
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+# make_prefix DIR ARCH: creates a Wine prefix (ARCH win64 or win32) once; later calls
+# reuse it. Profile folders that Wine links to the Unix home become plain folders, so
+# nothing we do reaches outside the prefix.
+make_prefix() {
+  local dir=$1 arch=$2
+  dir=$(realpath -m "$dir")
+  if [ -f "$dir/.tallowin-ready" ]; then return 0; fi
+  rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
+  WINEPREFIX="$dir" WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
+  WINEPREFIX="$dir" wineserver -w
+  local users="$dir/drive_c/users"
+  if [ -d "$users" ]; then
+    find "$users" -maxdepth 3 -type l | while read -r link; do
+      rm -f "$link" && mkdir -p "$link"
+    done
+  fi
+  # Z: maps / by default; keep it, the tests and the demo only use C:.
+  touch "$dir/.tallowin-ready"
+}
+
+# in_prefix DIR CMD...: runs CMD with WINEPREFIX set, waiting for the registry flush.
+in_prefix() {
+  local dir; dir=$(realpath -m "$1"); shift
+  WINEPREFIX="$dir" "$@"
+  local rc=$?
+  WINEPREFIX="$dir" wineserver -w
+  return $rc
+}

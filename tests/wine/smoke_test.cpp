@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+TEST(Wine, RunsUnderWindowsApi) { EXPECT_NE(GetModuleHandleA("kernel32"), nullptr); }
