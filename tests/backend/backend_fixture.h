@@ -1,0 +1,27 @@
+#pragma once
+// The contract tests in this folder run against both backends: the memory backend in
+// the native runner, the Windows backend (the real registry and files) under Wine.
+// Each runner supplies MakeBackendUnderTest().
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tallowin::testing_support {
+
+class BackendUnderTest {
+ public:
+  virtual ~BackendUnderTest() = default;  // removes the sandbox key and folder
+  virtual platform::Platform platform() = 0;
+  // A fresh, empty key path below HKEY_CURRENT_USER for this test (created).
+  virtual std::string SandboxKey() = 0;
+  // A fresh, empty folder on drive C: for this test (created), no trailing backslash.
+  virtual std::string SandboxFolder() = 0;
+  // Sets an environment variable as the process sees it.
+  virtual void SetEnvironment(const std::string& name, const std::string& value) = 0;
+};
+
+std::unique_ptr<BackendUnderTest> MakeBackendUnderTest();
+
+}  // namespace tallowin::testing_support
