@@ -1,2 +1,0 @@
-// Replaced by the backend sources.
-namespace tallowin::platform::win32 {}

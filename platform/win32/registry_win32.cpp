@@ -1,0 +1,187 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
+
+namespace tallowin::platform::win32 {
+namespace {
+
+constexpr DWORD kMaxValueNameChars = 32768;  // 16383 characters plus room for the NUL
+constexpr int kMaxGrowSteps = 32;            // every step at least doubles a buffer
+
+HKEY RootKey(Root root) {
+  switch (root) {
+    case Root::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case Root::CurrentUser: return HKEY_CURRENT_USER;
+    case Root::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case Root::Users: return HKEY_USERS;
+    case Root::CurrentConfig: return HKEY_CURRENT_CONFIG;
+  }
+  return HKEY_CURRENT_USER;
+}
+
+REGSAM Sam(Access access) { return access == Access::All ? KEY_ALL_ACCESS : KEY_READ; }
+
+DWORD Grow(DWORD current, DWORD reported) {
+  const DWORD doubled = current > MAXDWORD / 2 ? MAXDWORD : current * 2;
+  return std::max(doubled, reported);
+}
+
+class Win32RegistryKey final : public RegistryKey {
+ public:
+  explicit Win32RegistryKey(UniqueRegKey key) : key_(std::move(key)) {}
+
+  long SubKeyNames(std::vector<std::string>& names) override {
+    names.clear();
+    DWORD maxLen = 0;
+    RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
+    std::vector<char> name(std::max<DWORD>(maxLen + 1, 256));
+    for (DWORD index = 0;; ++index) {
+      LONG rc = ERROR_MORE_DATA;
+      DWORD len = 0;
+      for (int step = 0; step < kMaxGrowSteps; ++step) {
+        len = static_cast<DWORD>(name.size());
+        rc = RegEnumKeyExA(key_.get(), index, name.data(), &len, nullptr, nullptr, nullptr,
+                           nullptr);
+        if (rc != ERROR_MORE_DATA) break;
+        name.resize(Grow(static_cast<DWORD>(name.size()), len + 1));
+      }
+      if (rc == ERROR_NO_MORE_ITEMS) return kSuccess;
+      if (rc != ERROR_SUCCESS) return rc;
+      names.emplace_back(name.data(), len);
+    }
+  }
+
+  long ValueNames(std::vector<std::string>& names) override {
+    names.clear();
+    std::vector<RegValue> values;
+    const long rc = Enumerate(false, values);
+    for (RegValue& v : values) names.push_back(std::move(v.name));
+    return rc;
+  }
+
+  long Values(std::vector<RegValue>& values) override {
+    values.clear();
+    return Enumerate(true, values);
+  }
+
+  long QueryValue(std::string_view name, RegValue& value) override {
+    const std::string valueName(name);
+    std::vector<BYTE> data(256);
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LONG rc = ERROR_MORE_DATA;
+    for (int step = 0; step < kMaxGrowSteps && rc == ERROR_MORE_DATA; ++step) {
+      size = static_cast<DWORD>(data.size());
+      rc = RegQueryValueExA(key_.get(), valueName.c_str(), nullptr, &type, data.data(), &size);
+      if (rc == ERROR_MORE_DATA) data.resize(Grow(static_cast<DWORD>(data.size()), size));
+    }
+    if (rc != ERROR_SUCCESS) return rc;
+    value.name = valueName;
+    value.type = type;
+    value.data.assign(reinterpret_cast<const char*>(data.data()), size);
+    return kSuccess;
+  }
+
+  long QueryInfo(uint32_t& subKeys, uint32_t& values) override {
+    DWORD keys = 0, vals = 0;
+    const LONG rc = RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, &keys, nullptr,
+                                     nullptr, &vals, nullptr, nullptr, nullptr, nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    subKeys = keys;
+    values = vals;
+    return kSuccess;
+  }
+
+  long DeleteSubKey(std::string_view name) override {
+    // RegDeleteKey with an empty name would delete this key itself.
+    if (name.empty()) return kInvalidParameter;
+    return RegDeleteKeyA(key_.get(), std::string(name).c_str());
+  }
+
+  long DeleteValue(std::string_view name) override {
+    return RegDeleteValueA(key_.get(), std::string(name).c_str());
+  }
+
+  long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    if (data.size() > MAXDWORD) return kInvalidParameter;
+    return RegSetValueExA(key_.get(), std::string(name).c_str(), 0, type,
+                          reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size()));
+  }
+
+ private:
+  // One RegEnumValueA pass; the data is fetched only when `withData` is set.
+  long Enumerate(bool withData, std::vector<RegValue>& values) {
+    DWORD maxName = 0, maxData = 0;
+    RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &maxName, &maxData, nullptr, nullptr);
+    std::vector<char> name(std::clamp<DWORD>(maxName + 1, 256, kMaxValueNameChars));
+    std::vector<BYTE> data(withData ? std::max<DWORD>(maxData, 256) : 0);
+    for (DWORD index = 0;; ++index) {
+      LONG rc = ERROR_MORE_DATA;
+      DWORD nameLen = 0, dataLen = 0, type = REG_NONE;
+      for (int step = 0; step < kMaxGrowSteps; ++step) {
+        nameLen = static_cast<DWORD>(name.size());
+        dataLen = static_cast<DWORD>(data.size());
+        rc = RegEnumValueA(key_.get(), index, name.data(), &nameLen, nullptr, &type,
+                           withData ? data.data() : nullptr, withData ? &dataLen : nullptr);
+        if (rc != ERROR_MORE_DATA) break;
+        // The call does not say which buffer was short: grow the data buffer when the
+        // reported size exceeds it, otherwise the name buffer.
+        if (withData && dataLen > data.size()) {
+          data.resize(Grow(static_cast<DWORD>(data.size()), dataLen));
+        } else if (name.size() < kMaxValueNameChars) {
+          name.resize(std::min(Grow(static_cast<DWORD>(name.size()), 0), kMaxValueNameChars));
+        } else if (withData) {
+          data.resize(Grow(static_cast<DWORD>(data.size()), dataLen));
+        } else {
+          break;
+        }
+      }
+      if (rc == ERROR_NO_MORE_ITEMS) return kSuccess;
+      if (rc != ERROR_SUCCESS) return rc;
+      RegValue value;
+      value.name.assign(name.data(), nameLen);
+      value.type = type;
+      if (withData) value.data.assign(reinterpret_cast<const char*>(data.data()), dataLen);
+      values.push_back(std::move(value));
+    }
+  }
+
+  UniqueRegKey key_;
+};
+
+class Win32Registry final : public Registry {
+ public:
+  long Open(Root root, std::string_view path, Access access,
+            std::unique_ptr<RegistryKey>& key) override {
+    HKEY handle = nullptr;
+    const LONG rc =
+        RegOpenKeyExA(RootKey(root), std::string(path).c_str(), 0, Sam(access), &handle);
+    if (rc != ERROR_SUCCESS) return rc;
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle));
+    return kSuccess;
+  }
+
+  long Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) override {
+    HKEY handle = nullptr;
+    const LONG rc = RegCreateKeyExA(RootKey(root), std::string(path).c_str(), 0, nullptr,
+                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
+                                    nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle));
+    return kSuccess;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Registry> MakeRegistry() { return std::make_unique<Win32Registry>(); }
+
+}  // namespace tallowin::platform::win32
