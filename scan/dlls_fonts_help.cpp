@@ -1,10 +1,145 @@
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/reg_global.h"
+#include "platform/text.h"
 #include "scan/scan_task.h"
+#include "scan/value_text.h"
 
 namespace tallowin {
 
-// Not built yet: these categories run nothing.
-void TScanTaskThread::ScanSharedDlls() {}
-void TScanTaskThread::ScanFonts() {}
-void TScanTaskThread::ScanHelpFiles() {}
+namespace {
+
+using platform::Access;
+using platform::RegValue;
+using platform::Root;
+
+constexpr const char* kLocalMachine = "HKEY_LOCAL_MACHINE\\";
+constexpr const char* kSharedDllsPath = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+constexpr const char* kNtFontsPath = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr const char* k9xFontsPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+constexpr const char* kHelpPath = "Software\\Microsoft\\Windows\\Help";
+constexpr const char* kHtmlHelpPath = "Software\\Microsoft\\Windows\\Html Help";
+
+constexpr const char* kSharedDllsProblem = "Non-existent Shared Dlls";
+constexpr const char* kFontsProblem = "Invalid Windows Fonts";
+constexpr const char* kHelpProblem = "Invalid Help Files Item";
+
+// A path on a floppy drive without a readable disk is broken; the drive is never touched.
+bool OnEmptyFloppy(const TScanTaskThread& scan, const std::string& path) {
+  if (scan.IgnoreRemoveDrives) return false;
+  return (StartsWithNoCase(path, "A:\\") && !scan.DriveAReady) ||
+         (StartsWithNoCase(path, "B:\\") && !scan.DriveBReady);
+}
+
+// A reference count is known only when the data is a whole DWORD.
+bool IsZeroCount(const RegValue& value) {
+  return value.data.size() == 4 && value.data.find_first_not_of('\0') == std::string::npos;
+}
+
+bool UsesNtFontsKey(int osCode) {
+  switch (osCode) {
+    case 0: case 5: case 6: case 7: case 9: case 10: case 11: case 12: return true;
+    default: return false;
+  }
+}
+
+// Upper-cased names of the files (not folders) in the system fonts folder.
+std::unordered_set<std::string> FontsFolderFiles(platform::FileSystem& files) {
+  std::unordered_set<std::string> names;
+  std::optional<std::string> folder = files.SpecialFolder(platform::kCsidlFonts);
+  // An empty answer would turn the search into one of the current drive's root.
+  if (!folder || folder->empty()) return names;
+  if (folder->back() != '\\') *folder += '\\';
+  std::vector<platform::DirEntry> entries;
+  if (!files.List(*folder + "*", entries)) return names;
+  for (const platform::DirEntry& entry : entries)
+    if ((entry.attributes & platform::kAttrDirectory) == 0) names.insert(AsciiUpper(entry.name));
+  return names;
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanSharedDlls() {
+  SetCaption("Scanning: Shared DLLs");
+  std::unique_ptr<platform::RegistryKey> key =
+      Registry().OpenKey(Root::LocalMachine, kSharedDllsPath, Access::Read);
+  if (!key) return;
+  ShowCurrentKey(kSharedDllsPath);
+  std::vector<RegValue> values;
+  (void)key->Values(values);  // what was read before a failure is still judged
+  key.reset();
+  for (const RegValue& value : values) {
+    if (StopRequested()) return;
+    if (value.type != platform::kRegDword) continue;
+    const bool broken = OnEmptyFloppy(*this, value.name) || IsZeroCount(value) ||
+                        ResolveFileReference(value.name, "", false, DriveLetters);
+    if (broken)
+      AddIssue(kSharedDllsProblem, value.name, std::string(kLocalMachine) + kSharedDllsPath,
+               ekValueInData);
+  }
+}
+
+void TScanTaskThread::ScanFonts() {
+  SetCaption("Scanning: Fonts Sections");
+  const std::string keyPath =
+      UsesNtFontsKey(GetWindowsVersionCode(System())) ? kNtFontsPath : k9xFontsPath;
+  const std::unordered_set<std::string> fontFiles = FontsFolderFiles(Files());
+  if (StopRequested()) return;
+  std::unique_ptr<platform::RegistryKey> key =
+      Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
+  if (!key) return;
+  ShowCurrentKey(keyPath);
+  std::vector<RegValue> values;
+  (void)key->Values(values);
+  key.reset();
+  for (const RegValue& value : values) {
+    if (StopRequested()) return;
+    if (!IsTextValue(value)) continue;
+    const std::string data = ValueText(value);
+    bool broken = OnEmptyFloppy(*this, data);
+    if (!broken && fontFiles.count(AsciiUpper(data)) == 0)
+      broken = ResolveFileReference(data, "", false, DriveLetters);
+    if (!broken) continue;
+    if (HasBackslash(value.name))
+      AddIssue(kFontsProblem, value.name, kLocalMachine + keyPath, ekValueInData);
+    else
+      AddIssue(kFontsProblem, data, kLocalMachine + keyPath + "\\" + value.name,
+               ekValueInKeyPath);
+  }
+}
+
+void TScanTaskThread::ScanHelpFiles() {
+  SetCaption("Scanning: Invalid Help Files");
+  for (const std::string keyPath : {kHelpPath, kHtmlHelpPath}) {
+    if (StopRequested()) return;
+    std::unique_ptr<platform::RegistryKey> key =
+        Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
+    if (!key) continue;
+    ShowCurrentKey(keyPath);
+    std::vector<RegValue> values;
+    (void)key->Values(values);
+    key.reset();
+    for (const RegValue& value : values) {
+      if (StopRequested()) return;
+      if (!IsTextValue(value)) continue;
+      // The name is the help file, the data the folder that holds it.
+      std::string path = ValueText(value);
+      if (!path.empty() && path.back() != '\\') path += '\\';
+      path += value.name;
+      const bool broken =
+          OnEmptyFloppy(*this, path) || ResolveFileReference(path, "", false, DriveLetters);
+      if (!broken) continue;
+      if (HasBackslash(value.name))
+        AddIssue(kHelpProblem, value.name, kLocalMachine + keyPath, ekValueInData);
+      else
+        AddIssue(kHelpProblem, path, kLocalMachine + keyPath + "\\" + value.name,
+                 ekValueInKeyPath);
+    }
+  }
+}
 
 }  // namespace tallowin

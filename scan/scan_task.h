@@ -37,7 +37,9 @@ class TScanTaskThread {
   bool IgnoreRemoveDrives = true;
 
   void Start();  // runs Execute on a new thread
-  // After Stop() returns the observer gets no further call.
+  // After Stop() returns the observer gets no further call. Safe from any thread, also
+  // from inside an observer call. Observer calls are made under the lock that Stop()
+  // takes, so an observer must never wait for the thread that calls Stop().
   void Stop();
   void Wait();   // joins the thread
   bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
@@ -61,13 +63,25 @@ class TScanTaskThread {
                    const std::string& driveLetters, const std::string& requiredSuffix,
                    const std::string& problem);
 
-  // Existence tests as the categories use them, answered from the scan's cache.
+  // Existence tests as the categories use them, answered from the scan's cache. Names
+  // longer than kMaxProbeName are never found, as with the ANSI file functions.
+  static constexpr size_t kMaxProbeName = 1040;
   bool FileExists(const std::string& path);
   bool FolderExists(const std::string& path);
 
   platform::Registry& Registry() { return platform_.registry; }
   platform::FileSystem& Files() { return platform_.files; }
   platform::System& System() { return platform_.system; }
+
+  // Values and sub-keys of a key, counted until `limit` is reached (below 1 = empty). A key
+  // whose content cannot be read counts as `limit`: what cannot be read is never empty.
+  int CountKeyContent(platform::Root root, const std::string& keyPath, int limit);
+  // Report empty sub-keys of a key (the user variant spares protected paths).
+  void WalkEmptyKeys(const std::string& rootName, const std::string& keyPath, bool recursive);
+  void WalkEmptyUserKeys(const std::string& rootName, const std::string& keyPath, bool recursive);
+  bool IsUnprotectedKeyPath(const std::string& keyPath) const;
+  // The string values of one Run-style key.
+  void ScanRunKey(const std::string& rootName, const std::string& keyPath);
 
   // ---- categories, one per code ---------------------------------------------------
   void ScanClassesRoot();            // 1
@@ -101,7 +115,7 @@ class TScanTaskThread {
   ScanObserver& observer_;
   std::unique_ptr<FileProbeCache> cache_;
   std::atomic<bool> stop_{false};
-  std::mutex observerMutex_;  // serialises observer calls against Stop()
+  std::recursive_mutex observerMutex_;  // serialises observer calls against Stop()
   int currentCode_ = 0;
   std::thread thread_;
 };
