@@ -1,9 +1,187 @@
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "scan/key_reading.h"
 #include "scan/scan_task.h"
 
 namespace tallowin {
 
-// Not built yet: these categories run nothing.
-void TScanTaskThread::ScanFileExtensions() {}
-void TScanTaskThread::ScanOpenWithApplications() {}
+namespace {
+
+using platform::Access;
+using platform::Root;
+
+constexpr const char* kUselessExtension = "Useless File Extension";
+constexpr const char* kOpenWithIssue = "Open with Application Issue";
+constexpr const char* kClassesPath = "Software\\Classes";
+constexpr const char* kFileExtsPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr const char* kApplicationsPath = "Software\\Classes\\Applications";
+constexpr const char* kNotFound = "Not Found";
+
+// Emptiness with limit 1: a key is empty when it has no value and no sub-key, or only
+// one sub-key that is itself empty. A key (or a key below it) that cannot be read in
+// full is taken as holding something, so that it is never reported as empty.
+bool MayHoldContent(platform::Registry& registry, Root root, const std::string& path) {
+  auto key = registry.OpenKey(root, path, Access::Read);
+  if (!key) return true;
+  uint32_t subKeys = 0, values = 0;
+  if (key->QueryInfo(subKeys, values) != platform::kSuccess) return true;
+  if (values >= 1) return true;
+  std::vector<std::string> names;
+  if (!keyread::ReadSubKeyNames(*key, names)) return true;
+  if (names.size() > 1) return true;
+  key.reset();
+  for (const std::string& name : names)
+    if (MayHoldContent(registry, root, path + "\\" + name)) return true;
+  return false;
+}
+
+// The own counts of a key; false when the key cannot be opened or queried.
+bool ReadCounts(platform::Registry& registry, Root root, const std::string& path,
+                uint32_t& subKeys, uint32_t& values) {
+  auto key = registry.OpenKey(root, path, Access::Read);
+  return key && key->QueryInfo(subKeys, values) == platform::kSuccess;
+}
+
+bool IsUselessClassKey(TScanTaskThread& scan, const std::string& path) {
+  auto key = scan.Registry().OpenKey(Root::LocalMachine, path, Access::Read);
+  if (!key) return false;
+  uint32_t subKeys = 0, values = 0;
+  if (key->QueryInfo(subKeys, values) != platform::kSuccess) return false;
+  if (scan.IsWindows7 && scan.IsWow64) return subKeys == 0 && values == 0;
+
+  platform::RegValue defaultValue;
+  const bool hasDefault = key->QueryValue("", defaultValue) == platform::kSuccess;
+  if (hasDefault &&
+      (defaultValue.type == platform::kRegDword || defaultValue.type == platform::kRegBinary))
+    return false;
+  if (subKeys != 0) return false;
+  if (values == 0) return true;
+  // A single default value of a type that is not text (REG_MULTI_SZ, REG_NONE, ...)
+  // holds data this test cannot judge empty, so the key is kept.
+  if (values != 1 || !hasDefault || !keyread::IsStringType(defaultValue.type)) return false;
+  return defaultValue.data.substr(0, defaultValue.data.find('\0')).empty();
+}
+
+void ScanClassesPart(TScanTaskThread& scan) {
+  std::vector<std::string> names;
+  {
+    auto classes = scan.Registry().OpenKey(Root::LocalMachine, kClassesPath, Access::Read);
+    if (!classes) return;
+    // A list cut short by an error still holds real names, each judged on its own.
+    (void)classes->SubKeyNames(names);
+  }
+  const std::string registryKey = std::string("HKEY_LOCAL_MACHINE\\") + kClassesPath;
+  for (const std::string& name : names) {
+    if (scan.StopRequested()) return;
+    const std::string path = std::string(kClassesPath) + "\\" + name;
+    scan.ShowCurrentKey(path);
+    if (IsUselessClassKey(scan, path))
+      scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
+  }
+}
+
+void ScanPerUserPart(TScanTaskThread& scan) {
+  std::vector<std::string> names;
+  {
+    auto fileExts = scan.Registry().OpenKey(Root::CurrentUser, kFileExtsPath, Access::Read);
+    if (!fileExts) return;
+    (void)fileExts->SubKeyNames(names);
+  }
+  const std::string registryKey = std::string("HKEY_CURRENT_USER\\") + kFileExtsPath;
+  for (const std::string& name : names) {
+    if (scan.StopRequested()) return;
+    const std::string path = std::string(kFileExtsPath) + "\\" + name;
+    scan.ShowCurrentKey(path);
+    bool useless = false;
+    if (scan.IsWindows7 && scan.IsWow64) {
+      uint32_t subKeys = 0, values = 0;
+      useless = ReadCounts(scan.Registry(), Root::CurrentUser, path, subKeys, values) &&
+                subKeys == 0 && values == 0;
+    } else {
+      useless = !MayHoldContent(scan.Registry(), Root::CurrentUser, path) &&
+                !(scan.IsWindows7 && name == ".");
+    }
+    if (useless) scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
+  }
+}
+
+// Depth-first, in enumeration order: yields the next key below `keyPath` that has the
+// sub-key `subKeyName`, after the key recorded in `lastFound`. `result` is the text of
+// the sub-key's value `valueName`, or "Not Found" when no further key has it.
+void FindNextCommandKey(TScanTaskThread& scan, Root root, std::string& lastFound,
+                        std::string& result, const std::string& valueName,
+                        const std::string& subKeyName, const std::string& keyPath) {
+  result = kNotFound;
+  if (scan.StopRequested()) return;
+  auto key = scan.Registry().OpenKey(root, keyPath, Access::Read);
+  if (!key) return;
+
+  if (auto sub = scan.Registry().OpenKey(root, keyPath + "\\" + subKeyName, Access::Read)) {
+    platform::RegValue value;
+    const long status = sub->QueryValue(valueName, value);
+    // A value of another type, or one that exists but cannot be read, does not count.
+    const bool counts = status == platform::kFileNotFound ||
+                        (status == platform::kSuccess && keyread::IsStringType(value.type));
+    if (counts) {
+      const std::string text =
+          status == platform::kSuccess ? value.data.substr(0, value.data.find('\0')) : "";
+      if (lastFound.empty()) {
+        lastFound = keyPath;
+        result = text;
+        return;
+      }
+      if (lastFound == keyPath) lastFound.clear();
+    }
+  }
+
+  std::vector<std::string> names;
+  (void)key->SubKeyNames(names);
+  key.reset();
+  for (const std::string& name : names) {
+    FindNextCommandKey(scan, root, lastFound, result, valueName, subKeyName,
+                       keyPath + "\\" + name);
+    if (result != kNotFound) return;
+  }
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanFileExtensions() {
+  SetCaption("Scanning: File Extensions");
+  ScanClassesPart(*this);
+  if (StopRequested()) return;
+  ScanPerUserPart(*this);
+}
+
+void TScanTaskThread::ScanOpenWithApplications() {
+  std::vector<std::string> applications;
+  {
+    auto key = Registry().OpenKey(Root::LocalMachine, kApplicationsPath, Access::Read);
+    if (!key) return;
+    (void)key->SubKeyNames(applications);
+  }
+  std::string lastFound;
+  std::string result;
+  for (const std::string& application : applications) {
+    if (StopRequested()) return;
+    const std::string base = std::string(kApplicationsPath) + "\\" + application;
+    ShowCurrentKey(base);
+    // Each application starts afresh: a search that stopped on a command text equal to
+    // the sentinel would otherwise leave its key behind and hide every later application.
+    lastFound.clear();
+    std::set<std::string> seen;
+    FindNextCommandKey(*this, Root::LocalMachine, lastFound, result, "", "command", base);
+    while (result != kNotFound) {
+      if (StopRequested()) return;
+      if (!seen.insert(lastFound).second) break;  // the tree changed under the walk
+      if (result.empty() || ResolveFileReference(result, "", false, DriveLetters))
+        AddIssue(kOpenWithIssue, result, "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", ekKey);
+      FindNextCommandKey(*this, Root::LocalMachine, lastFound, result, "", "command", base);
+    }
+  }
+}
 
 }  // namespace tallowin

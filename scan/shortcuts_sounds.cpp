@@ -1,10 +1,165 @@
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "scan/key_reading.h"
 #include "scan/scan_task.h"
 
 namespace tallowin {
 
-// Not built yet: these categories run nothing.
-void TScanTaskThread::ScanStartMenu() {}
-void TScanTaskThread::ScanShortcuts() {}
-void TScanTaskThread::ScanSoundEvents() {}
+namespace {
+
+using platform::Access;
+using platform::Root;
+
+constexpr const char* kStartMenuIssue = "Old Start Menu Key";
+constexpr const char* kShortcutIssue = "Missing ShortCut reference";
+constexpr const char* kSoundIssue = "Non-existent Sound File";
+constexpr int kCsidlRecent = 0x08;  // CSIDL_RECENT
+// ANSI file functions cannot reach longer paths; the limit also ends folder loops.
+constexpr size_t kMaxPath = 260;
+
+constexpr const char* kMenuOrderKeys[] = {
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\&Programs",
+};
+
+bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
+
+// Adds the direct sub-folders of a Programs folder. False when the folder list would be
+// incomplete: the special folder does not resolve, or it exists but cannot be listed.
+// A folder that does not exist has no sub-folders and is complete as it is.
+bool AddProgramsSubFolders(TScanTaskThread& scan, int csidl, std::vector<std::string>& folders) {
+  const std::optional<std::string> folder = scan.Files().SpecialFolder(csidl);
+  if (!folder || folder->empty()) return false;
+  std::vector<platform::DirEntry> entries;
+  if (!scan.Files().List(keyread::WithBackslash(*folder) + "*", entries))
+    return !scan.FolderExists(*folder);
+  for (const platform::DirEntry& entry : entries)
+    if ((entry.attributes & platform::kAttrDirectory) != 0 && !IsDotEntry(entry.name))
+      folders.push_back(entry.name);
+  return true;
+}
+
+std::string ResolveShortcutTarget(TScanTaskThread& scan, const std::string& link) {
+  return scan.Files().ShortcutTarget(link).value_or("");
+}
+
+bool IsMissingShortcutTarget(TScanTaskThread& scan, const std::string& target) {
+  const std::string upper = AsciiUpper(target);
+  if (scan.IsWow64 && (upper.find("SYSTEM32") != std::string::npos ||
+                       upper.find("PROGRAMFILES") != std::string::npos ||
+                       upper.find("PROGRAM FILES") != std::string::npos))
+    return false;
+  if (target.empty()) return false;
+  if (AsciiUpper(scan.DriveLetters).find(upper[0]) == std::string::npos) return false;
+  if (target.compare(1, 2, ":\\") != 0) return false;
+  if (!scan.IgnoreRemoveDrives) {
+    if (upper.starts_with("A:\\") && !scan.DriveAReady) return true;
+    if (upper.starts_with("B:\\") && !scan.DriveBReady) return true;
+  }
+  return scan.ResolveFileReference(target, "", false, scan.DriveLetters) &&
+         !scan.FolderExists(target);
+}
+
+bool IsShortcutName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot != std::string::npos && keyread::AsciiLower(name.substr(dot)) == ".lnk";
+}
+
+void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder) {
+  if (scan.StopRequested()) return;
+  const std::string base = keyread::WithBackslash(folder);
+  if (base.size() >= kMaxPath) return;
+  std::vector<platform::DirEntry> entries;
+  if (!scan.Files().List(base + "*", entries)) return;
+  for (const platform::DirEntry& entry : entries) {
+    if (scan.StopRequested()) return;
+    if ((entry.attributes & platform::kAttrDirectory) != 0) {
+      if (!IsDotEntry(entry.name)) WalkShortcutFolder(scan, base + entry.name);
+      continue;
+    }
+    if (!IsShortcutName(entry.name)) continue;
+    const std::string link = base + entry.name;
+    scan.ShowCurrentKey(link);
+    const std::string target = ResolveShortcutTarget(scan, link);
+    if (IsMissingShortcutTarget(scan, target))
+      scan.AddIssue(kShortcutIssue, target, link, ekFile);
+  }
+}
+
+void WalkSoundSchemes(TScanTaskThread& scan, const std::string& rootName,
+                      const std::string& prefix, const std::string& last) {
+  const auto root = platform::RootFromName(rootName);
+  if (!root || scan.StopRequested()) return;
+  const std::string path = prefix + last;
+  auto key = scan.Registry().OpenKey(*root, path, Access::Read);
+  if (!key) return;
+  const std::string scheme = keyread::AsciiLower(last);
+  std::string text;
+  if ((scheme == ".current" || scheme == ".default" || scheme == "utopia0") &&
+      keyread::ReadText(*key, "", text)) {
+    scan.ShowCurrentKey(path);
+    if (scan.ResolveFileReference(text, "", false, scan.DriveLetters))
+      scan.AddIssue(kSoundIssue, text, AsciiUpper(rootName) + "\\" + path, ekDefaultValue);
+  }
+  std::vector<std::string> names;
+  (void)key->SubKeyNames(names);
+  key.reset();
+  for (const std::string& name : names) {
+    if (scan.StopRequested()) return;
+    WalkSoundSchemes(scan, rootName, path + "\\", name);
+  }
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanStartMenu() {
+  SetCaption("Scanning: Start Menu");
+  // Every MenuOrder entry is judged against the folder list, so a list that is
+  // incomplete or empty would condemn entries for folders that may well exist.
+  std::vector<std::string> folders;
+  if (!AddProgramsSubFolders(*this, platform::kCsidlPrograms, folders) ||
+      !AddProgramsSubFolders(*this, platform::kCsidlCommonPrograms, folders) || folders.empty())
+    return;
+  const keyread::NameList folderList(folders);
+
+  for (const char* keyPath : kMenuOrderKeys) {
+    if (StopRequested()) return;
+    std::vector<std::string> names;
+    {
+      auto key = Registry().OpenKey(Root::CurrentUser, keyPath, Access::Read);
+      if (!key) continue;
+      (void)key->SubKeyNames(names);
+    }
+    const std::string registryKey = std::string("HKEY_CURRENT_USER\\") + keyPath;
+    for (const std::string& name : names) {
+      if (StopRequested()) return;
+      ShowCurrentKey(std::string(keyPath) + "\\" + name);
+      if (!folderList.AnyEquals(name)) AddIssue(kStartMenuIssue, name, registryKey, ekSubKeyInData);
+    }
+  }
+}
+
+void TScanTaskThread::ScanShortcuts() {
+  SetCaption("Scanning: Shortcuts");
+  for (const int csidl : {platform::kCsidlCommonStartMenu, platform::kCsidlCommonDesktop,
+                          platform::kCsidlAppData, kCsidlRecent, platform::kCsidlStartMenu,
+                          platform::kCsidlDesktop}) {
+    if (StopRequested()) return;
+    // A folder that does not resolve is not walked at all (an empty path would list
+    // the root of the current drive).
+    const std::optional<std::string> folder = Files().SpecialFolder(csidl);
+    if (folder && !folder->empty()) WalkShortcutFolder(*this, *folder);
+  }
+  WalkShortcutFolder(*this, "C:\\System Volume Information");
+}
+
+void TScanTaskThread::ScanSoundEvents() {
+  SetCaption("Scanning: Sound and Appevents");
+  WalkSoundSchemes(*this, "HKEY_Current_User", "AppEvents\\Schemes\\Apps", "");
+}
 
 }  // namespace tallowin

@@ -1,9 +1,108 @@
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "scan/key_reading.h"
 #include "scan/scan_task.h"
 
 namespace tallowin {
 
-// Not built yet: these categories run nothing.
-void TScanTaskThread::ScanAddRemovePrograms() {}
-void TScanTaskThread::ScanInstallerReferences() {}
+namespace {
+
+using platform::Access;
+using platform::Root;
+
+constexpr const char* kAddRemoveIssue = "Invalide Add/Remove Programs";
+constexpr const char* kInstallerIssue = "Installer Refrence Issue";
+constexpr const char* kUninstallPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kUninstallTreePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kInstallerFoldersPath =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
+constexpr const char* kArpCachePath =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
+constexpr const char* kLocalMachinePrefix = "HKEY_LOCAL_MACHINE\\";
+
+// Value names are case-insensitive in the registry, so "uninstallstring" is the uninstall
+// command Windows itself runs; QuietUninstallString and the like count as well.
+bool HasUninstallCommandOrIsSystem(const std::vector<std::string>& valueNames) {
+  for (const std::string& name : valueNames)
+    if (ContainsNoCase(name, "UninstallString") || EqualsNoCase(name, "SystemComponent"))
+      return true;
+  return false;
+}
+
+void ScanInstallerFolders(TScanTaskThread& scan) {
+  std::vector<std::string> folders;
+  {
+    auto key = scan.Registry().OpenKey(Root::LocalMachine, kInstallerFoldersPath, Access::Read);
+    if (!key) return;
+    scan.ShowCurrentKey(kInstallerFoldersPath);
+    (void)key->ValueNames(folders);  // a cut-short list still holds real names
+  }
+  const std::string registryKey = std::string(kLocalMachinePrefix) + kInstallerFoldersPath;
+  for (const std::string& folder : folders) {
+    if (scan.StopRequested()) return;
+    if (scan.ResolveFileReference(folder, "", true, scan.DriveLetters))
+      scan.AddIssue(kInstallerIssue, folder, registryKey, ekValueInData);
+  }
+}
+
+void ScanProgramsListCache(TScanTaskThread& scan) {
+  // Without the full entry list every cache entry would look orphaned, so the step
+  // judges nothing then.
+  std::vector<std::string> entries;
+  {
+    auto key = scan.Registry().OpenKey(Root::LocalMachine, kUninstallTreePath, Access::Read);
+    if (!key || !keyread::ReadSubKeyNames(*key, entries) || entries.empty()) return;
+  }
+  const keyread::NameList entryList(entries);
+  std::vector<std::string> cached;
+  {
+    auto key = scan.Registry().OpenKey(Root::LocalMachine, kArpCachePath, Access::Read);
+    if (!key) return;
+    scan.ShowCurrentKey(kArpCachePath);
+    (void)key->SubKeyNames(cached);
+  }
+  const std::string registryKey = std::string(kLocalMachinePrefix) + kArpCachePath;
+  for (const std::string& name : cached) {
+    if (scan.StopRequested()) return;
+    if (!entryList.AnyEquals(name))
+      scan.AddIssue(kInstallerIssue, name, registryKey, ekSubKeyInData);
+  }
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanAddRemovePrograms() {
+  SetCaption("Scanning: Add/Remove Programs");
+  std::vector<std::string> entries;
+  {
+    auto key = Registry().OpenKey(Root::LocalMachine, kUninstallPath, Access::Read);
+    if (!key) return;
+    (void)key->SubKeyNames(entries);
+  }
+  const std::string registryKey = std::string(kLocalMachinePrefix) + kUninstallPath;
+  for (const std::string& entry : entries) {
+    if (StopRequested()) return;
+    if (!entry.empty() && entry[0] == '{') continue;  // product codes are judged elsewhere
+    const std::string path = std::string(kUninstallPath) + "\\" + entry;
+    ShowCurrentKey(path);
+    auto key = Registry().OpenKey(Root::LocalMachine, path, Access::Read);
+    if (!key) continue;
+    std::vector<std::string> valueNames;
+    if (key->ValueNames(valueNames) != platform::kSuccess) continue;
+    if (!HasUninstallCommandOrIsSystem(valueNames))
+      AddIssue(kAddRemoveIssue, entry, registryKey, ekSubKeyInData);
+  }
+}
+
+void TScanTaskThread::ScanInstallerReferences() {
+  SetCaption("Scanning: Installer");
+  ScanKeyTree("HKEY_LOCAL_MACHINE", kUninstallTreePath, DriveLetters, ".exe", kInstallerIssue);
+  if (StopRequested()) return;
+  ScanInstallerFolders(*this);
+  if (StopRequested()) return;
+  ScanProgramsListCache(*this);
+}
 
 }  // namespace tallowin
