@@ -40,6 +40,11 @@ class IssueList {
   std::string StatusText() const;
 };
 
+// What the scan step does with the list once the scan dialog has closed: after a stop
+// the last row (if any) goes; then every row is checked. After a normal end the
+// caller has already run FilterResults.
+void FinishScan(IssueList& list, bool stopped);
+
 // The built-in exclusion lists.
 const std::vector<std::string>& BuiltInExclusions();    // always used
 const std::vector<std::string>& NtSixExclusions();      // OS version codes 11 and 12

@@ -50,7 +50,7 @@ void TScanTaskThread::Start() { thread_ = std::thread([this] { Execute(); }); }
 void TScanTaskThread::Stop() {
   // Taking the observer lock means no observer call is in flight when Stop returns,
   // and every later one sees the flag.
-  std::lock_guard<std::mutex> lock(observerMutex_);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   stop_.store(true);
 }
 
@@ -65,30 +65,37 @@ bool TScanTaskThread::IsCategoryQueued(int code) const {
 }
 
 void TScanTaskThread::SetCaption(const std::string& caption) {
-  std::lock_guard<std::mutex> lock(observerMutex_);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   if (!StopRequested()) observer_.SetCaption(caption);
 }
 
 void TScanTaskThread::ShowCurrentKey(const std::string& keyPath) {
-  std::lock_guard<std::mutex> lock(observerMutex_);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   if (!StopRequested()) observer_.ShowCurrentKey(keyPath);
 }
 
 void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
                                const std::string& key, EntryKind kind) {
-  std::lock_guard<std::mutex> lock(observerMutex_);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   if (!StopRequested()) observer_.AddIssue(Issue{problem, data, key, kind, false});
 }
 
-bool TScanTaskThread::FileExists(const std::string& path) { return cache_->FileExists(path); }
+// The ANSI file functions convert a name into a buffer of MAX_PATH UTF-16 units and fail
+// when it does not fit; no code page needs more than four bytes per unit. Answering such
+// names here keeps the per-character probing of long data linear.
+bool TScanTaskThread::FileExists(const std::string& path) {
+  return path.size() <= kMaxProbeName && cache_->FileExists(path);
+}
 
-bool TScanTaskThread::FolderExists(const std::string& path) { return cache_->FolderExists(path); }
+bool TScanTaskThread::FolderExists(const std::string& path) {
+  return path.size() <= kMaxProbeName && cache_->FolderExists(path);
+}
 
 void TScanTaskThread::Execute() {
   for (const std::string& entry : TaskList) {
     if (StopRequested()) return;
     {
-      std::lock_guard<std::mutex> lock(observerMutex_);
+      std::lock_guard<std::recursive_mutex> lock(observerMutex_);
       if (StopRequested()) return;
       observer_.BeginCategory();
     }
@@ -100,12 +107,12 @@ void TScanTaskThread::Execute() {
     }
     currentCode_ = 0;
     {
-      std::lock_guard<std::mutex> lock(observerMutex_);
+      std::lock_guard<std::recursive_mutex> lock(observerMutex_);
       if (StopRequested()) return;
       observer_.EndCategory();
     }
   }
-  std::lock_guard<std::mutex> lock(observerMutex_);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   if (StopRequested()) return;
   observer_.SetCaption(kCompletionCaption);
   observer_.ShowCurrentKey(kCompletionKey);

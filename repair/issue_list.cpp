@@ -1,0 +1,280 @@
+#include "repair/issue_list.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/reg_global.h"
+#include "platform/text.h"
+
+namespace tallowin {
+
+namespace {
+
+// Keys whose findings are never repaired, always.
+const char* const kListBox1[] = {
+    "HKEY_CLASSES_ROOT\\.DAT",
+    "HKEY_CLASSES_ROOT\\.hta",
+    "HKEY_CLASSES_ROOT\\.htc",
+    "HKEY_CLASSES_ROOT\\.manifest",
+    "HKEY_CLASSES_ROOT\\Applications\\WINWORD.EXE\\TaskbarExceptionsIcons",
+    "HKEY_CLASSES_ROOT\\CLSID\\{08EE6878-C867-4D8C-A360-FED4B6501D54}",
+    "HKEY_CURRENT_USER\\Software\\Lexmark",
+    "HKEY_CURRENT_USER\\Software\\JavaSoft",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\lexmark\\MarkVision\\LexBCE\\Debug Options",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\WBEM\\WDM",
+    "HKEY_USERS\\S-1-5-20\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "HKEY_USERS\\S-1-5-19\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "HKEY_USERS\\S-1-5-20\\Software\\Microsoft\\MediaPlayer\\Setup\\CreatedLinks",
+    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\IMAPI\\StashInfo",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\10.0\\Outlook\\Journal",
+    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Microsoft\\Office\\10.0\\Outlook\\Journal",
+    "HKEY_CURRENT_USER\\Software\\ThinPrint",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Outlook\\Journal",
+    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Microsoft\\Office\\11.0\\Outlook\\Journal",
+    "HKEY_CURRENT_USER\\Software\\Ahead\\Nero - Burning Rom\\Database",
+    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Ahead\\Nero - Burning Rom\\Database",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Citrix Program Neighborhood",
+    "HKEY_CURRENT_USER\\Software\\Funk Software, Inc.",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "HKEY_USERS\\S-1-5-21-1229272821-854245398-1343024091-1003\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Media Center\\MRU",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Hewlett-Packard\\DigitalImaging",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SilverFast UScan-SE_is1",
+    "HKEY_CLASSES_ROOT\\CLSID\\{01483019-D8C9-47D8-8E93-AF032EBFADA6}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{19CAD08F-0413-47F8-B1D9-5D66826E1E39}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{42130E6A-0045-4208-A252-71CA12C8FE99}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{4D6295C9-2765-49B0-A45B-4136B610954C}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{56101D38-6A8B-49D6-8C9D-939595AB2D19}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{5A810830-B199-4a4c-89CB-928D960A5C04}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{83E6F60E-7147-4475-9DF6-5F1E237FE2CE}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{959BA0A4-0893-48B4-8B02-BA0DA0A401FE}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{D8E9E2ED-846D-4711-A9B8-A29312157DB4}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{DEBBD32E-1D08-4F6A-8A26-E1B3D768A1E5}",
+    "HKEY_CLASSES_ROOT\\CLSID\\{F01F76EC-3376-4E62-B201-8074C8239376}",
+};
+
+// The same for Windows NT 6.x (OS version codes 11 and 12).
+const char* const kListBox2[] = {
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Speech\\Recognizers\\Tokens",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\Sysprep\\Cleanup",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\IME\\China\\imesc\\Directories",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\TPG\\InputPersonalization\\AnalysisTokens\\4103\\IPS",
+    "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{B977CB2D-EC6E-4A8F-BFFE-D18682BB0D52}\\InProcServer32",
+    "HKEY_CLASSES_ROOT\\CLSID\\{B977CB2D-EC6E-4A8F-BFFE-D18682BB0D52}\\InProcServer32",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\IMEJP\\10.0\\directories",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\PowerShell\\1\\PowerShellEngine",
+    "HKEY_LOCAL_MASCHINE\\Software\\ARM Software\\MacroMaker",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.wdseml",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.mp3",
+};
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+std::string WithBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+// The fixed text rules of the first pass.
+bool RemovedByTextRules(const Issue& row) {
+  const std::string key = AsciiUpper(row.key);
+  if (Contains(key, "CLSID\\{DFEAF541-F3E1-4C24-ACAC-99C30715084A}")) return true;
+  if (Contains(key, "CLSID\\{DC6EFB56-9CFA-464D-8880-44885D7DC193}")) return true;
+  if (Contains(AsciiUpper(row.data), "%USERNAME%_")) return true;
+  if (Contains(key, "%USERNAME%_")) return true;
+  if (Contains(row.key, "?")) {
+    if (Contains(row.key, ":\\")) return true;
+    const size_t percent = row.key.find('%');
+    if (percent != std::string::npos && Contains(row.key.substr(percent + 1), "%\\")) return true;
+  }
+  if (Contains(row.data, "?")) {
+    if (Contains(row.data, ":\\")) return true;
+    const size_t percent = row.data.find('%');
+    if (percent != std::string::npos && Contains(row.data.substr(percent + 1), "%")) return true;
+  }
+  return false;
+}
+
+// The second pass: the row lies in an excluded key (or, for a whole key, holds one).
+// `exclusions` are upper-cased and end with a backslash.
+bool RemovedByExclusions(const Issue& row, const std::vector<std::string>& exclusions) {
+  const size_t split = row.key.find('\\');
+  if (split == std::string::npos) return false;
+  const std::string_view root = std::string_view(row.key).substr(0, split);
+  const std::string_view rest = std::string_view(row.key).substr(split + 1);
+
+  std::string checkPath(root);
+  checkPath += '\\';
+  std::string valueName;
+  switch (row.kind) {
+    case ekKey:
+      checkPath += rest;
+      break;
+    case ekValueInKeyPath: {
+      const size_t last = rest.rfind('\\');
+      if (last == std::string_view::npos) {
+        valueName = rest;
+      } else {
+        checkPath += rest.substr(0, last);
+        valueName = rest.substr(last + 1);
+      }
+      break;
+    }
+    case ekValueInData:
+      checkPath += rest;
+      valueName = row.data;
+      break;
+    case ekSubKeyInData:
+      checkPath += rest;
+      checkPath += '\\';
+      checkPath += row.data;
+      break;
+    case ekDefaultValue:
+      checkPath += rest;
+      valueName = "@";
+      break;
+    case ekEncodedValueInData:
+      checkPath += rest;
+      valueName = Rot13(row.data);
+      break;
+    default:  // ekFile, and anything that names no registry item
+      return false;
+  }
+  const std::string check = AsciiUpper(WithBackslash(std::move(checkPath)));
+  for (const std::string& entry : exclusions) {
+    if (Contains(check, entry)) return true;
+    if (valueName.empty() && Contains(entry, check)) return true;
+  }
+  return false;
+}
+
+// Removes the marked rows in one sweep; the selection follows its row or is cleared.
+void RemoveMarked(IssueList& list, const std::vector<char>& marked) {
+  size_t kept = 0;
+  int selected = -1;
+  for (size_t i = 0; i < list.rows.size(); ++i) {
+    if (marked[i]) continue;
+    if (static_cast<int>(i) == list.selected) selected = static_cast<int>(kept);
+    if (kept != i) list.rows[kept] = std::move(list.rows[i]);
+    ++kept;
+  }
+  list.rows.resize(kept);
+  list.selected = selected;
+}
+
+// Marks rows from the last to the first; on any failure the rows marked so far are
+// still removed and the rest stay.
+template <typename Rule>
+bool RunPass(IssueList& list, Rule&& removes) {
+  std::vector<char> marked(list.rows.size(), 0);
+  bool completed = true;
+  try {
+    for (size_t i = list.rows.size(); i-- > 0;)
+      if (removes(list.rows[i])) marked[i] = 1;
+  } catch (...) {
+    completed = false;
+  }
+  RemoveMarked(list, marked);
+  return completed;
+}
+
+std::vector<std::string> ExclusionSet(const std::vector<std::string>& ignoreKeys,
+                                      int32_t ignoreKeyCount, uint8_t osVersionCode) {
+  std::vector<std::string> set;
+  auto add = [&set](std::string_view entry) {
+    // An empty entry would become a lone backslash and match every finding.
+    if (!entry.empty()) set.push_back(AsciiUpper(WithBackslash(std::string(entry))));
+  };
+  for (const char* entry : kListBox1) add(entry);
+  const size_t count =
+      ignoreKeyCount > 0 ? std::min(ignoreKeys.size(), static_cast<size_t>(ignoreKeyCount)) : 0;
+  for (size_t i = 0; i < count; ++i) add(ignoreKeys[i]);
+  if (osVersionCode == 11 || osVersionCode == 12)
+    for (const char* entry : kListBox2) add(entry);
+  return set;
+}
+
+}  // namespace
+
+const std::vector<std::string>& BuiltInExclusions() {
+  static const std::vector<std::string> list(std::begin(kListBox1), std::end(kListBox1));
+  return list;
+}
+
+const std::vector<std::string>& NtSixExclusions() {
+  static const std::vector<std::string> list(std::begin(kListBox2), std::end(kListBox2));
+  return list;
+}
+
+void IssueList::RemoveAt(size_t index) {
+  if (index >= rows.size()) return;
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(index));
+  if (selected == static_cast<int>(index)) selected = -1;
+  else if (selected > static_cast<int>(index)) --selected;
+}
+
+size_t IssueList::CheckedCount() const {
+  return static_cast<size_t>(std::count_if(rows.begin(), rows.end(),
+                                           [](const Issue& row) { return row.checked; }));
+}
+
+void IssueList::FilterResults(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
+                              uint8_t osVersionCode) {
+  if (!RunPass(*this, RemovedByTextRules)) return;
+  std::vector<std::string> exclusions;
+  try {
+    exclusions = ExclusionSet(ignoreKeys, ignoreKeyCount, osVersionCode);
+  } catch (...) {
+    return;
+  }
+  (void)RunPass(*this, [&exclusions](const Issue& row) {
+    return RemovedByExclusions(row, exclusions);
+  });
+}
+
+void IssueList::SelectAll() {
+  for (Issue& row : rows) row.checked = true;
+}
+
+void IssueList::SelectNone() {
+  for (Issue& row : rows) row.checked = false;
+}
+
+void IssueList::SelectItem() {
+  if (SelectionCommandsEnabled()) rows[static_cast<size_t>(selected)].checked = true;
+}
+
+void IssueList::DeselectItem() {
+  if (SelectionCommandsEnabled()) rows[static_cast<size_t>(selected)].checked = false;
+}
+
+void IssueList::SelectAllType() {
+  if (!SelectionCommandsEnabled()) return;
+  const std::string type = rows[static_cast<size_t>(selected)].problem;
+  for (Issue& row : rows)
+    if (row.problem == type) row.checked = true;
+}
+
+void IssueList::UnselectAllType() {
+  if (!SelectionCommandsEnabled()) return;
+  const std::string type = rows[static_cast<size_t>(selected)].problem;
+  for (Issue& row : rows)
+    if (row.problem == type) row.checked = false;
+}
+
+std::string IssueList::StatusText() const {
+  return " " + std::to_string(Count()) + " Error Found,  " + std::to_string(CheckedCount()) +
+         " Error Selected.";
+}
+
+void FinishScan(IssueList& list, bool stopped) {
+  if (stopped && list.Count() > 0) list.RemoveAt(list.Count() - 1);
+  list.SelectAll();
+}
+
+}  // namespace tallowin

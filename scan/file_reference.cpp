@@ -1,0 +1,177 @@
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+#include "scan/scan_task.h"
+
+namespace tallowin {
+
+namespace {
+
+constexpr size_t kNone = std::string_view::npos;
+constexpr size_t kExpansionCapacity = 1024;
+
+bool IsSeparator(char c) {
+  switch (c) {
+    case ' ': case '*': case ',': case '/': case ':': case ';': case '<': case '>': case '?':
+    case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+enum class DriveVerdict { Testable, NotTestable, Broken };
+
+DriveVerdict TestDrive(std::string_view path, std::string_view driveLetters,
+                       const TScanTaskThread& thread) {
+  if (path.empty() || !ContainsNoCase(driveLetters, path.substr(0, 1)))
+    return DriveVerdict::NotTestable;
+  if (path.size() < 3 || path.substr(1, 2) != ":\\") return DriveVerdict::NotTestable;
+  // An empty floppy drive is judged without touching it.
+  if (!thread.IgnoreRemoveDrives) {
+    if (StartsWithNoCase(path, "A:\\") && !thread.DriveAReady) return DriveVerdict::Broken;
+    if (StartsWithNoCase(path, "B:\\") && !thread.DriveBReady) return DriveVerdict::Broken;
+  }
+  return DriveVerdict::Testable;
+}
+
+// `cand` found as it stands (a file, or a folder when folders count), or as a program
+// with one of the executable extensions. `cand` is restored before returning.
+bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, bool dirsAllowed) {
+  if (thread.FileExists(cand)) return true;
+  if (dirsAllowed && thread.FolderExists(cand)) return true;
+  for (const char* extension : {".exe", ".com", ".bat"}) {
+    cand += extension;
+    const bool hit = thread.FileExists(cand);
+    cand.resize(cand.size() - 4);
+    if (hit) return true;
+  }
+  return false;
+}
+
+// The folder of the last component exists: cut the arguments off at a separator
+// inside that component.
+bool BrokenAfterArgumentCutting(TScanTaskThread& thread, std::string_view path, size_t lastSlash,
+                                bool dirsAllowed) {
+  std::string cand(path.substr(0, lastSlash + 1));
+  for (size_t k = lastSlash + 1; k < path.size(); ++k) {
+    if (IsSeparator(path[k]) && FoundWithTrials(thread, cand, dirsAllowed)) return false;
+    cand += path[k];
+  }
+  for (;;) {
+    if (FoundWithTrials(thread, cand, dirsAllowed)) return false;
+    if (cand.empty() || cand.back() != ';') return true;
+    cand.pop_back();
+    if (cand.empty()) return true;
+  }
+}
+
+// The folder of the last component does not exist: look for a file at every prefix.
+// A name inside a folder that does not exist cannot be found, so those prefixes are
+// answered without a query; the folder test itself resolves the name exactly as the
+// file search would.
+bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
+  std::string cand;
+  cand.reserve(path.size() + 4);
+  bool folderMissing = false;
+  for (const char c : path) {
+    if (IsSeparator(c) && !folderMissing) {
+      cand += ".exe";
+      const bool hit = thread.FileExists(cand);
+      cand.resize(cand.size() - 4);
+      if (hit) return false;
+    }
+    cand += c;
+    if (c == '\\') folderMissing = !thread.FolderExists(cand);
+    if (!folderMissing && thread.FileExists(cand)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string TScanTaskThread::ExpandLeadingVariable(const std::string& text) {
+  std::string expanded;
+  std::string result;
+  if (Files().ExpandEnvironment(text, kExpansionCapacity, expanded)) {
+    const size_t nul = expanded.find('\0');
+    if (nul != std::string::npos) expanded.resize(nul);
+    result = Trimmed(expanded);
+  } else {
+    result = text;
+  }
+  return FolderExists(result) ? result : text;
+}
+
+bool TScanTaskThread::ResolveFileReference(const std::string& data,
+                                           const std::string& requiredSuffix, bool dirsAllowed,
+                                           const std::string& driveLetters) {
+  if (data.empty()) return false;
+  if (data.find('?') != kNone) return false;
+  if (ContainsNoCase(data, "\\hp")) return false;
+  if (IsWow64 && (ContainsNoCase(data, "system32") || ContainsNoCase(data, "ProgramFiles") ||
+                  ContainsNoCase(data, "Program Files")))
+    return false;
+
+  std::string_view path = data;
+  if (data.front() == '"') {
+    std::string_view quoted = path.substr(1);
+    if (quoted.empty()) return false;
+    path = quoted.substr(0, quoted.find('"'));
+  }
+
+  std::string expanded;
+  if (!path.empty() && path.front() == '%') {
+    if (path.size() == 1) return false;
+    const size_t closing = path.find('%', 1);
+    // A lone leading "%" opens no variable: the text is neither a variable nor a path
+    // with a drive, so it cannot be judged.
+    if (closing == kNone) return false;
+    expanded = ExpandLeadingVariable(std::string(path.substr(0, closing + 1)));
+    if (!expanded.empty() && expanded.front() == '%') return false;
+    expanded.append(path.substr(closing + 1));
+    path = expanded;
+  }
+
+  if (IsWow64 && (ContainsNoCase(path, "system32") || ContainsNoCase(path, "Program Files")))
+    return false;
+
+  if (!requiredSuffix.empty()) {
+    const size_t at = FindNoCase(path, requiredSuffix);
+    if (at == 0) return false;
+    std::string target(path.substr(0, at - 1));
+    target += requiredSuffix;
+    switch (TestDrive(target, driveLetters, *this)) {
+      case DriveVerdict::NotTestable: return false;
+      case DriveVerdict::Broken: return true;
+      case DriveVerdict::Testable: break;
+    }
+    return !FileExists(target);
+  }
+
+  if (path.empty()) return false;
+  switch (TestDrive(path, driveLetters, *this)) {
+    case DriveVerdict::NotTestable: return false;
+    case DriveVerdict::Broken: return true;
+    case DriveVerdict::Testable: break;
+  }
+  // A second drive in the text makes it ambiguous.
+  if (path.substr(3).find(":\\") != kNone) return false;
+
+  const size_t lastSlash = path.rfind('\\');  // at least the one after the drive
+  const std::string dir(path.substr(0, lastSlash + 1));
+  if (dir.size() == path.size() && FolderExists(dir)) return false;
+  if (FolderExists(dir)) return BrokenAfterArgumentCutting(*this, path, lastSlash, dirsAllowed);
+  return BrokenAfterPrefixWalk(*this, path);
+}
+
+}  // namespace tallowin
