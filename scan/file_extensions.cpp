@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "scan/key_reading.h"
 #include "scan/scan_task.h"
+#include "scan/value_text.h"
 
 namespace tallowin {
 
@@ -19,24 +20,6 @@ constexpr const char* kClassesPath = "Software\\Classes";
 constexpr const char* kFileExtsPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr const char* kApplicationsPath = "Software\\Classes\\Applications";
 constexpr const char* kNotFound = "Not Found";
-
-// Emptiness with limit 1: a key is empty when it has no value and no sub-key, or only
-// one sub-key that is itself empty. A key (or a key below it) that cannot be read in
-// full is taken as holding something, so that it is never reported as empty.
-bool MayHoldContent(platform::Registry& registry, Root root, const std::string& path) {
-  auto key = registry.OpenKey(root, path, Access::Read);
-  if (!key) return true;
-  uint32_t subKeys = 0, values = 0;
-  if (key->QueryInfo(subKeys, values) != platform::kSuccess) return true;
-  if (values >= 1) return true;
-  std::vector<std::string> names;
-  if (!keyread::ReadSubKeyNames(*key, names)) return true;
-  if (names.size() > 1) return true;
-  key.reset();
-  for (const std::string& name : names)
-    if (MayHoldContent(registry, root, path + "\\" + name)) return true;
-  return false;
-}
 
 // The own counts of a key; false when the key cannot be opened or queried.
 bool ReadCounts(platform::Registry& registry, Root root, const std::string& path,
@@ -61,8 +44,8 @@ bool IsUselessClassKey(TScanTaskThread& scan, const std::string& path) {
   if (values == 0) return true;
   // A single default value of a type that is not text (REG_MULTI_SZ, REG_NONE, ...)
   // holds data this test cannot judge empty, so the key is kept.
-  if (values != 1 || !hasDefault || !keyread::IsStringType(defaultValue.type)) return false;
-  return defaultValue.data.substr(0, defaultValue.data.find('\0')).empty();
+  if (values != 1 || !hasDefault || !IsTextValue(defaultValue)) return false;
+  return ValueText(defaultValue).empty();
 }
 
 void ScanClassesPart(TScanTaskThread& scan) {
@@ -101,7 +84,7 @@ void ScanPerUserPart(TScanTaskThread& scan) {
       useless = ReadCounts(scan.Registry(), Root::CurrentUser, path, subKeys, values) &&
                 subKeys == 0 && values == 0;
     } else {
-      useless = !MayHoldContent(scan.Registry(), Root::CurrentUser, path) &&
+      useless = scan.CountKeyContent(Root::CurrentUser, path, 1) < 1 &&
                 !(scan.IsWindows7 && name == ".");
     }
     if (useless) scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
@@ -124,10 +107,10 @@ void FindNextCommandKey(TScanTaskThread& scan, Root root, std::string& lastFound
     const long status = sub->QueryValue(valueName, value);
     // A value of another type, or one that exists but cannot be read, does not count.
     const bool counts = status == platform::kFileNotFound ||
-                        (status == platform::kSuccess && keyread::IsStringType(value.type));
+                        (status == platform::kSuccess && IsTextValue(value));
     if (counts) {
       const std::string text =
-          status == platform::kSuccess ? value.data.substr(0, value.data.find('\0')) : "";
+          status == platform::kSuccess ? ValueText(value) : "";
       if (lastFound.empty()) {
         lastFound = keyPath;
         result = text;

@@ -9,20 +9,16 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "scan/value_text.h"
 
 namespace tallowin::keyread {
-
-inline bool IsStringType(uint32_t type) {
-  return type == platform::kRegSz || type == platform::kRegExpandSz;
-}
 
 // Text of a string value up to its first NUL. False when the value is missing or
 // not REG_SZ / REG_EXPAND_SZ; `text` is untouched then.
 inline bool ReadText(platform::RegistryKey& key, std::string_view name, std::string& text) {
   platform::RegValue value;
-  if (key.QueryValue(name, value) != platform::kSuccess || !IsStringType(value.type))
-    return false;
-  text = value.data.substr(0, value.data.find('\0'));
+  if (key.QueryValue(name, value) != platform::kSuccess || !IsTextValue(value)) return false;
+  text = ValueText(value);
   return true;
 }
 
