@@ -33,7 +33,7 @@ DWORD Grow(DWORD current, DWORD reported) {
 
 class Win32RegistryKey final : public RegistryKey {
  public:
-  explicit Win32RegistryKey(UniqueRegKey key) : key_(std::move(key)) {}
+  Win32RegistryKey(UniqueRegKey key, Access access) : key_(std::move(key)), access_(access) {}
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
@@ -101,6 +101,9 @@ class Win32RegistryKey final : public RegistryKey {
   long DeleteSubKey(std::string_view name) override {
     // RegDeleteKey with an empty name would delete this key itself.
     if (name.empty()) return kInvalidParameter;
+    // Windows checks the sub-key, not this handle: a key opened for reading must not
+    // delete either, like it cannot change values.
+    if (access_ == Access::Read) return kAccessDenied;
     return RegDeleteKeyA(key_.get(), std::string(name).c_str());
   }
 
@@ -155,6 +158,7 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   UniqueRegKey key_;
+  Access access_;
 };
 
 class Win32Registry final : public Registry {
@@ -165,7 +169,7 @@ class Win32Registry final : public Registry {
     const LONG rc =
         RegOpenKeyExA(RootKey(root), std::string(path).c_str(), 0, Sam(access), &handle);
     if (rc != ERROR_SUCCESS) return rc;
-    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle));
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access);
     return kSuccess;
   }
 
@@ -175,7 +179,7 @@ class Win32Registry final : public Registry {
                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
                                     nullptr);
     if (rc != ERROR_SUCCESS) return rc;
-    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle));
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), Access::All);
     return kSuccess;
   }
 };

@@ -1,0 +1,235 @@
+// What the scan, the backup writer and the restore manager rely on from any file system.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "tests/backend/contract_test_support.h"
+
+namespace tallowin::testing_support {
+namespace {
+
+using platform::DirEntry;
+using platform::FindEntry;
+using platform::kAttrDirectory;
+
+class FilesContract : public BackendContractTest {
+ protected:
+  void SetUp() override {
+    BackendContractTest::SetUp();
+    folder_ = backend_->SandboxFolder();
+    ASSERT_FALSE(folder_.empty());
+  }
+
+  std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+
+  void MakeFile(const std::string& name, const std::string& contents = "data") {
+    ASSERT_TRUE(files().AppendToFile(Path(name), "", contents)) << name;
+  }
+
+  std::string Contents(const std::string& name) {
+    std::string contents;
+    EXPECT_TRUE(files().ReadFile(Path(name), contents)) << name;
+    return contents;
+  }
+
+  std::string folder_;
+};
+
+TEST_F(FilesContract, FindFirst_MatchesNamesInAnyCaseAndWildcards) {
+  MakeFile("Report.TXT");
+  struct Case {
+    const char* pattern;
+    bool found;
+  };
+  const Case cases[] = {
+      {"Report.TXT", true},  {"report.txt", true},  {"REPORT.txt", true}, {"*.txt", true},
+      {"Rep?rt.txt", true},  {"R*", true},          {"*port*", true},     {"Report.TX", false},
+      {"R?port.doc", false}, {"Rep?rt.txtx", false}, {"*.none", false},   {"Other.txt", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    FindEntry entry;
+    ASSERT_EQ(files().FindFirst(Path(c.pattern), entry), c.found);
+    if (c.found) {
+      EXPECT_EQ(entry.name, "Report.TXT");  // the name as stored, without its folder
+      EXPECT_EQ(entry.attributes & kAttrDirectory, 0u);
+    }
+  }
+}
+
+TEST_F(FilesContract, FindFirst_TellsDirectoriesFromFiles) {
+  ASSERT_TRUE(files().CreateDirectories(Path("Sub")));
+  MakeFile("Plain");
+  FindEntry entry;
+  ASSERT_TRUE(files().FindFirst(Path("sub"), entry));
+  EXPECT_EQ(entry.name, "Sub");
+  EXPECT_NE(entry.attributes & kAttrDirectory, 0u);
+
+  EXPECT_FALSE(platform::FileExists(files(), Path("Sub")));
+  EXPECT_TRUE(platform::FolderExists(files(), Path("Sub")));
+  EXPECT_TRUE(platform::FileExists(files(), Path("Plain")));
+  EXPECT_FALSE(platform::FolderExists(files(), Path("Plain")));
+  EXPECT_FALSE(platform::FileExists(files(), Path("Missing")));
+  EXPECT_FALSE(platform::FolderExists(files(), Path("Missing")));
+}
+
+TEST_F(FilesContract, FindFirst_InMissingFolderFindsNothing) {
+  FindEntry entry;
+  EXPECT_FALSE(files().FindFirst(Path("NoFolder\\*"), entry));
+  EXPECT_FALSE(files().FindFirst(Path("NoFolder\\file.txt"), entry));
+}
+
+TEST_F(FilesContract, Attributes_FileFolderAndMissing) {
+  MakeFile("file.dat");
+  ASSERT_TRUE(files().CreateDirectories(Path("dir")));
+  const auto file = files().Attributes(Path("FILE.DAT"));
+  ASSERT_TRUE(file.has_value());
+  EXPECT_EQ(*file & kAttrDirectory, 0u);
+  const auto dir = files().Attributes(Path("dir"));
+  ASSERT_TRUE(dir.has_value());
+  EXPECT_NE(*dir & kAttrDirectory, 0u);
+  EXPECT_FALSE(files().Attributes(Path("nothing")).has_value());
+  EXPECT_FALSE(files().Attributes(Path("nothing\\deeper")).has_value());
+}
+
+TEST_F(FilesContract, DriveC_IsFixedAndReady) {
+  EXPECT_EQ(files().DriveType("C:\\"), platform::kDriveFixed);
+  EXPECT_EQ(files().DriveType("c:\\"), platform::kDriveFixed);
+  EXPECT_TRUE(files().VolumeReady("C:\\"));
+}
+
+TEST_F(FilesContract, ExpandEnvironment_SetUnsetAndTooSmall) {
+  backend_->SetEnvironment("TALLOWIN_CONTRACT_DIR", "C:\\Some Folder");
+  struct Case {
+    const char* text;
+    size_t capacity;
+    bool ok;
+    const char* expanded;
+  };
+  const Case cases[] = {
+      {"%TALLOWIN_CONTRACT_DIR%\\app.exe", 1024, true, "C:\\Some Folder\\app.exe"},
+      {"%tallowin_contract_dir%\\x", 1024, true, "C:\\Some Folder\\x"},
+      {"a%TALLOWIN_CONTRACT_DIR%b%TALLOWIN_CONTRACT_DIR%", 1024, true,
+       "aC:\\Some Folderb" "C:\\Some Folder"},
+      {"%TALLOWIN_NOT_SET_ANYWHERE%\\y", 1024, true, "%TALLOWIN_NOT_SET_ANYWHERE%\\y"},
+      {"100% plain", 1024, true, "100% plain"},
+      {"plain text", 1024, true, "plain text"},
+      {"", 1024, true, ""},
+      {"%TALLOWIN_CONTRACT_DIR%\\app.exe", 5, false, nullptr},
+      {"plain text that is long", 8, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string expanded = "unchanged";
+    ASSERT_EQ(files().ExpandEnvironment(c.text, c.capacity, expanded), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(expanded, c.expanded);
+    }
+  }
+}
+
+TEST_F(FilesContract, AppendToFile_HeaderOnlyWhenCreated) {
+  ASSERT_TRUE(files().AppendToFile(Path("backup.reg"), "REGEDIT4\r\n", "first\r\n"));
+  ASSERT_TRUE(files().AppendToFile(Path("backup.reg"), "REGEDIT4\r\n", "second\r\n"));
+  ASSERT_TRUE(files().AppendToFile(Path("BACKUP.REG"), "ignored", ""));
+  EXPECT_EQ(Contents("backup.reg"), "REGEDIT4\r\nfirst\r\nsecond\r\n");
+}
+
+TEST_F(FilesContract, AppendToFile_KeepsEveryByte) {
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
+  const std::string big(200000, 'z');
+  ASSERT_TRUE(files().AppendToFile(Path("bin"), bytes, big));
+  EXPECT_EQ(Contents("bin"), bytes + big);
+}
+
+TEST_F(FilesContract, AppendToFile_FailsInMissingFolderAndCreatesNothing) {
+  EXPECT_FALSE(files().AppendToFile(Path("NoSuchFolder\\file.reg"), "REGEDIT4\r\n", "x"));
+  EXPECT_FALSE(files().Attributes(Path("NoSuchFolder")).has_value());
+}
+
+TEST_F(FilesContract, AppendToFile_FailsOnAFolder) {
+  ASSERT_TRUE(files().CreateDirectories(Path("IsAFolder")));
+  EXPECT_FALSE(files().AppendToFile(Path("IsAFolder"), "h", "t"));
+}
+
+TEST_F(FilesContract, ReadFile_MissingFails) {
+  std::string contents = "keep";
+  EXPECT_FALSE(files().ReadFile(Path("absent.txt"), contents));
+  EXPECT_EQ(contents, "keep");
+}
+
+TEST_F(FilesContract, List_EntriesOfAPatternWithoutDotEntries) {
+  MakeFile("a.reg", "12345");
+  MakeFile("B.REG", "");
+  MakeFile("c.txt");
+  ASSERT_TRUE(files().CreateDirectories(Path("d.reg")));
+
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(files().List(Path("*.reg"), entries));
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& x, const DirEntry& y) { return x.name < y.name; });
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "B.REG");
+  EXPECT_EQ(entries[0].size, 0u);
+  EXPECT_EQ(entries[1].name, "a.reg");
+  EXPECT_EQ(entries[1].size, 5u);
+  EXPECT_EQ(entries[1].attributes & kAttrDirectory, 0u);
+  EXPECT_EQ(entries[2].name, "d.reg");
+  EXPECT_NE(entries[2].attributes & kAttrDirectory, 0u);
+
+  ASSERT_TRUE(files().List(Path("*"), entries));
+  std::vector<std::string> names;
+  for (const DirEntry& e : entries) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"B.REG", "a.reg", "c.txt", "d.reg"}));
+}
+
+TEST_F(FilesContract, List_NoMatchIsEmptyMissingFolderFails) {
+  MakeFile("only.txt");
+  std::vector<DirEntry> entries(2);
+  ASSERT_TRUE(files().List(Path("*.reg"), entries));
+  EXPECT_TRUE(entries.empty());
+  EXPECT_FALSE(files().List(Path("Missing\\*.reg"), entries));
+}
+
+TEST_F(FilesContract, DeleteFile_RemovesOneNamedFile) {
+  MakeFile("gone.reg");
+  MakeFile("kept.reg");
+  EXPECT_TRUE(files().DeleteFile(Path("GONE.reg")));
+  EXPECT_FALSE(files().Attributes(Path("gone.reg")).has_value());
+  EXPECT_TRUE(files().Attributes(Path("kept.reg")).has_value());
+  EXPECT_FALSE(files().DeleteFile(Path("gone.reg")));
+  EXPECT_FALSE(files().DeleteFile(Path("Missing\\x.reg")));
+}
+
+TEST_F(FilesContract, DeleteFile_NeverExpandsWildcards) {
+  MakeFile("one.reg");
+  MakeFile("two.reg");
+  EXPECT_FALSE(files().DeleteFile(Path("*.reg")));
+  EXPECT_FALSE(files().DeleteFile(Path("on?.reg")));
+  EXPECT_TRUE(files().Attributes(Path("one.reg")).has_value());
+  EXPECT_TRUE(files().Attributes(Path("two.reg")).has_value());
+}
+
+TEST_F(FilesContract, CreateDirectories_NestedIdempotentAndBlockedByFile) {
+  ASSERT_TRUE(files().CreateDirectories(Path("a\\b\\c")));
+  EXPECT_TRUE(platform::FolderExists(files(), Path("a")));
+  EXPECT_TRUE(platform::FolderExists(files(), Path("a\\b\\c")));
+  EXPECT_TRUE(files().CreateDirectories(Path("a\\b\\c")));
+  EXPECT_TRUE(files().CreateDirectories(Path("A\\B")));
+  EXPECT_TRUE(files().CreateDirectories(Path("x\\y\\")));
+  EXPECT_TRUE(platform::FolderExists(files(), Path("x\\y")));
+
+  MakeFile("blocker");
+  EXPECT_FALSE(files().CreateDirectories(Path("blocker")));
+  EXPECT_FALSE(files().CreateDirectories(Path("blocker\\sub")));
+  EXPECT_FALSE(platform::FolderExists(files(), Path("blocker\\sub")));
+}
+
+}  // namespace
+}  // namespace tallowin::testing_support

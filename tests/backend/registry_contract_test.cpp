@@ -1,0 +1,299 @@
+// What the scan and the repair rely on from any registry: keys open without being
+// created, missing keys say so, sub-keys come sorted, values keep type and bytes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/backend/contract_test_support.h"
+
+namespace tallowin::testing_support {
+namespace {
+
+using platform::Access;
+using platform::RegistryKey;
+using platform::RegValue;
+using platform::Root;
+
+using namespace std::string_literals;
+
+class RegistryContract : public BackendContractTest {
+ protected:
+  void SetUp() override {
+    BackendContractTest::SetUp();
+    sandbox_ = backend_->SandboxKey();
+    ASSERT_FALSE(sandbox_.empty());
+  }
+
+  std::string Path(const std::string& sub) const { return sandbox_ + "\\" + sub; }
+
+  std::unique_ptr<RegistryKey> Create(const std::string& sub) {
+    std::unique_ptr<RegistryKey> key;
+    EXPECT_EQ(registry().Create(Root::CurrentUser, Path(sub), key), platform::kSuccess) << sub;
+    return key;
+  }
+
+  std::unique_ptr<RegistryKey> OpenSandbox(Access access = Access::All) {
+    std::unique_ptr<RegistryKey> key;
+    EXPECT_EQ(registry().Open(Root::CurrentUser, sandbox_, access, key), platform::kSuccess);
+    return key;
+  }
+
+  bool Exists(const std::string& sub) {
+    return registry().OpenKey(Root::CurrentUser, Path(sub), Access::Read) != nullptr;
+  }
+
+  std::string sandbox_;
+};
+
+TEST_F(RegistryContract, Open_MissingKeyIsFileNotFoundAndNotCreated) {
+  for (Access access : {Access::Read, Access::All}) {
+    for (const char* sub : {"Missing", "Missing\\Deeper"}) {
+      SCOPED_TRACE(sub);
+      std::unique_ptr<RegistryKey> key;
+      EXPECT_EQ(registry().Open(Root::CurrentUser, Path(sub), access, key),
+                platform::kFileNotFound);
+      EXPECT_EQ(key, nullptr);
+    }
+  }
+  EXPECT_FALSE(Exists("Missing"));
+  uint32_t subKeys = 99, values = 99;
+  ASSERT_EQ(OpenSandbox()->QueryInfo(subKeys, values), platform::kSuccess);
+  EXPECT_EQ(subKeys, 0u);
+  EXPECT_EQ(values, 0u);
+}
+
+TEST_F(RegistryContract, Open_FailureLeavesKeyArgumentUntouched) {
+  std::unique_ptr<RegistryKey> key = Create("Present");
+  ASSERT_NE(key, nullptr);
+  RegistryKey* before = key.get();
+  EXPECT_EQ(registry().Open(Root::CurrentUser, Path("Absent"), Access::Read, key),
+            platform::kFileNotFound);
+  EXPECT_EQ(key.get(), before);
+}
+
+TEST_F(RegistryContract, Open_EmptyPathIsTheRootItself) {
+  std::unique_ptr<RegistryKey> root;
+  ASSERT_EQ(registry().Open(Root::CurrentUser, "", Access::Read, root), platform::kSuccess);
+  std::vector<std::string> names;
+  ASSERT_EQ(root->SubKeyNames(names), platform::kSuccess);
+  EXPECT_TRUE(std::any_of(names.begin(), names.end(),
+                          [](const std::string& n) { return n == "Software"; }));
+}
+
+TEST_F(RegistryContract, Open_KeyNamesMatchInAnyCase) {
+  Create("MixedCase\\Inner");
+  EXPECT_TRUE(Exists("MIXEDCASE\\inner"));
+  EXPECT_TRUE(Exists("mixedcase\\INNER"));
+}
+
+TEST_F(RegistryContract, Create_MakesEveryMissingParent) {
+  ASSERT_NE(Create("A\\B\\C"), nullptr);
+  EXPECT_TRUE(Exists("A"));
+  EXPECT_TRUE(Exists("A\\B"));
+  EXPECT_TRUE(Exists("A\\B\\C"));
+}
+
+TEST_F(RegistryContract, SubKeyNames_SortedInAnyCaseKeepingTheirSpelling) {
+  for (const char* name : {"beta", "Alpha", "gamma", "alpha2", "Delta", "9", "10"}) Create(name);
+  Create("ALPHA");  // the same key as "Alpha": keeps its first spelling
+  std::vector<std::string> names;
+  ASSERT_EQ(OpenSandbox(Access::Read)->SubKeyNames(names), platform::kSuccess);
+  EXPECT_EQ(names, (std::vector<std::string>{"10", "9", "Alpha", "alpha2", "beta", "Delta",
+                                             "gamma"}));
+}
+
+TEST_F(RegistryContract, SubKeyNamesAndValues_EmptyKeyGivesNone) {
+  auto key = OpenSandbox(Access::Read);
+  std::vector<std::string> names{"stale"};
+  std::vector<RegValue> values(1);
+  EXPECT_EQ(key->SubKeyNames(names), platform::kSuccess);
+  EXPECT_TRUE(names.empty());
+  names = {"stale"};
+  EXPECT_EQ(key->ValueNames(names), platform::kSuccess);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(key->Values(values), platform::kSuccess);
+  EXPECT_TRUE(values.empty());
+}
+
+struct ValueCase {
+  std::string name;
+  uint32_t type;
+  std::string data;
+};
+
+std::string Bytes(size_t count) {
+  std::string bytes;
+  for (size_t i = 0; i < count; ++i) bytes.push_back(static_cast<char>((i * 37 + 11) & 0xFF));
+  return bytes;
+}
+
+std::vector<ValueCase> ValueCases() {
+  return {
+      {"", platform::kRegSz, "the default\0"s},
+      {"Text", platform::kRegSz, "C:\\Program Files\\App\\app.exe\0"s},
+      {"EmptyText", platform::kRegSz, "\0"s},
+      {"Expandable", platform::kRegExpandSz, "%SystemRoot%\\system32\\x.dll\0"s},
+      {"Number", platform::kRegDword, "\x78\x56\x34\x12"s},
+      {"Binary0", platform::kRegBinary, ""},
+      {"Binary1", platform::kRegBinary, "\x7f"s},
+      {"Binary27", platform::kRegBinary, Bytes(27)},
+      {"Binary100", platform::kRegBinary, Bytes(100)},
+      {"Binary5000", platform::kRegBinary, Bytes(5000)},
+      {"LongText", platform::kRegSz, std::string(3000, 'x') + "\0"s},
+      {"Multi", platform::kRegMultiSz, "one\0two\0three\0\0"s},
+      {"Quad", platform::kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
+      {"Nothing", platform::kRegNone, ""},
+      {"NothingWithBytes", platform::kRegNone, "\x01\x00\x02"s},
+      {"back\\slash\\name", platform::kRegSz, "bs\0"s},
+      {"\"quoted\"", platform::kRegSz, "\"q\"\0"s},
+      {"a=b", platform::kRegSz, "=\0"s},
+      {"[bracket", platform::kRegSz, "[x]\0"s},
+      {"caf\xE9 \xFC\xDF", platform::kRegSz, "d\xE9j\xE0 vu\0"s},
+      {std::string(1000, 'n'), platform::kRegDword, "\x01\x00\x00\x00"s},
+  };
+}
+
+TEST_F(RegistryContract, Values_RoundTripNameTypeAndBytes) {
+  const std::vector<ValueCase> cases = ValueCases();
+  {
+    auto key = OpenSandbox(Access::All);
+    for (const ValueCase& c : cases) {
+      SCOPED_TRACE(c.name.substr(0, 40));
+      EXPECT_EQ(key->SetValue(c.name, c.type, c.data), platform::kSuccess);
+    }
+  }
+
+  auto key = OpenSandbox(Access::Read);
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 40));
+    RegValue value;
+    ASSERT_EQ(key->QueryValue(c.name, value), platform::kSuccess);
+    EXPECT_EQ(value.name, c.name);
+    EXPECT_EQ(value.type, c.type);
+    EXPECT_EQ(value.data.size(), c.data.size());
+    EXPECT_EQ(value.data, c.data);
+  }
+
+  // Enumeration order differs between systems (Windows: insertion, Wine: sorted).
+  std::vector<RegValue> values;
+  ASSERT_EQ(key->Values(values), platform::kSuccess);
+  ASSERT_EQ(values.size(), cases.size());
+  std::map<std::string, RegValue> byName;
+  for (const RegValue& v : values) EXPECT_TRUE(byName.emplace(v.name, v).second) << v.name;
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 40));
+    auto it = byName.find(c.name);
+    ASSERT_NE(it, byName.end());
+    EXPECT_EQ(it->second.type, c.type);
+    EXPECT_EQ(it->second.data, c.data);
+  }
+
+  std::vector<std::string> names;
+  ASSERT_EQ(key->ValueNames(names), platform::kSuccess);
+  std::vector<std::string> expected;
+  for (const ValueCase& c : cases) expected.push_back(c.name);
+  std::sort(names.begin(), names.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+}
+
+TEST_F(RegistryContract, SetValue_ReplacesTypeAndData) {
+  auto key = OpenSandbox(Access::All);
+  ASSERT_EQ(key->SetValue("v", platform::kRegSz, "a long first text\0"s), platform::kSuccess);
+  ASSERT_EQ(key->SetValue("V", platform::kRegDword, "\x05\x00\x00\x00"s), platform::kSuccess);
+  RegValue value;
+  ASSERT_EQ(key->QueryValue("v", value), platform::kSuccess);
+  EXPECT_EQ(value.type, platform::kRegDword);
+  EXPECT_EQ(value.data, "\x05\x00\x00\x00"s);
+  uint32_t subKeys = 0, values = 0;
+  ASSERT_EQ(key->QueryInfo(subKeys, values), platform::kSuccess);
+  EXPECT_EQ(values, 1u);
+}
+
+TEST_F(RegistryContract, QueryValue_MissingIsFileNotFoundAndLeavesValueUntouched) {
+  auto key = OpenSandbox(Access::Read);
+  RegValue value{"keep", platform::kRegBinary, "xyz"};
+  EXPECT_EQ(key->QueryValue("Absent", value), platform::kFileNotFound);
+  EXPECT_EQ(key->QueryValue("", value), platform::kFileNotFound);  // no default value set
+  EXPECT_EQ(value.name, "keep");
+  EXPECT_EQ(value.type, platform::kRegBinary);
+  EXPECT_EQ(value.data, "xyz");
+}
+
+TEST_F(RegistryContract, QueryInfo_CountsSubKeysAndValues) {
+  Create("One\\Grandchild");
+  Create("Two");
+  Create("Three");
+  auto key = OpenSandbox(Access::All);
+  ASSERT_EQ(key->SetValue("", platform::kRegSz, "d\0"s), platform::kSuccess);
+  ASSERT_EQ(key->SetValue("x", platform::kRegDword, "\0\0\0\0"s), platform::kSuccess);
+  uint32_t subKeys = 0, values = 0;
+  ASSERT_EQ(key->QueryInfo(subKeys, values), platform::kSuccess);
+  EXPECT_EQ(subKeys, 3u);  // direct sub-keys only
+  EXPECT_EQ(values, 2u);   // the default value counts
+}
+
+TEST_F(RegistryContract, DeleteValue_RemovesOnlyThatValue) {
+  auto key = OpenSandbox(Access::All);
+  ASSERT_EQ(key->SetValue("gone", platform::kRegSz, "1\0"s), platform::kSuccess);
+  ASSERT_EQ(key->SetValue("kept", platform::kRegSz, "2\0"s), platform::kSuccess);
+  ASSERT_EQ(key->SetValue("", platform::kRegSz, "3\0"s), platform::kSuccess);
+
+  EXPECT_EQ(key->DeleteValue("GONE"), platform::kSuccess);  // names match in any case
+  EXPECT_EQ(key->DeleteValue("gone"), platform::kFileNotFound);
+  EXPECT_EQ(key->DeleteValue("never there"), platform::kFileNotFound);
+  EXPECT_EQ(key->DeleteValue(""), platform::kSuccess);
+  EXPECT_EQ(key->DeleteValue(""), platform::kFileNotFound);
+
+  std::vector<std::string> names;
+  ASSERT_EQ(key->ValueNames(names), platform::kSuccess);
+  EXPECT_EQ(names, std::vector<std::string>{"kept"});
+}
+
+TEST_F(RegistryContract, DeleteSubKey_LeafGoesMissingIsFileNotFound) {
+  Create("Leaf");
+  Create("Sibling");
+  auto key = OpenSandbox(Access::All);
+  EXPECT_EQ(key->DeleteSubKey("leaf"), platform::kSuccess);
+  EXPECT_FALSE(Exists("Leaf"));
+  EXPECT_TRUE(Exists("Sibling"));
+  EXPECT_EQ(key->DeleteSubKey("Leaf"), platform::kFileNotFound);
+  EXPECT_EQ(key->DeleteSubKey("Never"), platform::kFileNotFound);
+}
+
+TEST_F(RegistryContract, DeleteSubKey_RefusesKeyWithSubKeys) {
+  Create("Parent\\Child");
+  auto key = OpenSandbox(Access::All);
+  EXPECT_EQ(key->DeleteSubKey("Parent"), platform::kAccessDenied);
+  EXPECT_TRUE(Exists("Parent\\Child"));
+}
+
+TEST_F(RegistryContract, DeleteSubKey_EmptyNameNeverDeletesTheKeyItself) {
+  auto key = Create("Self");
+  ASSERT_NE(key, nullptr);
+  EXPECT_NE(key->DeleteSubKey(""), platform::kSuccess);
+  EXPECT_TRUE(Exists("Self"));
+}
+
+TEST_F(RegistryContract, ReadAccess_RefusesChanges) {
+  Create("Child");
+  {
+    auto key = OpenSandbox(Access::All);
+    ASSERT_EQ(key->SetValue("v", platform::kRegSz, "1\0"s), platform::kSuccess);
+  }
+  auto key = OpenSandbox(Access::Read);
+  EXPECT_EQ(key->SetValue("w", platform::kRegSz, "2\0"s), platform::kAccessDenied);
+  EXPECT_EQ(key->DeleteValue("v"), platform::kAccessDenied);
+  EXPECT_EQ(key->DeleteSubKey("Child"), platform::kAccessDenied);
+  RegValue value;
+  EXPECT_EQ(key->QueryValue("v", value), platform::kSuccess);
+  EXPECT_EQ(key->QueryValue("w", value), platform::kFileNotFound);
+  EXPECT_TRUE(Exists("Child"));
+}
+
+}  // namespace
+}  // namespace tallowin::testing_support

@@ -1,0 +1,105 @@
+// The contract tests over the real machine: a sandbox key below
+// HKEY_CURRENT_USER\Software\TallowinTest and a sandbox folder on C:, both removed again.
+
+#include <windows.h>
+
+#include <atomic>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/win32/win32_platform.h"
+#include "tests/backend/backend_fixture.h"
+
+namespace tallowin::testing_support {
+namespace {
+
+constexpr const char* kSandboxParent = "Software\\TallowinTest";
+
+std::string UniqueName() {
+  static std::atomic<unsigned> counter{0};
+  return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+         std::to_string(counter++);
+}
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA data{};
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+      else DeleteFileA(path.c_str());
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+std::optional<std::string> Environment(const std::string& name) {
+  const DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+  if (size == 0) return std::nullopt;
+  std::string value(size, '\0');
+  const DWORD len = GetEnvironmentVariableA(name.c_str(), value.data(), size);
+  value.resize(len < size ? len : 0);
+  return value;
+}
+
+class Win32BackendUnderTest final : public BackendUnderTest {
+ public:
+  ~Win32BackendUnderTest() override {
+    if (!key_.empty()) {
+      RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
+      RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+      RegDeleteKeyA(HKEY_CURRENT_USER, kSandboxParent);  // only once no other run uses it
+    }
+    if (!folder_.empty()) RemoveTree(folder_);
+    for (const auto& [name, value] : savedEnvironment_)
+      SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+  }
+
+  platform::Platform platform() override { return machine_.platform(); }
+
+  std::string SandboxKey() override {
+    if (key_.empty()) {
+      const std::string path = std::string(kSandboxParent) + "\\" + UniqueName();
+      HKEY key = nullptr;
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        key_ = path;
+      }
+    }
+    return key_;
+  }
+
+  std::string SandboxFolder() override {
+    if (folder_.empty()) {
+      const std::string path = "C:\\tallowin-test-" + UniqueName();
+      if (CreateDirectoryA(path.c_str(), nullptr)) folder_ = path;
+    }
+    return folder_;
+  }
+
+  void SetEnvironment(const std::string& name, const std::string& value) override {
+    if (!savedEnvironment_.count(name)) savedEnvironment_[name] = Environment(name);
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+  }
+
+ private:
+  platform::win32::Win32Machine machine_;
+  std::string key_;
+  std::string folder_;
+  std::map<std::string, std::optional<std::string>> savedEnvironment_;
+};
+
+}  // namespace
+
+std::unique_ptr<BackendUnderTest> MakeBackendUnderTest() {
+  return std::make_unique<Win32BackendUnderTest>();
+}
+
+}  // namespace tallowin::testing_support
