@@ -119,7 +119,7 @@ int CountContent(TScanTaskThread& scan, Root root, const std::string& path, int 
 void Walk(TScanTaskThread& scan, const std::string& rootName, const std::string& path,
           bool recursive, bool userKeys, int depth) {
   const std::optional<Root> root = platform::RootFromName(rootName);
-  if (!root || depth > kMaxDepth) return;
+  if (!root || depth > kMaxDepth || scan.StopRequested()) return;
   std::vector<std::string> names;
   {
     std::unique_ptr<platform::RegistryKey> key = scan.Registry().OpenKey(*root, path, Access::Read);
