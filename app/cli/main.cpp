@@ -1,13 +1,144 @@
-#include <cstdio>
-#include <cstring>
+#include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+#include "app/cli/console.h"
+#include "app/core/code_list.h"
 #include "platform/reg_global.h"
 
-int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("%s %s\n", tallowin::kProductName, tallowin::kVersionText);
-    return 0;
+namespace {
+
+using namespace tallowin;
+using namespace tallowin::cli;
+
+constexpr const char* kUsage =
+    "usage: tallowin-cli scan [--codes LIST] [--no-filter] [--format text|json]\n"
+    "       tallowin-cli resolve TEXT [--suffix S] [--dirs]\n"
+    "       tallowin-cli fix [--codes LIST] [--yes]\n"
+    "       tallowin-cli backups [--folder DIR]\n"
+    "       tallowin-cli restore FILE\n"
+    "       tallowin-cli --version\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "  scan      scan the registry and print the findings, one per line\n"
+    "            --codes LIST  category codes and ranges, e.g. 1-4,15 (default 1-17)\n"
+    "            --no-filter   skip the post-scan filter and the ignore list\n"
+    "            --format      text: Problem  ^^^  Data  ^^^  Registry key; json: one\n"
+    "                          object per line with problem, data, key and kind\n"
+    "  resolve   print broken or ok: the verdict of the file-reference test on TEXT\n"
+    "  fix       scan, then back up and remove every finding (--yes answers Yes)\n"
+    "  backups   list the backup files of a folder (default: the backup folder)\n"
+    "  restore   import a backup file and delete it once everything is back\n"
+    "\n"
+    "Settings.dat beside the program is read as the main program reads it.\n"
+    "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 130 stopped by Ctrl+C.\n";
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "tallowin-cli: %s\n%s", message.c_str(), kUsage);
+  return kExitUsage;
+}
+
+// CLI11 reports through exceptions; none leaves this function.
+int Main(int argc, char** argv) {
+  CLI::App app{"Tallowin registry cleaner, console front end", "tallowin-cli"};
+  app.set_help_flag();
+  app.set_help_all_flag();
+  bool help = false, version = false;
+  app.add_flag("-h,--help", help);
+  app.add_flag("--version", version);
+  app.require_subcommand(0, 1);
+
+  auto codeCheck = [](const std::string& text) {
+    std::vector<std::string> codes;
+    std::string error;
+    return ParseCodeList(text, codes, error) ? std::string() : error;
+  };
+
+  std::string scanCodes = "1-17", format = "text";
+  bool noFilter = false, stats = false;
+  CLI::App* scan = app.add_subcommand("scan");
+  scan->add_option("--codes", scanCodes)->check(codeCheck);
+  scan->add_flag("--no-filter", noFilter);
+  scan->add_option("--format", format)->check(CLI::IsMember({"text", "json"}));
+  scan->add_flag("--stats", stats)->group("");
+
+  ResolveArgs resolveArgs;
+  CLI::App* resolve = app.add_subcommand("resolve");
+  resolve->add_option("TEXT", resolveArgs.text)->required();
+  resolve->add_option("--suffix", resolveArgs.suffix);
+  resolve->add_flag("--dirs", resolveArgs.dirs);
+
+  std::string fixCodes = "1-17";
+  bool yes = false;
+  CLI::App* fix = app.add_subcommand("fix");
+  fix->add_option("--codes", fixCodes)->check(codeCheck);
+  fix->add_flag("--yes", yes);
+
+  std::string folder;
+  CLI::App* backups = app.add_subcommand("backups");
+  backups->add_option("--folder", folder);
+
+  std::string file;
+  CLI::App* restore = app.add_subcommand("restore");
+  restore->add_option("FILE", file)->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return UsageError(e.what());
   }
-  std::fprintf(stderr, "usage: tallowin-cli --version\n");
-  return 2;
+
+  if (help) {
+    std::printf("%s%s", kUsage, kHelp);
+    return kExitOk;
+  }
+  if (version) {
+    if (!app.get_subcommands().empty()) return UsageError("--version takes no command");
+    std::printf("%s %s\n", kProductName, kVersionText);
+    return kExitOk;
+  }
+
+  InstallInterruptHandler();
+  std::string error;
+  if (scan->parsed()) {
+    ScanArgs args;
+    if (!ParseCodeList(scanCodes, args.codes, error)) return UsageError(error);
+    args.filter = !noFilter;
+    args.format = format == "json" ? Format::Json : Format::Text;
+    args.stats = stats;
+    return RunScan(args);
+  }
+  if (resolve->parsed()) return RunResolve(resolveArgs);
+  if (fix->parsed()) {
+    FixArgs args;
+    if (!ParseCodeList(fixCodes, args.codes, error)) return UsageError(error);
+    args.yes = yes;
+    return RunFix(args);
+  }
+  if (backups->parsed()) {
+    if (backups->count("--folder") > 0 && folder.empty()) return UsageError("--folder: empty folder");
+    return RunBackups(folder);
+  }
+  if (restore->parsed()) {
+    if (file.empty()) return UsageError("FILE: empty file name");
+    return RunRestore(file);
+  }
+  return UsageError("no command given");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tallowin-cli: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "tallowin-cli: unexpected failure\n");
+  }
+  return kExitFailed;
 }

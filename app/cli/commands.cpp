@@ -1,0 +1,283 @@
+#include "app/cli/commands.h"
+
+#include <windows.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/cli/console.h"
+#include "app/core/console_scan.h"
+#include "app/core/settings.h"
+#include "platform/reg_global.h"
+#include "platform/win32/win32_platform.h"
+#include "repair/repair_run.h"
+#include "repair/restore.h"
+#include "repair/restore_point.h"
+
+namespace tallowin::cli {
+
+namespace {
+
+constexpr const char* kColumnSeparator = "  ^^^  ";
+
+void Error(const std::string& message) {
+  std::fprintf(stderr, "tallowin-cli: %s\n", message.c_str());
+}
+
+// Settings.dat beside the executable, read into OptionsSetting as the main window reads it.
+struct SettingsFile {
+  std::string exeDir;
+  std::string path;
+  std::unique_ptr<platform::IniFile> ini;
+
+  explicit SettingsFile(const platform::Platform& platform)
+      : exeDir(platform.system.ExecutableDirectory()),
+        path(SettingsPath(exeDir)),
+        ini(platform::win32::MakeIniFile(path)) {
+    LoadSettingsForConsole(*ini, path, exeDir);
+  }
+  // "" or the error text.
+  std::string Save() { return SaveSettingsForConsole(*ini, path, exeDir); }
+};
+
+std::string TextLine(const Issue& issue) {
+  return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
+}
+
+void PrintIssues(const IssueList& list, Format format) {
+  for (const Issue& issue : list.rows) {
+    if (format == Format::Text) {
+      WriteAnsi(stdout, TextLine(issue) + "\n");
+    } else {
+      nlohmann::ordered_json line;
+      line["problem"] = AnsiToUtf8(issue.problem);
+      line["data"] = AnsiToUtf8(issue.data);
+      line["key"] = AnsiToUtf8(issue.key);
+      line["kind"] = static_cast<int>(issue.kind);
+      const std::string text =
+          line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+      std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+  }
+  std::fflush(stdout);
+}
+
+// Runs one scan with Ctrl+C wired to Stop. Captions go to a terminal only.
+ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptionsSetting& options,
+                              const std::vector<std::string>& codes, bool filter,
+                              IssueList& list) {
+  std::function<void(const std::string&)> onCaption;
+  if (IsTerminal(stderr)) {
+    onCaption = [](const std::string& caption) {
+      WriteAnsi(stderr, caption + "\n");
+      std::fflush(stderr);
+    };
+  }
+  ConsoleScan scan(platform, onCaption);
+  OnInterrupt stopScan([&scan] { scan.Stop(); });
+
+  ConsoleScanRequest request;
+  request.codes = codes;
+  request.filter = filter;
+  request.ignoreRemoveDrives = options.IgnoreRemoveDrives;
+  request.ignoreKeys = options.IgnoreKeys;
+  request.ignoreKeyCount = options.IgnoreKeyCount;
+  return scan.Run(request, list);
+}
+
+const char* OutcomeText(RepairOutcome outcome) {
+  switch (outcome) {
+    case RepairOutcome::Deleted: return "deleted";
+    case RepairOutcome::AlreadyGone: return "already gone";
+    case RepairOutcome::NotAddressed: return "names no single registry item";
+    case RepairOutcome::Refused: return "a name the backup file cannot hold";
+    case RepairOutcome::Unreadable: return "could not be read whole, so it was not deleted";
+    case RepairOutcome::DeleteFailed: return "backed up, but the deletion was refused";
+    case RepairOutcome::BackupFailed: return "the backup file could not be written";
+  }
+  return "?";
+}
+
+// The questions of the repair run, asked on the terminal or answered by --yes.
+class ConsolePrompts : public RepairPrompts {
+ public:
+  ConsolePrompts(bool yes, platform::RestorePointService& restorePoint)
+      : yes_(yes), restorePoint_(restorePoint) {}
+
+  bool AskYesNo(const std::string& text) override {
+    const bool answer = Ask(text);
+    if (!answer) declined_ = true;
+    return answer;
+  }
+  void ShowError(const std::string& text) override { Error(text); }
+  bool RunRestorePointDialog() override {
+    WriteAnsi(stderr, "Creating Restore Point... Please wait...\n");
+    const ModalResult result = CreateRestorePointAndAsk(restorePoint_, [this] {
+      return AskYesNo(kRestorePointFailedQuestion);
+    });
+    if (result == ModalResult::Ok) return true;
+    declined_ = true;
+    return false;
+  }
+  bool declined() const { return declined_; }
+
+ private:
+  bool Ask(std::string text) {
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    if (yes_) {
+      WriteAnsi(stderr, text + " Yes\n");
+      return true;
+    }
+    return cli::AskYesNo(text);
+  }
+
+  bool yes_;
+  platform::RestorePointService& restorePoint_;
+  bool declined_ = false;
+};
+
+// The restore hint on the console: nothing to click, the import runs to its end.
+class ConsoleHint : public CommandHint {
+ public:
+  void Show(const std::string& hintText) override { WriteAnsi(stderr, hintText + "\n"); }
+  HintAction Poll() override { return HintAction::Wait; }
+};
+
+std::string FullPath(const std::string& path) {
+  char buffer[MAX_PATH * 4];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof(buffer), buffer, nullptr);
+  if (length == 0 || length >= sizeof(buffer)) return path;
+  return std::string(buffer, length);
+}
+
+}  // namespace
+
+int RunScan(const ScanArgs& args) {
+  platform::win32::Win32Machine machine;
+  const platform::Platform& platform = machine.platform();
+  SettingsFile settings(platform);
+  IssueList list;
+  const ScanOutcome outcome =
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, list);
+  PrintIssues(list, args.format);
+  if (args.stats) {
+    const MemoryFigures memory = ProcessMemory();
+    std::fprintf(stderr, "peak working set: %llu KB; peak private bytes: %llu KB\n",
+                 memory.peakWorkingSetKB, memory.peakPrivateKB);
+  }
+  if (outcome == ScanOutcome::Stopped) {
+    Error("scan stopped; the findings before the stop are listed, unfiltered");
+    return kExitStopped;
+  }
+  return kExitOk;
+}
+
+int RunResolve(const ResolveArgs& args) {
+  platform::win32::Win32Machine machine;
+  const platform::Platform& platform = machine.platform();
+  SettingsFile settings(platform);
+  ResolveRequest request;
+  request.text = args.text;
+  request.requiredSuffix = args.suffix;
+  request.dirsAllowed = args.dirs;
+  request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
+  std::printf("%s\n", ResolveAsScanWould(platform, request) ? "broken" : "ok");
+  return kExitOk;
+}
+
+int RunFix(const FixArgs& args) {
+  if (!args.yes && !(IsTerminal(stdin) && IsTerminal(stderr))) {
+    Error("fix asks its questions on a terminal and none is attached; run it in a terminal "
+          "or pass --yes to answer Yes to every question. Nothing was changed.");
+    return kExitFailed;
+  }
+  platform::win32::Win32Machine machine;
+  platform::Platform platform = machine.platform();
+  SettingsFile settings(platform);
+  IssueList list;
+  const ScanOutcome outcome =
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true, list);
+  if (outcome == ScanOutcome::Stopped || WasInterrupted()) {
+    Error("stopped before the repair; nothing was changed");
+    return kExitStopped;
+  }
+
+  // From here on Ctrl+C is ignored: a row is backed up and deleted as one step.
+  const size_t found = list.Count();
+  RepairSettings repairSettings;
+  repairSettings.outputDirectory = OptionsSetting.OutputDirectory;
+  repairSettings.createRestorePoint = OptionsSetting.CreateRP;
+  repairSettings.osVersionCode = GetWindowsVersionCode(platform.system);
+  ConsolePrompts prompts(args.yes, platform.restorePoint);
+  const RepairResult result = FixErrors(list, platform, repairSettings, prompts);
+  for (const RowProblem& problem : result.problems)
+    WriteAnsi(stderr, "not removed (" + std::string(OutcomeText(problem.outcome)) + "): " +
+                          TextLine(problem.issue) +
+                          (problem.detail.empty() ? "" : " [" + problem.detail + "]") + "\n");
+  if (!result.completed) {
+    if (!result.backupFile.empty())
+      WriteAnsi(stdout, "Backup file: " + result.backupFile + "\n");
+    if (!result.error.empty()) {
+      Error(result.error);
+    } else if (found == 0 && !prompts.declined()) {
+      std::printf("No findings; nothing to fix.\n");
+      return kExitOk;
+    } else {
+      Error("the repair was not started; nothing was changed");
+    }
+    return kExitFailed;
+  }
+
+  OptionsSetting.LastClean = result.lastClean;
+  const std::string saveError = settings.Save();
+  if (result.backupFile.empty())
+    std::printf("No backup file was written.\n");
+  else
+    WriteAnsi(stdout, "Backup file: " + result.backupFile + "\n");
+  WriteAnsi(stdout, result.statusText + "\n");
+  if (!saveError.empty()) {
+    Error(saveError);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int RunBackups(const std::string& folderArg) {
+  platform::win32::Win32Machine machine;
+  const platform::Platform& platform = machine.platform();
+  SettingsFile settings(platform);
+  const std::string folder = folderArg.empty() ? OptionsSetting.OutputDirectory : folderArg;
+  std::vector<BackupFileRow> rows;
+  if (!ListBackupFiles(platform.files, platform.system, folder, rows)) {
+    Error(folder + ": can not find the backup folder.");
+    return kExitFailed;
+  }
+  for (const BackupFileRow& row : rows)
+    WriteAnsi(stdout, row.name + "\t" + row.dateText + "\t" + row.sizeText + "\n");
+  return kExitOk;
+}
+
+int RunRestore(const std::string& file) {
+  platform::win32::Win32Machine machine;
+  platform::Platform platform = machine.platform();
+  const std::string path = FullPath(file);
+  ConsoleHint hint;
+  const RestoreOutcome outcome = RestoreBackupFile(platform, path, hint);
+  if (outcome.status != RestoreStatus::Restored) {
+    if (!outcome.message.empty()) Error(outcome.message);
+    if (outcome.status != RestoreStatus::NotRestored)
+      Error("nothing was restored; the file is kept: " + path);
+    return kExitFailed;
+  }
+  WriteAnsi(stdout, "Restored " + path + "\n");
+  if (!outcome.fileDeleted) {
+    Error("the backup was restored, but the file could not be deleted: " + path);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace tallowin::cli

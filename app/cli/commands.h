@@ -1,0 +1,41 @@
+#pragma once
+// The commands of tallowin-cli. Each returns the process exit status.
+
+#include <string>
+#include <vector>
+
+namespace tallowin::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;   // the command ran but could not do its work
+inline constexpr int kExitUsage = 2;    // bad arguments
+inline constexpr int kExitStopped = 130;  // Ctrl+C ended the scan
+
+enum class Format { Text, Json };
+
+struct ScanArgs {
+  std::vector<std::string> codes;
+  bool filter = true;
+  Format format = Format::Text;
+  bool stats = false;  // peak memory on stderr, for the benchmark
+};
+
+struct ResolveArgs {
+  std::string text;
+  std::string suffix;
+  bool dirs = false;
+};
+
+struct FixArgs {
+  std::vector<std::string> codes;
+  bool yes = false;
+};
+
+int RunScan(const ScanArgs& args);
+int RunResolve(const ResolveArgs& args);
+int RunFix(const FixArgs& args);
+// An empty folder lists the backup folder of the settings.
+int RunBackups(const std::string& folder);
+int RunRestore(const std::string& file);
+
+}  // namespace tallowin::cli
