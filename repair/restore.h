@@ -1,0 +1,112 @@
+#pragma once
+// The restore manager without its window: the list of backup files, the import through
+// the registry editor, the check that everything came back, and the delete step.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/reg_text.h"
+
+namespace tallowin {
+
+inline constexpr const char* kRestoreHintText = "Restore registry...";
+inline constexpr const char* kRegeditMissingText = "Please check if Regedit.exe exists.";
+inline constexpr const char* kBrowseCaption = "Please select the directory";
+
+struct BackupFileRow {
+  std::string name;  // without folder
+  uint64_t writeTime = 0;
+  uint64_t size = 0;
+  std::string dateText;  // "Date Created"
+  std::string sizeText;  // "Size"
+};
+
+// "1,025 KB": kilobytes rounded up, digits grouped by three.
+std::string FormatSizeKB(uint64_t bytes);
+
+// Newest first: names in descending order, compared in any case.
+void SortBackupFiles(std::vector<BackupFileRow>& rows);
+
+// Appends a row for every ".REG" file (any case) of the folder and keeps the list
+// sorted. False, with `rows` unchanged, when the folder is not an existing directory
+// (the caller shows "can not find the backup folder.").
+[[nodiscard]] bool ListBackupFiles(platform::FileSystem& files, platform::System& system,
+                                   std::string_view folder, std::vector<BackupFileRow>& rows);
+
+// Folder + "\" (when missing) + name.
+std::string BackupFilePath(std::string_view folder, std::string_view name);
+
+// The registry editor by its full path, so that no regedit.exe beside the program or
+// in the current folder is run: the 32-bit one under WOW64 (it sees the same registry
+// view as this process), else the one in the Windows folder.
+std::string RegistryEditorPath(platform::FileSystem& files, platform::System& system);
+// "<editor>" /s "<path>"
+std::string RestoreCommandLine(platform::FileSystem& files, platform::System& system,
+                               std::string_view backupPath);
+
+// The hint window while the command runs: asked every 500 ms what the user did.
+enum class HintAction { Wait, Stop, Close };
+class CommandHint {
+ public:
+  virtual ~CommandHint() = default;
+  virtual void Show(const std::string& hintText) = 0;
+  virtual HintAction Poll() = 0;
+};
+
+enum class CommandResult {
+  Finished,    // the process ended by itself
+  Stopped,     // "Stop": the process was terminated
+  Closed,      // the hint was closed: the process keeps running
+  NotStarted,  // the program could not be started
+};
+
+// RunCommandWithHint's process part: starts the command hidden and waits for it,
+// polling every 500 ms.
+CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
+                                 const std::string& commandLine, const std::string& hintText,
+                                 CommandHint& hint);
+
+// Whether every key and value of the document is in the registry with the same type
+// and data (string types may have gained the terminating NUL the import adds). The
+// last block wins when a value occurs twice. `missing` names the first item that is not.
+[[nodiscard]] bool VerifyImported(platform::Registry& registry,
+                                  const platform::RegTextDocument& document,
+                                  std::string& missing);
+
+// Registry data as it reads back after an import of `fileData` of that type.
+bool SameAfterImport(uint32_t type, std::string_view fileData, std::string_view registryData);
+
+enum class RestoreStatus {
+  NothingSelected,
+  Restored,     // imported, checked, file deleted (or its deletion failed: `fileDeleted`)
+  NotStarted,   // the registry editor could not be started
+  Stopped,      // the user stopped or left the import; the file stays
+  Unreadable,   // the file cannot be read or is not a backup this program can check
+  NotRestored,  // the import ended but something did not come back; the file stays
+};
+
+struct RestoreOutcome {
+  RestoreStatus status = RestoreStatus::NotStarted;
+  bool fileDeleted = false;
+  std::string message;  // for the user; empty on success
+};
+
+// Restore of one backup file: check it parses, import it with the registry editor,
+// verify, and only then delete it.
+RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string& path,
+                                 CommandHint& hint);
+
+// The dialog's restore and delete steps on the selected row. `selected` follows the
+// row that moves into the deleted one's place (or the new last row; -1 when empty).
+RestoreOutcome RestoreSelected(platform::Platform& platform, std::string_view folder,
+                               std::vector<BackupFileRow>& rows, int& selected,
+                               CommandHint& hint);
+// Deletes the file without asking and removes its row, whatever the deletion's result
+// (the row comes back at the next listing). True when the file was deleted.
+bool DeleteSelected(platform::FileSystem& files, std::string_view folder,
+                    std::vector<BackupFileRow>& rows, int& selected);
+
+}  // namespace tallowin

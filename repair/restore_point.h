@@ -1,0 +1,79 @@
+#pragma once
+// The system restore point before a repair: a worker thread makes the one blocking
+// call, and the dialog logic turns its result into OK (repair goes on) or cancel.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "platform/restore_point.h"
+
+namespace tallowin {
+
+inline constexpr const char* kRestorePointDescription = "Made by Quorvel";
+inline constexpr const char* kRestorePointFailedQuestion =
+    "Restore Point creation Failed! Contiue to repair?";
+
+// lParam of WM_RESTOREPOINTDONE.
+inline constexpr int kRestorePointCreated = 0;
+inline constexpr int kRestorePointFailed = 1;
+
+enum class ModalResult { Ok = 1, Cancel = 2 };
+
+// Created gives 0. A failed call gives 1, and so does a system without System Restore:
+// the user is asked instead of facing a dialog that never ends.
+int RestorePointMessageParam(platform::RestorePointResult result);
+
+// TCreateSystemPointThread: makes the call on its own thread and posts the result
+// once through `post` (which the GUI turns into WM_RESTOREPOINTDONE). The destructor
+// waits for the call to return, so the owner keeps the object until the program ends
+// when the dialog closed early.
+class TCreateSystemPointThread {
+ public:
+  using Post = std::function<void(int lParam)>;
+
+  TCreateSystemPointThread(platform::RestorePointService& service, Post post);
+  ~TCreateSystemPointThread();
+  TCreateSystemPointThread(const TCreateSystemPointThread&) = delete;
+  TCreateSystemPointThread& operator=(const TCreateSystemPointThread&) = delete;
+
+  void Start();
+  // A result that arrives after this call is not posted.
+  void Abandon();
+
+ private:
+  struct Shared;
+  platform::RestorePointService& service_;
+  std::shared_ptr<Shared> shared_;
+  std::thread thread_;
+};
+
+// The bar's next position on a timer tick.
+int NextRestorePointProgress(int position);
+
+// TfrmSystemPoint without the window.
+class SystemPointDialogLogic {
+ public:
+  void FormShow();
+  // The result message. Asks `askContinue` (Yes = true) after a failure. Empty when a
+  // result was already handled (the message is then ignored).
+  std::optional<ModalResult> OnResult(int lParam, const std::function<bool()>& askContinue);
+  // The user closed the dialog: cancel, unless a result was handled already.
+  std::optional<ModalResult> FormClose();
+  void Timer1Timer() { position_ = NextRestorePointProgress(position_); }
+
+  bool done() const { return done_; }
+  int position() const { return position_; }
+
+ private:
+  bool done_ = false;
+  int position_ = 0;
+};
+
+// For callers without a window (command line, unattended tests): runs the worker,
+// waits for its result and applies the dialog's rule.
+ModalResult CreateRestorePointAndAsk(platform::RestorePointService& service,
+                                     const std::function<bool()>& askContinue);
+
+}  // namespace tallowin

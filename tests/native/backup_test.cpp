@@ -1,0 +1,377 @@
+#include "repair/backup.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "platform/memory/memory_platform.h"
+#include "platform/reg_text.h"
+#include "platform/text.h"
+#include "tests/backend/registry_snapshot.h"
+
+namespace tallowin {
+namespace {
+
+using platform::RegValue;
+using platform::Root;
+using platform::memory::MemoryMachine;
+using platform::memory::MemoryRegistry;
+
+constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string out;
+  for (int b : bytes) out.push_back(static_cast<char>(b));
+  return out;
+}
+
+std::string Sequence(size_t n) {
+  std::string out;
+  for (size_t i = 0; i < n; ++i) out.push_back(static_cast<char>(i));
+  return out;
+}
+
+// Records the access every open asks for.
+class AccessRecorder : public platform::Registry {
+ public:
+  explicit AccessRecorder(platform::Registry& inner) : inner_(inner) {}
+  long Open(Root root, std::string_view path, platform::Access access,
+            std::unique_ptr<platform::RegistryKey>& key) override {
+    accesses.push_back(access);
+    return inner_.Open(root, path, access, key);
+  }
+  long Create(Root root, std::string_view path,
+              std::unique_ptr<platform::RegistryKey>& key) override {
+    return inner_.Create(root, path, key);
+  }
+  std::vector<platform::Access> accesses;
+
+ private:
+  platform::Registry& inner_;
+};
+
+class BackupTest : public ::testing::Test {
+ protected:
+  void SetUp() override { m.files.AddFolder("C:\\Backup"); }
+
+  ExportResult Export(Root root, std::string_view path, std::string_view value, bool wholeKey) {
+    return ExportRegistryItem(m.files, m.registry, kFile, root, path, value, wholeKey);
+  }
+  std::string File() const { return m.files.Contents(kFile); }
+
+  MemoryMachine m;
+};
+
+TEST(MakeBackupFileName, NamesTheFileAfterTheLocalTime) {
+  platform::memory::MemorySystem system;
+  EXPECT_EQ(MakeBackupFileName(system, "C:\\Tools\\Backup"), "C:\\Tools\\Backup\\2013_03_07_140509.reg");
+  EXPECT_EQ(MakeBackupFileName(system, "C:\\Tools\\Backup\\"), "C:\\Tools\\Backup\\2013_03_07_140509.reg");
+  system.now = {2001, 12, 31, 0, 0, 0};
+  EXPECT_EQ(MakeBackupFileName(system, "D:\\B"), "D:\\B\\2001_12_31_000000.reg");
+  system.now = {2020, 1, 2, 23, 59, 58};
+  EXPECT_EQ(MakeBackupFileName(system, "D:\\B"), "D:\\B\\2020_01_02_235958.reg");
+}
+
+TEST(Escape, DoublesBackslashesThenEscapesQuotes) {
+  const struct {
+    const char* in;
+    const char* backslashes;
+    const char* both;
+  } cases[] = {
+      {"", "", ""},
+      {"plain text", "plain text", "plain text"},
+      {"C:\\x", "C:\\\\x", "C:\\\\x"},
+      {"\\\\server\\", "\\\\\\\\server\\\\", "\\\\\\\\server\\\\"},
+      {"say \"hi\"", "say \"hi\"", "say \\\"hi\\\""},
+      {"a\\\"b", "a\\\\\"b", "a\\\\\\\"b"},
+      {"\"", "\"", "\\\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(EscapeBackslashes(c.in), c.backslashes);
+    EXPECT_EQ(EscapeQuotes(EscapeBackslashes(c.in)), c.both);
+  }
+}
+
+TEST_F(BackupTest, WritesTheExampleFileByteForByte) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                       "Old App", "C:\\Program Files\\Old\\old.exe /min");
+  m.registry.SetString(Root::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                       "Other", "stays out of the backup");
+  m.registry.SetString(Root::LocalMachine, "Software\\Classes\\.xyz", "", "xyzfile");
+  m.registry.SetDword(Root::LocalMachine, "Software\\Classes\\.xyz\\OpenWithList", "Count", 2);
+  m.registry.SetValue(Root::LocalMachine, "Software\\Classes\\.xyz\\OpenWithList", "Data",
+                      platform::kRegBinary, Bytes({0x01, 0xA0, 0xFF, 0x00}));
+
+  ASSERT_TRUE(Export(Root::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                     "Old App", false).ok());
+  ASSERT_TRUE(Export(Root::LocalMachine, "Software\\Classes\\.xyz", "", true).ok());
+
+  EXPECT_EQ(File(),
+            "REGEDIT4\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
+            "\"Old App\"=\"C:\\\\Program Files\\\\Old\\\\old.exe /min\"\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz]\r\n"
+            "@=\"xyzfile\"\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz\\OpenWithList]\r\n"
+            "\"Count\"=dword:00000002\r\n"
+            "\"Data\"=hex:01,A0,FF,00\r\n");
+}
+
+TEST(FormatValueLine, WritesThePlainFormsExactly) {
+  const struct {
+    const char* label;
+    RegValue value;
+    std::string line;
+  } cases[] = {
+      {"dword max", {"n", platform::kRegDword, Bytes({0xFF, 0xFF, 0xFF, 0xFF})}, "\"n\"=dword:FFFFFFFF"},
+      {"dword 26", {"n", platform::kRegDword, Bytes({0x1A, 0, 0, 0})}, "\"n\"=dword:0000001A"},
+      {"dword order", {"n", platform::kRegDword, Bytes({0x78, 0x56, 0x34, 0x12})}, "\"n\"=dword:12345678"},
+      {"default", {"", platform::kRegSz, std::string("x\0", 2)}, "@=\"x\""},
+      {"empty default", {"", platform::kRegSz, std::string("\0", 1)}, "@=\"\""},
+      {"escaped name and text", {"a\\b\"c", platform::kRegSz, std::string("C:\\x \"y\"\0", 9)},
+       "\"a\\\\b\\\"c\"=\"C:\\\\x \\\"y\\\"\""},
+      {"odd characters stay", {"= [x] ;", platform::kRegSz, std::string("\xE9=@;\0", 5)},
+       "\"= [x] ;\"=\"\xE9=@;\""},
+      {"empty binary", {"b", platform::kRegBinary, ""}, "\"b\"=hex:"},
+      {"one byte", {"b", platform::kRegBinary, Bytes({0x0F})}, "\"b\"=hex:0F"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string line;
+    ASSERT_TRUE(FormatValueLine(c.value, line));
+    EXPECT_EQ(line, c.line);
+  }
+}
+
+TEST(FormatValueLine, BreaksBinaryAfterByte25AndEvery25Bytes) {
+  std::string line;
+  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(26)}, line));
+  EXPECT_EQ(line,
+            "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,"
+            "17,18,19");
+  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(27)}, line));
+  EXPECT_EQ(line,
+            "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,"
+            "17,18,19,\\\r\n1A");
+  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(52)}, line));
+  EXPECT_EQ(line,
+            "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,"
+            "17,18,19,\\\r\n"
+            "1A,1B,1C,1D,1E,1F,20,21,22,23,24,25,26,27,28,29,2A,2B,2C,2D,2E,2F,30,31,32,\\\r\n"
+            "33");
+  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(51)}, line));
+  // Byte 50 is the last: no comma and no second break after it.
+  EXPECT_EQ(line.substr(line.size() - 6), ",31,32") << line;
+  EXPECT_EQ(line.find("\\\r\n"), line.rfind("\\\r\n")) << line;
+}
+
+TEST(FormatValueLine, KeepsTypeAndBytesWhereThePlainFormWouldNot) {
+  const struct {
+    const char* label;
+    RegValue value;
+    std::string line;
+  } cases[] = {
+      {"expandable", {"e", platform::kRegExpandSz, std::string("%A%\\x\0", 6)},
+       "\"e\"=hex(2):25,41,25,5C,78,00"},
+      {"multi-string", {"m", platform::kRegMultiSz, std::string("a\0b\0\0", 5)},
+       "\"m\"=hex(7):61,00,62,00,00"},
+      {"qword", {"q", platform::kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
+       "\"q\"=hex(b):01,02,03,04,05,06,07,08"},
+      {"none", {"z", platform::kRegNone, Bytes({0xAB})}, "\"z\"=hex(0):AB"},
+      {"empty none", {"z", platform::kRegNone, ""}, "\"z\"=hex(0):"},
+      {"big-endian", {"d", platform::kRegDwordBigEndian, Bytes({0, 0, 0, 1})}, "\"d\"=hex(5):00,00,00,01"},
+      {"resource list", {"r", platform::kRegResourceList, Bytes({9})}, "\"r\"=hex(8):09"},
+      {"unknown type", {"u", 0x1234, Bytes({1})}, "\"u\"=hex(1234):01"},
+      {"dword of 3 bytes", {"d", platform::kRegDword, Bytes({1, 2, 3})}, "\"d\"=hex(4):01,02,03"},
+      {"dword of 0 bytes", {"d", platform::kRegDword, ""}, "\"d\"=hex(4):"},
+      {"string with a NUL inside", {"s", platform::kRegSz, std::string("a\0b\0", 4)},
+       "\"s\"=hex(1):61,00,62,00"},
+      {"string with CR LF", {"s", platform::kRegSz, std::string("a\r\nb\0", 5)},
+       "\"s\"=hex(1):61,0D,0A,62,00"},
+      {"string with LF only", {"s", platform::kRegSz, std::string("a\n\0", 3)}, "\"s\"=hex(1):61,0A,00"},
+      {"string without NUL", {"s", platform::kRegSz, "abc"}, "\"s\"=hex(1):61,62,63"},
+      {"string with two NULs", {"s", platform::kRegSz, std::string("a\0\0", 3)}, "\"s\"=hex(1):61,00,00"},
+      {"empty string data", {"s", platform::kRegSz, ""}, "\"s\"=hex(1):"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string line;
+    ASSERT_TRUE(FormatValueLine(c.value, line));
+    EXPECT_EQ(line, c.line);
+  }
+}
+
+TEST(FormatValueLine, RefusesNamesThatCannotStayOnOneLine) {
+  for (const std::string& name : {std::string("a\rb"), std::string("a\nb"), std::string("a\0b", 3)}) {
+    std::string line = "untouched";
+    EXPECT_FALSE(FormatValueLine({name, platform::kRegSz, std::string("x\0", 2)}, line));
+    EXPECT_EQ(line, "untouched");
+  }
+}
+
+TEST_F(BackupTest, DropsOneTrailingBackslashOfTheKeyPath) {
+  m.registry.SetString(Root::CurrentUser, "Software\\A", "v", "1");
+  ASSERT_TRUE(Export(Root::CurrentUser, "Software\\A\\", "", true).ok());
+  EXPECT_EQ(File(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"v\"=\"1\"\r\n");
+}
+
+TEST_F(BackupTest, EmptyKeyGivesOnlyItsKeyLine) {
+  m.registry.CreateKey(Root::Users, "S-1\\Empty");
+  ASSERT_TRUE(Export(Root::Users, "S-1\\Empty", "", true).ok());
+  EXPECT_EQ(File(), "REGEDIT4\r\n\r\n[HKEY_USERS\\S-1\\Empty]\r\n");
+}
+
+TEST_F(BackupTest, WritesTheHeaderOnlyWhenItCreatesTheFile) {
+  m.registry.SetString(Root::CurrentUser, "K", "a", "1");
+  m.registry.SetString(Root::CurrentUser, "K", "b", "2");
+  ASSERT_TRUE(Export(Root::CurrentUser, "K", "a", false).ok());
+  ASSERT_TRUE(Export(Root::CurrentUser, "K", "b", false).ok());
+  EXPECT_EQ(File(),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"1\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\K]\r\n\"b\"=\"2\"\r\n");
+
+  // A file that already exists (an earlier run in the same second) is appended to.
+  m.files.AddFile("C:\\Backup\\old.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n");
+  ASSERT_TRUE(ExportRegistryItem(m.files, m.registry, "C:\\Backup\\old.reg", Root::CurrentUser, "K",
+                                 "a", false).ok());
+  EXPECT_EQ(m.files.Contents("C:\\Backup\\old.reg"),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"1\"\r\n");
+}
+
+TEST_F(BackupTest, NestsSubKeyBlocksDepthFirstInEnumerationOrder) {
+  m.registry.SetString(Root::ClassesRoot, "T", "", "top");
+  m.registry.SetDword(Root::ClassesRoot, "T\\b", "n", 1);
+  m.registry.SetDword(Root::ClassesRoot, "T\\a\\deep", "n", 2);
+  m.registry.SetDword(Root::ClassesRoot, "T\\a", "n", 3);
+  ASSERT_TRUE(Export(Root::ClassesRoot, "T", "", true).ok());
+  EXPECT_EQ(File(),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\T]\r\n@=\"top\"\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\T\\a]\r\n\"n\"=dword:00000003\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\T\\a\\deep]\r\n\"n\"=dword:00000002\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\T\\b]\r\n\"n\"=dword:00000001\r\n");
+}
+
+TEST_F(BackupTest, ReadsWithReadAccessOnly) {
+  m.registry.SetString(Root::LocalMachine, "Software\\Locked\\Sub", "v", "x");
+  m.registry.DenyWrite(Root::LocalMachine, "Software\\Locked");
+  AccessRecorder recorder(m.registry);
+  const ExportResult result = ExportRegistryItem(m.files, recorder, kFile, Root::LocalMachine,
+                                                 "Software\\Locked", "", true);
+  ASSERT_TRUE(result.ok()) << result.detail;
+  ASSERT_FALSE(recorder.accesses.empty());
+  for (platform::Access access : recorder.accesses) EXPECT_EQ(access, platform::Access::Read);
+}
+
+TEST_F(BackupTest, WritesNothingWhenPartOfTheSubTreeCannotBeRead) {
+  m.registry.SetString(Root::CurrentUser, "Top\\Open", "v", "x");
+  m.registry.SetString(Root::CurrentUser, "Top\\Closed\\Below", "v", "y");
+  m.registry.DenyOpen(Root::CurrentUser, "Top\\Closed");
+  const ExportResult result = Export(Root::CurrentUser, "Top", "", true);
+  EXPECT_EQ(result.status, ExportStatus::Incomplete);
+  EXPECT_EQ(result.detail, "HKEY_CURRENT_USER\\Top\\Closed");
+  EXPECT_FALSE(m.files.Exists(kFile));
+
+  EXPECT_EQ(Export(Root::CurrentUser, "Missing", "", true).status, ExportStatus::Incomplete);
+  EXPECT_EQ(Export(Root::CurrentUser, "Top\\Open", "nope", false).status, ExportStatus::Incomplete);
+  EXPECT_FALSE(m.files.Exists(kFile));
+}
+
+TEST_F(BackupTest, RefusesWhatTheFileCannotCarry) {
+  m.registry.SetString(Root::CurrentUser, "Top\\Line\nBreak", "v", "x");
+  m.registry.SetString(Root::CurrentUser, "Other", "bad\rname", "x");
+  m.registry.SetString(Root::CurrentUser, "", "at root", "x");
+  const struct {
+    const char* label;
+    const char* path;
+    const char* value;
+    bool wholeKey;
+  } cases[] = {
+      {"line break in a sub-key name", "Top", "", true},
+      {"line break in a value name of the key", "Other", "", true},
+      {"line break in the value asked for", "Other", "bad\rname", false},
+      {"the root itself", "", "", true},
+      {"a value directly in the root", "", "at root", false},
+      {"an empty component", "Top\\\\Line", "", true},
+      {"a leading backslash", "\\Top", "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(Export(Root::CurrentUser, c.path, c.value, c.wholeKey).status, ExportStatus::Refused);
+  }
+  EXPECT_FALSE(m.files.Exists(kFile));
+}
+
+TEST_F(BackupTest, ReportsAFileThatCannotBeWritten) {
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  m.files.DenyWrites("C:\\Backup");
+  const ExportResult result = Export(Root::CurrentUser, "K", "", true);
+  EXPECT_EQ(result.status, ExportStatus::WriteFailed);
+  EXPECT_EQ(result.detail, kFile);
+  EXPECT_EQ(ExportRegistryItem(m.files, m.registry, "C:\\NoSuchFolder\\x.reg", Root::CurrentUser,
+                               "K", "", true).status,
+            ExportStatus::WriteFailed);
+}
+
+// Random trees of every value type and awkward names survive writer, parser and import.
+TEST(BackupRoundTrip, RandomTreesComeBackThroughTheParser) {
+  std::mt19937 random(20130307);
+  auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  const std::string keyChars = "ab -=[];\"@\xE9\x80{}";
+  const std::string valueChars = "ab \\\"=[]@;\xE9\xFF";
+  const uint32_t types[] = {0, 1, 1, 1, 2, 3, 3, 4, 4, 5, 6, 7, 8, 11, 0x1234};
+  auto name = [&](const std::string& chars, size_t minLength) {
+    std::string out;
+    const size_t length = minLength + pick(6);
+    for (size_t i = 0; i < length; ++i) out += chars[pick(chars.size())];
+    return out;
+  };
+
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE(round);
+    MemoryMachine m;
+    m.files.AddFolder("C:\\Backup");
+    std::vector<std::string> keys = {"Sandbox\\Top"};
+    m.registry.CreateKey(Root::CurrentUser, keys[0]);
+    const size_t keyCount = 1 + pick(6);
+    for (size_t k = 0; k < keyCount; ++k) {
+      std::string path = keys[pick(keys.size())] + "\\" + name(keyChars, 1);
+      m.registry.CreateKey(Root::CurrentUser, path);
+      keys.push_back(path);
+    }
+    for (const std::string& key : keys) {
+      std::set<std::string> used;
+      for (size_t v = pick(5); v > 0; --v) {
+        const std::string valueName = name(valueChars, 0);
+        if (!used.insert(AsciiUpper(valueName)).second) continue;
+        const uint32_t type = types[pick(std::size(types))];
+        std::string data;
+        const size_t length = pick(81);
+        for (size_t i = 0; i < length; ++i) data.push_back(static_cast<char>(random()));
+        if (type == platform::kRegSz && pick(2) == 0) data = name(valueChars, 0) + '\0';
+        if (type == platform::kRegDword && pick(2) == 0) data = data.substr(0, 4);
+        m.registry.SetValue(Root::CurrentUser, key, valueName, type, data);
+      }
+    }
+    testing_support::Snapshot before;
+    ASSERT_TRUE(testing_support::TakeSnapshot(m.registry, Root::CurrentUser, "Sandbox\\Top", before));
+
+    const ExportResult result = ExportRegistryItem(m.files, m.registry, kFile, Root::CurrentUser,
+                                                   "Sandbox\\Top", "", true);
+    ASSERT_TRUE(result.ok()) << result.detail;
+    std::string error;
+    MemoryRegistry restored;
+    ASSERT_TRUE(restored.Import(m.files.Contents(kFile), &error)) << error;
+    testing_support::Snapshot after;
+    ASSERT_TRUE(testing_support::TakeSnapshot(restored, Root::CurrentUser, "Sandbox\\Top", after));
+    EXPECT_TRUE(testing_support::SnapshotsMatch(before, after)) << m.files.Contents(kFile);
+  }
+}
+
+}  // namespace
+}  // namespace tallowin

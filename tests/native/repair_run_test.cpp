@@ -1,0 +1,410 @@
+#include "repair/repair_run.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/memory/memory_platform.h"
+#include "tests/backend/registry_snapshot.h"
+
+namespace tallowin {
+namespace {
+
+using platform::Root;
+using platform::memory::MemoryMachine;
+
+constexpr const char* kFolder = "C:\\Backup";
+constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
+constexpr const char* kStamp = "07/03/2013 14:05:09";
+
+class RecordingPrompts : public RepairPrompts {
+ public:
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    return answerYes;
+  }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  bool RunRestorePointDialog() override {
+    ++restorePointDialogs;
+    return restorePointOk;
+  }
+
+  bool answerYes = true;
+  bool restorePointOk = true;
+  std::vector<std::string> questions;
+  std::vector<std::string> errors;
+  int restorePointDialogs = 0;
+};
+
+// Runs a hook before an open of one key path, then passes the call on.
+class HookedRegistry : public platform::Registry {
+ public:
+  explicit HookedRegistry(platform::Registry& inner) : inner_(inner) {}
+  long Open(Root root, std::string_view path, platform::Access access,
+            std::unique_ptr<platform::RegistryKey>& key) override {
+    if (onOpen) onOpen(path, access);
+    return inner_.Open(root, path, access, key);
+  }
+  long Create(Root root, std::string_view path,
+              std::unique_ptr<platform::RegistryKey>& key) override {
+    return inner_.Create(root, path, key);
+  }
+  std::function<void(std::string_view, platform::Access)> onOpen;
+
+ private:
+  platform::Registry& inner_;
+};
+
+Issue Row(EntryKind kind, std::string key, std::string data = "", bool checked = true) {
+  Issue issue;
+  issue.problem = "Problem";
+  issue.kind = kind;
+  issue.key = std::move(key);
+  issue.data = std::move(data);
+  issue.checked = checked;
+  return issue;
+}
+
+class RepairRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m.files.AddFolder(kFolder);
+    settings.outputDirectory = kFolder;
+    settings.osVersionCode = 12;
+  }
+  RepairResult Run() {
+    platform::Platform p = m.platform();
+    return FixErrors(list, p, settings, prompts);
+  }
+  std::vector<std::string> RemainingKeys() const {
+    std::vector<std::string> keys;
+    for (const Issue& row : list.rows) keys.push_back(row.key);
+    return keys;
+  }
+
+  MemoryMachine m;
+  IssueList list;
+  RepairSettings settings;
+  RecordingPrompts prompts;
+};
+
+TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Dead", "", "gone.exe");
+  m.registry.SetString(Root::CurrentUser, "Software\\Dead\\Sub", "x", "y");
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Old App", "C:\\old.exe");
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Keep", "C:\\keep.exe");
+  m.registry.SetString(Root::LocalMachine, "Software\\Dlls", "C:\\x.dll", "1");
+  m.registry.SetDword(Root::LocalMachine, "SOFTWARE\\Classes\\.xyz", "n", 7);
+  m.registry.SetString(Root::ClassesRoot, "App", "", "default text");
+  m.registry.SetString(Root::CurrentUser, "Software\\UserAssist", "HRZR_Grfg", "z");
+  m.files.AddFile("C:\\Links\\old.lnk", "link");
+
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Dead"));
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Old App"));
+  list.Add(Row(ekValueInData, "HKEY_LOCAL_MACHINE\\Software\\Dlls", "C:\\x.dll"));
+  list.Add(Row(ekSubKeyInData, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes", ".xyz"));
+  list.Add(Row(ekFile, "C:\\Links\\old.lnk"));
+  list.Add(Row(ekDefaultValue, "HKEY_CLASSES_ROOT\\App"));
+  list.Add(Row(ekEncodedValueInData, "HKEY_CURRENT_USER\\Software\\UserAssist", "UEME_Test"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Untouched", "", false));
+
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 7u);
+  EXPECT_EQ(result.failed, 0u);
+  EXPECT_EQ(result.backupFile, kFile);
+  EXPECT_EQ(result.lastClean, std::string(kStamp) + " , 7 errors were fixed!");
+  EXPECT_EQ(result.statusText, "Fix errors finished, 7 errors were fixed!");
+  EXPECT_EQ(RemainingKeys(), std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Untouched"});
+
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\Dead"));
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Old App"));
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Keep"));
+  EXPECT_FALSE(m.registry.GetValue(Root::LocalMachine, "Software\\Dlls", "C:\\x.dll"));
+  EXPECT_FALSE(m.registry.KeyExists(Root::LocalMachine, "SOFTWARE\\Classes\\.xyz"));
+  EXPECT_TRUE(m.registry.KeyExists(Root::LocalMachine, "SOFTWARE\\Classes"));
+  EXPECT_FALSE(m.files.Exists("C:\\Links\\old.lnk"));
+  EXPECT_FALSE(m.registry.GetValue(Root::ClassesRoot, "App", ""));
+  EXPECT_TRUE(m.registry.KeyExists(Root::ClassesRoot, "App"));
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\UserAssist", "HRZR_Grfg"));
+
+  // Last row first; the file has no block.
+  EXPECT_EQ(m.files.Contents(kFile),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\UserAssist]\r\n\"HRZR_Grfg\"=\"z\"\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\App]\r\n@=\"default text\"\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.xyz]\r\n\"n\"=dword:00000007\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Dlls]\r\n\"C:\\\\x.dll\"=\"1\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Old App\"=\"C:\\\\old.exe\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Dead]\r\n@=\"gone.exe\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n");
+}
+
+TEST_F(RepairRunTest, NoCheckedRowWritesNoFileAndReportsZero) {
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K", "", false));
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.lastClean, std::string(kStamp) + " , 0 errors were fixed!");
+  EXPECT_EQ(result.statusText, "Fix errors finished, 0 errors were fixed!");
+  EXPECT_TRUE(result.backupFile.empty());
+  EXPECT_FALSE(m.files.Exists(kFile));
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+  EXPECT_EQ(list.Count(), 1u);
+}
+
+TEST_F(RepairRunTest, AsksBeforeCreatingAMissingBackupFolder) {
+  settings.outputDirectory = "C:\\New\\Backup";
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
+
+  prompts.answerYes = false;
+  RepairResult result = Run();
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(prompts.questions[0],
+            "C:\\New\\Backup,can not find the backup folder.\r\ncreates a new directory?");
+  EXPECT_FALSE(result.completed);
+  EXPECT_TRUE(result.lastClean.empty());
+  EXPECT_FALSE(m.files.Exists("C:\\New\\Backup"));
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+  EXPECT_EQ(list.Count(), 1u);
+
+  prompts.answerYes = true;
+  result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_TRUE(m.files.Exists("C:\\New\\Backup"));
+  EXPECT_TRUE(m.files.Exists("C:\\New\\Backup\\2013_03_07_140509.reg"));
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "K"));
+}
+
+TEST_F(RepairRunTest, EmptyListStillAsksForTheFolderThenEnds) {
+  settings.outputDirectory = "C:\\New";
+  const RepairResult result = Run();
+  EXPECT_EQ(prompts.questions.size(), 1u);
+  EXPECT_TRUE(m.files.Exists("C:\\New"));
+  EXPECT_FALSE(result.completed);
+  EXPECT_TRUE(result.statusText.empty());
+  EXPECT_EQ(prompts.restorePointDialogs, 0);
+}
+
+TEST_F(RepairRunTest, ReportsAFolderThatCannotBeCreated) {
+  settings.outputDirectory = "C:\\Locked\\Backup";
+  m.files.AddFolder("C:\\Locked");
+  m.files.DenyWrites("C:\\Locked");
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
+  const RepairResult result = Run();
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{"Cannot create C:\\Locked\\Backup"});
+  EXPECT_FALSE(result.completed);
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+}
+
+TEST_F(RepairRunTest, ShowsTheRestorePointDialogOnlyWhenAskedAndSupported) {
+  const struct {
+    bool createRp;
+    uint8_t code;
+    int dialogs;
+  } cases[] = {{true, 9, 1},  {true, 10, 1}, {true, 11, 1}, {true, 12, 1}, {true, 8, 0},
+               {true, 7, 0},  {true, 13, 0}, {false, 12, 0}, {false, 9, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.createRp << " " << int(c.code));
+    prompts.restorePointDialogs = 0;
+    settings.createRestorePoint = c.createRp;
+    settings.osVersionCode = c.code;
+    list.Clear();
+    list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Nothing"));
+    EXPECT_TRUE(Run().completed);
+    EXPECT_EQ(prompts.restorePointDialogs, c.dialogs);
+  }
+}
+
+TEST_F(RepairRunTest, CancelledRestorePointDeletesNothing) {
+  settings.createRestorePoint = true;
+  prompts.restorePointOk = false;
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
+  const RepairResult result = Run();
+  EXPECT_EQ(prompts.restorePointDialogs, 1);
+  EXPECT_FALSE(result.completed);
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+  EXPECT_FALSE(m.files.Exists(kFile));
+  EXPECT_EQ(list.Count(), 1u);
+}
+
+TEST_F(RepairRunTest, BackupFolderTurningUnwritableStopsTheRunAtThatRow) {
+  m.registry.SetString(Root::CurrentUser, "A", "v", "a");
+  m.registry.SetString(Root::CurrentUser, "B", "v", "b");
+  m.registry.SetString(Root::CurrentUser, "C", "v", "c");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\A"));
+  list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\B", "v"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\C"));
+
+  HookedRegistry hooked(m.registry);
+  hooked.onOpen = [&](std::string_view path, platform::Access) {
+    if (path == "B") m.files.DenyWrites(kFolder);
+  };
+  platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
+  const RepairResult result = FixErrors(list, p, settings, prompts);
+
+  EXPECT_FALSE(result.completed);
+  EXPECT_FALSE(result.error.empty());
+  EXPECT_TRUE(result.lastClean.empty());
+  EXPECT_TRUE(result.statusText.empty());
+  EXPECT_EQ(result.fixed, 1u);
+  // C was repaired before; B failed its backup and stays; A was never reached.
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "C"));
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "B", "v"));
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "A"));
+  EXPECT_EQ(RemainingKeys(), (std::vector<std::string>{"HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\B"}));
+  EXPECT_EQ(m.files.Contents(kFile), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\C]\r\n\"v\"=\"c\"\r\n");
+}
+
+TEST_F(RepairRunTest, RefusedDeletionKeepsTheRowCheckedAndIsCountedApart) {
+  m.registry.SetString(Root::CurrentUser, "Locked", "v", "x");
+  m.registry.DenyWrite(Root::CurrentUser, "Locked");
+  m.registry.SetString(Root::CurrentUser, "Tree\\a", "v", "1");
+  m.registry.SetString(Root::CurrentUser, "Tree\\b", "v", "2");
+  m.registry.SetString(Root::CurrentUser, "Tree\\c", "v", "3");
+  m.registry.DenyWrite(Root::CurrentUser, "Tree\\b");
+  m.registry.SetString(Root::CurrentUser, "Free", "v", "y");
+  testing_support::Snapshot tree;
+  ASSERT_TRUE(testing_support::TakeSnapshot(m.registry, Root::CurrentUser, "Tree", tree));
+
+  list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\Locked", "v"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Tree"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Free"));
+  const RepairResult result = Run();
+
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 1u);
+  EXPECT_EQ(result.failed, 2u);
+  EXPECT_EQ(result.lastClean, std::string(kStamp) + " , 1 errors were fixed!, 2 could not be removed");
+  EXPECT_EQ(result.statusText, "Fix errors finished, 1 errors were fixed!, 2 could not be removed");
+  EXPECT_EQ(RemainingKeys(), (std::vector<std::string>{"HKEY_CURRENT_USER\\Locked", "HKEY_CURRENT_USER\\Tree"}));
+  for (const Issue& row : list.rows) EXPECT_TRUE(row.checked);
+  ASSERT_EQ(result.problems.size(), 2u);
+  EXPECT_EQ(result.problems[0].outcome, RepairOutcome::DeleteFailed);
+  EXPECT_EQ(result.problems[0].detail, "HKEY_CURRENT_USER\\Tree");
+  EXPECT_EQ(result.problems[1].detail, "HKEY_CURRENT_USER\\Locked \"v\"");
+
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Locked", "v"));
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Tree\\b"));
+  // Whatever the partial deletion took is in the backup: importing it gives the tree back.
+  ASSERT_TRUE(m.registry.Import(m.files.Contents(kFile)));
+  testing_support::Snapshot after;
+  ASSERT_TRUE(testing_support::TakeSnapshot(m.registry, Root::CurrentUser, "Tree", after));
+  EXPECT_TRUE(testing_support::SnapshotsMatch(tree, after));
+}
+
+TEST_F(RepairRunTest, ItemsAlreadyGoneCountAsFixed) {
+  m.registry.SetString(Root::CurrentUser, "Exists", "other", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Vanished"));
+  list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\Exists", "vanished"));
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\NoKey\\value"));
+  list.Add(Row(ekDefaultValue, "HKEY_CURRENT_USER\\Exists"));
+  list.Add(Row(ekFile, "C:\\gone.lnk"));
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 5u);
+  EXPECT_EQ(result.failed, 0u);
+  EXPECT_EQ(list.Count(), 0u);
+  EXPECT_FALSE(m.files.Exists(kFile));
+  EXPECT_TRUE(result.backupFile.empty());
+}
+
+TEST_F(RepairRunTest, RowsThatNameNoSingleItemStay) {
+  m.registry.SetString(Root::CurrentUser, "Parent\\Child", "v", "x");
+  m.registry.SetString(Root::CurrentUser, "", "AtRoot", "x");
+  m.files.AddFolder("C:\\Folder");
+  m.files.AddFile("C:\\Links\\a.lnk");
+  const std::vector<Issue> rows = {
+      Row(ekKey, "NoBackslash"),
+      Row(ekKey, "HKEY_NOWHERE\\Parent"),
+      Row(ekKey, "HKEY_CURRENT_USER\\"),
+      Row(ekSubKeyInData, "HKEY_CURRENT_USER\\Parent", ""),
+      Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\AtRoot"),
+      Row(ekKey, "HKEY_CURRENT_USER\\Parent\\\\Child"),
+      Row(ekFile, "C:\\Links\\*.lnk"),
+      Row(ekFile, "C:\\Folder"),
+  };
+  for (const Issue& row : rows) list.Add(row);
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 0u);
+  EXPECT_EQ(result.failed, rows.size());
+  EXPECT_EQ(list.rows, rows);
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Parent\\Child"));
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "", "AtRoot"));
+  EXPECT_TRUE(m.files.Exists("C:\\Folder"));
+  EXPECT_TRUE(m.files.Exists("C:\\Links\\a.lnk"));
+  EXPECT_FALSE(m.files.Exists(kFile));
+  EXPECT_EQ(result.statusText, "Fix errors finished, 0 errors were fixed!, 8 could not be removed");
+}
+
+TEST_F(RepairRunTest, UnreadableSubKeyKeepsTheWholeKey) {
+  m.registry.SetString(Root::LocalMachine, "Software\\App", "v", "x");
+  m.registry.SetString(Root::LocalMachine, "Software\\App\\Secret", "s", "y");
+  m.registry.DenyOpen(Root::LocalMachine, "Software\\App\\Secret");
+  list.Add(Row(ekKey, "HKEY_LOCAL_MACHINE\\Software\\App"));
+  const RepairResult result = Run();
+  EXPECT_EQ(result.failed, 1u);
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].outcome, RepairOutcome::Unreadable);
+  EXPECT_EQ(result.problems[0].detail, "HKEY_LOCAL_MACHINE\\Software\\App\\Secret");
+  EXPECT_TRUE(m.registry.GetValue(Root::LocalMachine, "Software\\App", "v"));
+  EXPECT_FALSE(m.files.Exists(kFile));
+  EXPECT_EQ(list.Count(), 1u);
+}
+
+TEST_F(RepairRunTest, TwoValueRowsOfOneKeyGiveTwoBlocksLastRowFirst) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "first", "1");
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "second", "2");
+  list.Add(Row(ekValueInKeyPath, "HKEY_Current_User\\Software\\Run\\first"));
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\second"));
+  EXPECT_EQ(Run().fixed, 2u);
+  EXPECT_EQ(m.files.Contents(kFile),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"second\"=\"2\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"first\"=\"1\"\r\n");
+}
+
+TEST_F(RepairRunTest, TwoRunsInOneSecondShareTheFile) {
+  m.registry.SetString(Root::CurrentUser, "A", "v", "a");
+  m.registry.SetString(Root::CurrentUser, "B", "v", "b");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\A"));
+  EXPECT_EQ(Run().backupFile, kFile);
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\B"));
+  EXPECT_EQ(Run().backupFile, kFile);
+  EXPECT_EQ(m.files.Contents(kFile),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n");
+}
+
+TEST_F(RepairRunTest, AsksForFullAccessOnlyAfterTheBackupIsWritten) {
+  m.registry.SetString(Root::CurrentUser, "K\\Sub", "v", "x");
+  m.registry.SetString(Root::CurrentUser, "V", "v", "x");
+  m.registry.SetString(Root::CurrentUser, "Unreadable\\Sub", "v", "x");
+  m.registry.DenyOpen(Root::CurrentUser, "Unreadable\\Sub");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Unreadable"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
+  list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\V", "v"));
+
+  HookedRegistry hooked(m.registry);
+  std::vector<std::string> fullAccess;
+  hooked.onOpen = [&](std::string_view path, platform::Access access) {
+    if (access != platform::Access::All) return;
+    fullAccess.emplace_back(path);
+    const std::string file = m.files.Contents(kFile);
+    const std::string top = path.empty() ? "K" : std::string(path.substr(0, path.find('\\')));
+    EXPECT_NE(file.find("[HKEY_CURRENT_USER\\" + top + "]"), std::string::npos)
+        << "full access to \"" << path << "\" before its backup";
+  };
+  platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
+  const RepairResult result = FixErrors(list, p, settings, prompts);
+  EXPECT_EQ(result.fixed, 2u);
+  EXPECT_EQ(result.failed, 1u);
+  for (const std::string& path : fullAccess) EXPECT_NE(path.rfind("Unreadable", 0), 0u) << path;
+}
+
+}  // namespace
+}  // namespace tallowin

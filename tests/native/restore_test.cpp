@@ -1,0 +1,311 @@
+#include "repair/restore.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/memory/memory_platform.h"
+#include "platform/text.h"
+#include "repair/repair_run.h"
+
+namespace tallowin {
+namespace {
+
+using platform::Root;
+using platform::memory::MakeFileTime;
+using platform::memory::MemoryMachine;
+
+class ScriptedHint : public CommandHint {
+ public:
+  void Show(const std::string& text) override { shown.push_back(text); }
+  HintAction Poll() override {
+    ++polls;
+    return polls >= actAfter ? action : HintAction::Wait;
+  }
+  std::vector<std::string> shown;
+  HintAction action = HintAction::Wait;
+  int actAfter = 1;
+  int polls = 0;
+};
+
+class NoPrompts : public RepairPrompts {
+ public:
+  bool AskYesNo(const std::string&) override { return true; }
+  void ShowError(const std::string&) override {}
+  bool RunRestorePointDialog() override { return true; }
+};
+
+TEST(FormatSizeKB, RoundsUpAndGroupsDigits) {
+  const struct {
+    uint64_t bytes;
+    const char* text;
+  } cases[] = {{0, "0 KB"},           {1, "1 KB"},          {1024, "1 KB"},
+               {1025, "2 KB"},        {1048576, "1,024 KB"}, {1048577, "1,025 KB"},
+               {999 * 1024, "999 KB"}, {1024000000, "1,000,000 KB"},
+               {UINT64_MAX, "18,014,398,509,481,984 KB"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    EXPECT_EQ(FormatSizeKB(c.bytes), c.text);
+  }
+}
+
+TEST(ListBackupFiles, ListsRegFilesInAnyCaseNewestFirst) {
+  MemoryMachine m;
+  m.files.AddFile("C:\\B\\2010_05_01_101010.reg", std::string(1025, 'x'),
+                  MakeFileTime({2010, 5, 1, 10, 10, 10}));
+  m.files.AddFile("C:\\B\\2011_01_02_000000.REG", "", MakeFileTime({2011, 1, 2, 0, 0, 0}));
+  m.files.AddFile("C:\\B\\notes.txt");
+  m.files.AddFile("C:\\B\\backup.reg.txt");
+  m.files.AddFile("C:\\B\\noextension");
+  m.files.AddFolder("C:\\B\\folder.reg");
+  m.files.AddFile("C:\\B\\a.Reg");
+
+  std::vector<BackupFileRow> rows;
+  ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\B", rows));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].name, "a.Reg");
+  EXPECT_EQ(rows[1].name, "2011_01_02_000000.REG");
+  EXPECT_EQ(rows[1].dateText, "02/01/2011");  // midnight: the date alone
+  EXPECT_EQ(rows[1].sizeText, "0 KB");
+  EXPECT_EQ(rows[2].name, "2010_05_01_101010.reg");
+  EXPECT_EQ(rows[2].dateText, "01/05/2010 10:10:10");
+  EXPECT_EQ(rows[2].sizeText, "2 KB");
+  EXPECT_EQ(rows[2].size, 1025u);
+
+  // A trailing backslash lists the same; appending keeps the order.
+  ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\B\\", rows));
+  EXPECT_EQ(rows.size(), 6u);
+  for (size_t i = 1; i < rows.size(); ++i) EXPECT_GE(CompareNoCase(rows[i - 1].name, rows[i].name), 0);
+}
+
+TEST(ListBackupFiles, MissingFolderLeavesTheListAsItWas) {
+  MemoryMachine m;
+  std::vector<BackupFileRow> rows(1);
+  rows[0].name = "kept.reg";
+  EXPECT_FALSE(ListBackupFiles(m.files, m.system, "C:\\Nowhere", rows));
+  m.files.AddFile("C:\\file.reg");
+  EXPECT_FALSE(ListBackupFiles(m.files, m.system, "C:\\file.reg", rows));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].name, "kept.reg");
+}
+
+TEST(SortBackupFiles, ComparesWithoutCaseDescending) {
+  std::vector<BackupFileRow> rows(4);
+  rows[0].name = "b.reg";
+  rows[1].name = "C.reg";
+  rows[2].name = "a.reg";
+  rows[3].name = "B.REG";
+  SortBackupFiles(rows);
+  EXPECT_EQ(rows[0].name, "C.reg");
+  EXPECT_TRUE(EqualsNoCase(rows[1].name, "b.reg"));
+  EXPECT_TRUE(EqualsNoCase(rows[2].name, "b.reg"));
+  EXPECT_EQ(rows[3].name, "a.reg");
+}
+
+TEST(RestoreCommandLine, RunsTheRegistryEditorByItsFullPath) {
+  MemoryMachine m;
+  EXPECT_EQ(RestoreCommandLine(m.files, m.system, "C:\\My Backups\\2013_03_07_140509.reg"),
+            "\"C:\\Windows\\regedit.exe\" /s \"C:\\My Backups\\2013_03_07_140509.reg\"");
+  // Under WOW64 the 32-bit editor, which sees the same registry view as this process.
+  m.system.wow64 = true;
+  EXPECT_EQ(RegistryEditorPath(m.files, m.system), "C:\\Windows\\regedit.exe")
+      << "no editor in the system folder: the Windows folder's";
+  m.files.AddFile("C:\\Windows\\system32\\regedit.exe");
+  EXPECT_EQ(RegistryEditorPath(m.files, m.system), "C:\\Windows\\system32\\regedit.exe");
+  m.system.wow64 = false;
+  EXPECT_EQ(RegistryEditorPath(m.files, m.system), "C:\\Windows\\regedit.exe");
+}
+
+TEST(RunCommandWithHint, WaitsStopsOrLeavesTheProcess) {
+  MemoryMachine m;
+  ScriptedHint hint;
+  EXPECT_EQ(RunCommandWithHint(m.processes, "cmd", "Restore registry...", hint), CommandResult::Finished);
+  EXPECT_EQ(hint.shown, std::vector<std::string>{"Restore registry..."});
+  EXPECT_EQ(hint.polls, 0);
+
+  m.processes.keepRunning = true;
+  hint.action = HintAction::Stop;
+  hint.actAfter = 3;
+  EXPECT_EQ(RunCommandWithHint(m.processes, "cmd", "h", hint), CommandResult::Stopped);
+  EXPECT_EQ(hint.polls, 3);
+  EXPECT_EQ(m.processes.TerminatedCount(), 1u);
+
+  hint.polls = 0;
+  hint.action = HintAction::Close;
+  EXPECT_EQ(RunCommandWithHint(m.processes, "cmd", "h", hint), CommandResult::Closed);
+  EXPECT_EQ(m.processes.TerminatedCount(), 1u) << "closing the hint leaves the process running";
+
+  m.processes.onStart = [](const std::string&) { return false; };
+  EXPECT_EQ(RunCommandWithHint(m.processes, "cmd", "h", hint), CommandResult::NotStarted);
+}
+
+TEST(SameAfterImport, AllowsOnlyTheTerminatorTheImportAdds) {
+  using std::string;
+  EXPECT_TRUE(SameAfterImport(platform::kRegSz, "ab", string("ab\0", 3)));
+  EXPECT_TRUE(SameAfterImport(platform::kRegExpandSz, "", string("\0", 1)));
+  EXPECT_TRUE(SameAfterImport(platform::kRegMultiSz, "a", string("a\0", 2)));
+  EXPECT_TRUE(SameAfterImport(platform::kRegBinary, "ab", "ab"));
+  EXPECT_FALSE(SameAfterImport(platform::kRegBinary, "ab", string("ab\0", 3)));
+  EXPECT_FALSE(SameAfterImport(platform::kRegSz, string("ab\0", 3), string("ab\0\0", 4)));
+  EXPECT_FALSE(SameAfterImport(platform::kRegSz, "ab", string("ab\1", 3)));
+  EXPECT_FALSE(SameAfterImport(platform::kRegSz, "ab", "a"));
+}
+
+// A repair followed by a restore through an "editor" that imports into the registry.
+class RestoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m.files.AddFolder("C:\\Backup");
+    m.registry.SetString(Root::CurrentUser, "Software\\App", "path", "C:\\app.exe");
+    m.registry.SetValue(Root::CurrentUser, "Software\\App\\Sub", "bin", platform::kRegBinary,
+                        std::string(40, '\x7F'));
+    m.registry.SetValue(Root::CurrentUser, "Software\\App\\Sub", "multi", platform::kRegMultiSz,
+                        std::string("a\0b\0\0", 5));
+    m.registry.SetString(Root::CurrentUser, "Software\\Run", "Old", "x");
+    IssueList list;
+    list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\App", ekKey, true});
+    list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\Run\\Old", ekValueInKeyPath, true});
+    NoPrompts prompts;
+    platform::Platform p = m.platform();
+    const RepairResult result = FixErrors(list, p, {"C:\\Backup", false, 12}, prompts);
+    ASSERT_EQ(result.fixed, 2u);
+    ASSERT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\App"));
+
+    m.processes.onStart = [this](const std::string& commandLine) {
+      const std::string prefix = "\"C:\\Windows\\regedit.exe\" /s \"";
+      if (commandLine.rfind(prefix, 0) != 0 || commandLine.back() != '"') return false;
+      const std::string path = commandLine.substr(prefix.size(), commandLine.size() - prefix.size() - 1);
+      if (importSkips) return true;
+      std::string text = m.files.Contents(path);
+      if (!importFilter.empty()) {
+        const size_t at = text.find(importFilter);
+        if (at != std::string::npos) text.erase(at, text.find("\r\n", at) + 2 - at);
+      }
+      EXPECT_TRUE(m.registry.Import(text));
+      return true;
+    };
+    ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\Backup", rows));
+    ASSERT_EQ(rows.size(), 1u);
+  }
+
+  RestoreOutcome Restore() {
+    platform::Platform p = m.platform();
+    return RestoreSelected(p, "C:\\Backup", rows, selected, hint);
+  }
+
+  MemoryMachine m;
+  std::vector<BackupFileRow> rows;
+  int selected = 0;
+  ScriptedHint hint;
+  bool importSkips = false;
+  std::string importFilter;  // a line of the file the "editor" leaves out
+};
+
+TEST_F(RestoreTest, VerifiedImportDeletesTheFileAndItsRow) {
+  const RestoreOutcome outcome = Restore();
+  EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+  EXPECT_TRUE(outcome.fileDeleted);
+  EXPECT_TRUE(rows.empty());
+  EXPECT_EQ(selected, -1);
+  EXPECT_FALSE(m.files.Exists("C:\\Backup\\2013_03_07_140509.reg"));
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\App\\Sub", "multi"));
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Old"));
+  EXPECT_EQ(hint.shown, std::vector<std::string>{"Restore registry..."});
+  ASSERT_EQ(m.processes.started.size(), 1u);
+}
+
+TEST_F(RestoreTest, AnEditorThatImportedNothingKeepsTheFile) {
+  importSkips = true;
+  const RestoreOutcome outcome = Restore();
+  EXPECT_EQ(outcome.status, RestoreStatus::NotRestored);
+  EXPECT_NE(outcome.message.find("HKEY_CURRENT_USER\\Software"), std::string::npos) << outcome.message;
+  EXPECT_TRUE(m.files.Exists("C:\\Backup\\2013_03_07_140509.reg"));
+  EXPECT_EQ(rows.size(), 1u);
+  EXPECT_EQ(selected, 0);
+}
+
+TEST_F(RestoreTest, OneValueThatDidNotComeBackIsNamed) {
+  importFilter = "\"multi\"=";
+  const RestoreOutcome outcome = Restore();
+  EXPECT_EQ(outcome.status, RestoreStatus::NotRestored);
+  EXPECT_NE(outcome.message.find("HKEY_CURRENT_USER\\Software\\App\\Sub \"multi\" is missing"),
+            std::string::npos)
+      << outcome.message;
+  EXPECT_TRUE(m.files.Exists("C:\\Backup\\2013_03_07_140509.reg"));
+}
+
+TEST_F(RestoreTest, ChangedDataIsNotARestore) {
+  importSkips = true;
+  ASSERT_TRUE(m.registry.Import(m.files.Contents("C:\\Backup\\2013_03_07_140509.reg")));
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Old", "changed");
+  const RestoreOutcome outcome = Restore();
+  EXPECT_EQ(outcome.status, RestoreStatus::NotRestored);
+  EXPECT_NE(outcome.message.find("\"Old\" has other data"), std::string::npos) << outcome.message;
+}
+
+TEST_F(RestoreTest, StoppedOrUnstartableImportKeepsTheFile) {
+  m.processes.keepRunning = true;
+  hint.action = HintAction::Stop;
+  EXPECT_EQ(Restore().status, RestoreStatus::Stopped);
+  hint.action = HintAction::Close;
+  EXPECT_EQ(Restore().status, RestoreStatus::Stopped);
+  m.processes.onStart = [](const std::string&) { return false; };
+  const RestoreOutcome outcome = Restore();
+  EXPECT_EQ(outcome.status, RestoreStatus::NotStarted);
+  EXPECT_EQ(outcome.message, "Please check if Regedit.exe exists.");
+  EXPECT_TRUE(m.files.Exists("C:\\Backup\\2013_03_07_140509.reg"));
+  EXPECT_EQ(rows.size(), 1u);
+}
+
+TEST_F(RestoreTest, CorruptOrForeignFilesAreKeptAndNotImported) {
+  const struct {
+    const char* label;
+    std::string contents;
+  } cases[] = {
+      {"empty", ""},
+      {"no header", "[HKEY_CURRENT_USER\\X]\r\n"},
+      {"broken value", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=hex:1,\r\n"},
+      {"unknown root", "REGEDIT4\r\n\r\n[HKEY_NOWHERE\\X]\r\n"},
+      {"deletes a key", "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software]\r\n"},
+      {"deletes a value", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=-\r\n"},
+      {"binary junk", std::string("\x00\x01\x02\xFF", 4)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    m.files.AddFile("C:\\Backup\\foreign.reg", c.contents);
+    m.processes.started.clear();
+    std::vector<BackupFileRow> list(1);
+    list[0].name = "foreign.reg";
+    int pick = 0;
+    platform::Platform p = m.platform();
+    const RestoreOutcome outcome = RestoreSelected(p, "C:\\Backup", list, pick, hint);
+    EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
+    EXPECT_FALSE(outcome.message.empty());
+    EXPECT_TRUE(m.processes.started.empty()) << "the editor ran";
+    EXPECT_TRUE(m.files.Exists("C:\\Backup\\foreign.reg"));
+    EXPECT_EQ(list.size(), 1u);
+  }
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Software"));
+}
+
+TEST(DeleteSelected, RemovesTheRowAndSelectsTheOneThatMovedUp) {
+  MemoryMachine m;
+  for (const char* name : {"c.reg", "b.reg", "a.reg"}) m.files.AddFile(std::string("C:\\B\\") + name);
+  std::vector<BackupFileRow> rows;
+  ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\B", rows));
+  int selected = 1;
+  EXPECT_TRUE(DeleteSelected(m.files, "C:\\B", rows, selected));
+  EXPECT_FALSE(m.files.Exists("C:\\B\\b.reg"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(selected, 1);
+  EXPECT_EQ(rows[1].name, "a.reg");
+  EXPECT_TRUE(DeleteSelected(m.files, "C:\\B", rows, selected));  // the last row
+  EXPECT_EQ(selected, 0);
+  // A file that cannot be deleted still leaves the list (it is back at the next listing).
+  m.files.DeleteFile("C:\\B\\c.reg");
+  EXPECT_FALSE(DeleteSelected(m.files, "C:\\B", rows, selected));
+  EXPECT_TRUE(rows.empty());
+  EXPECT_EQ(selected, -1);
+  EXPECT_FALSE(DeleteSelected(m.files, "C:\\B", rows, selected));
+}
+
+}  // namespace
+}  // namespace tallowin
