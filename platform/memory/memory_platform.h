@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,8 @@ class MemoryRegistry : public Registry {
   struct Node;
 
  private:
-  std::unique_ptr<Node> roots_[5];
+  // Shared with open keys, so a handle to a deleted key stays safe to use (it fails).
+  std::shared_ptr<Node> roots_[5];
 };
 
 class MemoryFileSystem : public FileSystem {
@@ -87,13 +89,24 @@ class MemoryFileSystem : public FileSystem {
   void DenyWrites(std::string_view folder, bool deny = true);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }
+  // Replaces (or creates) a file's contents with the checks of AppendToFile; for MemoryIniFile.
+  [[nodiscard]] bool WriteWholeFile(std::string_view path, std::string_view contents);
 
   struct Entry;
 
  private:
-  std::unique_ptr<Entry> root_;
+  bool WriteFile(std::string_view path, std::string_view header, std::string_view text, bool append);
+
+  std::unique_ptr<Entry> root_;  // its children are the drives, named "C:" ...
+  std::map<std::string, std::pair<std::string, std::string>> environment_;  // by upper-case name
+  std::map<int, std::string> specialFolders_;
+  std::map<std::string, std::string> shortcuts_;  // by normalised upper-case path
+  std::set<std::string> deniedFolders_;           // normalised upper-case paths
   size_t probes_ = 0;
 };
+
+// A FILETIME for a local time of the memory machine (which keeps local time = UTC).
+uint64_t MakeFileTime(const LocalTime& time);
 
 class MemorySystem : public System {
  public:
@@ -121,8 +134,13 @@ class MemoryProcessLauncher : public ProcessLauncher {
  public:
   std::function<bool(const std::string& commandLine)> onStart;  // false: cannot start
   bool keepRunning = false;
-  std::vector<std::string> started;
+  std::vector<std::string> started;  // every command line asked for, also those that failed
   std::unique_ptr<Process> StartHidden(const std::string& commandLine) override;
+  // How many started processes were terminated.
+  size_t TerminatedCount() const { return *terminated_; }
+
+ private:
+  std::shared_ptr<size_t> terminated_ = std::make_shared<size_t>(0);
 };
 
 class MemoryRestorePoint : public RestorePointService {

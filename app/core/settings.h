@@ -1,0 +1,80 @@
+#pragma once
+// The settings record and its INI file, Settings.dat beside the executable.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ini_file.h"
+
+namespace tallowin {
+
+enum class TWindowState : uint8_t { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
+
+// The custom scan choice, indexed by category code 1..17.
+struct TScanSections {
+  static constexpr int kFirst = 1;
+  static constexpr int kLast = 17;
+  bool& operator[](int code) { return items[static_cast<size_t>(code - kFirst)]; }
+  bool operator[](int code) const { return items[static_cast<size_t>(code - kFirst)]; }
+  std::array<bool, kLast - kFirst + 1> items{};
+};
+
+struct TOptionsSetting {
+  std::string OutputDirectory;
+  bool IgnoreRemoveDrives = false;
+  TScanSections ScanSections;
+  int32_t IgnoreKeyCount = 0;
+  // Kept in step with IgnoreKeyCount by every writer. Loading appends; only the owner
+  // (the main window) clears it, after the save at close.
+  std::vector<std::string> IgnoreKeys;
+  TWindowState WindowState = TWindowState::wsNormal;
+  bool CreateRP = false;
+  std::string LastClean;
+};
+
+extern TOptionsSetting OptionsSetting;
+
+// The main window as the settings see it; the GUI implements it over its window,
+// tests with a fake.
+class TWindowPlacement {
+ public:
+  virtual ~TWindowPlacement() = default;
+  virtual int Left() = 0;
+  virtual int Top() = 0;
+  virtual int Width() = 0;
+  virtual int Height() = 0;
+  virtual void SetLeft(int value) = 0;
+  virtual void SetTop(int value) = 0;
+  virtual void SetWidth(int value) = 0;
+  virtual void SetHeight(int value) = 0;
+  virtual int ScreenWidth() = 0;   // primary display, pixels
+  virtual int ScreenHeight() = 0;
+  // GetWindowPlacement: false when it fails, else the show state (1 normal,
+  // 2 minimized, 3 maximized).
+  virtual bool ShowState(int& showCmd) = 0;
+};
+
+// "Settings.dat" in the executable's directory.
+std::string SettingsPath(const std::string& executableDirectory);
+
+// Loads the file into OptionsSetting and applies the stored placement to `window`
+// (Load = true), or writes OptionsSetting and the window's placement (Load = false).
+// Returns "" on success or the error text ("Unable to write to <settingsPath>"); a failed
+// write ends the save at that key.
+std::string LoadOrSaveSettings(bool Load, platform::IniFile& ini, const std::string& settingsPath,
+                               const std::string& executableDirectory, TWindowPlacement& window);
+
+// The command line has no window: these load and save OptionsSetting and leave the
+// stored window keys (State, Left, Top, Width, Height) of the GUI as they are.
+void LoadSettingsForConsole(platform::IniFile& ini, const std::string& settingsPath,
+                            const std::string& exeDir);
+std::string SaveSettingsForConsole(platform::IniFile& ini, const std::string& settingsPath,
+                                   const std::string& exeDir);
+
+// Integer reading of the settings file: decimal, or hexadecimal after "0x"/"0X" when the
+// text is longer than two characters; anything else (or out of 32-bit range) is `fallback`.
+int32_t ParseSettingsInteger(const std::string& text, int32_t fallback);
+
+}  // namespace tallowin

@@ -1,0 +1,406 @@
+#include <algorithm>
+
+#include "platform/memory/memory_platform.h"
+#include "platform/text.h"
+
+namespace tallowin::platform::memory {
+
+namespace {
+
+struct NoCaseLess {
+  bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
+};
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+// A drive-absolute path after Win32 normalisation: separators collapsed, "." and ".."
+// resolved, trailing dots and blanks cut from the last name.
+struct ParsedPath {
+  char drive = 'C';
+  std::vector<std::string> parts;
+  bool trailingSeparator = false;
+
+  std::string Key() const {  // upper-case, for the lookup tables
+    std::string key(1, drive);
+    key += ':';
+    for (const auto& part : parts) key += "\\" + AsciiUpper(part);
+    return key;
+  }
+};
+
+std::optional<ParsedPath> ParsePath(std::string_view path) {
+  if (path.size() < 2 || path[1] != ':') return std::nullopt;
+  const char letter = AsciiUpper(path.substr(0, 1))[0];
+  if (letter < 'A' || letter > 'Z') return std::nullopt;
+  const std::string_view rest = path.substr(2);
+  if (!rest.empty() && !IsSeparator(rest.front())) return std::nullopt;  // drive-relative
+  ParsedPath parsed;
+  parsed.drive = letter;
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = start;
+    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+    const std::string_view part = rest.substr(start, end - start);
+    if (part == "..") {
+      if (!parsed.parts.empty()) parsed.parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parsed.parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  parsed.trailingSeparator = !rest.empty() && IsSeparator(rest.back()) && !parsed.parts.empty();
+  if (!parsed.trailingSeparator && !parsed.parts.empty()) {
+    std::string& last = parsed.parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    if (last.empty()) parsed.parts.pop_back();
+  }
+  return parsed;
+}
+
+// Case-insensitive match with "*" (any run) and "?" (one character); "*.*" is "*".
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  if (pattern == "*.*") pattern = "*";
+  size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || EqualsNoCase(pattern.substr(p, 1), name.substr(n, 1)))) {
+      ++p;
+      ++n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+struct MemoryFileSystem::Entry {
+  bool directory = true;
+  std::string contents;
+  uint64_t writeTime = 0;
+  std::map<std::string, std::unique_ptr<Entry>, NoCaseLess> children;
+  uint32_t driveType = kDriveFixed;  // drives only
+  bool ready = true;                 // drives only
+
+  uint32_t Attributes() const { return directory ? kAttrDirectory : kAttrArchive; }
+
+  Entry* Child(std::string_view name) const {
+    const auto it = children.find(std::string(name));
+    return it == children.end() ? nullptr : it->second.get();
+  }
+};
+
+namespace {
+
+using Entry = MemoryFileSystem::Entry;
+
+std::string DriveName(char letter) { return std::string(1, letter) + ":"; }
+
+// The entry a parsed path names (the drive entry for a root), or nullptr.
+Entry* Lookup(const Entry& root, const ParsedPath& path, size_t count) {
+  Entry* entry = root.Child(DriveName(path.drive));
+  for (size_t i = 0; entry && i < count; ++i) entry = entry->directory ? entry->Child(path.parts[i]) : nullptr;
+  return entry;
+}
+
+Entry* Lookup(const Entry& root, const ParsedPath& path) { return Lookup(root, path, path.parts.size()); }
+
+// Creates the drive (fixed, ready) and every missing folder; nullptr when a file is in the way.
+Entry* MakeFolders(Entry& root, const ParsedPath& path, size_t count) {
+  auto& drive = root.children[DriveName(path.drive)];
+  if (!drive) drive = std::make_unique<Entry>();
+  Entry* entry = drive.get();
+  for (size_t i = 0; i < count; ++i) {
+    auto& child = entry->children[path.parts[i]];
+    if (!child) child = std::make_unique<Entry>();
+    if (!child->directory) return nullptr;
+    entry = child.get();
+  }
+  return entry;
+}
+
+bool DriveReady(const Entry& root, char letter) {
+  const Entry* drive = root.Child(DriveName(letter));
+  return drive && drive->ready;
+}
+
+// Visits every entry the pattern's last name matches in its folder, sorted as NTFS
+// keeps them, until `visit` returns false. "." and ".." are never reported. False when
+// the folder cannot be searched.
+template <typename Visit>
+bool Search(const Entry& root, std::string_view pattern, Visit visit) {
+  const auto parsed = ParsePath(pattern);
+  if (!parsed || parsed->trailingSeparator || parsed->parts.empty()) return false;
+  for (size_t i = 0; i + 1 < parsed->parts.size(); ++i)
+    if (HasWildcard(parsed->parts[i])) return false;
+  if (!DriveReady(root, parsed->drive)) return false;
+  const Entry* folder = Lookup(root, *parsed, parsed->parts.size() - 1);
+  if (!folder || !folder->directory) return false;
+  const std::string& last = parsed->parts.back();
+  if (!HasWildcard(last)) {
+    const auto it = folder->children.find(last);
+    if (it != folder->children.end()) visit(it->first, *it->second);
+    return true;
+  }
+  for (const auto& [name, entry] : folder->children)
+    if (WildcardMatch(last, name) && !visit(name, *entry)) break;
+  return true;
+}
+
+}  // namespace
+
+MemoryFileSystem::MemoryFileSystem() : root_(std::make_unique<Entry>()) { AddDrive('C', kDriveFixed, true); }
+
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+bool MemoryFileSystem::FindFirst(std::string_view pattern, FindEntry& entry) {
+  ++probes_;
+  bool found = false;
+  const bool searched = Search(*root_, pattern, [&](const std::string& name, const Entry& match) {
+    entry = FindEntry{name, match.Attributes()};
+    found = true;
+    return false;
+  });
+  return searched && found;
+}
+
+std::optional<uint32_t> MemoryFileSystem::Attributes(std::string_view path) {
+  ++probes_;
+  if (HasWildcard(path)) return std::nullopt;
+  const auto parsed = ParsePath(path);
+  if (!parsed || !DriveReady(*root_, parsed->drive)) return std::nullopt;
+  const Entry* entry = Lookup(*root_, *parsed);
+  if (!entry || (parsed->trailingSeparator && !entry->directory)) return std::nullopt;
+  return entry->Attributes();
+}
+
+uint32_t MemoryFileSystem::DriveType(std::string_view root) {
+  const auto parsed = ParsePath(root);
+  if (!parsed || !parsed->parts.empty()) return kDriveNoRootDir;
+  const Entry* drive = root_->Child(DriveName(parsed->drive));
+  return drive ? drive->driveType : kDriveNoRootDir;
+}
+
+bool MemoryFileSystem::VolumeReady(std::string_view root) {
+  const auto parsed = ParsePath(root);
+  return parsed && parsed->parts.empty() && DriveReady(*root_, parsed->drive);
+}
+
+// As Wine's ExpandEnvironmentStrings: a %NAME% that is not defined stays as it is, and
+// the search goes on after its closing "%".
+bool MemoryFileSystem::ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (text[pos] != '%') {
+      const size_t next = std::min(text.find('%', pos), text.size());
+      out.append(text.substr(pos, next - pos));
+      pos = next;
+      continue;
+    }
+    const size_t close = text.find('%', pos + 1);
+    if (close == std::string_view::npos) {
+      out.append(text.substr(pos));
+      break;
+    }
+    const auto it = environment_.find(AsciiUpper(text.substr(pos + 1, close - pos - 1)));
+    if (close > pos + 1 && it != environment_.end()) {
+      out += it->second.second;
+    } else {
+      out.append(text.substr(pos, close - pos + 1));
+    }
+    pos = close + 1;
+  }
+  if (out.size() + 1 > capacity) return false;
+  expanded = std::move(out);
+  return true;
+}
+
+std::optional<std::string> MemoryFileSystem::SpecialFolder(int csidl) {
+  const auto it = specialFolders_.find(csidl);
+  if (it == specialFolders_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::string> MemoryFileSystem::ShortcutTarget(std::string_view linkPath) {
+  const auto parsed = ParsePath(linkPath);
+  if (!parsed || !DriveReady(*root_, parsed->drive)) return std::nullopt;
+  const Entry* file = Lookup(*root_, *parsed);
+  if (!file || file->directory) return std::nullopt;
+  const auto it = shortcuts_.find(parsed->Key());
+  if (it == shortcuts_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
+  entries.clear();
+  return Search(*root_, pattern, [&](const std::string& name, const Entry& found) {
+    entries.push_back(DirEntry{name, found.Attributes(), found.writeTime, found.contents.size()});
+    return true;
+  });
+}
+
+namespace {
+
+// A write at `path` is refused when a folder above it is write-protected.
+bool WriteDenied(const std::set<std::string>& denied, const ParsedPath& path, bool includeSelf) {
+  ParsedPath prefix;
+  prefix.drive = path.drive;
+  const size_t n = path.parts.size();
+  const size_t count = includeSelf || n == 0 ? n : n - 1;
+  if (denied.count(prefix.Key())) return true;
+  for (size_t i = 0; i < count; ++i) {
+    prefix.parts.push_back(path.parts[i]);
+    if (denied.count(prefix.Key())) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool MemoryFileSystem::DeleteFile(std::string_view path) {
+  if (HasWildcard(path)) return false;
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || !DriveReady(*root_, parsed->drive)) return false;
+  Entry* parent = Lookup(*root_, *parsed, parsed->parts.size() - 1);
+  if (!parent || !parent->directory) return false;
+  const auto it = parent->children.find(parsed->parts.back());
+  if (it == parent->children.end()) return false;
+  if (WriteDenied(deniedFolders_, *parsed, true)) return false;
+  parent->children.erase(it);
+  return true;
+}
+
+bool MemoryFileSystem::CreateDirectories(std::string_view path) {
+  if (HasWildcard(path)) return false;
+  const auto parsed = ParsePath(path);
+  if (!parsed || !DriveReady(*root_, parsed->drive)) return false;
+  Entry* entry = root_->Child(DriveName(parsed->drive));
+  ParsedPath created;
+  created.drive = parsed->drive;
+  for (const auto& part : parsed->parts) {
+    created.parts.push_back(part);
+    Entry* child = entry->Child(part);
+    if (!child) {
+      if (WriteDenied(deniedFolders_, created, false)) return false;
+      child = entry->children.emplace(part, std::make_unique<Entry>()).first->second.get();
+    }
+    if (!child->directory) return false;
+    entry = child;
+  }
+  return true;
+}
+
+bool MemoryFileSystem::WriteFile(std::string_view path, std::string_view header, std::string_view text,
+                                 bool append) {
+  if (HasWildcard(path)) return false;
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || parsed->trailingSeparator || !DriveReady(*root_, parsed->drive))
+    return false;
+  Entry* folder = Lookup(*root_, *parsed, parsed->parts.size() - 1);
+  if (!folder || !folder->directory || WriteDenied(deniedFolders_, *parsed, false)) return false;
+  auto& file = folder->children[parsed->parts.back()];
+  if (!file) {
+    file = std::make_unique<Entry>();
+    file->directory = false;
+    file->contents.assign(header);
+  } else if (file->directory) {
+    return false;
+  } else if (!append) {
+    file->contents.clear();
+  }
+  file->contents.append(text);
+  return true;
+}
+
+bool MemoryFileSystem::AppendToFile(std::string_view path, std::string_view header, std::string_view text) {
+  return WriteFile(path, header, text, true);
+}
+
+bool MemoryFileSystem::WriteWholeFile(std::string_view path, std::string_view contents) {
+  return WriteFile(path, "", contents, false);
+}
+
+bool MemoryFileSystem::ReadFile(std::string_view path, std::string& contents) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || !DriveReady(*root_, parsed->drive) || parsed->trailingSeparator) return false;
+  const Entry* file = Lookup(*root_, *parsed);
+  if (!file || file->directory) return false;
+  contents = file->contents;
+  return true;
+}
+
+void MemoryFileSystem::AddDrive(char letter, uint32_t type, bool ready) {
+  const auto parsed = ParsePath(std::string(1, letter) + ":\\");
+  if (!parsed) return;
+  auto& drive = root_->children[DriveName(parsed->drive)];
+  if (!drive) drive = std::make_unique<Entry>();
+  drive->driveType = type;
+  drive->ready = ready;
+}
+
+void MemoryFileSystem::AddFile(std::string_view path, std::string_view contents, uint64_t writeTime) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) return;
+  Entry* folder = MakeFolders(*root_, *parsed, parsed->parts.size() - 1);
+  if (!folder) return;
+  auto& file = folder->children[parsed->parts.back()];
+  if (!file) {
+    file = std::make_unique<Entry>();
+    file->directory = false;
+  }
+  if (file->directory) return;
+  file->contents.assign(contents);
+  file->writeTime = writeTime;
+}
+
+void MemoryFileSystem::AddFolder(std::string_view path) {
+  if (const auto parsed = ParsePath(path)) MakeFolders(*root_, *parsed, parsed->parts.size());
+}
+
+void MemoryFileSystem::SetEnvironment(std::string_view name, std::string_view value) {
+  environment_[AsciiUpper(name)] = {std::string(name), std::string(value)};
+}
+
+void MemoryFileSystem::SetSpecialFolder(int csidl, std::string_view path) {
+  specialFolders_[csidl] = std::string(path);
+}
+
+void MemoryFileSystem::AddShortcut(std::string_view linkPath, std::string_view target) {
+  const auto parsed = ParsePath(linkPath);
+  if (!parsed) return;
+  AddFile(linkPath);
+  shortcuts_[parsed->Key()] = std::string(target);
+}
+
+bool MemoryFileSystem::Exists(std::string_view path) const {
+  const auto parsed = ParsePath(path);
+  return parsed && Lookup(*root_, *parsed) != nullptr;
+}
+
+std::string MemoryFileSystem::Contents(std::string_view path) const {
+  const auto parsed = ParsePath(path);
+  const Entry* file = parsed ? Lookup(*root_, *parsed) : nullptr;
+  return file && !file->directory ? file->contents : std::string();
+}
+
+void MemoryFileSystem::DenyWrites(std::string_view folder, bool deny) {
+  const auto parsed = ParsePath(folder);
+  if (!parsed) return;
+  if (deny) {
+    deniedFolders_.insert(parsed->Key());
+  } else {
+    deniedFolders_.erase(parsed->Key());
+  }
+}
+
+}  // namespace tallowin::platform::memory

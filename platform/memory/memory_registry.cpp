@@ -1,0 +1,308 @@
+#include <functional>
+
+#include "platform/memory/memory_platform.h"
+#include "platform/reg_text.h"
+#include "platform/text.h"
+
+namespace tallowin::platform::memory {
+
+namespace {
+
+constexpr long kKeyDeleted = 1018;  // ERROR_KEY_DELETED
+
+struct NoCaseLess {
+  bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
+};
+
+// Splits a key path; a single trailing backslash is allowed. Empty names make it invalid.
+bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
+  parts.clear();
+  if (path.empty()) return true;
+  if (path.back() == '\\') path.remove_suffix(1);
+  size_t start = 0;
+  while (true) {
+    const size_t end = std::min(path.find('\\', start), path.size());
+    if (end == start) return false;
+    parts.emplace_back(path.substr(start, end - start));
+    if (end == path.size()) return true;
+    start = end + 1;
+  }
+}
+
+size_t RootIndex(Root root) { return static_cast<size_t>(root); }
+
+}  // namespace
+
+struct MemoryRegistry::Node {
+  std::map<std::string, std::shared_ptr<Node>, NoCaseLess> children;  // sorted as Windows enumerates
+  std::vector<RegValue> values;                                       // insertion order
+  bool denyOpen = false;
+  bool denyWrite = false;
+  bool deleted = false;
+
+  std::vector<RegValue>::iterator FindValue(std::string_view name) {
+    for (auto it = values.begin(); it != values.end(); ++it)
+      if (EqualsNoCase(it->name, name)) return it;
+    return values.end();
+  }
+
+  void Set(std::string_view name, uint32_t type, std::string_view data) {
+    auto it = FindValue(name);
+    if (it == values.end()) {
+      values.push_back(RegValue{std::string(name), type, std::string(data)});
+    } else {
+      it->type = type;
+      it->data.assign(data);
+    }
+  }
+
+  void MarkDeleted() {
+    deleted = true;
+    for (auto& [name, child] : children) child->MarkDeleted();
+  }
+};
+
+namespace {
+
+using Node = MemoryRegistry::Node;
+
+class MemoryKey : public RegistryKey {
+ public:
+  MemoryKey(std::shared_ptr<Node> node, bool writable) : node_(std::move(node)), writable_(writable) {}
+
+  long SubKeyNames(std::vector<std::string>& names) override {
+    names.clear();
+    if (node_->deleted) return kKeyDeleted;
+    for (const auto& [name, child] : node_->children) names.push_back(name);
+    return kSuccess;
+  }
+
+  long ValueNames(std::vector<std::string>& names) override {
+    names.clear();
+    if (node_->deleted) return kKeyDeleted;
+    for (const auto& value : node_->values) names.push_back(value.name);
+    return kSuccess;
+  }
+
+  long Values(std::vector<RegValue>& values) override {
+    values.clear();
+    if (node_->deleted) return kKeyDeleted;
+    values = node_->values;
+    return kSuccess;
+  }
+
+  long QueryValue(std::string_view name, RegValue& value) override {
+    if (node_->deleted) return kKeyDeleted;
+    const auto it = node_->FindValue(name);
+    if (it == node_->values.end()) return kFileNotFound;
+    value = *it;
+    return kSuccess;
+  }
+
+  long QueryInfo(uint32_t& subKeys, uint32_t& values) override {
+    if (node_->deleted) return kKeyDeleted;
+    subKeys = static_cast<uint32_t>(node_->children.size());
+    values = static_cast<uint32_t>(node_->values.size());
+    return kSuccess;
+  }
+
+  long DeleteSubKey(std::string_view name) override {
+    if (node_->deleted) return kKeyDeleted;
+    if (!writable_) return kAccessDenied;
+    std::vector<std::string> parts;
+    if (name.empty() || !SplitPath(name, parts)) return kInvalidParameter;
+    Node* parent = node_.get();
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+      const auto it = parent->children.find(parts[i]);
+      if (it == parent->children.end()) return kFileNotFound;
+      if (it->second->denyOpen) return kAccessDenied;
+      parent = it->second.get();
+    }
+    const auto it = parent->children.find(parts.back());
+    if (it == parent->children.end()) return kFileNotFound;
+    Node& target = *it->second;
+    if (target.denyOpen || target.denyWrite || !target.children.empty()) return kAccessDenied;
+    target.MarkDeleted();
+    parent->children.erase(it);
+    return kSuccess;
+  }
+
+  long DeleteValue(std::string_view name) override {
+    if (node_->deleted) return kKeyDeleted;
+    if (!writable_) return kAccessDenied;
+    const auto it = node_->FindValue(name);
+    if (it == node_->values.end()) return kFileNotFound;
+    node_->values.erase(it);
+    return kSuccess;
+  }
+
+  long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    if (node_->deleted) return kKeyDeleted;
+    if (!writable_) return kAccessDenied;
+    node_->Set(name, type, data);
+    return kSuccess;
+  }
+
+ private:
+  std::shared_ptr<Node> node_;
+  bool writable_;
+};
+
+// Walks to the key without checks; creates missing keys when asked. nullptr when missing
+// or the path is malformed.
+std::shared_ptr<Node> Walk(const std::shared_ptr<Node>& root, std::string_view path, bool create) {
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts)) return nullptr;
+  std::shared_ptr<Node> node = root;
+  for (const auto& part : parts) {
+    auto it = node->children.find(part);
+    if (it == node->children.end()) {
+      if (!create) return nullptr;
+      it = node->children.emplace(part, std::make_shared<Node>()).first;
+    }
+    node = it->second;
+  }
+  return node;
+}
+
+}  // namespace
+
+MemoryRegistry::MemoryRegistry() {
+  for (auto& root : roots_) root = std::make_shared<Node>();
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+long MemoryRegistry::Open(Root root, std::string_view path, Access access,
+                          std::unique_ptr<RegistryKey>& key) {
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts)) return kFileNotFound;
+  std::shared_ptr<Node> node = roots_[RootIndex(root)];
+  if (node->denyOpen) return kAccessDenied;
+  for (const auto& part : parts) {
+    const auto it = node->children.find(part);
+    if (it == node->children.end()) return kFileNotFound;
+    node = it->second;
+    if (node->denyOpen) return kAccessDenied;
+  }
+  if (access == Access::All && node->denyWrite) return kAccessDenied;
+  key = std::make_unique<MemoryKey>(std::move(node), access == Access::All);
+  return kSuccess;
+}
+
+long MemoryRegistry::Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) {
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts)) return kInvalidParameter;
+  std::shared_ptr<Node> node = roots_[RootIndex(root)];
+  if (node->denyOpen) return kAccessDenied;
+  // Check the whole walk before creating anything, so a refusal changes nothing.
+  size_t existing = 0;
+  for (; existing < parts.size(); ++existing) {
+    const auto it = node->children.find(parts[existing]);
+    if (it == node->children.end()) break;
+    node = it->second;
+    if (node->denyOpen) return kAccessDenied;
+  }
+  if (node->denyWrite) return kAccessDenied;
+  for (size_t i = existing; i < parts.size(); ++i)
+    node = node->children.emplace(parts[i], std::make_shared<Node>()).first->second;
+  key = std::make_unique<MemoryKey>(std::move(node), true);
+  return kSuccess;
+}
+
+void MemoryRegistry::CreateKey(Root root, std::string_view path) {
+  Walk(roots_[RootIndex(root)], path, true);
+}
+
+void MemoryRegistry::SetValue(Root root, std::string_view path, std::string_view name, uint32_t type,
+                              std::string_view data) {
+  if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->Set(name, type, data);
+}
+
+void MemoryRegistry::SetString(Root root, std::string_view path, std::string_view name,
+                               std::string_view text, uint32_t type) {
+  std::string data(text);
+  data.push_back('\0');
+  SetValue(root, path, name, type, data);
+}
+
+void MemoryRegistry::SetDword(Root root, std::string_view path, std::string_view name, uint32_t value) {
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  SetValue(root, path, name, kRegDword, data);
+}
+
+bool MemoryRegistry::KeyExists(Root root, std::string_view path) const {
+  return Walk(roots_[RootIndex(root)], path, false) != nullptr;
+}
+
+std::optional<RegValue> MemoryRegistry::GetValue(Root root, std::string_view path,
+                                                 std::string_view name) const {
+  const auto node = Walk(roots_[RootIndex(root)], path, false);
+  if (!node) return std::nullopt;
+  const auto it = node->FindValue(name);
+  if (it == node->values.end()) return std::nullopt;
+  return *it;
+}
+
+void MemoryRegistry::DenyOpen(Root root, std::string_view path, bool deny) {
+  if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->denyOpen = deny;
+}
+
+void MemoryRegistry::DenyWrite(Root root, std::string_view path, bool deny) {
+  if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->denyWrite = deny;
+}
+
+bool MemoryRegistry::Import(std::string_view text, std::string* error) {
+  RegTextDocument document;
+  if (!ParseRegText(text, document, error)) return false;
+  // The parser accepted every line, so applying cannot fail half-way.
+  for (const RegTextBlock& block : document.blocks) {
+    const auto& root = roots_[RootIndex(block.root)];
+    if (block.remove) {
+      const size_t slash = block.path.rfind('\\');
+      const std::string_view parentPath =
+          slash == std::string::npos ? std::string_view() : std::string_view(block.path).substr(0, slash);
+      const std::string name = slash == std::string::npos ? block.path : block.path.substr(slash + 1);
+      if (auto parent = Walk(root, parentPath, false)) {
+        const auto it = parent->children.find(name);
+        if (it != parent->children.end()) {
+          it->second->MarkDeleted();
+          parent->children.erase(it);
+        }
+      }
+      continue;
+    }
+    const auto node = Walk(root, block.path, true);
+    for (const RegTextValue& value : block.values) {
+      if (value.remove) {
+        const auto it = node->FindValue(value.name);
+        if (it != node->values.end()) node->values.erase(it);
+      } else {
+        node->Set(value.name, value.type, value.data);
+      }
+    }
+  }
+  return true;
+}
+
+std::string MemoryRegistry::Export(Root root, std::string_view path) const {
+  std::vector<RegTextBlock> blocks;
+  std::function<void(const Node&, const std::string&)> add = [&](const Node& node,
+                                                                 const std::string& keyPath) {
+    RegTextBlock block;
+    block.root = root;
+    block.path = keyPath;
+    for (const RegValue& value : node.values)
+      block.values.push_back(RegTextValue{value.name, false, value.type, value.data});
+    blocks.push_back(std::move(block));
+    for (const auto& [name, child] : node.children)
+      add(*child, keyPath.empty() ? name : keyPath + "\\" + name);
+  };
+  std::string keyPath(path);
+  if (!keyPath.empty() && keyPath.back() == '\\') keyPath.pop_back();
+  if (const auto node = Walk(roots_[RootIndex(root)], keyPath, false)) add(*node, keyPath);
+  return WriteRegText(blocks);
+}
+
+}  // namespace tallowin::platform::memory

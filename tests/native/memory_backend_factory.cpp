@@ -1,0 +1,45 @@
+// The contract tests over the in-memory machine: a fresh machine per test, so the
+// sandbox needs no cleaning.
+
+#include "platform/memory/memory_platform.h"
+#include "tests/backend/backend_fixture.h"
+
+namespace tallowin::testing_support {
+namespace {
+
+class MemoryBackendUnderTest final : public BackendUnderTest {
+ public:
+  MemoryBackendUnderTest() {
+    machine_.registry.CreateKey(platform::Root::CurrentUser, "Software\\Microsoft");
+    machine_.files.AddFolder("C:\\Windows\\system32");
+  }
+
+  platform::Platform platform() override { return machine_.platform(); }
+
+  std::string SandboxKey() override {
+    const std::string path = "Software\\TallowinTest\\Sandbox";
+    machine_.registry.CreateKey(platform::Root::CurrentUser, path);
+    return path;
+  }
+
+  std::string SandboxFolder() override {
+    const std::string path = "C:\\tallowin-test";
+    machine_.files.AddFolder(path);
+    return path;
+  }
+
+  void SetEnvironment(const std::string& name, const std::string& value) override {
+    machine_.files.SetEnvironment(name, value);
+  }
+
+ private:
+  platform::memory::MemoryMachine machine_;
+};
+
+}  // namespace
+
+std::unique_ptr<BackendUnderTest> MakeBackendUnderTest() {
+  return std::make_unique<MemoryBackendUnderTest>();
+}
+
+}  // namespace tallowin::testing_support

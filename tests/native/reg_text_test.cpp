@@ -1,0 +1,310 @@
+#include "platform/reg_text.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tallowin::platform {
+namespace {
+
+using namespace std::string_literals;
+
+RegTextDocument MustParse(const std::string& text) {
+  RegTextDocument doc;
+  std::string error;
+  EXPECT_TRUE(ParseRegText(text, doc, &error)) << error;
+  return doc;
+}
+
+TEST(ParseRegText, ReadsEveryForm) {
+  const std::string text =
+      "REGEDIT4\r\n"
+      "\r\n"
+      "; a comment\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz]\r\n"
+      "@=\"xyzfile\"\r\n"
+      "\"Path\"=\"C:\\\\Program Files\\\\Old\\\\old.exe \\\"q\\\"\"\r\n"
+      "\"Count\"=dword:0000001A\r\n"
+      "\"Short\"=dword:ff\r\n"
+      "\"Data\"=hex:01,A0,ff,00\r\n"
+      "\"Empty\"=hex:\r\n"
+      "\"Exp\"=hex(2):25,00\r\n"
+      "\"Multi\"=hex(7):61,00,00\r\n"
+      "\"Quad\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+      "\"Long\"=hex:00,01,\\\r\n"
+      "    02,03,\\\r\n"
+      "\t04\r\n"
+      "\"gone\"=-\r\n"
+      "  \"spaced\" = \"v\"  \r\n"
+      "\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\Old]\r\n"
+      "[hkey_users\\.DEFAULT]\r\n";
+  const RegTextDocument doc = MustParse(text);
+  EXPECT_EQ(doc.format, RegTextFormat::Regedit4);
+  ASSERT_EQ(doc.blocks.size(), 3u);
+
+  const RegTextBlock& b = doc.blocks[0];
+  EXPECT_EQ(b.root, Root::LocalMachine);
+  EXPECT_EQ(b.path, "Software\\Classes\\.xyz");
+  EXPECT_FALSE(b.remove);
+  const std::vector<RegTextValue> expected = {
+      {"", false, kRegSz, "xyzfile\0"s},
+      {"Path", false, kRegSz, "C:\\Program Files\\Old\\old.exe \"q\"\0"s},
+      {"Count", false, kRegDword, "\x1A\0\0\0"s},
+      {"Short", false, kRegDword, "\xFF\0\0\0"s},
+      {"Data", false, kRegBinary, "\x01\xA0\xFF\x00"s},
+      {"Empty", false, kRegBinary, ""},
+      {"Exp", false, kRegExpandSz, "%\0"s},
+      {"Multi", false, kRegMultiSz, "a\0\0"s},
+      {"Quad", false, kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
+      {"Long", false, kRegBinary, "\x00\x01\x02\x03\x04"s},
+      {"gone", true, kRegNone, ""},
+      {"spaced", false, kRegSz, "v\0"s},
+  };
+  ASSERT_EQ(b.values.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(b.values[i], expected[i]);
+  }
+
+  EXPECT_TRUE(doc.blocks[1].remove);
+  EXPECT_EQ(doc.blocks[1].root, Root::CurrentUser);
+  EXPECT_EQ(doc.blocks[1].path, "Software\\Old");
+  EXPECT_EQ(doc.blocks[2].root, Root::Users);
+  EXPECT_EQ(doc.blocks[2].path, ".DEFAULT");
+}
+
+TEST(ParseRegText, Version5HeaderLfLinesAndRootKeyLines) {
+  const RegTextDocument doc = MustParse(
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_CONFIG]\n\"a\"=\"b\"\n"
+      "[HKEY_CLASSES_ROOT\\]\n[HKEY_CLASSES_ROOT\\x\\]\n");
+  EXPECT_EQ(doc.format, RegTextFormat::Version5);
+  ASSERT_EQ(doc.blocks.size(), 3u);
+  EXPECT_EQ(doc.blocks[0].root, Root::CurrentConfig);
+  EXPECT_EQ(doc.blocks[0].path, "");
+  EXPECT_EQ(doc.blocks[1].path, "");
+  EXPECT_EQ(doc.blocks[2].path, "x");
+}
+
+TEST(ParseRegText, KeyNameMayHoldABracket) {
+  const RegTextDocument doc = MustParse("REGEDIT4\r\n[HKEY_CURRENT_USER\\a]b]\r\n");
+  ASSERT_EQ(doc.blocks.size(), 1u);
+  EXPECT_EQ(doc.blocks[0].path, "a]b");
+}
+
+TEST(ParseRegText, RejectsMalformedInputNamingTheLine) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* line;
+  };
+  const std::string h = "REGEDIT4\r\n";
+  const std::string k = h + "[HKEY_CURRENT_USER\\K]\r\n";
+  const Case cases[] = {
+      {"empty input", "", "line 1:"},
+      {"bad header", "REGEDIT5\r\n[HKEY_CURRENT_USER\\K]\r\n", "line 1:"},
+      {"header not first", "\r\nREGEDIT4\r\n", "line 1:"},
+      {"utf-8 bom", "\xEF\xBB\xBFREGEDIT4\r\n", "line 1:"},
+      {"value before key", h + "\"a\"=\"b\"\r\n", "line 2:"},
+      {"default before key", h + "\r\n@=\"b\"\r\n", "line 3:"},
+      {"value under deleted key", h + "[-HKEY_CURRENT_USER\\K]\r\n\"a\"=\"b\"\r\n", "line 3:"},
+      {"unknown root", h + "[HKEY_NOWHERE\\K]\r\n", "line 2:"},
+      {"short root name", h + "[HKLM\\Software]\r\n", "line 2:"},
+      {"empty root", h + "[\\Software]\r\n", "line 2:"},
+      {"missing bracket", h + "[HKEY_CURRENT_USER\\K\r\n", "line 2:"},
+      {"text after bracket", h + "[HKEY_CURRENT_USER\\K] x\r\n", "line 2:"},
+      {"empty key name", h + "[HKEY_CURRENT_USER\\a\\\\b]\r\n", "line 2:"},
+      {"key name too long", h + "[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\r\n", "line 2:"},
+      {"deleting a root", h + "[-HKEY_CURRENT_USER]\r\n", "line 2:"},
+      {"unterminated name", k + "\"abc=\"x\"\r\n", "line 3:"},
+      {"unterminated data", k + "\"a\"=\"abc\r\n", "line 3:"},
+      {"quote escaped at end", k + "\"a\"=\"abc\\\"\r\n", "line 3:"},
+      {"unknown escape", k + "\"a\"=\"C:\\x\"\r\n", "line 3:"},
+      {"text after string", k + "\"a\"=\"b\" c\r\n", "line 3:"},
+      {"missing equals", k + "\"a\" \"b\"\r\n", "line 3:"},
+      {"missing data", k + "\"a\"=\r\n", "line 3:"},
+      {"unknown data", k + "\"a\"=word:1\r\n", "line 3:"},
+      {"dword too long", k + "\"a\"=dword:000000001\r\n", "line 3:"},
+      {"dword empty", k + "\"a\"=dword:\r\n", "line 3:"},
+      {"dword bad digit", k + "\"a\"=dword:0000000g\r\n", "line 3:"},
+      {"dword sign", k + "\"a\"=dword:-1\r\n", "line 3:"},
+      {"hex bad digit", k + "\"a\"=hex:01,0g\r\n", "line 3:"},
+      {"hex three digits", k + "\"a\"=hex:012\r\n", "line 3:"},
+      {"hex missing comma", k + "\"a\"=hex:01 02\r\n", "line 3:"},
+      {"hex double comma", k + "\"a\"=hex:01,,02\r\n", "line 3:"},
+      {"hex leading comma", k + "\"a\"=hex:,01\r\n", "line 3:"},
+      {"hex trailing comma", k + "\"a\"=hex:01,02,\r\n", "line 3:"},
+      {"hex bad continuation", k + "\"a\"=hex:01,\\\r\n  zz\r\n", "line 4:"},
+      {"continuation at end", k + "\"a\"=hex:01,\\\r\n", "line 3:"},
+      {"hex type empty", k + "\"a\"=hex():01\r\n", "line 3:"},
+      {"hex type bad digit", k + "\"a\"=hex(q):01\r\n", "line 3:"},
+      {"hex type no colon", k + "\"a\"=hex(2)01\r\n", "line 3:"},
+      {"hex type too long", k + "\"a\"=hex(123456789):01\r\n", "line 3:"},
+      {"removal with text", k + "\"a\"=-x\r\n", "line 3:"},
+      {"stray line", k + "garbage\r\n", "line 3:"},
+      {"error after good lines", k + "\"a\"=\"b\"\r\n\r\n[HKEY_CURRENT_USER\\L]\r\n@=dword:1x\r\n",
+       "line 6:"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RegTextDocument doc;
+    doc.blocks.resize(1);
+    doc.blocks[0].path = "untouched";
+    std::string error;
+    EXPECT_FALSE(ParseRegText(c.text, doc, &error));
+    EXPECT_EQ(error.rfind(c.line, 0), 0u) << error;
+    ASSERT_EQ(doc.blocks.size(), 1u);
+    EXPECT_EQ(doc.blocks[0].path, "untouched");
+  }
+}
+
+TEST(ParseRegText, RejectsKeyPathsDeeperThanTheRegistryAllows) {
+  std::string path = "HKEY_CURRENT_USER";
+  for (size_t i = 0; i < kMaxKeyDepth; ++i) path += "\\k";
+  RegTextDocument doc;
+  EXPECT_TRUE(ParseRegText("REGEDIT4\r\n[" + path + "]\r\n", doc));
+  std::string error;
+  EXPECT_FALSE(ParseRegText("REGEDIT4\r\n[" + path + "\\k]\r\n", doc, &error));
+  EXPECT_NE(error.find("deep"), std::string::npos) << error;
+}
+
+std::string Utf16(const std::string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : text) {
+    bytes.push_back(c);
+    bytes.push_back('\0');
+  }
+  return bytes;
+}
+
+TEST(DecodeRegFileBytes, NarrowsUtf16AndPassesAnsiThrough) {
+  std::string text;
+  ASSERT_TRUE(DecodeRegFileBytes(Utf16("Windows Registry Editor Version 5.00\r\n\"caf\xE9\""), text));
+  EXPECT_EQ(text, "Windows Registry Editor Version 5.00\r\n\"caf\xE9\"");
+
+  ASSERT_TRUE(DecodeRegFileBytes("REGEDIT4\r\n\xFF\xFE", text));
+  EXPECT_EQ(text, "REGEDIT4\r\n\xFF\xFE");
+  ASSERT_TRUE(DecodeRegFileBytes("", text));
+  EXPECT_EQ(text, "");
+}
+
+TEST(DecodeRegFileBytes, RejectsOddLengthAndWideCharacters) {
+  std::string text = "untouched";
+  std::string error;
+  EXPECT_FALSE(DecodeRegFileBytes(Utf16("ab") + "x", text, &error));
+  EXPECT_EQ(error.rfind("line 1:", 0), 0u) << error;
+  std::string wide = Utf16("REGEDIT4\r\n\r\n\"");
+  wide += "\x3A\x04"s;  // U+043A
+  EXPECT_FALSE(DecodeRegFileBytes(wide, text, &error));
+  EXPECT_EQ(error.rfind("line 3:", 0), 0u) << error;
+  EXPECT_EQ(text, "untouched");
+}
+
+TEST(WriteRegText, WritesVersion5WithTypedHexForms) {
+  RegTextBlock block;
+  block.root = Root::LocalMachine;
+  block.path = "Software\\A";
+  block.values = {
+      {"", false, kRegSz, "def\0"s},
+      {"q\"b\\", false, kRegSz, "x\\\"y\0"s},
+      {"n", false, kRegDword, "\x1A\0\0\0"s},
+      {"bin", false, kRegBinary, "\x01\xAB"s},
+      {"exp", false, kRegExpandSz, "%\0"s},
+      {"noNul", false, kRegSz, "ab"},
+      {"lines", false, kRegSz, "a\r\nb\0"s},
+      {"short", false, kRegDword, "\x01"s},
+      {"big", false, 0x12345678, ""},
+      {"gone", true, kRegNone, ""},
+  };
+  RegTextBlock removed;
+  removed.root = Root::CurrentUser;
+  removed.path = "Old";
+  removed.remove = true;
+  RegTextBlock root;
+  root.root = Root::Users;
+  EXPECT_EQ(WriteRegText({block, removed, root}),
+            "Windows Registry Editor Version 5.00\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\A]\r\n"
+            "@=\"def\"\r\n"
+            "\"q\\\"b\\\\\"=\"x\\\\\\\"y\"\r\n"
+            "\"n\"=dword:0000001a\r\n"
+            "\"bin\"=hex:01,ab\r\n"
+            "\"exp\"=hex(2):25,00\r\n"
+            "\"noNul\"=hex(1):61,62\r\n"
+            "\"lines\"=hex(1):61,0d,0a,62,00\r\n"
+            "\"short\"=hex(4):01\r\n"
+            "\"big\"=hex(12345678):\r\n"
+            "\"gone\"=-\r\n"
+            "\r\n"
+            "[-HKEY_CURRENT_USER\\Old]\r\n"
+            "\r\n"
+            "[HKEY_USERS]\r\n");
+}
+
+TEST(WriteRegText, LongBinaryWrapsAndParsesBack) {
+  RegTextBlock block;
+  block.path = "K";
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i));
+  block.values = {{"v", false, kRegBinary, bytes}, {"m", false, kRegMultiSz, bytes}};
+  const std::string text = WriteRegText({block}, RegTextFormat::Regedit4);
+  EXPECT_EQ(text.rfind("REGEDIT4\r\n", 0), 0u);
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    EXPECT_LE(end - start, 80u);
+    start = end + 2;
+  }
+  const RegTextDocument doc = MustParse(text);
+  ASSERT_EQ(doc.blocks.size(), 1u);
+  EXPECT_EQ(doc.blocks[0], block);
+}
+
+// Random edits of valid files: the parser must never crash, and must either report an
+// error naming a line or give a document that survives a write and a second parse.
+TEST(ParseRegText, FuzzedInputParsesOrFailsCleanly) {
+  const std::vector<std::string> seeds = {
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n@=\"x\"\r\n\"n\"=dword:0000001a\r\n"
+      "\"b\"=hex:01,02,\\\r\n  03\r\n\"e\"=hex(2):25,00\r\n\"s\"=\"a\\\\b\\\"c\"\r\n",
+      "Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\B]\r\n\r\n"
+      "[HKEY_CLASSES_ROOT\\.x]\r\n\"gone\"=-\r\n; comment\r\n\"m\"=hex(7):61,00,00,00\r\n",
+  };
+  const std::string alphabet = "[]\\\"@=-:,;() \t\r\nhexdwordHKEY_0123456789abcdefABCDEF\xFF";
+  std::mt19937 rng(20130307);
+  size_t parsed = 0, rejected = 0;
+  for (int iteration = 0; iteration < 20000; ++iteration) {
+    std::string text = seeds[iteration % seeds.size()];
+    const int edits = 1 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < edits && !text.empty(); ++e) {
+      const size_t pos = rng() % text.size();
+      switch (rng() % 5) {
+        case 0: text[pos] = alphabet[rng() % alphabet.size()]; break;
+        case 1: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
+        case 2: text.erase(pos, 1 + rng() % 8); break;
+        case 3: text.resize(pos); break;
+        default: text.insert(pos, text.substr(rng() % text.size(), rng() % 20)); break;
+      }
+    }
+    SCOPED_TRACE(text);
+    RegTextDocument doc;
+    std::string error;
+    if (ParseRegText(text, doc, &error)) {
+      ++parsed;
+      RegTextDocument again;
+      ASSERT_TRUE(ParseRegText(WriteRegText(doc.blocks), again, &error)) << error;
+      ASSERT_EQ(again.blocks, doc.blocks);
+    } else {
+      ++rejected;
+      ASSERT_EQ(error.rfind("line ", 0), 0u) << error;
+    }
+  }
+  // Both outcomes must really occur, or the mutations test nothing.
+  EXPECT_GT(parsed, 1000u);
+  EXPECT_GT(rejected, 1000u);
+}
+
+}  // namespace
+}  // namespace tallowin::platform
