@@ -86,7 +86,7 @@ class CategoriesOnRealRegistry : public ::testing::Test {
   // A value in a shared system key: removed after the test (the key stays).
   void SeedValue(Root root, const std::string& path, const std::string& name, uint32_t type,
                  const std::string& data) {
-    if (!registry().OpenKey(root, path, Access::Read)) trees_.push_back({root, path, ""});
+    RememberNewKeys(root, path);
     std::unique_ptr<platform::RegistryKey> key;
     ASSERT_EQ(registry().Create(root, path, key), platform::kSuccess) << path;
     ASSERT_EQ(key->SetValue(name, type, data), platform::kSuccess) << name;
@@ -94,9 +94,20 @@ class CategoriesOnRealRegistry : public ::testing::Test {
   }
   // A key of our own: removed with everything below it after the test.
   void SeedKey(Root root, const std::string& path) {
+    RememberNewKeys(root, path);
     std::unique_ptr<platform::RegistryKey> key;
     ASSERT_EQ(registry().Create(root, path, key), platform::kSuccess) << path;
-    trees_.push_back({root, path, ""});
+  }
+  // The first missing key on the path is the top of what the test creates.
+  void RememberNewKeys(Root root, const std::string& path) {
+    for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+      const std::string prefix = path.substr(0, end);
+      if (!registry().OpenKey(root, prefix, Access::Read)) {
+        trees_.push_back({root, prefix, ""});
+        return;
+      }
+      if (end == std::string::npos) return;
+    }
   }
   std::string SeedFile(const std::string& path) {
     EXPECT_TRUE(machine_.platform().files.AppendToFile(path, "", "x")) << path;
@@ -125,6 +136,7 @@ class CategoriesOnRealRegistry : public ::testing::Test {
 
   std::string id_;
   std::string sandbox_;
+  platform::win32::Win32Machine machine_;
 
  private:
   struct Place {
@@ -150,7 +162,6 @@ class CategoriesOnRealRegistry : public ::testing::Test {
     if (parent) (void)parent->DeleteSubKey(path.substr(slash + 1));
   }
 
-  platform::win32::Win32Machine machine_;
   std::unique_ptr<testing_support::BackendUnderTest> backend_;
   std::vector<Place> values_;
   std::vector<Place> trees_;
