@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/reg_global.h"
+#include "repair/issue_list.h"
+
+namespace tallowin {
+namespace {
+
+constexpr uint8_t kXp = 9;
+constexpr uint8_t kWindows7 = 12;
+constexpr uint8_t kNt6 = 11;
+
+Issue Finding(const std::string& key, EntryKind kind, const std::string& data = "C:\\x.exe",
+              const std::string& problem = "Non-existent File or Folder") {
+  return Issue{problem, data, key, kind, false};
+}
+
+struct FilterCase {
+  const char* name;
+  Issue issue;
+  bool kept;
+};
+
+// Filters each finding alone, so one case cannot hide another.
+void CheckEach(const std::vector<FilterCase>& cases, const std::vector<std::string>& ignore = {},
+               int32_t ignoreCount = 0, uint8_t os = kXp) {
+  for (const FilterCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    IssueList list;
+    list.Add(c.issue);
+    list.FilterResults(ignore, ignoreCount, os);
+    EXPECT_EQ(list.Count(), c.kept ? 1u : 0u) << c.issue.key << " / " << c.issue.data;
+  }
+}
+
+TEST(BuiltInExclusions, HoldTheFixedEntriesVerbatim) {
+  const auto& always = BuiltInExclusions();
+  ASSERT_EQ(always.size(), 42u);
+  EXPECT_EQ(always.front(), "HKEY_CLASSES_ROOT\\.DAT");
+  EXPECT_EQ(always[36], "HKEY_CLASSES_ROOT\\CLSID\\{5A810830-B199-4a4c-89CB-928D960A5C04}");
+  EXPECT_EQ(always.back(), "HKEY_CLASSES_ROOT\\CLSID\\{F01F76EC-3376-4E62-B201-8074C8239376}");
+  const auto& nt6 = NtSixExclusions();
+  ASSERT_EQ(nt6.size(), 11u);
+  EXPECT_EQ(nt6[8], "HKEY_LOCAL_MASCHINE\\Software\\ARM Software\\MacroMaker");
+  EXPECT_EQ(nt6.back(),
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.mp3");
+  for (const auto* list : {&always, &nt6})
+    for (const std::string& entry : *list) {
+      SCOPED_TRACE(entry);
+      EXPECT_TRUE(entry.rfind("HKEY_", 0) == 0);
+      EXPECT_NE(entry.back(), '\\');
+    }
+}
+
+TEST(FilterResults, TextRules) {
+  CheckEach({
+      {"CLSID rule 1 in lower case with a sub-key",
+       Finding("HKEY_CLASSES_ROOT\\clsid\\{dfeaf541-f3e1-4c24-acac-99c30715084a}\\InprocServer32",
+               ekKey), false},
+      {"CLSID rule 2", Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\"
+                               "{DC6EFB56-9CFA-464D-8880-44885D7DC193}", ekFile), false},
+      {"%USERNAME%_ in data, any case", Finding("X", ekFile, "C:\\%username%_x"), false},
+      {"%USERNAME%_ in key", Finding("HKEY_CURRENT_USER\\A%UserName%_B", ekFile), false},
+      {"question mark and drive path in data", Finding("X", ekFile, "C:\\a?b"), false},
+      {"question mark alone in data", Finding("X", ekFile, "a?b"), true},
+      {"data %A%\\?x", Finding("X", ekFile, "%A%\\?x"), false},
+      {"data with ? and any second %", Finding("X", ekFile, "%A?%"), false},
+      {"data with ? and one %", Finding("X", ekFile, "%A?"), true},
+      {"key with ? between percent signs and a backslash",
+       Finding("HKEY_CURRENT_USER\\%A?%\\b", ekFile), false},
+      {"key with ? between percent signs, no backslash after",
+       Finding("HKEY_CURRENT_USER\\%A?%b", ekFile), true},
+      {"key with ? and a drive path", Finding("HKEY_CURRENT_USER\\C:\\a?", ekFile), false},
+      {"key with ? alone", Finding("HKEY_CURRENT_USER\\a?", ekFile), true},
+  });
+}
+
+TEST(FilterResults, ExclusionsMatchWholeKeyNamesByEntryKind) {
+  const std::string java = "HKEY_CURRENT_USER\\Software\\JavaSoft";
+  CheckEach({
+      {"key below an entry", Finding(java + "\\Prefs", ekKey), false},
+      {"value below an entry", Finding(java + "\\Prefs\\v", ekValueInKeyPath), false},
+      {"value in data", Finding(java + "\\Prefs", ekValueInData, "C:\\v"), false},
+      {"sub-key in data", Finding(java, ekSubKeyInData, "Prefs"), false},
+      {"default value", Finding(java, ekDefaultValue), false},
+      {"encoded value", Finding(java, ekEncodedValueInData, "Pnyp"), false},
+      {"file findings are kept", Finding(java + "\\Prefs", ekFile), true},
+      {"JavaSoftware is another key", Finding("HKEY_CURRENT_USER\\Software\\JavaSoftware", ekKey),
+       true},
+      {"a key holding an excluded key", Finding("HKEY_CURRENT_USER\\Software", ekKey), false},
+      {"a value beside an excluded key", Finding("HKEY_CURRENT_USER\\Software\\v", ekValueInKeyPath),
+       true},
+      {"a sub-key in data that holds one",
+       Finding("HKEY_CURRENT_USER\\Software\\Microsoft", ekSubKeyInData, "Windows NT"), false},
+      {"the exact key", Finding(java, ekKey), false},
+      {"a value of the root key", Finding("HKEY_CURRENT_USER\\\\v", ekValueInKeyPath), true},
+      {"no backslash at all", Finding("HKEY_CURRENT_USER", ekKey), true},
+      {"matching ignores case", Finding("hkey_current_user\\software\\javasoft\\x", ekKey), false},
+  });
+}
+
+TEST(FilterResults, IgnoreListUsesOnlyItsCountedEntries) {
+  const std::vector<std::string> ignore = {"hkey_local_machine\\software\\mine", "",
+                                           "HKEY_LOCAL_MACHINE\\Software\\Beyond"};
+  const std::vector<FilterCase> withTwo = {
+      {"lower-case entry removes capitals", Finding("HKEY_LOCAL_MACHINE\\SOFTWARE\\MINE\\A", ekKey),
+       false},
+      {"entry beyond the count", Finding("HKEY_LOCAL_MACHINE\\Software\\Beyond", ekKey), true},
+      {"an empty entry matches nothing", Finding("HKEY_LOCAL_MACHINE\\Software\\Other", ekKey),
+       true},
+  };
+  CheckEach(withTwo, ignore, 2);
+  CheckEach({{"count 0", Finding("HKEY_LOCAL_MACHINE\\SOFTWARE\\MINE\\A", ekKey), true}}, ignore, 0);
+  CheckEach({{"negative count", Finding("HKEY_LOCAL_MACHINE\\SOFTWARE\\MINE\\A", ekKey), true}},
+            ignore, -5);
+  CheckEach({{"count above the list size",
+              Finding("HKEY_LOCAL_MACHINE\\Software\\Beyond", ekKey), false}},
+            ignore, 40);
+}
+
+TEST(FilterResults, SecondListOnlyOnNtSix) {
+  const Issue mp3 = Finding(
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.mp3",
+      ekKey);
+  // The misspelt root of one entry never matches a real finding.
+  const Issue macro =
+      Finding("HKEY_LOCAL_MACHINE\\Software\\ARM Software\\MacroMaker\\x", ekKey);
+  CheckEach({{"XP keeps .mp3", mp3, true}, {"XP keeps MacroMaker", macro, true}}, {}, 0, kXp);
+  CheckEach({{"7 removes .mp3", mp3, false}, {"7 keeps MacroMaker", macro, true}}, {}, 0,
+            kWindows7);
+  CheckEach({{"Vista/8 removes .mp3", mp3, false}}, {}, 0, kNt6);
+  CheckEach({{"Windows 10 (code 10) keeps .mp3", mp3, true}}, {}, 0, 10);
+}
+
+TEST(FilterResults, KeepsTheOrderOfTheRowsThatStay) {
+  IssueList list;
+  for (int i = 0; i < 6; ++i) {
+    const bool excluded = i % 2 == 1;
+    list.Add(Finding(excluded ? "HKEY_CURRENT_USER\\Software\\JavaSoft\\" + std::to_string(i)
+                              : "HKEY_CURRENT_USER\\Software\\App" + std::to_string(i),
+                     ekKey));
+  }
+  list.selected = 4;
+  list.FilterResults({}, 0, kXp);
+  std::vector<std::string> keys;
+  for (const Issue& row : list.rows) keys.push_back(row.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\App0",
+                                            "HKEY_CURRENT_USER\\Software\\App2",
+                                            "HKEY_CURRENT_USER\\Software\\App4"}));
+  EXPECT_EQ(list.selected, 2);  // the selection follows its row
+}
+
+TEST(FilterResults, ManyRowsStayFast) {
+  IssueList list;
+  for (int i = 0; i < 200000; ++i)
+    list.Add(Finding("HKEY_CURRENT_USER\\Software\\" +
+                         std::string(i % 2 ? "JavaSoft\\" : "App\\") + std::to_string(i),
+                     ekValueInKeyPath));
+  const auto start = std::chrono::steady_clock::now();
+  list.FilterResults({}, 0, kWindows7);
+  EXPECT_EQ(list.Count(), 100000u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+IssueList Sample() {
+  IssueList list;
+  list.Add(Finding("K1", ekKey, "a", "Non-existent File or Folder"));
+  list.Add(Finding("K2", ekKey, "b", "Empty Registry Keys"));
+  list.Add(Finding("K3", ekKey, "c", "Non-existent File or Folder"));
+  list.Add(Finding("K4", ekKey, "d", "non-existent file or folder"));
+  return list;
+}
+
+std::string Checks(const IssueList& list) {
+  std::string marks;
+  for (const Issue& row : list.rows) marks += row.checked ? 'x' : '-';
+  return marks;
+}
+
+TEST(SelectionCommands, CheckAndUncheckAsTheTableSays) {
+  IssueList list = Sample();
+  list.SelectAll();
+  EXPECT_EQ(Checks(list), "xxxx");
+  list.SelectNone();
+  EXPECT_EQ(Checks(list), "----");
+  list.selected = 0;
+  list.SelectAllType();  // exact caption: the lower-case one is another type
+  EXPECT_EQ(Checks(list), "x-x-");
+  list.selected = 1;
+  list.SelectItem();
+  EXPECT_EQ(Checks(list), "xxx-");
+  list.selected = 2;
+  list.UnselectAllType();
+  EXPECT_EQ(Checks(list), "-x--");
+  list.selected = 1;
+  list.DeselectItem();
+  EXPECT_EQ(Checks(list), "----");
+}
+
+TEST(SelectionCommands, NeedASelectedRow) {
+  IssueList list = Sample();
+  for (int selected : {-1, 4, 99}) {
+    SCOPED_TRACE(selected);
+    list.selected = selected;
+    EXPECT_FALSE(list.SelectionCommandsEnabled());
+    list.SelectItem();
+    list.SelectAllType();
+    EXPECT_EQ(Checks(list), "----");
+  }
+  list.selected = 3;
+  EXPECT_TRUE(list.SelectionCommandsEnabled());
+}
+
+TEST(IssueList, StatusTextCountsRowsAndCheckedRows) {
+  IssueList list;
+  EXPECT_EQ(list.StatusText(), " 0 Error Found,  0 Error Selected.");
+  for (int i = 0; i < 12; ++i) list.Add(Finding("K" + std::to_string(i), ekKey));
+  for (int i = 0; i < 9; ++i) list.rows[static_cast<size_t>(i)].checked = true;
+  EXPECT_EQ(list.StatusText(), " 12 Error Found,  9 Error Selected.");
+}
+
+TEST(IssueList, RemoveAtKeepsTheSelectionOnItsRow) {
+  IssueList list = Sample();
+  list.selected = 2;
+  list.RemoveAt(0);
+  EXPECT_EQ(list.selected, 1);
+  EXPECT_EQ(list.rows[1].key, "K3");
+  list.RemoveAt(1);
+  EXPECT_EQ(list.selected, -1);
+  list.RemoveAt(10);  // out of range: nothing happens
+  EXPECT_EQ(list.Count(), 2u);
+}
+
+TEST(FinishScan, StoppedScanLosesItsLastRowThenAllAreChecked) {
+  IssueList list = Sample();
+  FinishScan(list, true);
+  EXPECT_EQ(list.Count(), 3u);
+  EXPECT_EQ(list.rows.back().key, "K3");
+  EXPECT_EQ(Checks(list), "xxx");
+
+  IssueList empty;
+  FinishScan(empty, true);
+  EXPECT_EQ(empty.Count(), 0u);
+
+  IssueList normal = Sample();
+  FinishScan(normal, false);
+  EXPECT_EQ(Checks(normal), "xxxx");
+}
+
+TEST(FinishScan, StoppedScanKeepsFindingsTheFilterWouldRemove) {
+  IssueList list;
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\JavaSoft\\x", ekKey));
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\App", ekKey));
+  FinishScan(list, true);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.rows[0].key, "HKEY_CURRENT_USER\\Software\\JavaSoft\\x");
+}
+
+}  // namespace
+}  // namespace tallowin
