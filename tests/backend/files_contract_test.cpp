@@ -77,6 +77,21 @@ TEST_F(FilesContract, FindFirst_TellsDirectoriesFromFiles) {
   EXPECT_FALSE(platform::FolderExists(files(), Path("Missing")));
 }
 
+// A search of a whole folder first reports the folder's own "." entry, so a registry
+// path such as "C:\App\*" does not count as an existing file.
+TEST_F(FilesContract, FindFirst_WholeFolderPatternFirstFindsTheDotEntry) {
+  MakeFile("a.txt");
+  for (const char* pattern : {"*", "*.*"}) {
+    SCOPED_TRACE(pattern);
+    FindEntry entry;
+    ASSERT_TRUE(files().FindFirst(Path(pattern), entry));
+    EXPECT_EQ(entry.name, ".");
+    EXPECT_NE(entry.attributes & kAttrDirectory, 0u);
+    EXPECT_FALSE(platform::FileExists(files(), Path(pattern)));
+  }
+  EXPECT_TRUE(platform::FileExists(files(), Path("a*")));
+}
+
 TEST_F(FilesContract, FindFirst_InMissingFolderFindsNothing) {
   FindEntry entry;
   EXPECT_FALSE(files().FindFirst(Path("NoFolder\\*"), entry));
