@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ constexpr const char* kStartMenuIssue = "Old Start Menu Key";
 constexpr const char* kShortcutIssue = "Missing ShortCut reference";
 constexpr const char* kSoundIssue = "Non-existent Sound File";
 constexpr int kCsidlRecent = 0x08;  // CSIDL_RECENT
+constexpr uint32_t kAttrReparsePoint = 0x400;
 // ANSI file functions cannot reach longer paths; the limit also ends folder loops.
 constexpr size_t kMaxPath = 260;
 
@@ -78,7 +80,10 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder) {
   for (const platform::DirEntry& entry : entries) {
     if (scan.StopRequested()) return;
     if ((entry.attributes & platform::kAttrDirectory) != 0) {
-      if (!IsDotEntry(entry.name)) WalkShortcutFolder(scan, base + entry.name);
+      // Junctions and symbolic links are not followed: they can loop back to a parent,
+      // and under Wine the profile folders link into the whole Unix home.
+      if (!IsDotEntry(entry.name) && (entry.attributes & kAttrReparsePoint) == 0)
+        WalkShortcutFolder(scan, base + entry.name);
       continue;
     }
     if (!IsShortcutName(entry.name)) continue;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/native/category_test_support.h"
@@ -555,6 +558,61 @@ TEST_F(ShortcutsTest, FloppyTargets) {
     SCOPED_TRACE("removable drives ignored");
     EXPECT_EQ(Run(106, DriveSetup{true, false, false}), kNone);
   }
+}
+
+// Reports the folders of one name as junctions (reparse points) in listings.
+class JunctionFiles : public platform::FileSystem {
+ public:
+  JunctionFiles(platform::FileSystem& inner, std::string junction)
+      : inner_(inner), junction_(std::move(junction)) {}
+  bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
+    return inner_.FindFirst(pattern, entry);
+  }
+  std::optional<uint32_t> Attributes(std::string_view path) override {
+    return inner_.Attributes(path);
+  }
+  uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
+  bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
+  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& out) override {
+    return inner_.ExpandEnvironment(text, capacity, out);
+  }
+  std::optional<std::string> SpecialFolder(int csidl) override {
+    return inner_.SpecialFolder(csidl);
+  }
+  std::optional<std::string> ShortcutTarget(std::string_view link) override {
+    return inner_.ShortcutTarget(link);
+  }
+  bool List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    const bool ok = inner_.List(pattern, entries);
+    for (platform::DirEntry& entry : entries)
+      if (entry.name == junction_) entry.attributes |= 0x400;
+    return ok;
+  }
+  bool DeleteFile(std::string_view path) override { return inner_.DeleteFile(path); }
+  bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
+  bool AppendToFile(std::string_view path, std::string_view header,
+                    std::string_view text) override {
+    return inner_.AppendToFile(path, header, text);
+  }
+  bool ReadFile(std::string_view path, std::string& contents) override {
+    return inner_.ReadFile(path, contents);
+  }
+
+ private:
+  platform::FileSystem& inner_;
+  std::string junction_;
+};
+
+TEST_F(ShortcutsTest, JunctionsAreNotFollowed) {
+  machine.files.AddShortcut("C:\\Desk\\Linked\\x.lnk", "C:\\Gone\\x.exe");
+  machine.files.AddShortcut("C:\\Desk\\Real\\y.lnk", "C:\\Gone\\y.exe");
+  JunctionFiles files(machine.files, "Linked");
+  TScanTaskThread scan(platform::Platform{machine.registry, files, machine.system,
+                                          machine.processes, machine.restorePoint},
+                       recorder, true);
+  scan.TaskList = {"106"};
+  scan.Execute();
+  EXPECT_EQ(Rows(recorder.issues), Expect(Issue("C:\\Gone\\y.exe", "C:\\Desk\\Real\\y.lnk")));
 }
 
 // ---- category 107 -------------------------------------------------------------------
