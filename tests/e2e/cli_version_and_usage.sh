@@ -4,6 +4,7 @@
 source "$(dirname "$0")/lib.bash"
 prefix=$(new_prefix cli-usage) || exit 1
 out=$prefix/out.txt err=$prefix/err.txt
+keep_server "$prefix"
 
 cli_fast "$prefix" "$out" "$err" --version; rc=$?
 [ $rc -eq 0 ] || fail "--version exit $rc"
@@ -41,6 +42,5 @@ for c in "${cases[@]}"; do
   case $first in tallowin-cli:*"$want"*) ;; *) fail "'$args' error line '$first' lacks '$want'" ;; esac
   grep -q "^usage: tallowin-cli scan" "$err" || fail "'$args' shows no usage"
 done
-WINEPREFIX="$prefix" wineserver -w
 rm -rf "$prefix"
 echo PASS

@@ -67,3 +67,13 @@ cli_fast() {
 
 # json_rows FILE: one "problem|data|key|kind" line per JSON object, sorted.
 json_rows() { jq -r '[.problem, .data, .key, (.kind | tostring)] | join("|")' "$1" | LC_ALL=C sort; }
+
+# keep_server PREFIX: keeps the prefix's wineserver running until the test ends, so
+# that each later start takes a fraction of a second. Use cli_fast then (cli and reg32
+# wait for the server to end).
+keep_server() {
+  local prefix=$1
+  WINEPREFIX="$prefix" wineserver -p
+  # shellcheck disable=SC2064
+  trap "WINEPREFIX='$prefix' wineserver -k 2>/dev/null" EXIT
+}
