@@ -76,8 +76,9 @@ class MemoryFileSystem : public FileSystem {
                                   std::string_view text) override;
   [[nodiscard]] bool ReadFile(std::string_view path, std::string& contents) override;
 
-  // Set-up and inspection.
-  void AddDrive(char letter, uint32_t type, bool ready = true);
+  // Set-up and inspection; these ignore DenyWrites and readiness. AddFile and AddFolder
+  // create missing parents, and a missing drive as fixed and ready.
+  void AddDrive(char letter, uint32_t type, bool ready = true);  // also changes an existing one
   void AddFile(std::string_view path, std::string_view contents = "", uint64_t writeTime = 0);
   void AddFolder(std::string_view path);  // with its parents
   void SetEnvironment(std::string_view name, std::string_view value);
@@ -85,7 +86,8 @@ class MemoryFileSystem : public FileSystem {
   void AddShortcut(std::string_view linkPath, std::string_view target);  // also adds the file
   bool Exists(std::string_view path) const;
   std::string Contents(std::string_view path) const;
-  // Writes below this folder fail (AppendToFile, CreateDirectories), as on a read-only medium.
+  // Writes below this folder fail (AppendToFile, WriteWholeFile, CreateDirectories,
+  // DeleteFile), as on a read-only medium.
   void DenyWrites(std::string_view folder, bool deny = true);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }
