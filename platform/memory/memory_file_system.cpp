@@ -134,10 +134,11 @@ bool DriveReady(const Entry& root, char letter) {
 }
 
 // Visits every entry the pattern's last name matches in its folder, sorted as NTFS
-// keeps them, until `visit` returns false. "." and ".." are never reported. False when
+// keeps them, until `visit` returns false; with `dots`, a wildcard search below a drive's
+// root first offers the folder's "." and ".." entries, as FindFirstFile does. False when
 // the folder cannot be searched.
 template <typename Visit>
-bool Search(const Entry& root, std::string_view pattern, Visit visit) {
+bool Search(const Entry& root, std::string_view pattern, bool dots, Visit visit) {
   const auto parsed = ParsePath(pattern);
   if (!parsed || parsed->trailingSeparator || parsed->parts.empty()) return false;
   for (size_t i = 0; i + 1 < parsed->parts.size(); ++i)
@@ -150,6 +151,10 @@ bool Search(const Entry& root, std::string_view pattern, Visit visit) {
     const auto it = folder->children.find(last);
     if (it != folder->children.end()) visit(it->first, *it->second);
     return true;
+  }
+  if (dots && parsed->parts.size() > 1) {
+    for (const std::string dot : {".", ".."})
+      if (WildcardMatch(last, dot) && !visit(dot, *folder)) return true;
   }
   for (const auto& [name, entry] : folder->children)
     if (WildcardMatch(last, name) && !visit(name, *entry)) break;
@@ -165,7 +170,7 @@ MemoryFileSystem::~MemoryFileSystem() = default;
 bool MemoryFileSystem::FindFirst(std::string_view pattern, FindEntry& entry) {
   ++probes_;
   bool found = false;
-  const bool searched = Search(*root_, pattern, [&](const std::string& name, const Entry& match) {
+  const bool searched = Search(*root_, pattern, true, [&](const std::string& name, const Entry& match) {
     entry = FindEntry{name, match.Attributes()};
     found = true;
     return false;
@@ -243,7 +248,7 @@ std::optional<std::string> MemoryFileSystem::ShortcutTarget(std::string_view lin
 
 bool MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
   entries.clear();
-  return Search(*root_, pattern, [&](const std::string& name, const Entry& found) {
+  return Search(*root_, pattern, false, [&](const std::string& name, const Entry& found) {
     entries.push_back(DirEntry{name, found.Attributes(), found.writeTime, found.contents.size()});
     return true;
   });

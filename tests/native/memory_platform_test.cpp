@@ -205,11 +205,12 @@ TEST_F(MemoryFiles, FindFirstWildcardsOnlyInTheLastName) {
     const char* first;  // nullptr: nothing found
   };
   const Case cases[] = {
-      {"C:\\Dir\\*", "A.txt"},       {"C:\\Dir\\*.*", "A.txt"}, {"C:\\Dir\\?.TXT", "A.txt"},
+      {"C:\\Dir\\*", "."},           {"C:\\Dir\\*.*", "."},     {"C:\\Dir\\?.TXT", "A.txt"},
       {"C:\\Dir\\b*", "b.txt"},      {"C:\\Dir\\a?", "ab"},     {"C:\\Dir\\*b", "ab"},
-      {"C:\\Dir\\s*", "Sub"},        {"C:\\Dir\\??", "ab"},     {"C:\\Dir\\????", nullptr},
+      {"C:\\Dir\\s*", "Sub"},        {"C:\\Dir\\?b", "ab"},     {"C:\\Dir\\????", nullptr},
       {"C:\\D*\\A.txt", nullptr},    {"C:\\Dir\\", nullptr},    {"C:\\", nullptr},
-      {"C:\\*", "Dir"},              {"C:\\Dir", "Dir"},        {"C:\\Dir\\Sub\\*", nullptr},
+      {"C:\\*", "Dir"},              {"C:\\Dir", "Dir"},        {"C:\\Dir\\Sub\\*", "."},
+      {"C:\\Dir\\Sub\\x*", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
