@@ -41,9 +41,9 @@ std::vector<std::string> SubKeyNamesOf(TScanTaskThread& scan, const std::string&
 // Tests the default value of every key from prefix + last down, each key before its
 // sub-keys.
 void WalkClassDefaults(TScanTaskThread& scan, const std::string& rootName,
-                       const std::string& prefix, const std::string& last) {
+                       const std::string& prefix, const std::string& last, int depth = 0) {
   const auto root = platform::RootFromName(rootName);
-  if (!root || scan.StopRequested()) return;
+  if (!root || depth > keyread::kMaxKeyDepth || scan.StopRequested()) return;
   const std::string path = prefix + last;
   auto key = scan.Registry().OpenKey(*root, path, Access::Read);
   if (!key) return;
@@ -57,7 +57,7 @@ void WalkClassDefaults(TScanTaskThread& scan, const std::string& rootName,
   key.reset();
   for (const std::string& name : names) {
     if (scan.StopRequested()) return;
-    WalkClassDefaults(scan, rootName, path + "\\", name);
+    WalkClassDefaults(scan, rootName, path + "\\", name, depth + 1);
   }
 }
 

@@ -96,9 +96,10 @@ void ScanPerUserPart(TScanTaskThread& scan) {
 // the sub-key's value `valueName`, or "Not Found" when no further key has it.
 void FindNextCommandKey(TScanTaskThread& scan, Root root, std::string& lastFound,
                         std::string& result, const std::string& valueName,
-                        const std::string& subKeyName, const std::string& keyPath) {
+                        const std::string& subKeyName, const std::string& keyPath,
+                        int depth = 0) {
   result = kNotFound;
-  if (scan.StopRequested()) return;
+  if (depth > keyread::kMaxKeyDepth || scan.StopRequested()) return;
   auto key = scan.Registry().OpenKey(root, keyPath, Access::Read);
   if (!key) return;
 
@@ -125,7 +126,7 @@ void FindNextCommandKey(TScanTaskThread& scan, Root root, std::string& lastFound
   key.reset();
   for (const std::string& name : names) {
     FindNextCommandKey(scan, root, lastFound, result, valueName, subKeyName,
-                       keyPath + "\\" + name);
+                       keyPath + "\\" + name, depth + 1);
     if (result != kNotFound) return;
   }
 }

@@ -13,6 +13,9 @@
 
 namespace tallowin::keyread {
 
+// The registry allows 512 levels; deeper chains are not followed.
+inline constexpr int kMaxKeyDepth = 512;
+
 // Text of a string value up to its first NUL. False when the value is missing or
 // not REG_SZ / REG_EXPAND_SZ; `text` is untouched then.
 inline bool ReadText(platform::RegistryKey& key, std::string_view name, std::string& text) {

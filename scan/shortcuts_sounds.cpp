@@ -96,9 +96,9 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder) {
 }
 
 void WalkSoundSchemes(TScanTaskThread& scan, const std::string& rootName,
-                      const std::string& prefix, const std::string& last) {
+                      const std::string& prefix, const std::string& last, int depth = 0) {
   const auto root = platform::RootFromName(rootName);
-  if (!root || scan.StopRequested()) return;
+  if (!root || depth > keyread::kMaxKeyDepth || scan.StopRequested()) return;
   const std::string path = prefix + last;
   auto key = scan.Registry().OpenKey(*root, path, Access::Read);
   if (!key) return;
@@ -115,7 +115,7 @@ void WalkSoundSchemes(TScanTaskThread& scan, const std::string& rootName,
   key.reset();
   for (const std::string& name : names) {
     if (scan.StopRequested()) return;
-    WalkSoundSchemes(scan, rootName, path + "\\", name);
+    WalkSoundSchemes(scan, rootName, path + "\\", name, depth + 1);
   }
 }
 

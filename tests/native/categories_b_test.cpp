@@ -647,5 +647,46 @@ TEST_F(SoundsTest, OnlySchemeKeysAreTested) {
   EXPECT_EQ(counting.writeOpens, 0);
 }
 
+// ---- stop ---------------------------------------------------------------------------
+
+TEST_F(CategoriesBTest, StopEndsEveryCategoryAtOnce) {
+  auto& reg = machine.registry;
+  machine.files.SetSpecialFolder(platform::kCsidlPrograms, "C:\\Programs");
+  machine.files.SetSpecialFolder(platform::kCsidlCommonPrograms, "C:\\Programs");
+  machine.files.AddFolder("C:\\Programs\\Present");
+  machine.files.SetSpecialFolder(platform::kCsidlDesktop, "C:\\Desk");
+  reg.CreateKey(Root::ClassesRoot, "CLSID\\{KNOWN}");
+  for (int i = 0; i < 20; ++i) {
+    const std::string n = std::to_string(i);
+    reg.CreateKey(Root::LocalMachine, Join(kClasses, ".e" + n));
+    reg.SetString(Root::LocalMachine, Join(kApps, "a" + n + ".exe\\shell\\open\\command"), "",
+                  "C:\\Gone\\a" + n + ".exe");
+    reg.SetString(Root::ClassesRoot, "CLSID\\{C" + n + "}\\InprocServer32", "",
+                  "C:\\Gone\\c" + n + ".dll");
+    reg.SetString(Root::ClassesRoot, "Prog" + n + "\\CLSID", "", "{GONE}");
+    reg.CreateKey(Root::LocalMachine, Join(kUninstall, "U" + n));
+    reg.SetString(Root::LocalMachine, kFolders, "C:\\Gone\\f" + n + "\\", "");
+    reg.CreateKey(Root::CurrentUser, Join(kMenuOrder, "Start Menu2\\Programs\\M" + n));
+    machine.files.AddShortcut("C:\\Desk\\s" + n + ".lnk", "C:\\Gone\\s" + n + ".exe");
+    reg.SetString(Root::CurrentUser, "AppEvents\\Schemes\\Apps\\A" + n + "\\E\\.Current", "",
+                  "C:\\Gone\\w" + n + ".wav");
+  }
+  for (const char* code : {"7", "110", "104", "108", "8", "109", "5", "106", "107"}) {
+    SCOPED_TRACE(code);
+    size_t probesAtStop = 0;
+    int opensAtStop = 0;
+    RunScan(machine, counting, recorder, {code}, {}, [&](TScanTaskThread& scan) {
+      recorder.onIssue = [&] {
+        scan.Stop();
+        probesAtStop = machine.files.ProbeCount();
+        opensAtStop = counting.opens;
+      };
+    });
+    EXPECT_EQ(recorder.issues.size(), 1u);
+    EXPECT_EQ(machine.files.ProbeCount(), probesAtStop);
+    EXPECT_EQ(counting.opens, opensAtStop);
+  }
+}
+
 }  // namespace
 }  // namespace tallowin::category_test
