@@ -105,24 +105,28 @@ std::string RestoreCommandLine(platform::FileSystem& files, platform::System& sy
   return "\"" + RegistryEditorPath(files, system) + "\" /s \"" + std::string(backupPath) + "\"";
 }
 
-CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
-                                 const std::string& commandLine, const std::string& hintText,
-                                 CommandHint& hint) {
-  const std::unique_ptr<platform::Process> process = launcher.StartHidden(commandLine);
-  if (!process) return CommandResult::NotStarted;
-  hint.Show(hintText);
+CommandResult CommandHint::WaitWithHint(platform::Process& process, const std::string& hintText) {
+  Show(hintText);
   for (;;) {
-    if (process->WaitFor(500)) return CommandResult::Finished;
-    switch (hint.Poll()) {
+    if (process.WaitFor(500)) return CommandResult::Finished;
+    switch (Poll()) {
       case HintAction::Wait:
         break;
       case HintAction::Stop:
-        process->Terminate();
+        process.Terminate();
         return CommandResult::Stopped;
       case HintAction::Close:
         return CommandResult::Closed;
     }
   }
+}
+
+CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
+                                 const std::string& commandLine, const std::string& hintText,
+                                 CommandHint& hint) {
+  const std::unique_ptr<platform::Process> process = launcher.StartHidden(commandLine);
+  if (!process) return CommandResult::NotStarted;
+  return hint.WaitWithHint(*process, hintText);
 }
 
 bool SameAfterImport(uint32_t type, std::string_view fileData, std::string_view registryData) {

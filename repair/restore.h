@@ -47,15 +47,6 @@ std::string RegistryEditorPath(platform::FileSystem& files, platform::System& sy
 std::string RestoreCommandLine(platform::FileSystem& files, platform::System& system,
                                std::string_view backupPath);
 
-// The hint window while the command runs: asked every 500 ms what the user did.
-enum class HintAction { Wait, Stop, Close };
-class CommandHint {
- public:
-  virtual ~CommandHint() = default;
-  virtual void Show(const std::string& hintText) = 0;
-  virtual HintAction Poll() = 0;
-};
-
 enum class CommandResult {
   Finished,    // the process ended by itself
   Stopped,     // "Stop": the process was terminated
@@ -63,8 +54,21 @@ enum class CommandResult {
   NotStarted,  // the program could not be started
 };
 
-// RunCommandWithHint's process part: starts the command hidden and waits for it,
-// polling every 500 ms.
+// The hint window while the command runs.
+enum class HintAction { Wait, Stop, Close };
+class CommandHint {
+ public:
+  virtual ~CommandHint() = default;
+  // Shows the hint until the process ends or the user stops (terminate) or closes it.
+  // This default shows the text once and asks Poll() every 500 ms; a window overrides it
+  // with its own modal loop and a 500 ms timer that calls process.WaitFor(0).
+  virtual CommandResult WaitWithHint(platform::Process& process, const std::string& hintText);
+  virtual void Show(const std::string& /*hintText*/) {}
+  virtual HintAction Poll() { return HintAction::Wait; }
+};
+
+// RunCommandWithHint's process part: starts the command hidden and waits for it
+// through the hint.
 CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
                                  const std::string& commandLine, const std::string& hintText,
                                  CommandHint& hint);
