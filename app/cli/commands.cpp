@@ -267,9 +267,8 @@ int RunRestore(const std::string& file) {
   ConsoleHint hint;
   const RestoreOutcome outcome = RestoreBackupFile(platform, path, hint);
   if (outcome.status != RestoreStatus::Restored) {
-    if (!outcome.message.empty()) Error(outcome.message);
-    if (outcome.status != RestoreStatus::NotRestored)
-      Error("nothing was restored; the file is kept: " + path);
+    Error(outcome.message.empty() ? "nothing was restored; the file is kept: " + path
+                                  : outcome.message);
     return kExitFailed;
   }
   WriteAnsi(stdout, "Restored " + path + "\n");

@@ -77,3 +77,35 @@ keep_server() {
   # shellcheck disable=SC2064
   trap "WINEPREFIX='$prefix' wineserver -k 2>/dev/null" EXIT
 }
+
+# reg_items FILE: one "KEY|" line per key and one "KEY|NAME" line per value of an export
+# (NAME as written there: @ or the quoted, escaped name), sorted.
+reg_items() {
+  awk '
+    /^\[/ { key = substr($0, 2, length($0) - 2); print key "|"; next }
+    /^(@|")/ {
+      line = $0
+      if (line ~ /^@=/) { print key "|@"; next }
+      i = 2; name = "\""
+      while (i <= length(line)) {
+        c = substr(line, i, 1)
+        if (c == "\\") { name = name substr(line, i, 2); i += 2; continue }
+        name = name c
+        if (c == "\"") break
+        i++
+      }
+      print key "|" name
+    }' "$1" | LC_ALL=C sort
+}
+
+# finding_items JSON: the registry items the findings of a scan name, as reg_items writes
+# them (entry kinds 1 and 2).
+finding_items() {
+  jq -r '
+    def quoted: "\"" + (gsub("\\\\"; "\\\\") | gsub("\""; "\\\"")) + "\"";
+    if .kind == 1 then
+      (.key | capture("^(?<k>.*)\\\\(?<v>[^\\\\]*)$")) as $m
+      | $m.k + "|" + (if $m.v == "" then "@" else ($m.v | quoted) end)
+    elif .kind == 2 then .key + "|" + (.data | quoted)
+    else error("entry kind \(.kind) in \(.key)") end' "$1" | LC_ALL=C sort -u
+}

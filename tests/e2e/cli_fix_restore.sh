@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# fix on a seeded prefix removes exactly the findings, writes the backup and "Last Clean";
+# backups lists the file; restore brings everything back and deletes it; a corrupt or
+# foreign .reg file is kept and reported. Without a terminal and without --yes, fix
+# refuses and changes nothing.
+source "$(dirname "$0")/lib.bash"
+prefix=$(new_prefix cli-fix-restore) || exit 1
+w=$prefix/work; mkdir -p "$w"
+tl=$prefix/drive_c/Tallowin
+seed_demo "$prefix"
+
+cli "$prefix" "$w/refuse.out" "$w/refuse.err" fix --codes 1-4,15; rc=$?
+[ $rc -eq 1 ] || fail "fix without terminal or --yes: exit $rc"
+grep -q -- "--yes" "$w/refuse.err" || fail "the refusal does not say what to do: $(cat "$w/refuse.err")"
+[ ! -e "$tl/Backup" ] && [ ! -e "$tl/Settings.dat" ] || fail "the refused fix changed files"
+
+export_hives "$prefix" "$w/before.reg"
+cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes 1-4,15 --format json; rc=$?
+[ $rc -eq 0 ] || fail "scan: exit $rc"
+found=$(grep -c . "$w/findings.json")
+[ "$found" -ge 18 ] || fail "only $found findings in the seeded prefix"
+
+cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4,15 --yes; rc=$?
+note "fix: $(strip_cr "$w/fix.out" | tr '\n' ' ')"
+[ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
+grep -q "creates a new directory? Yes" "$w/fix.err" || fail "the backup folder question was not answered: $(cat "$w/fix.err")"
+grep -qx "Fix errors finished, $found errors were fixed!" <(strip_cr "$w/fix.out") \
+  || fail "summary line: $(cat "$w/fix.out")"
+backup=$(strip_cr "$w/fix.out" | sed -n 's/^Backup file: //p')
+case $backup in 'C:\Tallowin\Backup\'[0-9][0-9][0-9][0-9]_[0-9][0-9]_[0-9][0-9]_[0-9][0-9][0-9][0-9][0-9][0-9].reg) ;;
+  *) fail "backup file name '$backup'" ;; esac
+name=${backup##*\\}
+[ -f "$tl/Backup/$name" ] || fail "no backup file $name"
+head -c 8 "$tl/Backup/$name" | grep -q REGEDIT4 || fail "the backup is no REGEDIT4 file"
+strip_cr "$tl/Settings.dat" > "$w/settings.txt"
+grep -qE "^Last Clean=.+ , $found errors were fixed!$" "$w/settings.txt" \
+  || fail "Settings.dat has no Last Clean line: $(cat "$w/settings.txt")"
+
+# Exactly the findings are gone: nothing is left to find, nothing was added, and every
+# line that went belongs to a finding's key.
+cli "$prefix" "$w/again.json" "$w/again.err" scan --codes 1-4,15 --format json --no-filter
+[ ! -s "$w/again.json" ] || fail "findings left after the fix: $(head -3 "$w/again.json")"
+export_hives "$prefix" "$w/fixed.reg"
+reg_items "$w/before.reg" > "$w/before.items"
+reg_items "$w/fixed.reg" > "$w/fixed.items"
+LC_ALL=C comm -13 "$w/before.items" "$w/fixed.items" > "$w/added.items"
+[ ! -s "$w/added.items" ] || fail "the fix added registry items: $(head -5 "$w/added.items")"
+LC_ALL=C comm -23 "$w/before.items" "$w/fixed.items" > "$w/removed.items"
+finding_items "$w/findings.json" > "$w/finding.raw" || fail "findings of unexpected kinds"
+# One item shows under two names: the current user's hive under HKEY_USERS, the machine's
+# classes under HKEY_CLASSES_ROOT.
+reg32 "$prefix" "$w/hku.txt" query HKU
+sid=$(tr -d '\r' < "$w/hku.txt" | grep -oE '^HKEY_USERS\\S-1-5-21-[0-9-]+$' | head -1)
+[ -n "$sid" ] || fail "no user SID under HKEY_USERS"
+{
+  cat "$w/finding.raw"
+  sed -n "s/^HKEY_CURRENT_USER\\\\/${sid//\\/\\\\}\\\\/p; s/^${sid//\\/\\\\}\\\\/HKEY_CURRENT_USER\\\\/p" "$w/finding.raw"
+  sed -n 's/^HKEY_CLASSES_ROOT\\/HKEY_LOCAL_MACHINE\\Software\\Classes\\/p; s/^HKEY_LOCAL_MACHINE\\Software\\Classes\\/HKEY_CLASSES_ROOT\\/p' "$w/finding.raw"
+} | LC_ALL=C sort -u > "$w/finding.items"
+diff -u "$w/finding.items" "$w/removed.items" >&2 || fail "the removed items are not the findings"
+for item in '"OldEditor"=' '"LastLog"=' '"Cleanup"=' '"OldInstallDir"=' '"DataFile"=' \
+            '"TallowinDemoAgent"=' '"C:\\Tallowin Demo\\plugins\\gone.dll"='; do
+  grep -qF "$item" "$w/fixed.reg" && fail "$item is still in the registry"
+done
+for item in '"Editor"=' '"Readme"=' '"Tool"=' '"Home"=' '"C:\\Tallowin Demo\\Tools\\editor.exe"='; do
+  grep -qF "$item" "$w/fixed.reg" || fail "$item, no finding, was removed"
+done
+
+cli "$prefix" "$w/backups.out" "$w/backups.err" backups; rc=$?
+[ $rc -eq 0 ] || fail "backups: exit $rc"
+IFS=$'\t' read -r lname ldate lsize < <(strip_cr "$w/backups.out")
+[ "$lname" = "$name" ] && [ -n "$ldate" ] && [[ $lsize =~ ^[0-9,]+\ KB$ ]] \
+  || fail "backups line: $(cat "$w/backups.out")"
+
+cli "$prefix" "$w/restore.out" "$w/restore.err" restore "$backup"; rc=$?
+[ $rc -eq 0 ] || fail "restore: exit $rc ($(cat "$w/restore.err"))"
+[ ! -e "$tl/Backup/$name" ] || fail "the restored backup was not deleted"
+export_hives "$prefix" "$w/restored.reg"
+diff -u "$w/before.reg" "$w/restored.reg" > "$w/restore.diff" || { head -40 "$w/restore.diff" >&2; fail "the registry after the restore differs from before the fix"; }
+
+# Files that are not backups this program can check are kept, and nothing is imported.
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tallowin Corrupt]\r\n"A"=hex(2):zz,\r\n' > "$tl/Backup/2001_01_01_000000.reg"
+printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Tallowin Demo]\r\n' > "$tl/Backup/2002_01_01_000000.reg"
+head -c 3000 /dev/urandom > "$tl/Backup/2003_01_01_000000.reg"
+for bad in 2001_01_01_000000 2002_01_01_000000 2003_01_01_000000 2004_missing; do
+  cli "$prefix" "$w/bad.out" "$w/bad.err" restore "C:\\Tallowin\\Backup\\$bad.reg"; rc=$?
+  note "restore $bad: exit $rc: $(tr -d '\r' < "$w/bad.err" | tr '\n' ' ')"
+  [ $rc -eq 1 ] || fail "restore of $bad: exit $rc"
+  grep -q "kept\|Cannot read" "$w/bad.err" || fail "restore of $bad did not say the file is kept"
+  [ "$bad" = 2004_missing ] || [ -f "$tl/Backup/$bad.reg" ] || fail "$bad.reg was deleted"
+done
+export_hives "$prefix" "$w/after-bad.reg"
+diff -q "$w/before.reg" "$w/after-bad.reg" > /dev/null || fail "a refused restore changed the registry"
+
+rm -rf "$prefix"
+echo PASS
