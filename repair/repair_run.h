@@ -79,20 +79,23 @@ struct RepairContext {
   std::string lastProblem;  // the item behind the last outcome that was not fixed
 };
 
-RepairOutcome DeleteKeyWithBackup(RepairContext& context, std::string_view rootName,
-                                  std::string_view keyPath);
+[[nodiscard]] RepairOutcome DeleteKeyWithBackup(RepairContext& context,
+                                                std::string_view rootName,
+                                                std::string_view keyPath);
 // An empty value name is the key's default value.
-RepairOutcome DeleteValueWithBackup(RepairContext& context, std::string_view rootName,
-                                    std::string_view keyPath, std::string_view valueName);
+[[nodiscard]] RepairOutcome DeleteValueWithBackup(RepairContext& context,
+                                                  std::string_view rootName,
+                                                  std::string_view keyPath,
+                                                  std::string_view valueName);
 // One row by its entry kind.
-RepairOutcome RepairIssue(RepairContext& context, const Issue& issue);
+[[nodiscard]] RepairOutcome RepairIssue(RepairContext& context, const Issue& issue);
 
 // "<date time> , N errors were fixed!" with ", M could not be removed" when M > 0.
 std::string MakeLastClean(platform::System& system, size_t fixed, size_t failed);
 std::string MakeFixStatusText(size_t fixed, size_t failed);
 
 // bFixErrorsClick over the model.
-RepairResult FixErrors(IssueList& list, platform::Platform& platform,
-                       const RepairSettings& settings, RepairPrompts& prompts);
+[[nodiscard]] RepairResult FixErrors(IssueList& list, platform::Platform& platform,
+                                     const RepairSettings& settings, RepairPrompts& prompts);
 
 }  // namespace tallowin

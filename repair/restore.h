@@ -69,9 +69,9 @@ class CommandHint {
 
 // RunCommandWithHint's process part: starts the command hidden and waits for it
 // through the hint.
-CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
-                                 const std::string& commandLine, const std::string& hintText,
-                                 CommandHint& hint);
+[[nodiscard]] CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
+                                               const std::string& commandLine,
+                                               const std::string& hintText, CommandHint& hint);
 
 // Whether every key and value of the document is in the registry with the same type
 // and data (string types may have gained the terminating NUL the import adds). The
@@ -100,14 +100,15 @@ struct RestoreOutcome {
 
 // Restore of one backup file: check it parses, import it with the registry editor,
 // verify, and only then delete it.
-RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string& path,
-                                 CommandHint& hint);
+[[nodiscard]] RestoreOutcome RestoreBackupFile(platform::Platform& platform,
+                                               const std::string& path, CommandHint& hint);
 
 // The dialog's restore and delete steps on the selected row. `selected` follows the
 // row that moves into the deleted one's place (or the new last row; -1 when empty).
-RestoreOutcome RestoreSelected(platform::Platform& platform, std::string_view folder,
-                               std::vector<BackupFileRow>& rows, int& selected,
-                               CommandHint& hint);
+[[nodiscard]] RestoreOutcome RestoreSelected(platform::Platform& platform,
+                                             std::string_view folder,
+                                             std::vector<BackupFileRow>& rows, int& selected,
+                                             CommandHint& hint);
 // Deletes the file without asking and removes its row, whatever the deletion's result
 // (the row comes back at the next listing). True when the file was deleted.
 bool DeleteSelected(platform::FileSystem& files, std::string_view folder,

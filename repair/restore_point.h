@@ -73,7 +73,7 @@ class SystemPointDialogLogic {
 
 // For callers without a window (command line, unattended tests): runs the worker,
 // waits for its result and applies the dialog's rule.
-ModalResult CreateRestorePointAndAsk(platform::RestorePointService& service,
-                                     const std::function<bool()>& askContinue);
+[[nodiscard]] ModalResult CreateRestorePointAndAsk(platform::RestorePointService& service,
+                                                   const std::function<bool()>& askContinue);
 
 }  // namespace tallowin
