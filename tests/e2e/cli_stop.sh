@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Ctrl+C (SIGINT, which Wine turns into CTRL_C_EVENT) during a long scan: the program ends
+# within a second with exit status 130, says so on standard error, and prints the rows
+# found before the stop minus the last one, each row whole.
+source "$(dirname "$0")/lib.bash"
+prefix=$(new_prefix cli-stop) || exit 1
+w=$prefix/work; mkdir -p "$w"
+perl "$E2E_ROOT/scripts/lib/gen-registry.pl" --values 40000 --hives HKCU \
+  --reg "$prefix/drive_c/stop.reg" --files "$w/files.list" 2> "$w/gen.log" || fail "generator"
+(cd "$prefix/drive_c" && while IFS= read -r f; do mkdir -p "$(dirname "$f")"; : > "$f"; done < "$w/files.list")
+regedit32 "$prefix" 'C:\stop.reg'
+keep_server "$prefix"
+
+start=$(date +%s.%N)
+cli_fast "$prefix" "$w/full.json" "$w/full.err" scan --codes 2 --format json --no-filter
+rc=$?; [ $rc -eq 0 ] || fail "complete scan: exit $rc"
+one=$(echo "$(date +%s.%N) - $start" | bc -l)
+full=$(grep -c . "$w/full.json")
+note "one pass: $full rows in $one s"
+[ "$full" -ge 1000 ] || fail "only $full findings in the generated hive"
+
+passes=8
+codes=$(printf '2,%.0s' $(seq 2 $passes))2
+WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' scan --codes "$codes" --format json \
+  --no-filter > "$w/stopped.json" 2> "$w/stopped.err" < /dev/null &
+pid=$!
+# Halfway through the second pass.
+sleep "$(echo "$one * 1.5" | bc -l)"
+kill -0 $pid 2>/dev/null || fail "the scan ended before the stop"
+signalled=$(date +%s.%N)
+kill -INT $pid
+wait $pid; rc=$?
+took=$(echo "$(date +%s.%N) - $signalled" | bc -l)
+rows=$(grep -c . "$w/stopped.json")
+note "stopped after $took s with exit $rc and $rows rows: $(tr -d '\r' < "$w/stopped.err")"
+[ $rc -eq 130 ] || fail "exit $rc after Ctrl+C, expected 130"
+[ "$(echo "$took < 1" | bc -l)" = 1 ] || fail "the stop took $took s"
+grep -q "scan stopped" "$w/stopped.err" || fail "no stop message"
+[ "$rows" -gt 0 ] && [ "$rows" -lt $((passes * full)) ] || fail "$rows rows after the stop"
+jq -e -c 'keys_unsorted == ["problem","data","key","kind"]' "$w/stopped.json" > "$w/keys.txt" \
+  || fail "partial or malformed rows after the stop"
+# The rows are the first ones of the complete run, in order.
+for _ in $(seq 1 $passes); do cat "$w/full.json"; done | head -n "$rows" > "$w/expected.json"
+cmp -s "$w/expected.json" "$w/stopped.json" || fail "the rows before the stop are not those of the complete scan"
+rm -rf "$prefix"
+echo PASS
