@@ -14,6 +14,8 @@ cli "$prefix" "$w/refuse.out" "$w/refuse.err" fix --codes 1-4,15; rc=$?
 grep -q -- "--yes" "$w/refuse.err" || fail "the refusal does not say what to do: $(cat "$w/refuse.err")"
 [ ! -e "$tl/Backup" ] && [ ! -e "$tl/Settings.dat" ] || fail "the refused fix changed files"
 
+# The settings ask for a restore point; --yes also answers the question after a failure.
+printf '[Settings]\r\nCreateRP=1\r\n' > "$tl/Settings.dat"
 export_hives "$prefix" "$w/before.reg"
 cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes 1-4,15 --format json; rc=$?
 [ $rc -eq 0 ] || fail "scan: exit $rc"
@@ -23,6 +25,7 @@ found=$(grep -c . "$w/findings.json")
 cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4,15 --yes; rc=$?
 note "fix: $(strip_cr "$w/fix.out" | tr '\n' ' ')"
 [ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
+grep -q "Creating Restore Point" "$w/fix.err" || fail "no restore point was asked for: $(cat "$w/fix.err")"
 grep -q "creates a new directory? Yes" "$w/fix.err" || fail "the backup folder question was not answered: $(cat "$w/fix.err")"
 grep -qx "Fix errors finished, $found errors were fixed!" <(strip_cr "$w/fix.out") \
   || fail "summary line: $(cat "$w/fix.out")"
@@ -35,6 +38,7 @@ head -c 8 "$tl/Backup/$name" | grep -q REGEDIT4 || fail "the backup is no REGEDI
 strip_cr "$tl/Settings.dat" > "$w/settings.txt"
 grep -qE "^Last Clean=.+ , $found errors were fixed!$" "$w/settings.txt" \
   || fail "Settings.dat has no Last Clean line: $(cat "$w/settings.txt")"
+grep -qx "CreateRP=1" "$w/settings.txt" || fail "the save lost CreateRP: $(cat "$w/settings.txt")"
 
 # Exactly the findings are gone: nothing is left to find, nothing was added, and every
 # line that went belongs to a finding's key.
@@ -86,7 +90,7 @@ for bad in 2001_01_01_000000 2002_01_01_000000 2003_01_01_000000 2004_missing; d
   cli "$prefix" "$w/bad.out" "$w/bad.err" restore "C:\\Tallowin\\Backup\\$bad.reg"; rc=$?
   note "restore $bad: exit $rc: $(tr -d '\r' < "$w/bad.err" | tr '\n' ' ')"
   [ $rc -eq 1 ] || fail "restore of $bad: exit $rc"
-  grep -q "kept\|Cannot read" "$w/bad.err" || fail "restore of $bad did not say the file is kept"
+  grep -q "kept\|Cannot read\|not imported" "$w/bad.err" || fail "restore of $bad did not say why"
   [ "$bad" = 2004_missing ] || [ -f "$tl/Backup/$bad.reg" ] || fail "$bad.reg was deleted"
 done
 export_hives "$prefix" "$w/after-bad.reg"
