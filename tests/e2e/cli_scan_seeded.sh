@@ -31,6 +31,7 @@ HKCU_ROWS=(
   '"C:\Tallowin Demo\Tools\old-editor.exe" /open|Software\Tallowin Demo\OldEditor|1'
   'C:\Tallowin Demo\logs\2019-04-01.log|Software\Tallowin Demo\LastLog|1'
   '%SystemRoot%\tallowin-demo-gone.exe|Software\Tallowin Demo\Cleanup|1'
+  'C:\Tallowin Demo\Thèmes\gone.css|Software\Tallowin Demo\Thème|1'
   'C:\Tallowin Demo\plugins\|Software\Tallowin Demo\Plugins\|1'
   'C:\Tallowin Demo\plugins\gone.dll|Software\Tallowin Demo\Plugins|2'
 )
@@ -63,7 +64,8 @@ note "$(wc -l < "$w/new.rows") seeded findings, $(wc -l < "$w/before.rows") in t
 cli "$prefix" "$w/after.txt" "$w/text.err" scan --codes 1-4,15 --no-filter
 rc=$?; [ $rc -eq 0 ] || fail "text scan: exit $rc"
 jq -r '[.problem, .data, .key] | join("  ^^^  ")' "$w/after.json" > "$w/json-as-text.txt"
-strip_cr "$w/after.txt" > "$w/after-lf.txt"
+# Text keeps the ANSI code page (as "Save as Text" does), json is UTF-8.
+strip_cr "$w/after.txt" | iconv -f CP1252 -t UTF-8 > "$w/after-lf.txt" || fail "text is not ANSI"
 diff -u "$w/json-as-text.txt" "$w/after-lf.txt" >&2 || fail "text and json rows differ"
 
 # The default (filtered) scan keeps these findings: none lies under an excluded key.
