@@ -60,9 +60,7 @@ void PrintIssues(const IssueList& list, Format format) {
       line["data"] = AnsiToUtf8(issue.data);
       line["key"] = AnsiToUtf8(issue.key);
       line["kind"] = static_cast<int>(issue.kind);
-      const std::string text =
-          line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-      std::fwrite(text.data(), 1, text.size(), stdout);
+      WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     }
   }
   std::fflush(stdout);

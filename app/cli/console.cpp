@@ -48,23 +48,33 @@ std::string AnsiToUtf8(const std::string& text) {
   return utf8;
 }
 
-void WriteAnsi(std::FILE* stream, const std::string& text) {
+namespace {
+
+// Text in `codePage` to a console as characters; false when the stream is no console.
+bool WriteConsoleText(std::FILE* stream, const std::string& text, UINT codePage) {
   const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   DWORD mode = 0;
-  if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode) &&
-      !text.empty()) {
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    if (length > 0) {
-      std::vector<wchar_t> wide(static_cast<size_t>(length));
-      MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
-      std::fflush(stream);
-      DWORD written = 0;
-      if (WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr))
-        return;
-    }
-  }
-  std::fwrite(text.data(), 1, text.size(), stream);
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode))
+    return false;
+  if (text.empty()) return true;
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  std::vector<wchar_t> wide(static_cast<size_t>(length));
+  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+  std::fflush(stream);
+  DWORD written = 0;
+  return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr) != 0;
+}
+
+}  // namespace
+
+void WriteAnsi(std::FILE* stream, const std::string& text) {
+  if (!WriteConsoleText(stream, text, CP_ACP)) std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+void WriteUtf8(std::FILE* stream, const std::string& text) {
+  if (!WriteConsoleText(stream, text, CP_UTF8)) std::fwrite(text.data(), 1, text.size(), stream);
 }
 
 void InstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }

@@ -17,6 +17,9 @@ std::string AnsiToUtf8(const std::string& text);
 // or pipe as the bytes themselves.
 void WriteAnsi(std::FILE* stream, const std::string& text);
 
+// The same for UTF-8 text.
+void WriteUtf8(std::FILE* stream, const std::string& text);
+
 // Ctrl+C and Ctrl+Break never end the process: they are noted and run the action of
 // the innermost OnInterrupt alive at that moment (on another thread).
 void InstallInterruptHandler();
