@@ -91,7 +91,8 @@ bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
       if (hit) return false;
     }
     cand += c;
-    if (c == '\\') folderMissing = !thread.FolderExists(cand);
+    // "/" separates folders too, and "..\" may climb out of a missing folder.
+    if (c == '\\' || c == '/') folderMissing = !thread.FolderExists(cand);
     if (!folderMissing && thread.FileExists(cand)) return false;
   }
   return true;

@@ -202,6 +202,14 @@ TEST_F(FileReference, PathsUnderAMissingFolderCostOneQueryPerFolder) {
   EXPECT_LT(machine.files.ProbeCount() - probes, 20u);
 }
 
+TEST_F(FileReference, PrefixWalkClimbsOutOfAMissingFolderLikeTheFileSystem) {
+  auto scan = MakeScan();
+  // The file system resolves "..": the missing folder does not hide the program.
+  EXPECT_FALSE(scan->ResolveFileReference("C:\\Gone\\../Windows/notepad.exe", "", true, "c"));
+  EXPECT_FALSE(scan->ResolveFileReference("C:\\Gone/../Windows/notepad -x", "", true, "c"));
+  EXPECT_TRUE(scan->ResolveFileReference("C:\\Gone\\../Windows/gone.exe", "", true, "c"));
+}
+
 TEST_F(FileReference, HugeDataStaysLinear) {
   std::string words;
   for (int i = 0; i < 100000; ++i) words += "ab ";
