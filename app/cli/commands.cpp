@@ -26,9 +26,7 @@ namespace {
 
 constexpr const char* kColumnSeparator = "  ^^^  ";
 
-void Error(const std::string& message) {
-  std::fprintf(stderr, "tallowin-cli: %s\n", message.c_str());
-}
+void Error(const std::string& message) { WriteAnsi(stderr, "tallowin-cli: " + message + "\n"); }
 
 // Settings.dat beside the executable, read into OptionsSetting as the main window reads it.
 struct SettingsFile {

@@ -93,8 +93,7 @@ OnInterrupt::~OnInterrupt() {
 }
 
 bool AskYesNo(const std::string& question) {
-  std::fprintf(stderr, "%s [y/N] ", question.c_str());
-  std::fflush(stderr);
+  WriteAnsi(stderr, question + " [y/N] ");
   std::string answer;
   if (!std::getline(std::cin, answer)) return false;
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');

@@ -38,7 +38,7 @@ constexpr const char* kHelp =
     "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 130 stopped by Ctrl+C.\n";
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "tallowin-cli: %s\n%s", message.c_str(), kUsage);
+  WriteAnsi(stderr, "tallowin-cli: " + message + "\n" + kUsage);
   return kExitUsage;
 }
 
