@@ -5,11 +5,12 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
-#include <string>
 
 #include "app/cli/console.h"
 #include "app/core/console_scan.h"
@@ -111,7 +112,10 @@ class ConsolePrompts : public RepairPrompts {
     if (!answer) declined_ = true;
     return answer;
   }
-  void ShowError(const std::string& text) override { Error(text); }
+  void ShowError(const std::string& text) override {
+    Error(text);
+    shownError_ = text;
+  }
   bool RunRestorePointDialog() override {
     WriteAnsi(stderr, "Creating Restore Point... Please wait...\n");
     const ModalResult result = CreateRestorePointAndAsk(restorePoint_, [this] {
@@ -122,6 +126,7 @@ class ConsolePrompts : public RepairPrompts {
     return false;
   }
   bool declined() const { return declined_; }
+  const std::string& shownError() const { return shownError_; }
 
  private:
   bool Ask(std::string text) {
@@ -136,6 +141,7 @@ class ConsolePrompts : public RepairPrompts {
   bool yes_;
   platform::RestorePointService& restorePoint_;
   bool declined_ = false;
+  std::string shownError_;
 };
 
 // The restore hint on the console: nothing to click, the import runs to its end.
@@ -293,7 +299,7 @@ int RunFix(const FixArgs& args) {
     if (!result.backupFile.empty())
       WriteAnsi(stdout, "Backup file: " + result.backupFile + "\n");
     if (!result.error.empty()) {
-      Error(result.error);
+      if (result.error != prompts.shownError()) Error(result.error);
     } else if (found == 0 && !prompts.declined()) {
       std::printf("No findings; nothing to fix.\n");
       return kExitOk;

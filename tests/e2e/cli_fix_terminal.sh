@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # fix on a terminal asks its questions there: answering No to the backup folder question
-# changes nothing; answering Yes goes on with the repair.
+# changes nothing; answering Yes goes on with the repair. A backup folder that cannot be
+# created ends the run before anything is deleted.
 source "$(dirname "$0")/lib.bash"
 command -v script > /dev/null || fail "no script(1) for a terminal"
 prefix=$(new_prefix cli-fix-terminal) || exit 1
@@ -25,6 +26,16 @@ answer() {
   # Wine's console draws blanks as cursor moves.
   sed -e 's/\x1b\[K\x1b\[1C/ /g' -e 's/\x1b\[[0-9;?]*[a-zA-Z]//g' -e 's/\r//g' "$log" > "$log.txt"
 }
+
+printf '[Settings]\r\nOutputDirectory=C:\\Tallowin\\tallowin-cli.exe\\Backup\r\n' > "$tl/Settings.dat"
+cli_fast "$prefix" "$w/nofolder.out" "$w/nofolder.err" fix --codes 15 --yes; rc=$?
+note "$(tr -d '\r' < "$w/nofolder.err")"
+[ $rc -eq 1 ] || fail "fix with a backup folder that cannot be created: exit $rc"
+[ "$(grep -c 'Cannot create C:\\Tallowin\\tallowin-cli.exe\\Backup' "$w/nofolder.err")" -eq 1 ] \
+  || fail "the error is not shown once: $(cat "$w/nofolder.err")"
+cli_fast "$prefix" "$w/still.json" "$w/still.err" scan --codes 15 --format json
+[ "$(grep -c . "$w/still.json")" -eq 2 ] || fail "findings were removed without a backup folder"
+rm -f "$tl/Settings.dat"
 
 answer n "$w/no.log"
 note "$(cat "$w/no.log.txt")"
