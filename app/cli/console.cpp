@@ -50,12 +50,27 @@ std::string AnsiToUtf8(const std::string& text) {
 
 namespace {
 
+// The console behind a stream, or null. Asked once per stream: thousands of rows would
+// otherwise cost a console query each.
+HANDLE ConsoleOf(std::FILE* stream) {
+  static const auto probe = [](std::FILE* s) -> HANDLE {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(s)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode))
+      return nullptr;
+    return handle;
+  };
+  static const HANDLE out = probe(stdout);
+  static const HANDLE err = probe(stderr);
+  if (stream == stdout) return out;
+  if (stream == stderr) return err;
+  return probe(stream);
+}
+
 // Text in `codePage` to a console as characters; false when the stream is no console.
 bool WriteConsoleText(std::FILE* stream, const std::string& text, UINT codePage) {
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  DWORD mode = 0;
-  if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode))
-    return false;
+  const HANDLE handle = ConsoleOf(stream);
+  if (handle == nullptr) return false;
   if (text.empty()) return true;
   const int size = static_cast<int>(text.size());
   const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);

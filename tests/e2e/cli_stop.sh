@@ -14,7 +14,7 @@ keep_server "$prefix"
 start=$(date +%s.%N)
 cli_fast "$prefix" "$w/full.json" "$w/full.err" scan --codes 2 --format json --no-filter
 rc=$?; [ $rc -eq 0 ] || fail "complete scan: exit $rc"
-one=$(echo "$(date +%s.%N) - $start" | bc -l)
+one=$(calc "$(date +%s.%N) - $start")
 full=$(grep -c . "$w/full.json")
 note "one pass: $full rows in $one s"
 [ "$full" -ge 1000 ] || fail "only $full findings in the generated hive"
@@ -25,16 +25,16 @@ WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' scan --codes "$codes" -
   --no-filter > "$w/stopped.json" 2> "$w/stopped.err" < /dev/null &
 pid=$!
 # Halfway through the second pass.
-sleep "$(echo "$one * 1.5" | bc -l)"
+sleep "$(calc "$one * 1.5")"
 kill -0 $pid 2>/dev/null || fail "the scan ended before the stop"
 signalled=$(date +%s.%N)
 kill -INT $pid
 wait $pid; rc=$?
-took=$(echo "$(date +%s.%N) - $signalled" | bc -l)
+took=$(calc "$(date +%s.%N) - $signalled")
 rows=$(grep -c . "$w/stopped.json")
 note "stopped after $took s with exit $rc and $rows rows: $(tr -d '\r' < "$w/stopped.err")"
 [ $rc -eq 130 ] || fail "exit $rc after Ctrl+C, expected 130"
-[ "$(echo "$took < 1" | bc -l)" = 1 ] || fail "the stop took $took s"
+[ "$(calc "$took < 1")" = 1 ] || fail "the stop took $took s"
 grep -q "scan stopped" "$w/stopped.err" || fail "no stop message"
 [ "$rows" -gt 0 ] && [ "$rows" -lt $((passes * full)) ] || fail "$rows rows after the stop"
 jq -e -c 'keys_unsorted == ["problem","data","key","kind"]' "$w/stopped.json" > "$w/keys.txt" \

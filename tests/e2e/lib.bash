@@ -109,3 +109,6 @@ finding_items() {
     elif .kind == 2 then .key + "|" + (.data | quoted)
     else error("entry kind \(.kind) in \(.key)") end' "$1" | LC_ALL=C sort -u
 }
+
+# calc EXPR: floating-point arithmetic and comparisons (1 or 0), e.g. calc "$a - $b".
+calc() { awk "BEGIN { print $* }"; }
