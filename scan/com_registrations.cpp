@@ -19,6 +19,7 @@ constexpr const char* kActiveXCaption = "Scanning: Invalid ActiveX";
 constexpr const char* kClassesRootName = "HKEY_CLASSES_ROOT";
 // A system class whose AppID reference is known to have no key of its own.
 constexpr const char* kExemptClass = "{91C4C540-9FDD-11D2-AFAA-00105A305A2B}";
+constexpr const char* kRedirectionNode = "Wow6432Node";
 
 // The sub-key names of a classes-root key as a reference list. Nothing when the list
 // cannot be read in full or is empty: checked against it, every reference would look
@@ -90,6 +91,9 @@ void CheckProgIdClsids(TScanTaskThread& scan) {
   const std::vector<std::string> topLevel = SubKeyNamesOf(scan, "");
   for (const std::string& name : topLevel) {
     if (scan.StopRequested()) return;
+    // The other registry view's classes: its CLSID key is a class list, not a class
+    // reference, and the whole node would go at repair time.
+    if (EqualsNoCase(name, kRedirectionNode)) continue;
     auto key = scan.Registry().OpenKey(Root::ClassesRoot, name + "\\CLSID", Access::Read);
     if (!key) continue;
     scan.ShowCurrentKey("\\" + name);
