@@ -35,6 +35,13 @@ cat_export() {
   done
 }
 
+# cat_without_display_keys EXPORT: the export without the keys in which Wine records a
+# display driver that failed to start (a new one each time a program of the session
+# first touches the display, which the shell does; no X server here).
+cat_without_display_keys() {
+  awk '/^\[/ { skip = ($0 ~ /\\Control\\Video\\\{/) } !skip' "$1"
+}
+
 # cat_folder PREFIX CSIDL: a special folder's path as the shell gives it.
 cat_folder() {
   local prefix=$1 out

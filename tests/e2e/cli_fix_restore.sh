@@ -96,5 +96,5 @@ done
 export_hives "$prefix" "$w/after-bad.reg"
 diff -q "$w/before.reg" "$w/after-bad.reg" > /dev/null || fail "a refused restore changed the registry"
 
-rm -rf "$prefix"
+drop_prefix "$prefix"
 echo PASS

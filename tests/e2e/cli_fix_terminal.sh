@@ -49,5 +49,5 @@ note "$(cat "$w/yes.log.txt")"
 grep -q "EXIT=0" "$w/yes.log.txt" || fail "answering Yes did not end with exit status 0"
 grep -q "Fix errors finished, 2 errors were fixed!" "$w/yes.log.txt" || fail "no summary after Yes"
 [ -d "$tl/Backup" ] && [ -f "$tl/Settings.dat" ] || fail "answering Yes wrote no backup folder or settings"
-rm -rf "$prefix"
+drop_prefix "$prefix"
 echo PASS

@@ -59,9 +59,7 @@ for arch in win64 win32; do
   cli_fast "$prefix" "$prefix/out.txt" "$prefix/err.txt" resolve 'A:\Setup.exe'
   got=$(strip_cr "$prefix/out.txt")
   [ "$got" = broken ] || { echo "FAIL ($arch): A:\\Setup.exe with removable drives: '$got'" >&2; failures=$((failures + 1)); }
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  trap - EXIT
-  rm -rf "$prefix"
+  drop_prefix "$prefix"
 done
 [ $failures -eq 0 ] || fail "$failures verdicts differ"
 echo PASS

@@ -75,5 +75,5 @@ json_rows "$w/filtered.json" > "$w/filtered.rows"
 LC_ALL=C comm -23 "$w/expected.rows" "$w/filtered.rows" > "$w/filtered-out.rows"
 [ ! -s "$w/filtered-out.rows" ] || fail "the filter removed seeded findings: $(cat "$w/filtered-out.rows")"
 
-rm -rf "$prefix"
+drop_prefix "$prefix"
 echo PASS

@@ -42,5 +42,5 @@ jq -e -c 'keys_unsorted == ["problem","data","key","kind"]' "$w/stopped.json" > 
 # The rows are the first ones of the complete run, in order.
 for _ in $(seq 1 $passes); do cat "$w/full.json"; done | head -n "$rows" > "$w/expected.json"
 cmp -s "$w/expected.json" "$w/stopped.json" || fail "the rows before the stop are not those of the complete scan"
-rm -rf "$prefix"
+drop_prefix "$prefix"
 echo PASS

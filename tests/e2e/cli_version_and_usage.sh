@@ -42,5 +42,5 @@ for c in "${cases[@]}"; do
   case $first in tallowin-cli:*"$want"*) ;; *) fail "'$args' error line '$first' lacks '$want'" ;; esac
   grep -q "^usage: tallowin-cli scan" "$err" || fail "'$args' shows no usage"
 done
-rm -rf "$prefix"
+drop_prefix "$prefix"
 echo PASS

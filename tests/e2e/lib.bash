@@ -112,3 +112,11 @@ finding_items() {
 
 # calc EXPR: floating-point arithmetic and comparisons (1 or 0), e.g. calc "$a - $b".
 calc() { awk "BEGIN { print $* }"; }
+
+# drop_prefix PREFIX: ends the prefix's wineserver (kept or not) and removes the prefix.
+# The server must go first: once the folder is gone it can no longer be reached.
+drop_prefix() {
+  WINEPREFIX="$1" wineserver -k 2>/dev/null
+  trap - EXIT
+  rm -rf "$1"
+}
