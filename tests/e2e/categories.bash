@@ -50,10 +50,28 @@ cat_folder() {
   tr -d '\r\n' < "$out"
 }
 
+# cat_settle PREFIX: waits (up to a minute) until the session's start-up run of wineboot,
+# which the first program of a session triggers, has ended: it runs and deletes the
+# machine's RunOnce entries.
+cat_settle() {
+  local prefix=$1 pid busy i
+  for ((i = 0; i < 300; i++)); do
+    busy=
+    for pid in $(pgrep -f 'wineboot' 2>/dev/null); do
+      if tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qxF "WINEPREFIX=$prefix"; then busy=1; fi
+    done
+    [ -z "$busy" ] && return 0
+    sleep 0.2
+  done
+  fail "wineboot is still running after a minute"
+}
+
 # cat_seed PREFIX: files, registry entries and shortcuts; writes PREFIX/work/vars.
 cat_seed() {
   local prefix=$1 w=$1/work line csidl link target base args=() f
   mkdir -p "$w" "$prefix/drive_c/cat-tools" "$prefix/drive_c/TallowinCat/files"
+  cat_wine "$prefix" "$w/hku.txt" 'C:\windows\syswow64\reg.exe' query HKU
+  cat_settle "$prefix"
   i686-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
     -o "$prefix/drive_c/cat-tools/shell_links.exe" "$E2E_ROOT/tests/e2e/tools/shell_links.cpp" \
     -lole32 -luuid -lshell32 || fail "cannot build the shell link helper"
@@ -80,7 +98,6 @@ cat_seed() {
   cat_wine "$prefix" "$w/links.txt" 'C:\cat-tools\shell_links.exe' link "${args[@]}" \
     || fail "shortcuts not written: $(cat "$w/links.txt")"
 
-  cat_wine "$prefix" "$w/hku.txt" 'C:\windows\syswow64\reg.exe' query HKU
   local sid
   sid=$(tr -d '\r' < "$w/hku.txt" | grep -oE '^HKEY_USERS\\S-1-5-21-[0-9-]+$' | head -1)
   sid=${sid#HKEY_USERS\\}
