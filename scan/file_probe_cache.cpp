@@ -1,16 +1,137 @@
 #include "scan/file_probe_cache.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/text.h"
 
 namespace tallowin {
 
+namespace {
+
+// Longer paths may hit the limits of the ANSI file functions.
+constexpr size_t kMaxPlainPath = 240;
+
+bool IsDeviceName(std::string_view component) {
+  std::string base = AsciiUpper(component.substr(0, component.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '0' && base[3] <= '9';
+}
+
+// A name that the file functions take literally: printable ASCII, no wildcard, separator,
+// stream or short-name marker, no leading or trailing dot or space, no device.
+bool IsPlainComponent(std::string_view component) {
+  if (component.empty() || component.size() > 255) return false;
+  for (const char ch : component) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c >= 0x7F) return false;
+    switch (c) {
+      case '*': case '?': case '<': case '>': case '"': case '|': case ':': case '/':
+      case '\\': case '~':
+        return false;
+      default:
+        break;
+    }
+  }
+  if (component.front() == ' ' || component.front() == '.' || component.back() == ' ' ||
+      component.back() == '.')
+    return false;
+  return !IsDeviceName(component);
+}
+
+// Names as the ANSI listing shows them; one that is not printable ASCII may stand for
+// a name the file system would match differently.
+bool IsListableName(std::string_view name) {
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c >= 0x7F || c == '?') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FileProbeCache::SplitPlain(std::string_view path, bool trailingSeparator, PlainPath& out) {
+  if (path.size() > kMaxPlainPath || path.size() < 4) return false;
+  const char drive = path[0];
+  if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) || path[1] != ':' ||
+      path[2] != '\\')
+    return false;
+  if (trailingSeparator && path.back() == '\\') path.remove_suffix(1);
+  const size_t lastSlash = path.rfind('\\');
+  if (lastSlash == std::string_view::npos || lastSlash < 2) return false;
+  for (size_t start = 3; start <= path.size();) {
+    const size_t end = std::min(path.find('\\', start), path.size());
+    if (!IsPlainComponent(path.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  out.folder.assign(path.substr(0, lastSlash));
+  out.name.assign(path.substr(lastSlash + 1));
+  return true;
+}
+
+// Keyed by the folder as written: on a case-sensitive disk under Wine, spellings that
+// differ in case only may name different folders.
+const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& folder) {
+  auto it = listings_.find(folder);
+  if (it != listings_.end()) return it->second;
+  Listing listing;
+  if (listed_names_ < kMaxListedNames) {
+    std::vector<platform::DirEntry> entries;
+    const bool listed = files_.List(folder + "\\*", entries);
+    if (!listed && entries.empty()) {
+      // FindFirstFile looks a name up by searching its folder: nothing is found in a
+      // folder that cannot be searched.
+      listing.state = ListState::Unsearchable;
+    } else if (listed && entries.size() <= kMaxFolderEntries) {
+      listing.state = ListState::Listed;
+      for (const auto& entry : entries) {
+        if (!IsListableName(entry.name)) {
+          listing.state = ListState::Unusable;
+          listing.names.clear();
+          break;
+        }
+        listing.names.insert(AsciiUpper(entry.name));
+      }
+      listed_names_ += listing.names.size();
+    }
+  }
+  return listings_.emplace(folder, std::move(listing)).first->second;
+}
+
+bool FileProbeCache::KnownMissing(const std::string& path, bool forFile) {
+  PlainPath plain;
+  if (!SplitPlain(path, !forFile, plain)) return false;
+  const Listing& listing = ListingOf(plain.folder);
+  switch (listing.state) {
+    case ListState::Unusable: return false;
+    // GetFileAttributes may reach into a folder that cannot be listed.
+    case ListState::Unsearchable: return forFile;
+    case ListState::Listed: return listing.names.count(AsciiUpper(plain.name)) == 0;
+  }
+  return false;
+}
+
 // Names are compared without regard to case by the file system, so the key is upper-cased.
+// A folder is listed once a name in it is found missing: the names asked after that in
+// it are mostly missing too, and a listing answers those exactly.
 bool FileProbeCache::FileExists(const std::string& path) {
   const std::string key = AsciiUpper(path);
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = files_cache_.find(key);
   if (it != files_cache_.end()) return it->second;
-  const bool found = platform::FileExists(files_, path);
+  PlainPath plain;
+  bool found = false;
+  if (SplitPlain(path, false, plain) && listings_.count(plain.folder)) {
+    found = !KnownMissing(path, true) && platform::FileExists(files_, path);
+  } else {
+    found = platform::FileExists(files_, path);
+    if (!found && !plain.folder.empty()) (void)ListingOf(plain.folder);
+  }
   files_cache_.emplace(key, found);
   return found;
 }
@@ -20,7 +141,14 @@ bool FileProbeCache::FolderExists(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = folders_cache_.find(key);
   if (it != folders_cache_.end()) return it->second;
-  const bool found = platform::FolderExists(files_, path);
+  PlainPath plain;
+  bool found = false;
+  if (SplitPlain(path, true, plain) && listings_.count(plain.folder)) {
+    found = !KnownMissing(path, false) && platform::FolderExists(files_, path);
+  } else {
+    found = platform::FolderExists(files_, path);
+    if (!found && !plain.folder.empty()) (void)ListingOf(plain.folder);
+  }
   folders_cache_.emplace(key, found);
   return found;
 }

@@ -3,9 +3,12 @@
 // questions many times and the file system does not change under it in any way
 // the verdicts depend on.
 
+#include <cstddef>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/file_system.h"
 
@@ -17,11 +20,35 @@ class FileProbeCache {
   bool FileExists(const std::string& path);
   bool FolderExists(const std::string& path);
 
+  // A folder is listed only while fewer names than this are remembered in all.
+  static constexpr size_t kMaxListedNames = 200000;
+  static constexpr size_t kMaxFolderEntries = 20000;
+  // Full path and the names a folder listing answers for. Only such paths are answered
+  // from a listing; FindFirstFile and GetFileAttributes resolve every other spelling in
+  // ways a plain name comparison does not repeat (short names, wildcards, trailing dots
+  // and spaces, "." and "..", "/", device names, case folding beyond ASCII).
+  struct PlainPath {
+    std::string folder;  // as written, without the separator before the name
+    std::string name;
+  };
+  static bool SplitPlain(std::string_view path, bool trailingSeparator, PlainPath& out);
+
  private:
+  enum class ListState { Unusable, Unsearchable, Listed };
+  struct Listing {
+    ListState state = ListState::Unusable;
+    std::unordered_set<std::string> names;  // upper-cased
+  };
+  const Listing& ListingOf(const std::string& folder);
+  // True when the folder's listing shows that `path` names nothing; false when unsure.
+  bool KnownMissing(const std::string& path, bool forFile);
+
   platform::FileSystem& files_;
   std::mutex mutex_;
   std::unordered_map<std::string, bool> files_cache_;
   std::unordered_map<std::string, bool> folders_cache_;
+  std::unordered_map<std::string, Listing> listings_;  // by folder as written
+  size_t listed_names_ = 0;
 };
 
 }  // namespace tallowin

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/memory_platform.h"
+#include "scan/file_probe_cache.h"
+
+namespace tallowin {
+namespace {
+
+TEST(FileProbeCachePlain, OnlyLiteralNamesAreAnsweredFromAListing) {
+  struct Case {
+    const char* path;
+    bool plainFile;
+    bool plainFolder;  // with a trailing separator allowed
+  };
+  const std::vector<Case> cases = {
+      {"C:\\Apps\\tool.exe", true, true},
+      {"c:\\Program Files\\App\\app.exe", true, true},
+      {"C:\\top.txt", true, true},
+      {"C:\\Apps\\", false, true},
+      {"C:\\", false, false},
+      {"C:", false, false},
+      {"C:\\Apps\\t*.exe", false, false},
+      {"C:\\Apps\\t?ol.exe", false, false},
+      {"C:\\Apps\\t<ol.exe", false, false},
+      {"C:\\Apps\\t>ol.exe", false, false},
+      {"C:\\Apps\\t\"ol.exe", false, false},
+      {"C:\\A*s\\tool.exe", false, false},
+      {"C:\\Apps\\tool.exe.", false, false},
+      {"C:\\Apps\\tool.exe ", false, false},
+      {"C:\\Apps\\ tool.exe", false, false},
+      {"C:\\Apps.\\tool.exe", false, false},
+      {"C:\\Apps\\TOOLNA~1.EXE", false, false},
+      {"C:\\PROGRA~1\\tool.exe", false, false},
+      {"C:\\Apps\\caf\xE9.exe", false, false},
+      {"C:\\Apps\\t\tol.exe", false, false},
+      {"C:\\Apps\\..\\Apps\\tool.exe", false, false},
+      {"C:\\Apps\\.\\tool.exe", false, false},
+      {"C:\\Apps\\..", false, false},
+      {"C:\\Apps/tool.exe", false, false},
+      {"C:/Apps/tool.exe", false, false},
+      {"C:\\Apps\\\\tool.exe", false, false},
+      {"C:\\Apps\\tool.exe:stream", false, false},
+      {"C:\\Apps\\nul", false, false},
+      {"C:\\Apps\\CON.txt", false, false},
+      {"C:\\Apps\\com1", false, false},
+      {"C:\\Apps\\lpt9.log", false, false},
+      {"C:\\Apps\\console.txt", true, true},
+      {"C:\\Apps\\.hidden", false, false},
+      {"C:Apps\\tool.exe", false, false},
+      {"\\\\server\\share\\tool.exe", false, false},
+      {"Apps\\tool.exe", false, false},
+      {"1:\\Apps\\tool.exe", false, false},
+      {"C:\\Apps\\tool|x.exe", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    FileProbeCache::PlainPath plain;
+    EXPECT_EQ(FileProbeCache::SplitPlain(c.path, false, plain), c.plainFile);
+    EXPECT_EQ(FileProbeCache::SplitPlain(c.path, true, plain), c.plainFolder);
+  }
+  FileProbeCache::PlainPath plain;
+  ASSERT_TRUE(FileProbeCache::SplitPlain("C:\\Program Files\\App\\", true, plain));
+  EXPECT_EQ(plain.folder, "C:\\Program Files");
+  EXPECT_EQ(plain.name, "App");
+  ASSERT_TRUE(FileProbeCache::SplitPlain("C:\\top.txt", false, plain));
+  EXPECT_EQ(plain.folder, "C:");
+  EXPECT_EQ(plain.name, "top.txt");
+  EXPECT_FALSE(FileProbeCache::SplitPlain("C:\\" + std::string(240, 'a'), false, plain));
+}
+
+class FileProbeCacheTest : public ::testing::Test {
+ protected:
+  FileProbeCacheTest() {
+    files.AddFile("C:\\Apps\\tool.exe");
+    files.AddFile("C:\\Apps\\Readme.TXT");
+    files.AddFile("C:\\Apps\\run.bat");
+    files.AddFolder("C:\\Apps\\bin");
+    files.AddFolder("C:\\Apps\\tool");
+    files.AddFile("C:\\Apps\\bin\\x.dll");
+    files.AddFile("C:\\top.txt");
+    files.AddFile("C:\\Intl\\caf\xE9.exe");
+    files.AddFile("C:\\Intl\\plain.exe");
+    files.AddFolder("C:\\Empty");
+  }
+  platform::memory::MemoryFileSystem files;
+};
+
+// Every answer equals the direct query, whatever was asked before it.
+TEST_F(FileProbeCacheTest, AnswersEqualDirectQueries) {
+  const std::vector<std::string> paths = {
+      "C:\\Apps\\missing.exe", "C:\\Apps\\tool.exe", "C:\\Apps\\TOOL.EXE", "C:\\Apps\\tool",
+      "C:\\Apps\\tool.exe.exe", "C:\\Apps\\readme.txt", "C:\\Apps\\run", "C:\\Apps\\run.bat",
+      "C:\\Apps\\run.bat.", "C:\\Apps\\run.bat  ", "C:\\Apps\\r*.bat", "C:\\Apps\\r?n.bat",
+      "C:\\Apps\\*", "C:\\Apps\\bin", "C:\\Apps\\bin\\", "C:\\Apps\\BIN\\x.dll",
+      "C:\\Apps\\bin\\..\\tool.exe", "C:\\Apps\\.\\run.bat", "C:\\Apps/tool.exe",
+      "C:/Apps/bin/x.dll", "C:\\Apps\\TOOL~1.EXE", "C:\\Apps\\nothing\\x.dll",
+      "C:\\Apps\\nothing\\", "C:\\Apps\\tool.exe\\x", "C:\\Nowhere\\a.exe", "C:\\Nowhere\\a",
+      "C:\\Nowhere\\deeper\\a.exe", "C:\\top.txt", "C:\\TOP.TXT", "C:\\bottom.txt",
+      "C:\\Intl\\caf\xE9.exe", "C:\\Intl\\CAF\xC9.exe", "C:\\Intl\\cafe.exe",
+      "C:\\Intl\\plain.exe", "C:\\Intl\\other.exe", "C:\\Empty\\a.exe", "C:\\Empty",
+      "C:\\Empty\\", "C:\\", "D:\\Apps\\tool.exe", "C:\\Apps\\nul", "C:\\Apps\\tool.exe:s",
+  };
+  // Forwards, backwards, and each path right after a missing name in its folder.
+  std::vector<std::vector<std::string>> orders = {paths, {paths.rbegin(), paths.rend()}, {}};
+  for (const std::string& p : paths) {
+    orders[2].push_back(p.substr(0, p.rfind('\\') + 1) + "zz-missing.exe");
+    orders[2].push_back(p);
+  }
+  for (size_t o = 0; o < orders.size(); ++o) {
+    FileProbeCache cache(files);
+    for (const std::string& path : orders[o]) {
+      SCOPED_TRACE("order " + std::to_string(o) + ": " + path);
+      EXPECT_EQ(cache.FileExists(path), platform::FileExists(files, path));
+      EXPECT_EQ(cache.FolderExists(path), platform::FolderExists(files, path));
+      EXPECT_EQ(cache.FileExists(path), platform::FileExists(files, path));  // remembered
+    }
+  }
+}
+
+TEST_F(FileProbeCacheTest, MissingNamesInAListedFolderCostNoQuery) {
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone"));  // query, then the folder is listed
+  const size_t afterFirst = files.ProbeCount();
+  for (const char* name : {"gone.exe", "gone.com", "gone.bat", "GONE2", "tool.ex"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(cache.FileExists(std::string("C:\\Apps\\") + name));
+  }
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\gone\\"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst);
+  // Names the listing holds are still asked: the listing cannot tell files reached
+  // under another spelling apart.
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\tool.exe"));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\bin"));  // a folder is no file
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 3);
+  // Anything not plain is asked as well.
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\t*.exe"));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\run.bat."));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 5);
+}
+
+TEST_F(FileProbeCacheTest, NamesInAFolderThatCannotBeSearchedAreMissing) {
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Nowhere\\a"));
+  const size_t afterFirst = files.ProbeCount();
+  EXPECT_FALSE(cache.FileExists("C:\\Nowhere\\a.exe"));
+  EXPECT_FALSE(cache.FileExists("C:\\Nowhere\\b.bat"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst);
+  // Another spelling of the folder is asked again: on a case-sensitive disk under Wine
+  // it may be another folder.
+  EXPECT_FALSE(cache.FileExists("C:\\NOWHERE\\c.bat"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 1);
+  // Folders are still asked there: their attributes can be read where a search is denied.
+  EXPECT_FALSE(cache.FolderExists("C:\\Nowhere\\a\\"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
+}
+
+TEST_F(FileProbeCacheTest, AFolderWithNamesTheListingMayMisspellIsNotUsed) {
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Intl\\other.exe"));
+  const size_t afterFirst = files.ProbeCount();
+  EXPECT_FALSE(cache.FileExists("C:\\Intl\\cafe.exe"));
+  EXPECT_FALSE(cache.FileExists("C:\\Intl\\other.com"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
+}
+
+TEST(FileProbeCacheLimits, AHugeFolderIsNotListed) {
+  platform::memory::MemoryFileSystem files;
+  for (size_t i = 0; i <= FileProbeCache::kMaxFolderEntries; ++i)
+    files.AddFile("C:\\Huge\\f" + std::to_string(i) + ".dat");
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Huge\\none"));
+  const size_t afterFirst = files.ProbeCount();
+  EXPECT_FALSE(cache.FileExists("C:\\Huge\\none.exe"));
+  EXPECT_TRUE(cache.FileExists("C:\\Huge\\f20000.dat"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
+}
+
+}  // namespace
+}  // namespace tallowin
