@@ -116,13 +116,12 @@ bool FileProbeCache::KnownMissing(const std::string& path, bool forFile) {
   return false;
 }
 
-// Names are compared without regard to case by the file system, so the key is upper-cased.
-// A folder is listed once a name in it is found missing: the names asked after that in
+// Answers are kept by the path as spelled: a file system may hold names that differ only
+// in case (Wine on a case-sensitive disk), and the cache must not join them. A folder is listed once a name in it is found missing: the names asked after that in
 // it are mostly missing too, and a listing answers those exactly.
 bool FileProbeCache::FileExists(const std::string& path) {
-  const std::string key = AsciiUpper(path);
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = files_cache_.find(key);
+  auto it = files_cache_.find(path);
   if (it != files_cache_.end()) return it->second;
   PlainPath plain;
   bool found = false;
@@ -132,14 +131,13 @@ bool FileProbeCache::FileExists(const std::string& path) {
     found = platform::FileExists(files_, path);
     if (!found && !plain.folder.empty()) (void)ListingOf(plain.folder);
   }
-  files_cache_.emplace(key, found);
+  files_cache_.emplace(path, found);
   return found;
 }
 
 bool FileProbeCache::FolderExists(const std::string& path) {
-  const std::string key = AsciiUpper(path);
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = folders_cache_.find(key);
+  auto it = folders_cache_.find(path);
   if (it != folders_cache_.end()) return it->second;
   PlainPath plain;
   bool found = false;
@@ -149,7 +147,7 @@ bool FileProbeCache::FolderExists(const std::string& path) {
     found = platform::FolderExists(files_, path);
     if (!found && !plain.folder.empty()) (void)ListingOf(plain.folder);
   }
-  folders_cache_.emplace(key, found);
+  folders_cache_.emplace(path, found);
   return found;
 }
 

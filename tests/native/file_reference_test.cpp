@@ -185,12 +185,15 @@ TEST_F(FileReference, ExpandLeadingVariable) {
   EXPECT_EQ(scan->ExpandLeadingVariable("%HUGE%"), "%HUGE%");  // does not fit the buffer
 }
 
-TEST_F(FileReference, RepeatedQuestionsAreAnsweredFromTheCacheInAnyCase) {
+TEST_F(FileReference, RepeatedQuestionsAreAnsweredFromTheCacheAsSpelled) {
   auto scan = MakeScan();
   EXPECT_TRUE(scan->ResolveFileReference("c:\\windows\\gone.exe -a", "", true, "c"));
-  const size_t probes = machine.files.ProbeCount();
-  EXPECT_TRUE(scan->ResolveFileReference("C:\\WINDOWS\\GONE.EXE -A", "", true, "c"));
+  size_t probes = machine.files.ProbeCount();
+  EXPECT_TRUE(scan->ResolveFileReference("c:\\windows\\gone.exe -a", "", true, "c"));
   EXPECT_EQ(machine.files.ProbeCount(), probes);
+  // Another spelling may name another file where names differ only in case: asked again.
+  EXPECT_TRUE(scan->ResolveFileReference("C:\\WINDOWS\\GONE.EXE -A", "", true, "c"));
+  EXPECT_GT(machine.files.ProbeCount(), probes);
   EXPECT_FALSE(scan->ResolveFileReference("C:\\Windows\\notepad.exe", "", true, "c"));
 }
 
