@@ -112,14 +112,6 @@ cat_seed() {
 # cat_var PREFIX NAME: a value of PREFIX/work/vars.
 cat_var() { sed -n "s/^$2=//p" "$1/work/vars"; }
 
-# cat_cleanup PREFIX: ends the kept session before the prefix goes (the server finds its
-# session through the prefix folder), then removes the prefix.
-cat_cleanup() {
-  WINEPREFIX="$1" wineserver -k 2>/dev/null
-  WINEPREFIX="$1" wineserver -w 2>/dev/null
-  rm -rf "$1"
-}
-
 # cat_expected PREFIX CODE: the expected rows of CODE ("problem|data|key|kind", sorted),
 # placeholders such as {SID} replaced from PREFIX/work/vars.
 cat_expected() {

@@ -76,5 +76,5 @@ done
 [ "$failures" -eq 0 ] || fail "$failures codes report other findings than seeded"
 note "$total seeded findings over ${#CAT_CODES[@]} codes"
 
-cat_cleanup "$prefix"
+drop_prefix "$prefix"
 echo PASS

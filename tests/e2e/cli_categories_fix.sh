@@ -86,5 +86,5 @@ fi
 # Deleted shortcuts are not in the backup: they stay deleted.
 lnk_exists "$DESKTOP\\TallowinCat Gone.lnk" && fail "a deleted shortcut came back"
 
-cat_cleanup "$prefix"
+drop_prefix "$prefix"
 echo PASS
