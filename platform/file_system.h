@@ -75,7 +75,7 @@ class FileSystem {
   [[nodiscard]] virtual bool List(std::string_view pattern, std::vector<DirEntry>& entries) = 0;
 
   // Silent, permanent deletion (SHFileOperation FO_DELETE, no undo). True on success.
-  virtual bool DeleteFile(std::string_view path) = 0;
+  virtual bool RemoveFile(std::string_view path) = 0;
   // Creates the folder and every missing parent. True when it exists afterwards.
   virtual bool CreateDirectories(std::string_view path) = 0;
   // Appends `text` to the file; creates it first (writing `header` before `text`)

@@ -87,7 +87,7 @@ RepairOutcome DeleteFileItem(RepairContext& context, const std::string& path) {
   if (!attributes) return RepairOutcome::AlreadyGone;
   if (*attributes & platform::kAttrDirectory)
     return Problem(context, RepairOutcome::NotAddressed, path);
-  if (files.DeleteFile(path) || !files.Attributes(path)) return RepairOutcome::Deleted;
+  if (files.RemoveFile(path) || !files.Attributes(path)) return RepairOutcome::Deleted;
   return Problem(context, RepairOutcome::DeleteFailed, path);
 }
 

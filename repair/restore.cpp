@@ -230,7 +230,7 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
     return outcome;
   }
   outcome.status = RestoreStatus::Restored;
-  outcome.fileDeleted = platform.files.DeleteFile(path);
+  outcome.fileDeleted = platform.files.RemoveFile(path);
   return outcome;
 }
 
@@ -248,7 +248,7 @@ bool DeleteSelected(platform::FileSystem& files, std::string_view folder,
                     std::vector<BackupFileRow>& rows, int& selected) {
   if (!HasSelection(rows, selected)) return false;
   const bool deleted =
-      files.DeleteFile(BackupFilePath(folder, rows[static_cast<size_t>(selected)].name));
+      files.RemoveFile(BackupFilePath(folder, rows[static_cast<size_t>(selected)].name));
   RemoveRow(rows, selected);
   return deleted;
 }

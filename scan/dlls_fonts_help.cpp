@@ -7,7 +7,7 @@
 #include "platform/reg_global.h"
 #include "platform/text.h"
 #include "scan/scan_task.h"
-#include "scan/value_text.h"
+#include "scan/key_reading.h"
 
 namespace tallowin {
 

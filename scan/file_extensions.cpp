@@ -5,7 +5,6 @@
 #include "platform/text.h"
 #include "scan/key_reading.h"
 #include "scan/scan_task.h"
-#include "scan/value_text.h"
 
 namespace tallowin {
 

@@ -1,6 +1,6 @@
 #pragma once
-// Small read helpers for the categories that check registrations by name and by
-// default value.
+// How the categories read the registry: string values (only REG_SZ and
+// REG_EXPAND_SZ, unexpanded, up to the first NUL), sub-key lists and key names.
 
 #include <cstdint>
 #include <string>
@@ -9,7 +9,22 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "scan/value_text.h"
+
+namespace tallowin {
+
+inline bool IsTextValue(const platform::RegValue& value) {
+  return value.type == platform::kRegSz || value.type == platform::kRegExpandSz;
+}
+
+inline std::string ValueText(const platform::RegValue& value) {
+  return value.data.substr(0, value.data.find('\0'));
+}
+
+inline bool HasBackslash(std::string_view text) {
+  return text.find('\\') != std::string_view::npos;
+}
+
+}  // namespace tallowin
 
 namespace tallowin::keyread {
 

@@ -5,7 +5,7 @@
 
 #include "platform/text.h"
 #include "scan/scan_task.h"
-#include "scan/value_text.h"
+#include "scan/key_reading.h"
 
 namespace tallowin {
 

@@ -183,7 +183,7 @@ class ProbeCountingFileSystem : public platform::FileSystem {
   bool List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
     return inner_.List(pattern, entries);
   }
-  bool DeleteFile(std::string_view path) override { return inner_.DeleteFile(path); }
+  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
   bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
   bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
     return inner_.AppendToFile(path, header, text);

@@ -272,7 +272,7 @@ bool WriteDenied(const std::set<std::string>& denied, const ParsedPath& path, bo
 
 }  // namespace
 
-bool MemoryFileSystem::DeleteFile(std::string_view path) {
+bool MemoryFileSystem::RemoveFile(std::string_view path) {
   if (HasWildcard(path)) return false;
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty() || !DriveReady(*root_, parsed->drive)) return false;

@@ -70,7 +70,7 @@ class MemoryFileSystem : public FileSystem {
   std::optional<std::string> SpecialFolder(int csidl) override;
   std::optional<std::string> ShortcutTarget(std::string_view linkPath) override;
   [[nodiscard]] bool List(std::string_view pattern, std::vector<DirEntry>& entries) override;
-  bool DeleteFile(std::string_view path) override;
+  bool RemoveFile(std::string_view path) override;
   bool CreateDirectories(std::string_view path) override;
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
                                   std::string_view text) override;
@@ -87,7 +87,7 @@ class MemoryFileSystem : public FileSystem {
   bool Exists(std::string_view path) const;
   std::string Contents(std::string_view path) const;
   // Writes below this folder fail (AppendToFile, WriteWholeFile, CreateDirectories,
-  // DeleteFile), as on a read-only medium.
+  // RemoveFile), as on a read-only medium.
   void DenyWrites(std::string_view folder, bool deny = true);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }

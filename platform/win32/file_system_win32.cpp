@@ -2,7 +2,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#undef DeleteFile  // the interface method, not the ANSI/wide macro
 
 #include <string>
 #include <vector>
@@ -137,7 +136,7 @@ class Win32FileSystem final : public FileSystem {
     return GetLastError() == ERROR_NO_MORE_FILES;
   }
 
-  bool DeleteFile(std::string_view path) override {
+  bool RemoveFile(std::string_view path) override {
     // The shell expands wildcards in the source list; one named file is all we delete.
     if (path.empty() || path.find_first_of("*?") != std::string_view::npos) return false;
     std::string from(path);

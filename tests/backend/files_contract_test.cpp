@@ -212,21 +212,21 @@ TEST_F(FilesContract, List_NoMatchIsEmptyMissingFolderFails) {
   EXPECT_FALSE(files().List(Path("Missing\\*.reg"), entries));
 }
 
-TEST_F(FilesContract, DeleteFile_RemovesOneNamedFile) {
+TEST_F(FilesContract, RemoveFile_RemovesOneNamedFile) {
   MakeFile("gone.reg");
   MakeFile("kept.reg");
-  EXPECT_TRUE(files().DeleteFile(Path("GONE.reg")));
+  EXPECT_TRUE(files().RemoveFile(Path("GONE.reg")));
   EXPECT_FALSE(files().Attributes(Path("gone.reg")).has_value());
   EXPECT_TRUE(files().Attributes(Path("kept.reg")).has_value());
-  EXPECT_FALSE(files().DeleteFile(Path("gone.reg")));
-  EXPECT_FALSE(files().DeleteFile(Path("Missing\\x.reg")));
+  EXPECT_FALSE(files().RemoveFile(Path("gone.reg")));
+  EXPECT_FALSE(files().RemoveFile(Path("Missing\\x.reg")));
 }
 
-TEST_F(FilesContract, DeleteFile_NeverExpandsWildcards) {
+TEST_F(FilesContract, RemoveFile_NeverExpandsWildcards) {
   MakeFile("one.reg");
   MakeFile("two.reg");
-  EXPECT_FALSE(files().DeleteFile(Path("*.reg")));
-  EXPECT_FALSE(files().DeleteFile(Path("on?.reg")));
+  EXPECT_FALSE(files().RemoveFile(Path("*.reg")));
+  EXPECT_FALSE(files().RemoveFile(Path("on?.reg")));
   EXPECT_TRUE(files().Attributes(Path("one.reg")).has_value());
   EXPECT_TRUE(files().Attributes(Path("two.reg")).has_value());
 }

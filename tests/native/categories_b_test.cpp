@@ -588,7 +588,7 @@ class JunctionFiles : public platform::FileSystem {
       if (entry.name == junction_) entry.attributes |= 0x400;
     return ok;
   }
-  bool DeleteFile(std::string_view path) override { return inner_.DeleteFile(path); }
+  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
   bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
   bool AppendToFile(std::string_view path, std::string_view header,
                     std::string_view text) override {

@@ -268,8 +268,8 @@ TEST_F(MemoryFiles, DeniedFolderRefusesWritesBelowIt) {
   EXPECT_FALSE(fs.WriteWholeFile("C:\\RO\\old.reg", "x"));
   EXPECT_FALSE(fs.CreateDirectories("C:\\RO\\Sub"));
   EXPECT_TRUE(fs.CreateDirectories("C:\\RO"));  // exists already: nothing to write
-  EXPECT_FALSE(fs.DeleteFile("C:\\RO\\old.reg"));
-  EXPECT_FALSE(fs.DeleteFile("C:\\RO"));
+  EXPECT_FALSE(fs.RemoveFile("C:\\RO\\old.reg"));
+  EXPECT_FALSE(fs.RemoveFile("C:\\RO"));
   EXPECT_EQ(fs.Contents("C:\\RO\\old.reg"), "old");
   EXPECT_FALSE(fs.Exists("C:\\RO\\new.reg"));
   fs.DenyWrites("C:\\RO", false);
@@ -277,11 +277,11 @@ TEST_F(MemoryFiles, DeniedFolderRefusesWritesBelowIt) {
   EXPECT_EQ(fs.Contents("C:\\RO\\old.reg"), "oldx");
 }
 
-TEST_F(MemoryFiles, DeleteFileRemovesFoldersWithTheirContents) {
+TEST_F(MemoryFiles, RemoveFileRemovesFoldersWithTheirContents) {
   fs.AddFile("C:\\Tree\\Sub\\f.txt");
-  EXPECT_TRUE(fs.DeleteFile("C:\\Tree"));
+  EXPECT_TRUE(fs.RemoveFile("C:\\Tree"));
   EXPECT_FALSE(fs.Exists("C:\\Tree\\Sub\\f.txt"));
-  EXPECT_FALSE(fs.DeleteFile("C:\\"));
+  EXPECT_FALSE(fs.RemoveFile("C:\\"));
 }
 
 TEST_F(MemoryFiles, ListReportsSizeAndWriteTime) {
@@ -302,7 +302,7 @@ TEST_F(MemoryFiles, SpecialFoldersAndShortcutsAreData) {
   EXPECT_TRUE(fs.Exists("C:\\menu\\app.LNK"));
   EXPECT_EQ(fs.ShortcutTarget("C:\\MENU\\app.lnk"), "C:\\App\\app.exe");
   EXPECT_FALSE(fs.ShortcutTarget("C:\\Menu\\Other.lnk").has_value());
-  ASSERT_TRUE(fs.DeleteFile("C:\\Menu\\App.lnk"));
+  ASSERT_TRUE(fs.RemoveFile("C:\\Menu\\App.lnk"));
   EXPECT_FALSE(fs.ShortcutTarget("C:\\Menu\\App.lnk").has_value());
 }
 

@@ -300,7 +300,7 @@ TEST(DeleteSelected, RemovesTheRowAndSelectsTheOneThatMovedUp) {
   EXPECT_TRUE(DeleteSelected(m.files, "C:\\B", rows, selected));  // the last row
   EXPECT_EQ(selected, 0);
   // A file that cannot be deleted still leaves the list (it is back at the next listing).
-  m.files.DeleteFile("C:\\B\\c.reg");
+  m.files.RemoveFile("C:\\B\\c.reg");
   EXPECT_FALSE(DeleteSelected(m.files, "C:\\B", rows, selected));
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(selected, -1);

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
-#undef DeleteFile  // FileSystem::DeleteFile, not the ANSI/wide macro
 
 #include <gtest/gtest.h>
 
@@ -193,7 +192,7 @@ TEST_F(Win32Shortcut, ShortcutTarget_OfADeletedTargetIsStillTheSavedPath) {
   const std::string target = folder_ + "\\gone.exe";
   ASSERT_TRUE(files().AppendToFile(target, "", "MZ"));
   SaveLink(folder_ + "\\Gone.lnk", target);
-  ASSERT_TRUE(files().DeleteFile(target));
+  ASSERT_TRUE(files().RemoveFile(target));
   const auto read = files().ShortcutTarget(folder_ + "\\Gone.lnk");
   ASSERT_TRUE(read.has_value());
   EXPECT_TRUE(EqualsNoCase(*read, target)) << *read;
