@@ -7,7 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/registry.h"
+
 namespace tallowin::platform {
+
+inline constexpr long kPathNotFound = 3;  // ERROR_PATH_NOT_FOUND
+inline constexpr long kNotReady = 21;     // ERROR_NOT_READY
+inline constexpr long kDirectory = 267;   // ERROR_DIRECTORY: the name is no folder
 
 inline constexpr uint32_t kAttrReadOnly = 0x01;
 inline constexpr uint32_t kAttrHidden = 0x02;
@@ -71,8 +77,12 @@ class FileSystem {
   virtual std::optional<std::string> SpecialFolder(int csidl) = 0;
   // The target path of a shell link (.lnk); nullopt when it cannot be loaded.
   virtual std::optional<std::string> ShortcutTarget(std::string_view linkPath) = 0;
-  // Every entry of a directory search (pattern as in FindFirst), in file-system order.
-  [[nodiscard]] virtual bool List(std::string_view pattern, std::vector<DirEntry>& entries) = 0;
+  // Every entry of a directory search (pattern as in FindFirst), in file-system order,
+  // without "." and "..". kSuccess (also when nothing matches in an existing folder), or
+  // the system's error code: kFileNotFound or kPathNotFound when the folder is not there,
+  // kAccessDenied, kDirectory when the path is no folder, anything else when the answer
+  // is unknown (a drive not ready, a network name gone). `entries` holds what was read.
+  [[nodiscard]] virtual long List(std::string_view pattern, std::vector<DirEntry>& entries) = 0;
 
   // Silent, permanent deletion (SHFileOperation FO_DELETE, no undo). True on success.
   virtual bool RemoveFile(std::string_view path) = 0;

@@ -23,6 +23,8 @@ class ProcessLauncher {
   virtual ~ProcessLauncher() = default;
   // CreateProcess with SW_HIDE; nullptr when the program cannot be started.
   virtual std::unique_ptr<Process> StartHidden(const std::string& commandLine) = 0;
+  // The system's error code of the last start that failed (740: elevation required).
+  virtual long LastStartError() const = 0;
 };
 
 }  // namespace tallowin::platform

@@ -50,9 +50,14 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
+
+size_t Utf16Length(std::string_view text) { return Utf8ToUtf16(text).size(); }
+
 class Parser {
  public:
-  Parser(std::string_view text, std::string* error) : lines_(SplitLines(text)), error_(error) {}
+  Parser(std::string_view text, std::string* error, const AnsiCodePage& ansi)
+      : lines_(SplitLines(text)), error_(error), ansi_(ansi) {}
 
   bool Run(RegTextDocument& out) {
     RegTextDocument doc;
@@ -77,7 +82,7 @@ class Parser {
         RegTextBlock& block = doc.blocks.back();
         if (block.remove) return Fail(error_, LineNo(), "value line below a deleted key");
         RegTextValue value;
-        if (!ParseValueLine(line, value)) return false;
+        if (!ParseValueLine(line, value, doc.format)) return false;
         block.values.push_back(std::move(value));
       } else {
         return Fail(error_, LineNo(), "unrecognised line");
@@ -113,7 +118,8 @@ class Parser {
         const size_t end = std::min(path.find('\\', start), path.size());
         const size_t length = end - start;
         if (length == 0) return Fail(error_, LineNo(), "empty key name in path");
-        if (length > kMaxKeyNameLength) return Fail(error_, LineNo(), "key name too long");
+        if (length > kMaxKeyNameLength && Utf16Length(path.substr(start, length)) > kMaxKeyNameLength)
+          return Fail(error_, LineNo(), "key name too long");
         if (++depth > kMaxKeyDepth) return Fail(error_, LineNo(), "key path too deep");
         if (end == path.size()) break;
         start = end + 1;
@@ -147,14 +153,15 @@ class Parser {
     return true;
   }
 
-  bool ParseValueLine(std::string_view line, RegTextValue& value) {
+  bool ParseValueLine(std::string_view line, RegTextValue& value, RegTextFormat format) {
     size_t pos = 0;
     if (line.front() == '@') {
       pos = 1;
     } else if (!ParseQuoted(line, pos, value.name)) {
       return false;
     }
-    if (value.name.size() > kMaxValueNameLength) return Fail(error_, LineNo(), "value name too long");
+    if (value.name.size() > kMaxValueNameLength && Utf16Length(value.name) > kMaxValueNameLength)
+      return Fail(error_, LineNo(), "value name too long");
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != '=') return Fail(error_, LineNo(), "missing '=' after the value name");
     ++pos;
@@ -168,8 +175,7 @@ class Parser {
       std::string text;
       if (!ParseQuoted(line, pos, text)) return false;
       value.type = kRegSz;
-      value.data = std::move(text);
-      value.data.push_back('\0');
+      value.data = RegStringData(text);
       return ExpectEnd(line, pos);
     }
     if (StartsWithNoCase(rest, "dword:")) return ParseDword(rest.substr(6), value);
@@ -189,7 +195,15 @@ class Parser {
         type = type * 16 + static_cast<uint32_t>(d);
       }
       value.type = type;
-      return ParseHexList(rest.substr(close + 2), value.data);
+      if (!ParseHexList(rest.substr(close + 2), value.data)) return false;
+      if (format == RegTextFormat::Regedit4 && IsStringType(type)) {
+        // The registry editor reads these bytes as ANSI text and stores them as UTF-16.
+        std::string text;
+        if (!ansi_.ToUtf8(value.data, text))
+          return Fail(error_, LineNo(), "string bytes that are no text in the ANSI code page");
+        value.data = Utf16LeBytes(Utf8ToUtf16(text));
+      }
+      return true;
     }
     return Fail(error_, LineNo(), "unrecognised value data");
   }
@@ -258,6 +272,7 @@ class Parser {
 
   std::vector<std::string_view> lines_;
   std::string* error_;
+  const AnsiCodePage& ansi_;
   size_t index_ = 0;
 };
 
@@ -274,39 +289,42 @@ std::string Escape(std::string_view text) {
   return out;
 }
 
-bool QuotableString(const RegTextValue& value) {
-  const std::string& d = value.data;
-  if (value.type != kRegSz || d.empty() || d.back() != '\0') return false;
-  for (size_t i = 0; i + 1 < d.size(); ++i)
-    if (d[i] == '\0' || d[i] == '\r' || d[i] == '\n') return false;
+}  // namespace
+
+bool QuotedFormOf(std::string_view data, std::string& text) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::u16string units = Utf16FromLeBytes(data);
+  if (units.back() != u'\0') return false;
+  const std::u16string_view body(units.data(), units.size() - 1);
+  if (body.find_first_of(std::u16string_view(u"\0\r\n", 3)) != std::u16string_view::npos)
+    return false;
+  text = Utf16ToUtf8(body);
   return true;
 }
 
-}  // namespace
-
-bool DecodeRegFileBytes(std::string_view bytes, std::string& text, std::string* error) {
+bool DecodeRegFileBytes(std::string_view bytes, std::string& text, std::string* error,
+                        const AnsiCodePage& ansi) {
   if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
       static_cast<unsigned char>(bytes[1]) != 0xFE) {
-    text.assign(bytes);
+    if (!ansi.ToUtf8(bytes, text))
+      return Fail(error, 1, "bytes that are no text in the ANSI code page");
     return true;
   }
   if (bytes.size() % 2 != 0) return Fail(error, 1, "UTF-16 file with an odd number of bytes");
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  size_t line = 1;
-  for (size_t i = 2; i < bytes.size(); i += 2) {
-    const unsigned unit = static_cast<unsigned char>(bytes[i]) |
-                          (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-    if (unit > 0xFF) return Fail(error, line, "character outside the 8-bit range");
-    if (unit == '\n') ++line;
-    out.push_back(static_cast<char>(unit));
-  }
-  text = std::move(out);
+  text = Utf16ToUtf8(Utf16FromLeBytes(bytes.substr(2)));
   return true;
 }
 
-bool ParseRegText(std::string_view text, RegTextDocument& document, std::string* error) {
-  return Parser(text, error).Run(document);
+bool EncodeRegFileText(std::string_view text, RegTextFormat format, std::string& bytes,
+                       const AnsiCodePage& ansi) {
+  if (format == RegTextFormat::Regedit4) return ansi.FromUtf8(text, bytes);
+  bytes = "\xFF\xFE" + Utf16LeBytes(Utf8ToUtf16(text));
+  return true;
+}
+
+bool ParseRegText(std::string_view text, RegTextDocument& document, std::string* error,
+                  const AnsiCodePage& ansi) {
+  return Parser(text, error, ansi).Run(document);
 }
 
 std::string WriteRegText(const std::vector<RegTextBlock>& blocks, RegTextFormat format) {
@@ -326,9 +344,9 @@ std::string WriteRegText(const std::vector<RegTextBlock>& blocks, RegTextFormat 
         out += line + "-\r\n";
         continue;
       }
-      if (QuotableString(value)) {
-        out += line + "\"" + Escape(std::string_view(value.data).substr(0, value.data.size() - 1)) +
-               "\"\r\n";
+      std::string quoted;
+      if (value.type == kRegSz && QuotedFormOf(value.data, quoted)) {
+        out += line + "\"" + Escape(quoted) + "\"\r\n";
         continue;
       }
       if (value.type == kRegDword && value.data.size() == 4) {
@@ -350,11 +368,17 @@ std::string WriteRegText(const std::vector<RegTextBlock>& blocks, RegTextFormat 
         } while (t != 0);
         line += "hex(" + digits + "):";
       }
-      for (size_t i = 0; i < value.data.size(); ++i) {
-        const auto b = static_cast<unsigned char>(value.data[i]);
+      std::string bytes = value.data;
+      if (!v5 && IsStringType(value.type) && value.data.size() % 2 == 0) {
+        std::string ansi;
+        if (Windows1252().FromUtf8(Utf16ToUtf8(Utf16FromLeBytes(value.data)), ansi))
+          bytes = std::move(ansi);
+      }
+      for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
         line += hex[b >> 4];
         line += hex[b & 0xF];
-        if (i + 1 < value.data.size()) {
+        if (i + 1 < bytes.size()) {
           line += ',';
           if (line.size() >= 76) {
             out += line + "\\\r\n";

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/text.h"
+
 namespace tallowin::platform {
 
 struct OsVersion {
@@ -19,7 +21,7 @@ struct LocalTime {
 class System {
  public:
   virtual ~System() = default;
-  // GetVersionExA; zeroes when the call fails.
+  // GetVersionEx; zeroes when the call fails.
   virtual OsVersion Version() = 0;
   // IsWow64Process on the current process, looked up at run time.
   virtual bool IsWow64() = 0;
@@ -32,6 +34,8 @@ class System {
   virtual std::string ExecutableDirectory() = 0;
   virtual std::string WindowsDirectory() = 0;  // no trailing backslash
   virtual std::string SystemDirectory() = 0;   // no trailing backslash
+  // The ANSI code page of the system (what a "REGEDIT4" file is written in).
+  virtual const AnsiCodePage& Ansi() = 0;
 };
 
 }  // namespace tallowin::platform

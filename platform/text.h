@@ -17,3 +17,36 @@ int CompareNoCase(std::string_view a, std::string_view b);
 bool EndsWith(std::string_view text, std::string_view suffix);
 
 }  // namespace tallowin
+
+namespace tallowin {
+
+// Text is UTF-8 inside the program and UTF-16 at the Windows boundary. Windows names
+// may hold unpaired surrogates; they travel as their three-byte generalised UTF-8
+// form, so every UTF-16 string converts to UTF-8 and back unchanged. Bytes that are no
+// UTF-8 at all become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Registry string data as the wide functions store it: UTF-16LE bytes.
+std::string Utf16LeBytes(std::u16string_view text);
+// `text` + a terminating NUL character, as REG_SZ data is normally stored.
+std::string RegStringData(std::string_view text);
+// The UTF-16LE bytes as code units; an odd last byte is dropped.
+std::u16string Utf16FromLeBytes(std::string_view bytes);
+// String data up to its first NUL character, as UTF-8.
+std::string TextFromRegData(std::string_view bytes);
+void TextFromRegData(std::string_view bytes, std::string& text);  // reuses `text`'s buffer
+
+// The system's ANSI code page, converted exactly or not at all: no best-fit
+// replacements, no default characters.
+class AnsiCodePage {
+ public:
+  virtual ~AnsiCodePage() = default;
+  [[nodiscard]] virtual bool FromUtf8(std::string_view utf8, std::string& ansi) const = 0;
+  [[nodiscard]] virtual bool ToUtf8(std::string_view ansi, std::string& utf8) const = 0;
+};
+
+// Windows-1252, the code page of western systems (and of Wine in a C or English locale).
+const AnsiCodePage& Windows1252();
+
+}  // namespace tallowin

@@ -30,12 +30,20 @@ bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// The quoted form stores the text plus one terminating NUL; only data of exactly that
-// shape survives it unchanged.
-bool HasPlainStringForm(std::string_view data, std::string_view& text) {
-  if (data.empty() || data.back() != '\0') return false;
-  text = data.substr(0, data.size() - 1);
-  return !HasLineBreakOrNul(text);
+bool IsStringType(uint32_t type) {
+  return type == platform::kRegSz || type == platform::kRegExpandSz ||
+         type == platform::kRegMultiSz;
+}
+
+// The ANSI bytes the registry editor turns back into exactly this UTF-16 data.
+bool AnsiStringBytes(std::string_view data, const AnsiCodePage& ansi, std::string& bytes) {
+  if (data.size() % 2 != 0) return false;
+  return ansi.FromUtf8(Utf16ToUtf8(Utf16FromLeBytes(data)), bytes);
+}
+
+bool FitsAnsi(std::string_view text, const AnsiCodePage& ansi) {
+  std::string bytes;
+  return ansi.FromUtf8(text, bytes);
 }
 
 std::string QuotedEscaped(std::string_view text) {
@@ -100,12 +108,14 @@ bool IsCarriableKeyPath(std::string_view keyPath) {
 
 bool IsCarriableValueName(std::string_view name) { return !HasLineBreakOrNul(name); }
 
-bool FormatValueLine(const RegValue& value, std::string& line) {
-  if (!IsCarriableValueName(value.name)) return false;
+bool FormatValueLine(const RegValue& value, std::string& line, const AnsiCodePage& ansi) {
+  if (!IsCarriableValueName(value.name) || !FitsAnsi(value.name, ansi)) return false;
   std::string out = value.name.empty() ? std::string("@") : QuotedEscaped(value.name);
   out += '=';
-  std::string_view text;
-  if (value.type == platform::kRegSz && HasPlainStringForm(value.data, text)) {
+  std::string text;
+  std::string bytes;
+  if (value.type == platform::kRegSz && platform::QuotedFormOf(value.data, text)) {
+    if (!FitsAnsi(text, ansi)) return false;
     out += QuotedEscaped(text);
   } else if (value.type == platform::kRegDword && value.data.size() == 4) {
     uint32_t number = 0;
@@ -116,6 +126,12 @@ bool FormatValueLine(const RegValue& value, std::string& line) {
     out += "dword:";
     out += digits;
   } else {
+    std::string_view raw = value.data;
+    if (IsStringType(value.type)) {
+      // The registry editor reads a REGEDIT4 file's string bytes as ANSI text.
+      if (!AnsiStringBytes(value.data, ansi, bytes)) return false;
+      raw = bytes;
+    }
     if (value.type == platform::kRegBinary) {
       out += "hex:";
     } else {
@@ -125,7 +141,7 @@ bool FormatValueLine(const RegValue& value, std::string& line) {
       std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
       out += prefix;
     }
-    AppendHexBytes(value.data, out);
+    AppendHexBytes(raw, out);
   }
   line = std::move(out);
   return true;
@@ -135,7 +151,8 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
   const std::string name = KeyName(context.root, keyPath);
   if (context.depth > platform::kMaxKeyDepth)
     return Fail(context, ExportStatus::Incomplete, name);
-  if (!IsCarriableKeyPath(keyPath)) return Fail(context, ExportStatus::Refused, name);
+  if (!IsCarriableKeyPath(keyPath) || !FitsAnsi(keyPath, context.ansi))
+    return Fail(context, ExportStatus::Refused, name);
 
   context.text += "\r\n[";
   context.text += name;
@@ -152,7 +169,7 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
     if (key->QueryValue(context.valueName, value) != platform::kSuccess)
       return Fail(context, ExportStatus::Incomplete,
                   ValueDetail(context.root, keyPath, context.valueName));
-    if (!FormatValueLine(value, line))
+    if (!FormatValueLine(value, line, context.ansi))
       return Fail(context, ExportStatus::Refused,
                   ValueDetail(context.root, keyPath, context.valueName));
     context.text += line;
@@ -167,7 +184,7 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
   key.reset();
 
   for (const RegValue& value : values) {
-    if (!FormatValueLine(value, line))
+    if (!FormatValueLine(value, line, context.ansi))
       return Fail(context, ExportStatus::Refused, ValueDetail(context.root, keyPath, value.name));
     context.text += line;
     context.text += "\r\n";
@@ -187,16 +204,18 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
 }
 
 ExportResult ExportRegistryItem(platform::FileSystem& files, platform::Registry& registry,
-                                std::string_view fileName, platform::Root root,
+                                const AnsiCodePage& ansi, std::string_view fileName, platform::Root root,
                                 std::string_view keyPath, std::string_view valueName,
                                 bool wholeKey) {
   if (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
 
-  ExportContext context{registry, root, std::string(valueName), wholeKey, {}, {}, 0};
+  ExportContext context{registry, ansi, root, std::string(valueName), wholeKey, {}, {}, 0};
   if (!wholeKey && !IsCarriableValueName(valueName))
     return {ExportStatus::Refused, ValueDetail(root, keyPath, valueName)};
   if (!WriteKeyBlock(context, keyPath)) return context.result;
-  if (!files.AppendToFile(fileName, kBackupHeader, context.text))
+  std::string bytes;
+  if (!ansi.FromUtf8(context.text, bytes)) return {ExportStatus::Refused, KeyName(root, keyPath)};
+  if (!files.AppendToFile(fileName, kBackupHeader, bytes))
     return {ExportStatus::WriteFailed, std::string(fileName)};
   return {};
 }

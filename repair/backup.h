@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace tallowin {
 
@@ -26,7 +27,7 @@ std::string EscapeQuotes(std::string_view text);
 enum class ExportStatus {
   Written,      // the whole block is in the file
   Incomplete,   // a key, sub-key or value could not be read: nothing written
-  Refused,      // a path or name the file cannot carry: nothing written
+  Refused,      // a path, name or text the file cannot carry: nothing written
   WriteFailed,  // the file could not be created, opened or written
 };
 
@@ -43,13 +44,17 @@ bool IsCarriableKeyPath(std::string_view keyPath);
 // A value name that fits between quotes on one line.
 bool IsCarriableValueName(std::string_view name);
 
-// "name"=data for one value, without the line end (binary data continues over
-// several lines). False when the name cannot be carried.
-[[nodiscard]] bool FormatValueLine(const platform::RegValue& value, std::string& line);
+// "name"=data for one value of a "REGEDIT4" file, as UTF-8 text without the line end
+// (binary data continues over several lines). String data is the registry's UTF-16;
+// the file holds it as ANSI text, so a string that `ansi` cannot carry exactly, like a
+// name with a line break, gives false.
+[[nodiscard]] bool FormatValueLine(const platform::RegValue& value, std::string& line,
+                                   const AnsiCodePage& ansi = Windows1252());
 
 // The state one ExportRegistryItem call shares with its recursive block writer.
 struct ExportContext {
   platform::Registry& registry;
+  const AnsiCodePage& ansi;
   platform::Root root;
   std::string valueName;  // value mode only; "" = the default value
   bool wholeKey = true;
@@ -69,6 +74,7 @@ struct ExportContext {
 // complete.
 [[nodiscard]] ExportResult ExportRegistryItem(platform::FileSystem& files,
                                               platform::Registry& registry,
+                                              const AnsiCodePage& ansi,
                                               std::string_view fileName, platform::Root root,
                                               std::string_view keyPath,
                                               std::string_view valueName, bool wholeKey);

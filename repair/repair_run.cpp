@@ -112,8 +112,8 @@ RepairOutcome DeleteKeyWithBackup(RepairContext& context, std::string_view rootN
   }
 
   const RepairOutcome backup = FromExport(
-      context, ExportRegistryItem(context.platform.files, registry, context.backupFileName, *root,
-                                  path, "", true));
+      context, ExportRegistryItem(context.platform.files, registry, context.platform.system.Ansi(),
+                                  context.backupFileName, *root, path, "", true));
   if (backup != RepairOutcome::Deleted) return backup;
 
   if (DeleteTree(registry, *root, path, 0) == platform::kSuccess) return RepairOutcome::Deleted;
@@ -147,8 +147,8 @@ RepairOutcome DeleteValueWithBackup(RepairContext& context, std::string_view roo
   }
 
   const RepairOutcome backup = FromExport(
-      context, ExportRegistryItem(context.platform.files, registry, context.backupFileName, *root,
-                                  path, name, false));
+      context, ExportRegistryItem(context.platform.files, registry, context.platform.system.Ansi(),
+                                  context.backupFileName, *root, path, name, false));
   if (backup != RepairOutcome::Deleted) return backup;
 
   std::unique_ptr<RegistryKey> key;

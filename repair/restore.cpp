@@ -66,7 +66,7 @@ bool ListBackupFiles(platform::FileSystem& files, platform::System& system,
                      std::string_view folder, std::vector<BackupFileRow>& rows) {
   if (!platform::FolderExists(files, folder)) return false;
   std::vector<platform::DirEntry> entries;
-  if (!files.List(BackupFilePath(folder, "*"), entries)) entries.clear();
+  if (files.List(BackupFilePath(folder, "*"), entries) != platform::kSuccess) entries.clear();
   for (const platform::DirEntry& entry : entries) {
     if (entry.attributes & platform::kAttrDirectory) continue;
     const size_t dot = entry.name.rfind('.');
@@ -131,9 +131,11 @@ CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
 
 bool SameAfterImport(uint32_t type, std::string_view fileData, std::string_view registryData) {
   if (fileData == registryData) return true;
-  // The registry editor terminates string data that lacks its NUL.
-  return IsStringType(type) && (fileData.empty() || fileData.back() != '\0') &&
-         registryData.size() == fileData.size() + 1 && registryData.back() == '\0' &&
+  // The registry editor terminates UTF-16 string data that lacks its NUL character.
+  const bool terminated = fileData.size() >= 2 && fileData.substr(fileData.size() - 2) == std::string_view("\0\0", 2);
+  return IsStringType(type) && fileData.size() % 2 == 0 && !terminated &&
+         registryData.size() == fileData.size() + 2 &&
+         registryData.substr(fileData.size()) == std::string_view("\0\0", 2) &&
          registryData.substr(0, fileData.size()) == fileData;
 }
 

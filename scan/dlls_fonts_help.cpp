@@ -55,7 +55,7 @@ std::unordered_set<std::string> FontsFolderFiles(platform::FileSystem& files) {
   if (!folder || folder->empty()) return names;
   if (folder->back() != '\\') *folder += '\\';
   std::vector<platform::DirEntry> entries;
-  if (!files.List(*folder + "*", entries)) return names;
+  if (files.List(*folder + "*", entries) != platform::kSuccess) return names;
   for (const platform::DirEntry& entry : entries)
     if ((entry.attributes & platform::kAttrDirectory) == 0) names.insert(AsciiUpper(entry.name));
   return names;

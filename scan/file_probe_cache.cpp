@@ -82,12 +82,15 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
   Listing listing;
   if (listed_names_ < kMaxListedNames) {
     std::vector<platform::DirEntry> entries;
-    const bool listed = files_.List(folder + "\\*", entries);
-    if (!listed && entries.empty()) {
+    const long rc = files_.List(folder + "\\*", entries);
+    if (rc == platform::kFileNotFound || rc == platform::kPathNotFound ||
+        rc == platform::kAccessDenied || rc == platform::kDirectory) {
       // FindFirstFile looks a name up by searching its folder: nothing is found in a
-      // folder that cannot be searched.
+      // folder that is not there or cannot be searched. Any other failure (a drive not
+      // ready, a network name gone) says nothing about the names: they are asked for
+      // one by one.
       listing.state = ListState::Unsearchable;
-    } else if (listed && entries.size() <= kMaxFolderEntries) {
+    } else if (rc == platform::kSuccess && entries.size() <= kMaxFolderEntries) {
       listing.state = ListState::Listed;
       for (const auto& entry : entries) {
         if (!IsListableName(entry.name)) {

@@ -101,7 +101,7 @@ class KeyTreeWalk {
       for (const platform::RegValue& value : values) {
         if (thread_.StopRequested()) return;
         if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) continue;
-        text_.assign(value.data, 0, value.data.find('\0'));
+        TextFromRegData(value.data, text_);
         if (thread_.ResolveFileReference(text_, requiredSuffix_, true, driveLetters_))
           Report(keyPath, value.name);
       }

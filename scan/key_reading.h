@@ -17,7 +17,7 @@ inline bool IsTextValue(const platform::RegValue& value) {
 }
 
 inline std::string ValueText(const platform::RegValue& value) {
-  return value.data.substr(0, value.data.find('\0'));
+  return TextFromRegData(value.data);
 }
 
 inline bool HasBackslash(std::string_view text) {

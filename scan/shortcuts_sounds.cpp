@@ -37,7 +37,7 @@ bool AddProgramsSubFolders(TScanTaskThread& scan, int csidl, std::vector<std::st
   const std::optional<std::string> folder = scan.Files().SpecialFolder(csidl);
   if (!folder || folder->empty()) return false;
   std::vector<platform::DirEntry> entries;
-  if (!scan.Files().List(keyread::WithBackslash(*folder) + "*", entries))
+  if (scan.Files().List(keyread::WithBackslash(*folder) + "*", entries) != platform::kSuccess)
     return !scan.FolderExists(*folder);
   for (const platform::DirEntry& entry : entries)
     if ((entry.attributes & platform::kAttrDirectory) != 0 && !IsDotEntry(entry.name))
@@ -76,7 +76,7 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder) {
   const std::string base = keyread::WithBackslash(folder);
   if (base.size() >= kMaxPath) return;
   std::vector<platform::DirEntry> entries;
-  if (!scan.Files().List(base + "*", entries)) return;
+  if (scan.Files().List(base + "*", entries) != platform::kSuccess) return;
   for (const platform::DirEntry& entry : entries) {
     if (scan.StopRequested()) return;
     if ((entry.attributes & platform::kAttrDirectory) != 0) {

@@ -27,7 +27,7 @@ namespace {
 
 constexpr const char* kColumnSeparator = "  ^^^  ";
 
-void Error(const std::string& message) { WriteAnsi(stderr, "tallowin-cli: " + message + "\n"); }
+void Error(const std::string& message) { WriteText(stderr, "tallowin-cli: " + message + "\n"); }
 
 // Settings.dat beside the executable, read into OptionsSetting as the main window reads it.
 struct SettingsFile {
@@ -52,12 +52,12 @@ std::string TextLine(const Issue& issue) {
 void PrintIssues(const IssueList& list, Format format) {
   for (const Issue& issue : list.rows) {
     if (format == Format::Text) {
-      WriteAnsi(stdout, TextLine(issue) + "\n");
+      WriteText(stdout, TextLine(issue) + "\n");
     } else {
       nlohmann::ordered_json line;
-      line["problem"] = AnsiToUtf8(issue.problem);
-      line["data"] = AnsiToUtf8(issue.data);
-      line["key"] = AnsiToUtf8(issue.key);
+      line["problem"] = issue.problem;
+      line["data"] = issue.data;
+      line["key"] = issue.key;
       line["kind"] = static_cast<int>(issue.kind);
       WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     }
@@ -72,7 +72,7 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
   std::function<void(const std::string&)> onCaption;
   if (IsTerminal(stderr)) {
     onCaption = [](const std::string& caption) {
-      WriteAnsi(stderr, caption + "\n");
+      WriteText(stderr, caption + "\n");
       std::fflush(stderr);
     };
   }
@@ -117,7 +117,7 @@ class ConsolePrompts : public RepairPrompts {
     shownError_ = text;
   }
   bool RunRestorePointDialog() override {
-    WriteAnsi(stderr, "Creating Restore Point... Please wait...\n");
+    WriteText(stderr, "Creating Restore Point... Please wait...\n");
     const ModalResult result = CreateRestorePointAndAsk(restorePoint_, [this] {
       return AskYesNo(kRestorePointFailedQuestion);
     });
@@ -132,7 +132,7 @@ class ConsolePrompts : public RepairPrompts {
   bool Ask(std::string text) {
     for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
     if (yes_) {
-      WriteAnsi(stderr, text + " Yes\n");
+      WriteText(stderr, text + " Yes\n");
       return true;
     }
     return cli::AskYesNo(text);
@@ -147,7 +147,7 @@ class ConsolePrompts : public RepairPrompts {
 // The restore hint on the console: nothing to click, the import runs to its end.
 class ConsoleHint : public CommandHint {
  public:
-  void Show(const std::string& hintText) override { WriteAnsi(stderr, hintText + "\n"); }
+  void Show(const std::string& hintText) override { WriteText(stderr, hintText + "\n"); }
   HintAction Poll() override { return HintAction::Wait; }
 };
 
@@ -180,7 +180,7 @@ class ProbeCountingFileSystem : public platform::FileSystem {
   std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
     return inner_.ShortcutTarget(linkPath);
   }
-  bool List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
     return inner_.List(pattern, entries);
   }
   bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
@@ -292,12 +292,12 @@ int RunFix(const FixArgs& args) {
   ConsolePrompts prompts(args.yes, platform.restorePoint);
   const RepairResult result = FixErrors(list, platform, repairSettings, prompts);
   for (const RowProblem& problem : result.problems)
-    WriteAnsi(stderr, "not removed (" + std::string(OutcomeText(problem.outcome)) + "): " +
+    WriteText(stderr, "not removed (" + std::string(OutcomeText(problem.outcome)) + "): " +
                           TextLine(problem.issue) +
                           (problem.detail.empty() ? "" : " [" + problem.detail + "]") + "\n");
   if (!result.completed) {
     if (!result.backupFile.empty())
-      WriteAnsi(stdout, "Backup file: " + result.backupFile + "\n");
+      WriteText(stdout, "Backup file: " + result.backupFile + "\n");
     if (!result.error.empty()) {
       if (result.error != prompts.shownError()) Error(result.error);
     } else if (found == 0 && !prompts.declined()) {
@@ -314,8 +314,8 @@ int RunFix(const FixArgs& args) {
   if (result.backupFile.empty())
     std::printf("No backup file was written.\n");
   else
-    WriteAnsi(stdout, "Backup file: " + result.backupFile + "\n");
-  WriteAnsi(stdout, result.statusText + "\n");
+    WriteText(stdout, "Backup file: " + result.backupFile + "\n");
+  WriteText(stdout, result.statusText + "\n");
   if (!saveError.empty()) {
     Error(saveError);
     return kExitFailed;
@@ -334,7 +334,7 @@ int RunBackups(const std::string& folderArg) {
     return kExitFailed;
   }
   for (const BackupFileRow& row : rows)
-    WriteAnsi(stdout, row.name + "\t" + row.dateText + "\t" + row.sizeText + "\n");
+    WriteText(stdout, row.name + "\t" + row.dateText + "\t" + row.sizeText + "\n");
   return kExitOk;
 }
 
@@ -349,7 +349,7 @@ int RunRestore(const std::string& file) {
                                   : outcome.message);
     return kExitFailed;
   }
-  WriteAnsi(stdout, "Restored " + path + "\n");
+  WriteText(stdout, "Restored " + path + "\n");
   if (!outcome.fileDeleted) {
     Error("the backup was restored, but the file could not be deleted: " + path);
     return kExitFailed;

@@ -3,13 +3,19 @@
 #include <windows.h>
 #include <io.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <iostream>
 #include <mutex>
 #include <vector>
 
+#include "platform/win32/win32_text.h"
+
 namespace tallowin::cli {
+
+using platform::win32::Narrow;
+using platform::win32::Wide;
 
 namespace {
 
@@ -33,21 +39,6 @@ bool IsTerminal(std::FILE* stream) {
   return GetFileType(handle) == FILE_TYPE_CHAR;
 }
 
-std::string AnsiToUtf8(const std::string& text) {
-  if (text.empty()) return text;
-  const int size = static_cast<int>(text.size());
-  const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  if (wideLength <= 0) return std::string();
-  std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
-  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideLength);
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return std::string();
-  std::string utf8(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), length, nullptr, nullptr);
-  return utf8;
-}
-
 namespace {
 
 // The console behind a stream, or null. Asked once per stream: thousands of rows would
@@ -67,29 +58,48 @@ HANDLE ConsoleOf(std::FILE* stream) {
   return probe(stream);
 }
 
-// Text in `codePage` to a console as characters; false when the stream is no console.
-bool WriteConsoleText(std::FILE* stream, const std::string& text, UINT codePage) {
+// UTF-8 text to a console as characters; false when the stream is no console.
+bool WriteConsoleText(std::FILE* stream, const std::string& text) {
   const HANDLE handle = ConsoleOf(stream);
   if (handle == nullptr) return false;
   if (text.empty()) return true;
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-  if (length <= 0) return false;
-  std::vector<wchar_t> wide(static_cast<size_t>(length));
-  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+  const std::wstring wide = Wide(text);
   std::fflush(stream);
   DWORD written = 0;
-  return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr) != 0;
+  return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+}
+
+std::string ToAnsiLossy(const std::string& text) {
+  const std::wstring wide = Wide(text);
+  if (wide.empty()) return {};
+  const int units = static_cast<int>(wide.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string ansi(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), units, ansi.data(), size, nullptr, nullptr);
+  return ansi;
 }
 
 }  // namespace
 
-void WriteAnsi(std::FILE* stream, const std::string& text) {
-  if (!WriteConsoleText(stream, text, CP_ACP)) std::fwrite(text.data(), 1, text.size(), stream);
+void WriteText(std::FILE* stream, const std::string& text) {
+  if (WriteConsoleText(stream, text)) return;
+  const std::string ansi = ToAnsiLossy(text);
+  std::fwrite(ansi.data(), 1, ansi.size(), stream);
 }
 
 void WriteUtf8(std::FILE* stream, const std::string& text) {
-  if (!WriteConsoleText(stream, text, CP_UTF8)) std::fwrite(text.data(), 1, text.size(), stream);
+  if (!WriteConsoleText(stream, text)) std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+std::vector<std::string> Utf8Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i]));
+  LocalFree(wide);
+  return arguments;
 }
 
 void InstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
@@ -108,7 +118,7 @@ OnInterrupt::~OnInterrupt() {
 }
 
 bool AskYesNo(const std::string& question) {
-  WriteAnsi(stderr, question + " [y/N] ");
+  WriteText(stderr, question + " [y/N] ");
   std::string answer;
   if (!std::getline(std::cin, answer)) return false;
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');

@@ -4,21 +4,25 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tallowin::cli {
 
 // True when the stream is a console or a terminal, not a file or pipe.
 bool IsTerminal(std::FILE* stream);
 
-// ANSI code page text as UTF-8; bytes that do not convert become U+FFFD.
-std::string AnsiToUtf8(const std::string& text);
+// Writes text (UTF-8, as every text inside the program): to a console as its
+// characters; to a file or pipe in the ANSI code page, as console programs' text
+// output is read (a character the code page lacks becomes its nearest form or "?").
+void WriteText(std::FILE* stream, const std::string& text);
 
-// Writes ANSI code page text: to a console as the characters it stands for, to a file
-// or pipe as the bytes themselves.
-void WriteAnsi(std::FILE* stream, const std::string& text);
-
-// The same for UTF-8 text.
+// Writes UTF-8 text: to a console as its characters, to a file or pipe as UTF-8 bytes
+// (the JSON output).
 void WriteUtf8(std::FILE* stream, const std::string& text);
+
+// The program's arguments as UTF-8, from the wide command line (so that a path in
+// any script reaches the program unchanged).
+std::vector<std::string> Utf8Arguments();
 
 // Ctrl+C and Ctrl+Break never end the process: they are noted and run the action of
 // the innermost OnInterrupt alive at that moment (on another thread).

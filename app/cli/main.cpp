@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -38,12 +39,12 @@ constexpr const char* kHelp =
     "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 130 stopped by Ctrl+C.\n";
 
 int UsageError(const std::string& message) {
-  WriteAnsi(stderr, "tallowin-cli: " + message + "\n" + kUsage);
+  WriteText(stderr, "tallowin-cli: " + message + "\n" + kUsage);
   return kExitUsage;
 }
 
 // CLI11 reports through exceptions; none leaves this function.
-int Main(int argc, char** argv) {
+int Main(std::vector<std::string> arguments) {
   CLI::App app{"Tallowin registry cleaner, console front end", "tallowin-cli"};
   app.set_help_flag();
   app.set_help_all_flag();
@@ -87,7 +88,10 @@ int Main(int argc, char** argv) {
   restore->add_option("FILE", file)->required();
 
   try {
-    app.parse(argc, argv);
+    // CLI11 takes the arguments last first, without the program's name.
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    std::reverse(arguments.begin(), arguments.end());
+    app.parse(arguments);
   } catch (const CLI::ParseError& e) {
     return UsageError(e.what());
   }
@@ -132,9 +136,9 @@ int Main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   try {
-    return Main(argc, argv);
+    return Main(Utf8Arguments());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tallowin-cli: %s\n", e.what());
   } catch (...) {

@@ -135,30 +135,33 @@ bool DriveReady(const Entry& root, char letter) {
 
 // Visits every entry the pattern's last name matches in its folder, sorted as NTFS
 // keeps them, until `visit` returns false; with `dots`, a wildcard search below a drive's
-// root first offers the folder's "." and ".." entries, as FindFirstFile does. False when
-// the folder cannot be searched.
+// root first offers the folder's "." and ".." entries, as FindFirstFile does. kSuccess,
+// or the error FindFirstFile gives when the folder cannot be searched.
+constexpr long kInvalidName = 123;  // ERROR_INVALID_NAME
+
 template <typename Visit>
-bool Search(const Entry& root, std::string_view pattern, bool dots, Visit visit) {
+long Search(const Entry& root, std::string_view pattern, bool dots, Visit visit) {
   const auto parsed = ParsePath(pattern);
-  if (!parsed || parsed->trailingSeparator || parsed->parts.empty()) return false;
+  if (!parsed || parsed->trailingSeparator || parsed->parts.empty()) return kInvalidName;
   for (size_t i = 0; i + 1 < parsed->parts.size(); ++i)
-    if (HasWildcard(parsed->parts[i])) return false;
-  if (!DriveReady(root, parsed->drive)) return false;
+    if (HasWildcard(parsed->parts[i])) return kInvalidName;
+  if (!DriveReady(root, parsed->drive)) return kNotReady;
   const Entry* folder = Lookup(root, *parsed, parsed->parts.size() - 1);
-  if (!folder || !folder->directory) return false;
+  if (!folder) return kPathNotFound;
+  if (!folder->directory) return kDirectory;
   const std::string& last = parsed->parts.back();
   if (!HasWildcard(last)) {
     const auto it = folder->children.find(last);
     if (it != folder->children.end()) visit(it->first, *it->second);
-    return true;
+    return kSuccess;
   }
   if (dots && parsed->parts.size() > 1) {
     for (const std::string dot : {".", ".."})
-      if (WildcardMatch(last, dot) && !visit(dot, *folder)) return true;
+      if (WildcardMatch(last, dot) && !visit(dot, *folder)) return kSuccess;
   }
   for (const auto& [name, entry] : folder->children)
     if (WildcardMatch(last, name) && !visit(name, *entry)) break;
-  return true;
+  return kSuccess;
 }
 
 }  // namespace
@@ -170,12 +173,12 @@ MemoryFileSystem::~MemoryFileSystem() = default;
 bool MemoryFileSystem::FindFirst(std::string_view pattern, FindEntry& entry) {
   ++probes_;
   bool found = false;
-  const bool searched = Search(*root_, pattern, true, [&](const std::string& name, const Entry& match) {
+  const long searched = Search(*root_, pattern, true, [&](const std::string& name, const Entry& match) {
     entry = FindEntry{name, match.Attributes()};
     found = true;
     return false;
   });
-  return searched && found;
+  return searched == kSuccess && found;
 }
 
 std::optional<uint32_t> MemoryFileSystem::Attributes(std::string_view path) {
@@ -246,8 +249,15 @@ std::optional<std::string> MemoryFileSystem::ShortcutTarget(std::string_view lin
   return it->second;
 }
 
-bool MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
+long MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
   entries.clear();
+  const auto parsed = ParsePath(pattern);
+  if (parsed && !parsed->parts.empty()) {
+    ParsedPath folder = *parsed;
+    folder.parts.pop_back();
+    const auto failure = listFailures_.find(folder.Key());
+    if (failure != listFailures_.end()) return failure->second;
+  }
   return Search(*root_, pattern, false, [&](const std::string& name, const Entry& found) {
     entries.push_back(DirEntry{name, found.Attributes(), found.writeTime, found.contents.size()});
     return true;
@@ -396,6 +406,16 @@ std::string MemoryFileSystem::Contents(std::string_view path) const {
   const auto parsed = ParsePath(path);
   const Entry* file = parsed ? Lookup(*root_, *parsed) : nullptr;
   return file && !file->directory ? file->contents : std::string();
+}
+
+void MemoryFileSystem::FailListing(std::string_view folder, long error) {
+  const auto parsed = ParsePath(folder);
+  if (!parsed) return;
+  if (error != kSuccess) {
+    listFailures_[parsed->Key()] = error;
+  } else {
+    listFailures_.erase(parsed->Key());
+  }
 }
 
 void MemoryFileSystem::DenyWrites(std::string_view folder, bool deny) {

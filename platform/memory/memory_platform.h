@@ -33,7 +33,7 @@ class MemoryRegistry : public Registry {
   void SetValue(Root root, std::string_view path, std::string_view name, uint32_t type,
                 std::string_view data);                        // creates the key
   void SetString(Root root, std::string_view path, std::string_view name,
-                 std::string_view text, uint32_t type = kRegSz);  // stores text + NUL
+                 std::string_view text, uint32_t type = kRegSz);  // UTF-16LE text + NUL
   void SetDword(Root root, std::string_view path, std::string_view name, uint32_t value);
   bool KeyExists(Root root, std::string_view path) const;
   std::optional<RegValue> GetValue(Root root, std::string_view path, std::string_view name) const;
@@ -42,11 +42,12 @@ class MemoryRegistry : public Registry {
   // Opening with Access::All fails with access denied; reading still works.
   void DenyWrite(Root root, std::string_view path, bool deny = true);
 
-  // .reg text: "REGEDIT4" or "Windows Registry Editor Version 5.00" (already decoded
-  // to 8-bit text), with every hex(N): form and [-key] deletions. False with a
-  // message on malformed input; nothing is changed then.
-  bool Import(std::string_view text, std::string* error = nullptr);
-  // The sub-tree as "Windows Registry Editor Version 5.00" text with typed hex forms.
+  // A .reg file's bytes: "REGEDIT4" in Windows-1252 or "Windows Registry Editor Version
+  // 5.00" (UTF-16LE with its byte order mark, or plain text), with every hex(N): form
+  // and [-key] deletions, imported as the registry editor does. False with a message on
+  // malformed input; nothing is changed then.
+  bool Import(std::string_view bytes, std::string* error = nullptr);
+  // The sub-tree as "Windows Registry Editor Version 5.00" text (UTF-8) with typed hex forms.
   std::string Export(Root root, std::string_view path) const;
 
   struct Node;
@@ -69,7 +70,7 @@ class MemoryFileSystem : public FileSystem {
                                        std::string& expanded) override;
   std::optional<std::string> SpecialFolder(int csidl) override;
   std::optional<std::string> ShortcutTarget(std::string_view linkPath) override;
-  [[nodiscard]] bool List(std::string_view pattern, std::vector<DirEntry>& entries) override;
+  [[nodiscard]] long List(std::string_view pattern, std::vector<DirEntry>& entries) override;
   bool RemoveFile(std::string_view path) override;
   bool CreateDirectories(std::string_view path) override;
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
@@ -89,6 +90,9 @@ class MemoryFileSystem : public FileSystem {
   // Writes below this folder fail (AppendToFile, WriteWholeFile, CreateDirectories,
   // RemoveFile), as on a read-only medium.
   void DenyWrites(std::string_view folder, bool deny = true);
+  // Listings of this folder fail with `error` (0 ends that), as on a drive that
+  // stopped answering; FindFirst and Attributes still answer.
+  void FailListing(std::string_view folder, long error);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }
   // Replaces (or creates) a file's contents with the checks of AppendToFile; for MemoryIniFile.
@@ -104,6 +108,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<int, std::string> specialFolders_;
   std::map<std::string, std::string> shortcuts_;  // by normalised upper-case path
   std::set<std::string> deniedFolders_;           // normalised upper-case paths
+  std::map<std::string, long> listFailures_;      // by normalised upper-case path
   size_t probes_ = 0;
 };
 
@@ -128,6 +133,7 @@ class MemorySystem : public System {
   std::string ExecutableDirectory() override { return executableDirectory; }
   std::string WindowsDirectory() override { return windowsDirectory; }
   std::string SystemDirectory() override { return systemDirectory; }
+  const AnsiCodePage& Ansi() override { return Windows1252(); }
 };
 
 // Started "processes" run `onStart` with the command line; they end at once unless
@@ -137,12 +143,15 @@ class MemoryProcessLauncher : public ProcessLauncher {
   std::function<bool(const std::string& commandLine)> onStart;  // false: cannot start
   bool keepRunning = false;
   std::vector<std::string> started;  // every command line asked for, also those that failed
+  long startError = 2;               // what a start refused by `onStart` reports
   std::unique_ptr<Process> StartHidden(const std::string& commandLine) override;
+  long LastStartError() const override { return lastStartError_; }
   // How many started processes were terminated.
   size_t TerminatedCount() const { return *terminated_; }
 
  private:
   std::shared_ptr<size_t> terminated_ = std::make_shared<size_t>(0);
+  long lastStartError_ = 0;
 };
 
 class MemoryRestorePoint : public RestorePointService {

@@ -221,9 +221,7 @@ void MemoryRegistry::SetValue(Root root, std::string_view path, std::string_view
 
 void MemoryRegistry::SetString(Root root, std::string_view path, std::string_view name,
                                std::string_view text, uint32_t type) {
-  std::string data(text);
-  data.push_back('\0');
-  SetValue(root, path, name, type, data);
+  SetValue(root, path, name, type, RegStringData(text));
 }
 
 void MemoryRegistry::SetDword(Root root, std::string_view path, std::string_view name, uint32_t value) {
@@ -253,9 +251,10 @@ void MemoryRegistry::DenyWrite(Root root, std::string_view path, bool deny) {
   if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->denyWrite = deny;
 }
 
-bool MemoryRegistry::Import(std::string_view text, std::string* error) {
+bool MemoryRegistry::Import(std::string_view bytes, std::string* error) {
   RegTextDocument document;
-  if (!ParseRegText(text, document, error)) return false;
+  std::string text;
+  if (!DecodeRegFileBytes(bytes, text, error) || !ParseRegText(text, document, error)) return false;
   // The parser accepted every line, so applying cannot fail half-way.
   for (const RegTextBlock& block : document.blocks) {
     const auto& root = roots_[RootIndex(block.root)];

@@ -86,7 +86,11 @@ class MemoryProcess : public Process {
 
 std::unique_ptr<Process> MemoryProcessLauncher::StartHidden(const std::string& commandLine) {
   started.push_back(commandLine);
-  if (onStart && !onStart(commandLine)) return nullptr;
+  if (onStart && !onStart(commandLine)) {
+    lastStartError_ = startError;
+    return nullptr;
+  }
+  lastStartError_ = 0;
   return std::make_unique<MemoryProcess>(keepRunning, terminated_);
 }
 

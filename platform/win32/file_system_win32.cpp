@@ -8,6 +8,7 @@
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_text.h"
 
 namespace tallowin::platform::win32 {
 namespace {
@@ -16,13 +17,13 @@ uint64_t FileTimeValue(const FILETIME& t) {
   return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-bool IsDotEntry(const char* name) {
-  return (name[0] == '.' && name[1] == '\0') ||
-         (name[0] == '.' && name[1] == '.' && name[2] == '\0');
+bool IsDotEntry(const wchar_t* name) {
+  return (name[0] == L'.' && name[1] == L'\0') ||
+         (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
 bool IsDirectory(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
+  const DWORD a = GetFileAttributesW(Wide(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -44,39 +45,41 @@ struct PidlDeleter {
 class Win32FileSystem final : public FileSystem {
  public:
   bool FindFirst(std::string_view pattern, FindEntry& entry) override {
-    WIN32_FIND_DATAA data{};
-    UniqueFindHandle find(FindFirstFileA(std::string(pattern).c_str(), &data));
+    WIN32_FIND_DATAW data{};
+    UniqueFindHandle find(FindFirstFileW(Wide(pattern).c_str(), &data));
     if (!find) return false;
-    entry.name = data.cFileName;
+    entry.name = Narrow(data.cFileName);
     entry.attributes = data.dwFileAttributes;
     return true;
   }
 
   std::optional<uint32_t> Attributes(std::string_view path) override {
-    const DWORD a = GetFileAttributesA(std::string(path).c_str());
+    const DWORD a = GetFileAttributesW(Wide(path).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
     return a;
   }
 
   uint32_t DriveType(std::string_view root) override {
-    return GetDriveTypeA(std::string(root).c_str());
+    return GetDriveTypeW(Wide(root).c_str());
   }
 
   bool VolumeReady(std::string_view root) override {
     // An empty floppy or card drive must not raise the system's "insert a disk" prompt.
     ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
-    return GetVolumeInformationA(std::string(root).c_str(), nullptr, 0, nullptr, nullptr,
+    return GetVolumeInformationW(Wide(root).c_str(), nullptr, 0, nullptr, nullptr,
                                  nullptr, nullptr, 0) != FALSE;
   }
 
   bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
     if (capacity == 0) return false;
     if (capacity > MAXDWORD) capacity = MAXDWORD;
-    std::vector<char> buffer(capacity, '\0');
-    const DWORD needed = ExpandEnvironmentStringsA(std::string(text).c_str(), buffer.data(),
+    // The limit counts characters of the expansion, as the ANSI call counted bytes for
+    // the text it was given.
+    std::vector<wchar_t> buffer(capacity, L'\0');
+    const DWORD needed = ExpandEnvironmentStringsW(Wide(text).c_str(), buffer.data(),
                                                    static_cast<DWORD>(capacity));
     if (needed == 0 || needed > capacity) return false;
-    expanded.assign(buffer.data());
+    expanded = Narrow(buffer.data());
     return true;
   }
 
@@ -85,67 +88,64 @@ class Win32FileSystem final : public FileSystem {
     if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw)) || raw == nullptr)
       return std::nullopt;
     std::unique_ptr<ITEMIDLIST, PidlDeleter> pidl(raw);
-    char path[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListA(pidl.get(), path)) return std::nullopt;
-    return std::string(path);
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!SHGetPathFromIDListW(pidl.get(), path)) return std::nullopt;
+    return Narrow(path);
   }
 
   std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
     ComScope com;
     if (!com.ok()) return std::nullopt;
-    ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    ComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 link.put())))
       return std::nullopt;
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.put()))) return std::nullopt;
 
-    const std::string path(linkPath);
-    const int wideLen = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (wideLen <= 0) return std::nullopt;
-    std::wstring wide(static_cast<size_t>(wideLen), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), wideLen) <= 0)
-      return std::nullopt;
-    if (FAILED(file->Load(wide.c_str(), STGM_READ))) return std::nullopt;
+    if (FAILED(file->Load(Wide(linkPath).c_str(), STGM_READ))) return std::nullopt;
 
-    char target[261] = {};
-    WIN32_FIND_DATAA data{};
-    if (FAILED(link->GetPath(target, sizeof target, &data, SLGP_UNCPRIORITY)))
-      return std::nullopt;
-    target[sizeof target - 1] = '\0';
-    return std::string(target);
+    wchar_t target[261] = {};
+    WIN32_FIND_DATAW data{};
+    if (FAILED(link->GetPath(target, 261, &data, SLGP_UNCPRIORITY))) return std::nullopt;
+    target[260] = L'\0';
+    return Narrow(target);
   }
 
-  bool List(std::string_view pattern, std::vector<DirEntry>& entries) override {
+  long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
     entries.clear();
-    WIN32_FIND_DATAA data{};
-    UniqueFindHandle find(FindFirstFileA(std::string(pattern).c_str(), &data));
+    WIN32_FIND_DATAW data{};
+    UniqueFindHandle find(FindFirstFileW(Wide(pattern).c_str(), &data));
     if (!find) {
-      const DWORD error = GetLastError();  // the folder is there, nothing matches
-      return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+      const DWORD error = GetLastError();
+      // The folder is there and nothing matches: an empty listing.
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return kSuccess;
+      return error == ERROR_SUCCESS ? kInvalidParameter : static_cast<long>(error);
     }
     do {
       if (IsDotEntry(data.cFileName)) continue;
       DirEntry entry;
-      entry.name = data.cFileName;
+      entry.name = Narrow(data.cFileName);
       entry.attributes = data.dwFileAttributes;
       entry.writeTime = FileTimeValue(data.ftLastWriteTime);
       entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       entries.push_back(std::move(entry));
-    } while (FindNextFileA(find.get(), &data));
-    return GetLastError() == ERROR_NO_MORE_FILES;
+    } while (FindNextFileW(find.get(), &data));
+    const DWORD error = GetLastError();
+    if (error == ERROR_NO_MORE_FILES) return kSuccess;
+    return error == ERROR_SUCCESS ? kInvalidParameter : static_cast<long>(error);
   }
 
   bool RemoveFile(std::string_view path) override {
     // The shell expands wildcards in the source list; one named file is all we delete.
     if (path.empty() || path.find_first_of("*?") != std::string_view::npos) return false;
-    std::string from(path);
-    from.push_back('\0');  // the list of names ends in two NULs
-    SHFILEOPSTRUCTA op{};
+    std::wstring from = Wide(path);
+    from.push_back(L'\0');  // the list of names ends in two NULs
+    SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-    return SHFileOperationA(&op) == 0;
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    return SHFileOperationW(&op) == 0;
   }
 
   bool CreateDirectories(std::string_view path) override {
@@ -158,15 +158,15 @@ class Win32FileSystem final : public FileSystem {
       const std::string parent = folder.substr(0, slash + (folder[slash - 1] == ':' ? 1 : 0));
       if (parent != folder && !CreateDirectories(parent)) return false;
     }
-    if (CreateDirectoryA(folder.c_str(), nullptr)) return true;
+    if (CreateDirectoryW(Wide(folder).c_str(), nullptr)) return true;
     return IsDirectory(folder);  // made by someone else meanwhile
   }
 
   bool AppendToFile(std::string_view path, std::string_view header,
                     std::string_view text) override {
     const std::string name(path);
-    UniqueKernelHandle file(CreateFileA(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueKernelHandle file(CreateFileW(Wide(name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     bool ok = true;
@@ -175,13 +175,13 @@ class Win32FileSystem final : public FileSystem {
     if (!ok && created) {
       // A file without its header would never get one: leave nothing behind.
       file.reset();
-      ::DeleteFileA(name.c_str());
+      ::DeleteFileW(Wide(name).c_str());
     }
     return ok;
   }
 
   bool ReadFile(std::string_view path, std::string& contents) override {
-    UniqueKernelHandle file(CreateFileA(std::string(path).c_str(), GENERIC_READ,
+    UniqueKernelHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;

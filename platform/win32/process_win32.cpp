@@ -5,6 +5,7 @@
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_text.h"
 
 namespace tallowin::platform::win32 {
 namespace {
@@ -26,10 +27,9 @@ class Win32Process final : public Process {
 class Win32ProcessLauncher final : public ProcessLauncher {
  public:
   std::unique_ptr<Process> StartHidden(const std::string& commandLine) override {
-    // CreateProcessA may write into the command line.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup{};
+    // CreateProcessW may write into the command line.
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
@@ -37,12 +37,22 @@ class Win32ProcessLauncher final : public ProcessLauncher {
     startup.hStdOutput = nullptr;
     startup.hStdError = nullptr;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info))
+    // No handle of ours is inherited: the child gets none of the standard handles
+    // anyway, and must not keep a backup file or a pipe of the caller open.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &info)) {
+      lastError_ = static_cast<long>(GetLastError());
       return nullptr;
+    }
+    lastError_ = kSuccess;
     UniqueKernelHandle thread(info.hThread);
     return std::make_unique<Win32Process>(UniqueKernelHandle(info.hProcess));
   }
+
+  long LastStartError() const override { return lastError_; }
+
+ private:
+  long lastError_ = 0;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_text.h"
 
 namespace tallowin::platform::win32 {
 namespace {
@@ -38,22 +39,22 @@ class Win32RegistryKey final : public RegistryKey {
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
     DWORD maxLen = 0;
-    RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr, nullptr,
+    RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr, nullptr,
                      nullptr, nullptr, nullptr, nullptr);
-    std::vector<char> name(std::max<DWORD>(maxLen + 1, 256));
+    std::vector<wchar_t> name(std::max<DWORD>(maxLen + 1, 256));
     for (DWORD index = 0;; ++index) {
       LONG rc = ERROR_MORE_DATA;
       DWORD len = 0;
       for (int step = 0; step < kMaxGrowSteps; ++step) {
         len = static_cast<DWORD>(name.size());
-        rc = RegEnumKeyExA(key_.get(), index, name.data(), &len, nullptr, nullptr, nullptr,
+        rc = RegEnumKeyExW(key_.get(), index, name.data(), &len, nullptr, nullptr, nullptr,
                            nullptr);
         if (rc != ERROR_MORE_DATA) break;
         name.resize(Grow(static_cast<DWORD>(name.size()), len + 1));
       }
       if (rc == ERROR_NO_MORE_ITEMS) return kSuccess;
       if (rc != ERROR_SUCCESS) return rc;
-      names.emplace_back(name.data(), len);
+      names.push_back(Narrow(std::wstring_view(name.data(), len)));
     }
   }
 
@@ -71,18 +72,18 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   long QueryValue(std::string_view name, RegValue& value) override {
-    const std::string valueName(name);
+    const std::wstring valueName = Wide(name);
     std::vector<BYTE> data(256);
     DWORD type = REG_NONE;
     DWORD size = 0;
     LONG rc = ERROR_MORE_DATA;
     for (int step = 0; step < kMaxGrowSteps && rc == ERROR_MORE_DATA; ++step) {
       size = static_cast<DWORD>(data.size());
-      rc = RegQueryValueExA(key_.get(), valueName.c_str(), nullptr, &type, data.data(), &size);
+      rc = RegQueryValueExW(key_.get(), valueName.c_str(), nullptr, &type, data.data(), &size);
       if (rc == ERROR_MORE_DATA) data.resize(Grow(static_cast<DWORD>(data.size()), size));
     }
     if (rc != ERROR_SUCCESS) return rc;
-    value.name = valueName;
+    value.name = std::string(name);
     value.type = type;
     value.data.assign(reinterpret_cast<const char*>(data.data()), size);
     return kSuccess;
@@ -90,7 +91,7 @@ class Win32RegistryKey final : public RegistryKey {
 
   long QueryInfo(uint32_t& subKeys, uint32_t& values) override {
     DWORD keys = 0, vals = 0;
-    const LONG rc = RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, &keys, nullptr,
+    const LONG rc = RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &keys, nullptr,
                                      nullptr, &vals, nullptr, nullptr, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
     subKeys = keys;
@@ -104,27 +105,34 @@ class Win32RegistryKey final : public RegistryKey {
     // Windows checks the sub-key, not this handle: a key opened for reading must not
     // delete either, like it cannot change values.
     if (access_ == Access::Read) return kAccessDenied;
-    return RegDeleteKeyA(key_.get(), std::string(name).c_str());
+    return RegDeleteKeyW(key_.get(), Wide(name).c_str());
   }
 
   long DeleteValue(std::string_view name) override {
-    return RegDeleteValueA(key_.get(), std::string(name).c_str());
+    return RegDeleteValueW(key_.get(), Wide(name).c_str());
   }
 
   long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
     if (data.size() > MAXDWORD) return kInvalidParameter;
-    return RegSetValueExA(key_.get(), std::string(name).c_str(), 0, type,
-                          reinterpret_cast<const BYTE*>(data.data()),
+    // RegSetValueExW stores one more character when string data lacks its terminator
+    // and a zero follows it in memory ("the caller forgot to count it"). Non-zero bytes
+    // after the data keep the stored bytes exactly the ones given.
+    std::string buffer;
+    buffer.reserve(data.size() + 4);
+    buffer.append(data);
+    buffer.append(4, '\xFF');
+    return RegSetValueExW(key_.get(), Wide(name).c_str(), 0, type,
+                          reinterpret_cast<const BYTE*>(buffer.data()),
                           static_cast<DWORD>(data.size()));
   }
 
  private:
-  // One RegEnumValueA pass; the data is fetched only when `withData` is set.
+  // One RegEnumValueW pass; the data is fetched only when `withData` is set.
   long Enumerate(bool withData, std::vector<RegValue>& values) {
     DWORD maxName = 0, maxData = 0;
-    RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                      &maxName, &maxData, nullptr, nullptr);
-    std::vector<char> name(std::clamp<DWORD>(maxName + 1, 256, kMaxValueNameChars));
+    std::vector<wchar_t> name(std::clamp<DWORD>(maxName + 1, 256, kMaxValueNameChars));
     std::vector<BYTE> data(withData ? std::max<DWORD>(maxData, 256) : 0);
     for (DWORD index = 0;; ++index) {
       LONG rc = ERROR_MORE_DATA;
@@ -132,7 +140,7 @@ class Win32RegistryKey final : public RegistryKey {
       for (int step = 0; step < kMaxGrowSteps; ++step) {
         nameLen = static_cast<DWORD>(name.size());
         dataLen = static_cast<DWORD>(data.size());
-        rc = RegEnumValueA(key_.get(), index, name.data(), &nameLen, nullptr, &type,
+        rc = RegEnumValueW(key_.get(), index, name.data(), &nameLen, nullptr, &type,
                            withData ? data.data() : nullptr, withData ? &dataLen : nullptr);
         if (rc != ERROR_MORE_DATA) break;
         // The call does not say which buffer was short: grow the data buffer when the
@@ -150,7 +158,7 @@ class Win32RegistryKey final : public RegistryKey {
       if (rc == ERROR_NO_MORE_ITEMS) return kSuccess;
       if (rc != ERROR_SUCCESS) return rc;
       RegValue value;
-      value.name.assign(name.data(), nameLen);
+      value.name = Narrow(std::wstring_view(name.data(), nameLen));
       value.type = type;
       if (withData) value.data.assign(reinterpret_cast<const char*>(data.data()), dataLen);
       values.push_back(std::move(value));
@@ -167,7 +175,7 @@ class Win32Registry final : public Registry {
             std::unique_ptr<RegistryKey>& key) override {
     HKEY handle = nullptr;
     const LONG rc =
-        RegOpenKeyExA(RootKey(root), std::string(path).c_str(), 0, Sam(access), &handle);
+        RegOpenKeyExW(RootKey(root), Wide(path).c_str(), 0, Sam(access), &handle);
     if (rc != ERROR_SUCCESS) return rc;
     key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access);
     return kSuccess;
@@ -175,7 +183,7 @@ class Win32Registry final : public Registry {
 
   long Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) override {
     HKEY handle = nullptr;
-    const LONG rc = RegCreateKeyExA(RootKey(root), std::string(path).c_str(), 0, nullptr,
+    const LONG rc = RegCreateKeyExW(RootKey(root), Wide(path).c_str(), 0, nullptr,
                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
                                     nullptr);
     if (rc != ERROR_SUCCESS) return rc;

@@ -5,6 +5,7 @@
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_text.h"
 
 namespace tallowin::platform::win32 {
 namespace {
@@ -12,49 +13,94 @@ namespace {
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 std::string DatePart(const SYSTEMTIME& t) {
-  const int size = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, nullptr, 0);
+  const int size = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, nullptr, 0);
   if (size <= 0) return {};
-  std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
-  if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, text.data(), size) <= 0)
+  std::vector<wchar_t> text(static_cast<size_t>(size) + 1, L'\0');
+  if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, text.data(), size) <= 0)
     return {};
-  return text.data();
+  return Narrow(text.data());
 }
 
 std::string TimePart(const SYSTEMTIME& t) {
-  const int size = GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &t, nullptr, nullptr, 0);
+  const int size = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, nullptr, 0);
   if (size <= 0) return {};
-  std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
-  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &t, nullptr, text.data(), size) <= 0) return {};
-  return text.data();
+  std::vector<wchar_t> text(static_cast<size_t>(size) + 1, L'\0');
+  if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, text.data(), size) <= 0) return {};
+  return Narrow(text.data());
 }
 
-// GetWindowsDirectoryA and friends: the text, grown until it fits.
+// GetWindowsDirectoryW and friends: the text, grown until it fits.
 template <typename Call>
 std::string FolderText(Call call) {
-  std::vector<char> buffer(MAX_PATH + 1);
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (int attempt = 0; attempt < 4; ++attempt) {
     const UINT len = call(buffer.data(), static_cast<UINT>(buffer.size()));
     if (len == 0) return {};
-    if (len < buffer.size()) return std::string(buffer.data(), len);
+    if (len < buffer.size()) return Narrow(std::wstring_view(buffer.data(), len));
     buffer.resize(len + 1);
   }
   return {};
 }
 
+// CP_ACP both ways, refusing every conversion that is not exact: no best-fit letters,
+// no default character, and a round trip that must give the same text back.
+class Win32AnsiCodePage final : public AnsiCodePage {
+ public:
+  bool FromUtf8(std::string_view utf8, std::string& ansi) const override {
+    if (utf8.empty()) {
+      ansi.clear();
+      return true;
+    }
+    const std::wstring wide = Wide(utf8);
+    if (wide.size() > 0x3FFFFFFF) return false;
+    const int units = static_cast<int>(wide.size());
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units,
+                                         nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return false;
+    std::string out(static_cast<size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, out.data(), size,
+                            nullptr, &usedDefault) != size ||
+        usedDefault)
+      return false;
+    std::string back;
+    if (!ToUtf8(out, back) || back != utf8) return false;
+    ansi = std::move(out);
+    return true;
+  }
+
+  bool ToUtf8(std::string_view ansi, std::string& utf8) const override {
+    if (ansi.empty()) {
+      utf8.clear();
+      return true;
+    }
+    if (ansi.size() > 0x3FFFFFFF) return false;
+    const int bytes = static_cast<int>(ansi.size());
+    const int size =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, nullptr, 0);
+    if (size <= 0) return false;
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, wide.data(),
+                            size) != size)
+      return false;
+    utf8 = Narrow(wide);
+    return true;
+  }
+};
+
 class Win32System final : public System {
  public:
   OsVersion Version() override {
-    OSVERSIONINFOA info;
+    OSVERSIONINFOW info;
     ZeroMemory(&info, sizeof info);
-    info.dwOSVersionInfoSize = 148;
-    static_assert(sizeof(OSVERSIONINFOA) == 148);
+    info.dwOSVersionInfoSize = sizeof info;
     // A failed call leaves the zeroes: the classification then gives its fallback.
-    (void)GetVersionExA(&info);
+    (void)GetVersionExW(&info);
     return OsVersion{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
   }
 
   bool IsWow64() override {
-    HMODULE kernel = GetModuleHandleA("kernel32");
+    HMODULE kernel = GetModuleHandleW(L"kernel32");
     if (kernel == nullptr) return false;
     const auto isWow64Process = ProcAddress<IsWow64ProcessFn>(kernel, "IsWow64Process");
     if (isWow64Process == nullptr) return false;
@@ -93,12 +139,12 @@ class Win32System final : public System {
   }
 
   std::string ExecutableDirectory() override {
-    std::vector<char> buffer(MAX_PATH + 1);
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (int attempt = 0; attempt < 8; ++attempt) {
-      const DWORD len = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+      const DWORD len = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
       if (len == 0) return {};
       if (len < buffer.size()) {
-        std::string path(buffer.data(), len);
+        std::string path = Narrow(std::wstring_view(buffer.data(), len));
         const size_t slash = path.find_last_of('\\');
         return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
       }
@@ -108,12 +154,17 @@ class Win32System final : public System {
   }
 
   std::string WindowsDirectory() override {
-    return FolderText([](char* b, UINT n) { return GetWindowsDirectoryA(b, n); });
+    return FolderText([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
   }
 
   std::string SystemDirectory() override {
-    return FolderText([](char* b, UINT n) { return GetSystemDirectoryA(b, n); });
+    return FolderText([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
   }
+
+  const AnsiCodePage& Ansi() override { return ansi_; }
+
+ private:
+  Win32AnsiCodePage ansi_;
 };
 
 }  // namespace

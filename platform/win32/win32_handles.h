@@ -120,16 +120,24 @@ class ComScope {
   HRESULT hr_;
 };
 
-// Restores the process error mode on every path.
+// Sets this thread's error mode and restores it on every path; other threads (the
+// window's, while the scan probes drives) keep theirs.
 class ErrorModeScope {
  public:
-  explicit ErrorModeScope(UINT mode) : previous_(::SetErrorMode(mode)) {}
-  ~ErrorModeScope() { ::SetErrorMode(previous_); }
+  explicit ErrorModeScope(UINT mode) {
+    DWORD previous = 0;
+    set_ = ::SetThreadErrorMode(mode, &previous) != FALSE;
+    previous_ = previous;
+  }
+  ~ErrorModeScope() {
+    if (set_) ::SetThreadErrorMode(previous_, nullptr);
+  }
   ErrorModeScope(const ErrorModeScope&) = delete;
   ErrorModeScope& operator=(const ErrorModeScope&) = delete;
 
  private:
-  UINT previous_;
+  bool set_ = false;
+  DWORD previous_ = 0;
 };
 
 // GetProcAddress result as the function type the caller names.

@@ -185,7 +185,7 @@ TEST_F(FilesContract, List_EntriesOfAPatternWithoutDotEntries) {
   ASSERT_TRUE(files().CreateDirectories(Path("d.reg")));
 
   std::vector<DirEntry> entries;
-  ASSERT_TRUE(files().List(Path("*.reg"), entries));
+  ASSERT_EQ(files().List(Path("*.reg"), entries), platform::kSuccess);
   std::sort(entries.begin(), entries.end(),
             [](const DirEntry& x, const DirEntry& y) { return x.name < y.name; });
   ASSERT_EQ(entries.size(), 3u);
@@ -197,7 +197,7 @@ TEST_F(FilesContract, List_EntriesOfAPatternWithoutDotEntries) {
   EXPECT_EQ(entries[2].name, "d.reg");
   EXPECT_NE(entries[2].attributes & kAttrDirectory, 0u);
 
-  ASSERT_TRUE(files().List(Path("*"), entries));
+  ASSERT_EQ(files().List(Path("*"), entries), platform::kSuccess);
   std::vector<std::string> names;
   for (const DirEntry& e : entries) names.push_back(e.name);
   std::sort(names.begin(), names.end());
@@ -207,9 +207,9 @@ TEST_F(FilesContract, List_EntriesOfAPatternWithoutDotEntries) {
 TEST_F(FilesContract, List_NoMatchIsEmptyMissingFolderFails) {
   MakeFile("only.txt");
   std::vector<DirEntry> entries(2);
-  ASSERT_TRUE(files().List(Path("*.reg"), entries));
+  ASSERT_EQ(files().List(Path("*.reg"), entries), platform::kSuccess);
   EXPECT_TRUE(entries.empty());
-  EXPECT_FALSE(files().List(Path("Missing\\*.reg"), entries));
+  EXPECT_EQ(files().List(Path("Missing\\*.reg"), entries), platform::kPathNotFound);
 }
 
 TEST_F(FilesContract, RemoveFile_RemovesOneNamedFile) {

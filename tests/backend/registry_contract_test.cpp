@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/backend/contract_test_support.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin::testing_support {
 namespace {
@@ -19,6 +20,7 @@ using platform::RegValue;
 using platform::Root;
 
 using namespace std::string_literals;
+using testing_support::Utf16Data;
 
 class RegistryContract : public BackendContractTest {
  protected:
@@ -106,6 +108,24 @@ TEST_F(RegistryContract, SubKeyNames_SortedInAnyCaseKeepingTheirSpelling) {
                                              "gamma"}));
 }
 
+TEST_F(RegistryContract, KeyNames_OfAnyScriptOpenAndListAsWritten) {
+  const std::vector<std::string> names = {"\xCE\xA9mega", "\xD0\xAE\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xB4",
+                                          "\xE6\x97\xA5\xE6\x9C\xAC", "caf\xC3\xA9"};
+  for (const std::string& name : names) Create(name + "\\Inner");
+  std::vector<std::string> listed;
+  ASSERT_EQ(OpenSandbox(Access::Read)->SubKeyNames(listed), platform::kSuccess);
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listed, expected);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(Exists(name + "\\Inner"));
+  }
+  // Omega and the Greek capital omega are different names.
+  EXPECT_FALSE(Exists("Omega"));
+}
+
 TEST_F(RegistryContract, SubKeyNamesAndValues_EmptyKeyGivesNone) {
   auto key = OpenSandbox(Access::Read);
   std::vector<std::string> names{"stale"};
@@ -133,26 +153,34 @@ std::string Bytes(size_t count) {
 
 std::vector<ValueCase> ValueCases() {
   return {
-      {"", platform::kRegSz, "the default\0"s},
-      {"Text", platform::kRegSz, "C:\\Program Files\\App\\app.exe\0"s},
-      {"EmptyText", platform::kRegSz, "\0"s},
-      {"Expandable", platform::kRegExpandSz, "%SystemRoot%\\system32\\x.dll\0"s},
+      {"", platform::kRegSz, Utf16Data("the default\0"s)},
+      {"Text", platform::kRegSz, Utf16Data("C:\\Program Files\\App\\app.exe\0"s)},
+      {"EmptyText", platform::kRegSz, Utf16Data("\0"s)},
+      {"Expandable", platform::kRegExpandSz, Utf16Data("%SystemRoot%\\system32\\x.dll\0"s)},
+      // String data is stored as given, also when it is no whole UTF-16 text.
+      {"OddText", platform::kRegSz, "C:\\x.exe"s},
+      {"Unterminated", platform::kRegSz, Utf16Data("abc")},
       {"Number", platform::kRegDword, "\x78\x56\x34\x12"s},
       {"Binary0", platform::kRegBinary, ""},
       {"Binary1", platform::kRegBinary, "\x7f"s},
       {"Binary27", platform::kRegBinary, Bytes(27)},
       {"Binary100", platform::kRegBinary, Bytes(100)},
       {"Binary5000", platform::kRegBinary, Bytes(5000)},
-      {"LongText", platform::kRegSz, std::string(3000, 'x') + "\0"s},
-      {"Multi", platform::kRegMultiSz, "one\0two\0three\0\0"s},
+      {"LongText", platform::kRegSz, Utf16Data(std::string(3000, 'x') + "\0"s)},
+      {"Multi", platform::kRegMultiSz, Utf16Data("one\0two\0three\0\0"s)},
       {"Quad", platform::kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
       {"Nothing", platform::kRegNone, ""},
       {"NothingWithBytes", platform::kRegNone, "\x01\x00\x02"s},
-      {"back\\slash\\name", platform::kRegSz, "bs\0"s},
-      {"\"quoted\"", platform::kRegSz, "\"q\"\0"s},
-      {"a=b", platform::kRegSz, "=\0"s},
-      {"[bracket", platform::kRegSz, "[x]\0"s},
-      {"caf\xE9 \xFC\xDF", platform::kRegSz, "d\xE9j\xE0 vu\0"s},
+      {"back\\slash\\name", platform::kRegSz, Utf16Data("bs\0"s)},
+      {"\"quoted\"", platform::kRegSz, Utf16Data("\"q\"\0"s)},
+      {"a=b", platform::kRegSz, Utf16Data("=\0"s)},
+      {"[bracket", platform::kRegSz, Utf16Data("[x]\0"s)},
+      // Names and data of any script: café üß, Ωmega, Юникод, 日本, and a character
+      // beyond the basic plane.
+      {"caf\xC3\xA9 \xC3\xBC\xC3\x9F", platform::kRegSz, Utf16Data("d\xC3\xA9j\xC3\xA0 vu\0"s)},
+      {"\xCE\xA9mega", platform::kRegSz, Utf16Data("C:\\Gone\\\xE6\x97\xA5\xE6\x9C\xAC.txt\0"s)},
+      {"\xD0\xAE\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xB4", platform::kRegExpandSz,
+       Utf16Data("\xF0\x9F\x98\x80\0"s)},
       {std::string(1000, 'n'), platform::kRegDword, "\x01\x00\x00\x00"s},
   };
 }

@@ -9,9 +9,12 @@
 #include "platform/reg_text.h"
 #include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin {
 namespace {
+
+using testing_support::Utf16Data;
 
 using platform::RegValue;
 using platform::Root;
@@ -56,7 +59,7 @@ class BackupTest : public ::testing::Test {
   void SetUp() override { m.files.AddFolder("C:\\Backup"); }
 
   ExportResult Export(Root root, std::string_view path, std::string_view value, bool wholeKey) {
-    return ExportRegistryItem(m.files, m.registry, kFile, root, path, value, wholeKey);
+    return ExportRegistryItem(m.files, m.registry, Windows1252(), kFile, root, path, value, wholeKey);
   }
   std::string File() const { return m.files.Contents(kFile); }
 
@@ -131,12 +134,12 @@ TEST(FormatValueLine, WritesThePlainFormsExactly) {
       {"dword max", {"n", platform::kRegDword, Bytes({0xFF, 0xFF, 0xFF, 0xFF})}, "\"n\"=dword:FFFFFFFF"},
       {"dword 26", {"n", platform::kRegDword, Bytes({0x1A, 0, 0, 0})}, "\"n\"=dword:0000001A"},
       {"dword order", {"n", platform::kRegDword, Bytes({0x78, 0x56, 0x34, 0x12})}, "\"n\"=dword:12345678"},
-      {"default", {"", platform::kRegSz, std::string("x\0", 2)}, "@=\"x\""},
-      {"empty default", {"", platform::kRegSz, std::string("\0", 1)}, "@=\"\""},
-      {"escaped name and text", {"a\\b\"c", platform::kRegSz, std::string("C:\\x \"y\"\0", 9)},
+      {"default", {"", platform::kRegSz, Utf16Data(std::string("x\0", 2))}, "@=\"x\""},
+      {"empty default", {"", platform::kRegSz, Utf16Data(std::string("\0", 1))}, "@=\"\""},
+      {"escaped name and text", {"a\\b\"c", platform::kRegSz, Utf16Data(std::string("C:\\x \"y\"\0", 9))},
        "\"a\\\\b\\\"c\"=\"C:\\\\x \\\"y\\\"\""},
-      {"odd characters stay", {"= [x] ;", platform::kRegSz, std::string("\xE9=@;\0", 5)},
-       "\"= [x] ;\"=\"\xE9=@;\""},
+      {"odd characters stay", {"= [x] ;", platform::kRegSz, Utf16Data(std::string("\xC3\xA9=@;\0", 6))},
+       "\"= [x] ;\"=\"\xC3\xA9=@;\""},
       {"empty binary", {"b", platform::kRegBinary, ""}, "\"b\"=hex:"},
       {"one byte", {"b", platform::kRegBinary, Bytes({0x0F})}, "\"b\"=hex:0F"},
   };
@@ -176,9 +179,11 @@ TEST(FormatValueLine, KeepsTypeAndBytesWhereThePlainFormWouldNot) {
     RegValue value;
     std::string line;
   } cases[] = {
-      {"expandable", {"e", platform::kRegExpandSz, std::string("%A%\\x\0", 6)},
+      // String types go to the ANSI file as ANSI bytes, which the registry editor turns
+      // back into the registry's UTF-16.
+      {"expandable", {"e", platform::kRegExpandSz, Utf16Data(std::string("%A%\\x\0", 6))},
        "\"e\"=hex(2):25,41,25,5C,78,00"},
-      {"multi-string", {"m", platform::kRegMultiSz, std::string("a\0b\0\0", 5)},
+      {"multi-string", {"m", platform::kRegMultiSz, Utf16Data(std::string("a\0b\0\0", 5))},
        "\"m\"=hex(7):61,00,62,00,00"},
       {"qword", {"q", platform::kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
        "\"q\"=hex(b):01,02,03,04,05,06,07,08"},
@@ -189,13 +194,13 @@ TEST(FormatValueLine, KeepsTypeAndBytesWhereThePlainFormWouldNot) {
       {"unknown type", {"u", 0x1234, Bytes({1})}, "\"u\"=hex(1234):01"},
       {"dword of 3 bytes", {"d", platform::kRegDword, Bytes({1, 2, 3})}, "\"d\"=hex(4):01,02,03"},
       {"dword of 0 bytes", {"d", platform::kRegDword, ""}, "\"d\"=hex(4):"},
-      {"string with a NUL inside", {"s", platform::kRegSz, std::string("a\0b\0", 4)},
+      {"string with a NUL inside", {"s", platform::kRegSz, Utf16Data(std::string("a\0b\0", 4))},
        "\"s\"=hex(1):61,00,62,00"},
-      {"string with CR LF", {"s", platform::kRegSz, std::string("a\r\nb\0", 5)},
+      {"string with CR LF", {"s", platform::kRegSz, Utf16Data(std::string("a\r\nb\0", 5))},
        "\"s\"=hex(1):61,0D,0A,62,00"},
-      {"string with LF only", {"s", platform::kRegSz, std::string("a\n\0", 3)}, "\"s\"=hex(1):61,0A,00"},
-      {"string without NUL", {"s", platform::kRegSz, "abc"}, "\"s\"=hex(1):61,62,63"},
-      {"string with two NULs", {"s", platform::kRegSz, std::string("a\0\0", 3)}, "\"s\"=hex(1):61,00,00"},
+      {"string with LF only", {"s", platform::kRegSz, Utf16Data(std::string("a\n\0", 3))}, "\"s\"=hex(1):61,0A,00"},
+      {"string without NUL", {"s", platform::kRegSz, Utf16Data("abc")}, "\"s\"=hex(1):61,62,63"},
+      {"string with two NULs", {"s", platform::kRegSz, Utf16Data(std::string("a\0\0", 3))}, "\"s\"=hex(1):61,00,00"},
       {"empty string data", {"s", platform::kRegSz, ""}, "\"s\"=hex(1):"},
   };
   for (const auto& c : cases) {
@@ -237,7 +242,7 @@ TEST_F(BackupTest, WritesTheHeaderOnlyWhenItCreatesTheFile) {
 
   // A file that already exists (an earlier run in the same second) is appended to.
   m.files.AddFile("C:\\Backup\\old.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n");
-  ASSERT_TRUE(ExportRegistryItem(m.files, m.registry, "C:\\Backup\\old.reg", Root::CurrentUser, "K",
+  ASSERT_TRUE(ExportRegistryItem(m.files, m.registry, Windows1252(), "C:\\Backup\\old.reg", Root::CurrentUser, "K",
                                  "a", false).ok());
   EXPECT_EQ(m.files.Contents("C:\\Backup\\old.reg"),
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"1\"\r\n");
@@ -261,7 +266,7 @@ TEST_F(BackupTest, ReadsWithReadAccessOnly) {
   m.registry.SetString(Root::LocalMachine, "Software\\Locked\\Sub", "v", "x");
   m.registry.DenyWrite(Root::LocalMachine, "Software\\Locked");
   AccessRecorder recorder(m.registry);
-  const ExportResult result = ExportRegistryItem(m.files, recorder, kFile, Root::LocalMachine,
+  const ExportResult result = ExportRegistryItem(m.files, recorder, Windows1252(), kFile, Root::LocalMachine,
                                                  "Software\\Locked", "", true);
   ASSERT_TRUE(result.ok()) << result.detail;
   ASSERT_FALSE(recorder.accesses.empty());
@@ -313,7 +318,7 @@ TEST_F(BackupTest, ReportsAFileThatCannotBeWritten) {
   const ExportResult result = Export(Root::CurrentUser, "K", "", true);
   EXPECT_EQ(result.status, ExportStatus::WriteFailed);
   EXPECT_EQ(result.detail, kFile);
-  EXPECT_EQ(ExportRegistryItem(m.files, m.registry, "C:\\NoSuchFolder\\x.reg", Root::CurrentUser,
+  EXPECT_EQ(ExportRegistryItem(m.files, m.registry, Windows1252(), "C:\\NoSuchFolder\\x.reg", Root::CurrentUser,
                                "K", "", true).status,
             ExportStatus::WriteFailed);
 }
@@ -322,13 +327,25 @@ TEST_F(BackupTest, ReportsAFileThatCannotBeWritten) {
 TEST(BackupRoundTrip, RandomTreesComeBackThroughTheParser) {
   std::mt19937 random(20130307);
   auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
-  const std::string keyChars = "ab -=[];\"@\xE9\x80{}";
-  const std::string valueChars = "ab \\\"=[]@;\xE9\xFF";
+  // Characters of the ANSI code page (here Windows-1252), as UTF-8: é, € and ÿ among them.
+  const std::vector<std::string> keyChars = {"a", "b", " ", "-", "=", "[", "]", ";", "\"", "@",
+                                             "\xC3\xA9", "\xE2\x82\xAC", "{", "}"};
+  const std::vector<std::string> valueChars = {"a", "b", " ", "\\", "\"", "=", "[", "]",
+                                               "@", ";", "\xC3\xA9", "\xC3\xBF", "\0"};
   const uint32_t types[] = {0, 1, 1, 1, 2, 3, 3, 4, 4, 5, 6, 7, 8, 11, 0x1234};
-  auto name = [&](const std::string& chars, size_t minLength) {
+  auto name = [&](const std::vector<std::string>& chars, size_t minLength) {
     std::string out;
     const size_t length = minLength + pick(6);
-    for (size_t i = 0; i < length; ++i) out += chars[pick(chars.size())];
+    // A name holds no NUL; string data may.
+    for (size_t i = 0; i < length; ++i) {
+      const std::string& c = chars[pick(chars.size())];
+      if (c != std::string(1, '\0')) out += c;
+    }
+    return out;
+  };
+  auto text = [&] {
+    std::string out;
+    for (size_t i = pick(40); i > 0; --i) out += valueChars[pick(valueChars.size())];
     return out;
   };
 
@@ -353,7 +370,9 @@ TEST(BackupRoundTrip, RandomTreesComeBackThroughTheParser) {
         std::string data;
         const size_t length = pick(81);
         for (size_t i = 0; i < length; ++i) data.push_back(static_cast<char>(random()));
-        if (type == platform::kRegSz && pick(2) == 0) data = name(valueChars, 0) + '\0';
+        const bool stringType = type == platform::kRegSz || type == platform::kRegExpandSz ||
+                                type == platform::kRegMultiSz;
+        if (stringType) data = Utf16Data(text() + (pick(2) == 0 ? std::string(1, '\0') : ""));
         if (type == platform::kRegDword && pick(2) == 0) data = data.substr(0, 4);
         m.registry.SetValue(Root::CurrentUser, key, valueName, type, data);
       }
@@ -361,7 +380,7 @@ TEST(BackupRoundTrip, RandomTreesComeBackThroughTheParser) {
     testing_support::Snapshot before;
     ASSERT_TRUE(testing_support::TakeSnapshot(m.registry, Root::CurrentUser, "Sandbox\\Top", before));
 
-    const ExportResult result = ExportRegistryItem(m.files, m.registry, kFile, Root::CurrentUser,
+    const ExportResult result = ExportRegistryItem(m.files, m.registry, Windows1252(), kFile, Root::CurrentUser,
                                                    "Sandbox\\Top", "", true);
     ASSERT_TRUE(result.ok()) << result.detail;
     std::string error;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/native/category_test_support.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin::category_test {
 namespace {
@@ -74,9 +75,9 @@ TEST_F(FileExtensionsTest, ClassesPart_JudgesOwnCountsAndDefaultType) {
   reg.SetString(Root::LocalMachine, Join(c, ".h_defaultplusnamed"), "", "");
   reg.SetString(Root::LocalMachine, Join(c, ".h_defaultplusnamed"), "Other", "");
   reg.SetValue(Root::LocalMachine, Join(c, ".i_multisz"), "", platform::kRegMultiSz,
-               std::string("\0\0", 2));
+               testing_support::Utf16Data(std::string("\0\0", 2)));
   reg.SetValue(Root::LocalMachine, Join(c, ".j_nulfirst"), "", platform::kRegSz,
-               std::string("\0abc\0", 5));
+               testing_support::Utf16Data(std::string("\0abc\0", 5)));
   reg.CreateKey(Root::LocalMachine, Join(c, "NoDotClass"));
   reg.CreateKey(Root::LocalMachine, Join(c, ".k_denied"));
   reg.DenyOpen(Root::LocalMachine, Join(c, ".k_denied"));
@@ -217,7 +218,7 @@ TEST_F(CustomControlsTest, DefaultValuesOfTheWholeClassTreeAreTested) {
   reg.SetString(Root::ClassesRoot, "CLSID\\{C}\\Deep\\Deeper\\DefaultIcon", "",
                 "C:\\Icons\\gone.ico", platform::kRegExpandSz);
   reg.SetValue(Root::ClassesRoot, "CLSID\\{D}\\InprocServer32", "", platform::kRegMultiSz,
-               std::string("C:\\Lib\\gone.dll\0\0", 18));
+               testing_support::Utf16Data(std::string("C:\\Lib\\gone.dll\0\0", 18)));
 
   EXPECT_EQ(RunFiltered({"104"}),
               Expect(Row("Custom Controls Issue", "C:\\Lib\\gone.dll",
@@ -582,8 +583,8 @@ class JunctionFiles : public platform::FileSystem {
   std::optional<std::string> ShortcutTarget(std::string_view link) override {
     return inner_.ShortcutTarget(link);
   }
-  bool List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
-    const bool ok = inner_.List(pattern, entries);
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    const long ok = inner_.List(pattern, entries);
     for (platform::DirEntry& entry : entries)
       if (entry.name == junction_) entry.attributes |= 0x400;
     return ok;

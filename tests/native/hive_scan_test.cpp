@@ -7,6 +7,7 @@
 #include "platform/memory/memory_platform.h"
 #include "scan/scan_task.h"
 #include "tests/native/scan_engine_support.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin {
 namespace {
@@ -109,15 +110,16 @@ TEST_F(HiveScan, JudgesOnlyStringValuesUpToTheirFirstNul) {
   const std::string key = "Software\\Types";
   reg.SetString(Root::CurrentUser, key, "expand", "%SystemRoot%\\gone.exe", platform::kRegExpandSz);
   reg.SetValue(Root::CurrentUser, key, "multi", platform::kRegMultiSz,
-               std::string("C:\\Gone\\m.exe\0\0", 16));
+               testing_support::Utf16Data(std::string("C:\\Gone\\m.exe\0\0", 16)));
   reg.SetValue(Root::CurrentUser, key, "binary", platform::kRegBinary, "C:\\Gone\\b.exe");
   reg.SetValue(Root::CurrentUser, key, "none", platform::kRegNone, "C:\\Gone\\n.exe");
   reg.SetDword(Root::CurrentUser, key, "dword", 7);
   reg.SetValue(Root::CurrentUser, key, "twoParts", platform::kRegSz,
-               std::string("C:\\Gone\\first.exe\0C:\\Windows\\notepad.exe\0", 42));
+               testing_support::Utf16Data(std::string("C:\\Gone\\first.exe\0C:\\Windows\\notepad.exe\0", 42)));
   reg.SetValue(Root::CurrentUser, key, "goodFirst", platform::kRegSz,
-               std::string("C:\\Windows\\notepad.exe\0C:\\Gone\\second.exe\0", 43));
-  reg.SetValue(Root::CurrentUser, key, "noNul", platform::kRegSz, "C:\\Gone\\raw.exe");
+               testing_support::Utf16Data(std::string("C:\\Windows\\notepad.exe\0C:\\Gone\\second.exe\0", 43)));
+  reg.SetValue(Root::CurrentUser, key, "noNul", platform::kRegSz,
+               testing_support::Utf16Data("C:\\Gone\\raw.exe"));
   EXPECT_EQ(Run({"2"}),
             (Rows{Missing("%SystemRoot%\\gone.exe", "HKEY_CURRENT_USER\\Software\\Types\\expand",
                           ekValueInKeyPath),

@@ -64,7 +64,7 @@ TEST(MemoryRegistry, ValuesKeepInsertionOrderAndNamesMatchInAnyCase) {
   EXPECT_EQ(names, (std::vector<std::string>{"zeta", "Alpha", ""}));
   const auto zeta = registry.GetValue(Root::CurrentUser, "K", "Zeta");
   ASSERT_TRUE(zeta.has_value());
-  EXPECT_EQ(zeta->data, "3\0"s);
+  EXPECT_EQ(zeta->data, "3\0\0\0"s);  // UTF-16LE with its terminating NUL
   EXPECT_EQ(registry.GetValue(Root::CurrentUser, "K", "alpha")->data, "\x02\0\0\0"s);
 }
 
@@ -111,7 +111,7 @@ TEST(MemoryRegistry, ImportAppliesValuesAndDeletionsExportWritesThemBack) {
   EXPECT_EQ(registry.Export(Root::CurrentUser, "Software\\App\\"),
             "Windows Registry Editor Version 5.00\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\App]\r\n"
-            "@=\"default\"\r\n\"n\"=dword:0000001a\r\n\"m\"=hex(7):61,00,00\r\n"
+            "@=\"default\"\r\n\"n\"=dword:0000001a\r\n\"m\"=hex(7):61,00,00,00,00,00\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\App\\A]\r\n\"bin\"=hex:01,ff\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\App\\b]\r\n");
   EXPECT_EQ(registry.Export(Root::CurrentUser, "Software\\Missing"),
@@ -288,7 +288,7 @@ TEST_F(MemoryFiles, ListReportsSizeAndWriteTime) {
   const uint64_t time = MakeFileTime({2013, 3, 7, 14, 5, 9});
   fs.AddFile("C:\\B\\2013_03_07_140509.reg", "12345", time);
   std::vector<DirEntry> entries;
-  ASSERT_TRUE(fs.List("C:\\B\\*.reg", entries));
+  ASSERT_EQ(fs.List("C:\\B\\*.reg", entries), platform::kSuccess);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].size, 5u);
   EXPECT_EQ(entries[0].writeTime, time);

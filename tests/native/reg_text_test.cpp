@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/reg_data.h"
+
 namespace tallowin::platform {
 namespace {
 
 using namespace std::string_literals;
+using testing_support::Utf16Data;
 
 RegTextDocument MustParse(const std::string& text) {
   RegTextDocument doc;
@@ -50,18 +53,19 @@ TEST(ParseRegText, ReadsEveryForm) {
   EXPECT_EQ(b.path, "Software\\Classes\\.xyz");
   EXPECT_FALSE(b.remove);
   const std::vector<RegTextValue> expected = {
-      {"", false, kRegSz, "xyzfile\0"s},
-      {"Path", false, kRegSz, "C:\\Program Files\\Old\\old.exe \"q\"\0"s},
+      {"", false, kRegSz, Utf16Data("xyzfile\0"s)},
+      {"Path", false, kRegSz, Utf16Data("C:\\Program Files\\Old\\old.exe \"q\"\0"s)},
       {"Count", false, kRegDword, "\x1A\0\0\0"s},
       {"Short", false, kRegDword, "\xFF\0\0\0"s},
       {"Data", false, kRegBinary, "\x01\xA0\xFF\x00"s},
       {"Empty", false, kRegBinary, ""},
-      {"Exp", false, kRegExpandSz, "%\0"s},
-      {"Multi", false, kRegMultiSz, "a\0\0"s},
+      // A REGEDIT4 file's string bytes are ANSI text; the registry holds UTF-16.
+      {"Exp", false, kRegExpandSz, Utf16Data("%\0"s)},
+      {"Multi", false, kRegMultiSz, Utf16Data("a\0\0"s)},
       {"Quad", false, kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
       {"Long", false, kRegBinary, "\x00\x01\x02\x03\x04"s},
       {"gone", true, kRegNone, ""},
-      {"spaced", false, kRegSz, "v\0"s},
+      {"spaced", false, kRegSz, Utf16Data("v\0"s)},
   };
   ASSERT_EQ(b.values.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
@@ -179,27 +183,38 @@ std::string Utf16(const std::string& text) {
   return bytes;
 }
 
-TEST(DecodeRegFileBytes, NarrowsUtf16AndPassesAnsiThrough) {
+TEST(DecodeRegFileBytes, GivesUtf8FromUtf16AndFromAnsi) {
   std::string text;
   ASSERT_TRUE(DecodeRegFileBytes(Utf16("Windows Registry Editor Version 5.00\r\n\"caf\xE9\""), text));
-  EXPECT_EQ(text, "Windows Registry Editor Version 5.00\r\n\"caf\xE9\"");
+  EXPECT_EQ(text, "Windows Registry Editor Version 5.00\r\n\"caf\xC3\xA9\"");
+  std::string wide = Utf16("REGEDIT4\r\n\r\n\"");
+  wide += "\x3A\x04\x3D\xD8\x00\xDE"s;  // U+043A, U+1F600
+  ASSERT_TRUE(DecodeRegFileBytes(wide, text));
+  EXPECT_EQ(text, "REGEDIT4\r\n\r\n\"\xD0\xBA\xF0\x9F\x98\x80");
 
-  ASSERT_TRUE(DecodeRegFileBytes("REGEDIT4\r\n\xFF\xFE", text));
-  EXPECT_EQ(text, "REGEDIT4\r\n\xFF\xFE");
+  // Without a byte order mark the file is ANSI (Windows-1252 here).
+  ASSERT_TRUE(DecodeRegFileBytes("REGEDIT4\r\n\xFF\xFE\x80", text));
+  EXPECT_EQ(text, "REGEDIT4\r\n\xC3\xBF\xC3\xBE\xE2\x82\xAC");
   ASSERT_TRUE(DecodeRegFileBytes("", text));
   EXPECT_EQ(text, "");
 }
 
-TEST(DecodeRegFileBytes, RejectsOddLengthAndWideCharacters) {
+TEST(DecodeRegFileBytes, RejectsOddLength) {
   std::string text = "untouched";
   std::string error;
   EXPECT_FALSE(DecodeRegFileBytes(Utf16("ab") + "x", text, &error));
   EXPECT_EQ(error.rfind("line 1:", 0), 0u) << error;
-  std::string wide = Utf16("REGEDIT4\r\n\r\n\"");
-  wide += "\x3A\x04"s;  // U+043A
-  EXPECT_FALSE(DecodeRegFileBytes(wide, text, &error));
-  EXPECT_EQ(error.rfind("line 3:", 0), 0u) << error;
   EXPECT_EQ(text, "untouched");
+}
+
+TEST(EncodeRegFileText, WritesAnsiExactlyOrNotAtAllAndVersion5AsUtf16) {
+  std::string bytes = "untouched";
+  ASSERT_TRUE(EncodeRegFileText("REGEDIT4\r\ncaf\xC3\xA9 \xE2\x82\xAC", RegTextFormat::Regedit4, bytes));
+  EXPECT_EQ(bytes, "REGEDIT4\r\ncaf\xE9 \x80");
+  EXPECT_FALSE(EncodeRegFileText("\xCE\xA9mega", RegTextFormat::Regedit4, bytes));  // Greek capital omega
+  EXPECT_EQ(bytes, "REGEDIT4\r\ncaf\xE9 \x80");
+  ASSERT_TRUE(EncodeRegFileText("A\xCE\xA9", RegTextFormat::Version5, bytes));
+  EXPECT_EQ(bytes, "\xFF\xFE" "A\0\xA9\x03"s);
 }
 
 TEST(WriteRegText, WritesVersion5WithTypedHexForms) {
@@ -207,13 +222,13 @@ TEST(WriteRegText, WritesVersion5WithTypedHexForms) {
   block.root = Root::LocalMachine;
   block.path = "Software\\A";
   block.values = {
-      {"", false, kRegSz, "def\0"s},
-      {"q\"b\\", false, kRegSz, "x\\\"y\0"s},
+      {"", false, kRegSz, Utf16Data("def\0"s)},
+      {"q\"b\\", false, kRegSz, Utf16Data("x\\\"y\0"s)},
       {"n", false, kRegDword, "\x1A\0\0\0"s},
       {"bin", false, kRegBinary, "\x01\xAB"s},
-      {"exp", false, kRegExpandSz, "%\0"s},
-      {"noNul", false, kRegSz, "ab"},
-      {"lines", false, kRegSz, "a\r\nb\0"s},
+      {"exp", false, kRegExpandSz, Utf16Data("%\0"s)},
+      {"noNul", false, kRegSz, Utf16Data("ab")},
+      {"lines", false, kRegSz, Utf16Data("a\r\nb\0"s)},
       {"short", false, kRegDword, "\x01"s},
       {"big", false, 0x12345678, ""},
       {"gone", true, kRegNone, ""},
@@ -232,9 +247,9 @@ TEST(WriteRegText, WritesVersion5WithTypedHexForms) {
             "\"q\\\"b\\\\\"=\"x\\\\\\\"y\"\r\n"
             "\"n\"=dword:0000001a\r\n"
             "\"bin\"=hex:01,ab\r\n"
-            "\"exp\"=hex(2):25,00\r\n"
-            "\"noNul\"=hex(1):61,62\r\n"
-            "\"lines\"=hex(1):61,0d,0a,62,00\r\n"
+            "\"exp\"=hex(2):25,00,00,00\r\n"
+            "\"noNul\"=hex(1):61,00,62,00\r\n"
+            "\"lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n"
             "\"short\"=hex(4):01\r\n"
             "\"big\"=hex(12345678):\r\n"
             "\"gone\"=-\r\n"
@@ -249,7 +264,9 @@ TEST(WriteRegText, LongBinaryWrapsAndParsesBack) {
   block.path = "K";
   std::string bytes;
   for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i));
-  block.values = {{"v", false, kRegBinary, bytes}, {"m", false, kRegMultiSz, bytes}};
+  // The multi-string goes to the REGEDIT4 file as ANSI bytes and parses back as UTF-16.
+  const std::string strings = Utf16Data(std::string(150, 'm') + "\0\0"s);
+  block.values = {{"v", false, kRegBinary, bytes}, {"m", false, kRegMultiSz, strings}};
   const std::string text = WriteRegText({block}, RegTextFormat::Regedit4);
   EXPECT_EQ(text.rfind("REGEDIT4\r\n", 0), 0u);
   size_t start = 0;

@@ -5,6 +5,7 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
 #include "repair/repair_run.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin {
 namespace {
@@ -139,12 +140,14 @@ TEST(RunCommandWithHint, WaitsStopsOrLeavesTheProcess) {
 
 TEST(SameAfterImport, AllowsOnlyTheTerminatorTheImportAdds) {
   using std::string;
-  EXPECT_TRUE(SameAfterImport(platform::kRegSz, "ab", string("ab\0", 3)));
-  EXPECT_TRUE(SameAfterImport(platform::kRegExpandSz, "", string("\0", 1)));
-  EXPECT_TRUE(SameAfterImport(platform::kRegMultiSz, "a", string("a\0", 2)));
+  // UTF-16 data: the terminator is two zero bytes.
+  EXPECT_TRUE(SameAfterImport(platform::kRegSz, string("a\0b\0", 4), string("a\0b\0\0\0", 6)));
+  EXPECT_TRUE(SameAfterImport(platform::kRegExpandSz, "", string("\0\0", 2)));
+  EXPECT_TRUE(SameAfterImport(platform::kRegMultiSz, string("a\0", 2), string("a\0\0\0", 4)));
   EXPECT_TRUE(SameAfterImport(platform::kRegBinary, "ab", "ab"));
-  EXPECT_FALSE(SameAfterImport(platform::kRegBinary, "ab", string("ab\0", 3)));
-  EXPECT_FALSE(SameAfterImport(platform::kRegSz, string("ab\0", 3), string("ab\0\0", 4)));
+  EXPECT_FALSE(SameAfterImport(platform::kRegBinary, "ab", string("ab\0\0", 4)));
+  EXPECT_FALSE(SameAfterImport(platform::kRegSz, string("a\0\0\0", 4), string("a\0\0\0\0\0", 6)));
+  EXPECT_FALSE(SameAfterImport(platform::kRegSz, "abc", string("abc\0\0", 5)));  // odd length
   EXPECT_FALSE(SameAfterImport(platform::kRegSz, "ab", string("ab\1", 3)));
   EXPECT_FALSE(SameAfterImport(platform::kRegSz, "ab", "a"));
 }
@@ -158,7 +161,7 @@ class RestoreTest : public ::testing::Test {
     m.registry.SetValue(Root::CurrentUser, "Software\\App\\Sub", "bin", platform::kRegBinary,
                         std::string(40, '\x7F'));
     m.registry.SetValue(Root::CurrentUser, "Software\\App\\Sub", "multi", platform::kRegMultiSz,
-                        std::string("a\0b\0\0", 5));
+                        testing_support::Utf16Data(std::string("a\0b\0\0", 5)));
     m.registry.SetString(Root::CurrentUser, "Software\\Run", "Old", "x");
     IssueList list;
     list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\App", ekKey, true});

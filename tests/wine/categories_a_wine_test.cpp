@@ -59,7 +59,8 @@ std::string Dword(uint32_t v) {
   return data;
 }
 
-std::string Text(const std::string& text) { return text + std::string(1, '\0'); }
+// REG_SZ data as the wide functions store it.
+std::string Text(const std::string& text) { return RegStringData(text); }
 
 class CategoriesOnRealRegistry : public ::testing::Test {
  protected:

@@ -51,7 +51,8 @@ std::string Row(const std::string& problem, const std::string& data, const std::
   return problem + " | " + data + " | " + key + " | " + std::to_string(static_cast<int>(kind));
 }
 
-std::string Text(const std::string& text) { return text + std::string(1, '\0'); }
+// REG_SZ data as the wide functions store it.
+std::string Text(const std::string& text) { return RegStringData(text); }
 
 std::string Dword(uint32_t v) {
   std::string data(4, '\0');

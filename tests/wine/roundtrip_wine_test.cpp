@@ -16,6 +16,7 @@
 #include "repair/restore.h"
 #include "tests/backend/backend_fixture.h"
 #include "tests/backend/registry_snapshot.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin {
 namespace {
@@ -60,6 +61,8 @@ std::string Bytes(size_t n, unsigned seed) {
   return out;
 }
 
+std::string U16(const std::string& text) { return testing_support::Utf16Data(text); }
+
 void Set(platform::Registry& registry, Root root, const std::string& path, const std::string& name,
          uint32_t type, const std::string& data) {
   std::unique_ptr<platform::RegistryKey> key;
@@ -75,19 +78,19 @@ bool SameAfterRestore(uint32_t type, const std::string& before, const std::strin
 // Every value type and lengths, odd value and key names, nested keys.
 void FillTree(platform::Registry& registry, Root root, const std::string& top) {
   using std::string;
-  Set(registry, root, top, "", platform::kRegSz, string("default\0", 8));
+  Set(registry, root, top, "", platform::kRegSz, U16(string("default\0", 8)));
   Set(registry, root, top, "none", platform::kRegNone, "");
   Set(registry, root, top, "none bytes", platform::kRegNone, Bytes(7, 1));
-  Set(registry, root, top, "sz", platform::kRegSz, string("C:\\Program Files\\x.exe \"%1\"\0", 29));
-  Set(registry, root, top, "sz empty", platform::kRegSz, string("\0", 1));
-  Set(registry, root, top, "sz no data", platform::kRegSz, "");
-  Set(registry, root, top, "sz embedded nul", platform::kRegSz, string("one\0two\0", 8));
-  Set(registry, root, top, "sz crlf", platform::kRegSz, string("line1\r\nline2\nend\0", 18));
-  Set(registry, root, top, "sz unterminated", platform::kRegSz, "abc");
-  Set(registry, root, top, "sz high", platform::kRegSz, string("caf\xE9 \xFC\xDF\0", 8));
-  Set(registry, root, top, "expand", platform::kRegExpandSz, string("%SystemRoot%\\x.dll\0", 19));
-  Set(registry, root, top, "multi", platform::kRegMultiSz, string("first\0second\0\0", 14));
-  Set(registry, root, top, "multi empty", platform::kRegMultiSz, string("\0", 1));
+  Set(registry, root, top, "sz", platform::kRegSz, U16(string("C:\\Program Files\\x.exe \"%1\"\0", 29)));
+  Set(registry, root, top, "sz empty", platform::kRegSz, U16(string("\0", 1)));
+  Set(registry, root, top, "sz no data", platform::kRegSz, U16(""));
+  Set(registry, root, top, "sz embedded nul", platform::kRegSz, U16(string("one\0two\0", 8)));
+  Set(registry, root, top, "sz crlf", platform::kRegSz, U16(string("line1\r\nline2\nend\0", 18)));
+  Set(registry, root, top, "sz unterminated", platform::kRegSz, U16("abc"));
+  Set(registry, root, top, "sz high", platform::kRegSz, U16(string("caf\xC3\xA9 \xC3\xBC\xC3\x9F\0", 11)));
+  Set(registry, root, top, "expand", platform::kRegExpandSz, U16(string("%SystemRoot%\\x.dll\0", 19)));
+  Set(registry, root, top, "multi", platform::kRegMultiSz, U16(string("first\0second\0\0", 14)));
+  Set(registry, root, top, "multi empty", platform::kRegMultiSz, U16(string("\0", 1)));
   Set(registry, root, top, "dword", platform::kRegDword, string("\x1A\0\0\0", 4));
   Set(registry, root, top, "dword max", platform::kRegDword, string("\xFF\xFF\xFF\xFF", 4));
   Set(registry, root, top, "dword short", platform::kRegDword, string("\x01\x02", 2));
@@ -101,14 +104,14 @@ void FillTree(platform::Registry& registry, Root root, const std::string& top) {
     Set(registry, root, top, name, platform::kRegBinary, Bytes(n, static_cast<unsigned>(n)));
   }
   for (const char* name : {"back\\slash", "quo\"te", " spaced ", "eq=ual", "[br]acket", "@",
-                           "semi;colon", "\xE9t\xE9", "\\\"both\"\\"})
-    Set(registry, root, top, name, platform::kRegSz, string(name) + '\0');
-  for (const char* key : {"sub \"quoted\"", "eq=ual", "[x]", "a]b", " lead space", "\xE9l\xE8ve",
+                           "semi;colon", "\xC3\xA9t\xC3\xA9", "\\\"both\"\\"})
+    Set(registry, root, top, name, platform::kRegSz, U16(string(name) + '\0'));
+  for (const char* key : {"sub \"quoted\"", "eq=ual", "[x]", "a]b", " lead space", "\xC3\xA9l\xC3\xA8ve",
                           "semi;colon", "dash-"}) {
-    Set(registry, root, top + "\\" + key, "v", platform::kRegSz, string(key) + '\0');
+    Set(registry, root, top + "\\" + key, "v", platform::kRegSz, U16(string(key) + '\0'));
   }
   Set(registry, root, top + "\\Deep\\Deeper\\Deepest", "leaf", platform::kRegBinary, Bytes(30, 7));
-  Set(registry, root, top + "\\Deep\\Deeper", "", platform::kRegSz, string("mid\0", 4));
+  Set(registry, root, top + "\\Deep\\Deeper", "", platform::kRegSz, U16(string("mid\0", 4)));
   std::unique_ptr<platform::RegistryKey> empty;
   ASSERT_EQ(registry.Create(root, top + "\\Deep\\Empty", empty), platform::kSuccess);
 }
@@ -153,11 +156,11 @@ class RoundTripWineTest : public ::testing::Test {
 TEST_F(RoundTripWineTest, EveryTypeAndNameComesBackThroughRegedit) {
   platform::Platform p = backend_->platform();
   FillTree(p.registry, Root::CurrentUser, sandbox_ + "\\Tree");
-  Set(p.registry, Root::CurrentUser, sandbox_ + "\\Vals", "", platform::kRegSz, std::string("dflt\0", 5));
+  Set(p.registry, Root::CurrentUser, sandbox_ + "\\Vals", "", platform::kRegSz, U16(std::string("dflt\0", 5)));
   Set(p.registry, Root::CurrentUser, sandbox_ + "\\Vals", "in path", platform::kRegExpandSz,
-      std::string("%TEMP%\0", 7));
+      U16(std::string("%TEMP%\0", 7)));
   Set(p.registry, Root::CurrentUser, sandbox_ + "\\Vals", "in \"data\"\\", platform::kRegMultiSz,
-      std::string("a\0\0", 3));
+      U16(std::string("a\0\0", 3)));
   Set(p.registry, Root::CurrentUser, sandbox_ + "\\Vals", "UEME_RunPath", platform::kRegBinary, Bytes(16, 5));
   Set(p.registry, Root::CurrentUser, sandbox_ + "\\Vals", "stays", platform::kRegDword, std::string(4, '\x07'));
   Set(p.registry, Root::CurrentUser, sandbox_ + "\\Sub2\\Inner", "q", platform::kRegQword, Bytes(8, 2));
@@ -225,9 +228,9 @@ TEST_F(RoundTripWineTest, MachineKeysComeBackIntoTheSameRegistryView) {
     }
   } cleanup{key};
   Set(p.registry, Root::LocalMachine, key + "\\CLSID\\{00000000-1111}", "", platform::kRegSz,
-      std::string("gone.dll\0", 9));
+      U16(std::string("gone.dll\0", 9)));
   Set(p.registry, Root::LocalMachine, key + "\\CLSID\\{00000000-1111}\\InprocServer32", "",
-      platform::kRegExpandSz, std::string("%SystemRoot%\\gone.dll\0", 22));
+      platform::kRegExpandSz, U16(std::string("%SystemRoot%\\gone.dll\0", 22)));
   const Snapshot before = Take(Root::LocalMachine, key);
 
   IssueList list;
@@ -253,7 +256,7 @@ TEST_F(RoundTripWineTest, MachineKeysComeBackIntoTheSameRegistryView) {
 // restore runs the system's editor by its full path and checks the result.
 TEST_F(RoundTripWineTest, PlantedRegeditIsNotRunAndItsNonImportIsCaught) {
   platform::Platform p = backend_->platform();
-  Set(p.registry, Root::CurrentUser, sandbox_ + "\\Planted", "v", platform::kRegSz, std::string("x\0", 2));
+  Set(p.registry, Root::CurrentUser, sandbox_ + "\\Planted", "v", platform::kRegSz, U16(std::string("x\0", 2)));
   IssueList list;
   list.Add({"p", "v", "HKEY_CURRENT_USER\\" + sandbox_ + "\\Planted", ekValueInData, true});
   const RepairResult result = Repair(list);
@@ -297,7 +300,7 @@ TEST_F(RoundTripWineTest, PlantedRegeditIsNotRunAndItsNonImportIsCaught) {
   auto key = p.registry.OpenKey(Root::CurrentUser, sandbox_ + "\\Planted", platform::Access::Read);
   ASSERT_NE(key, nullptr);
   ASSERT_EQ(key->QueryValue("v", value), platform::kSuccess);
-  EXPECT_EQ(value.data, std::string("x\0", 2));
+  EXPECT_EQ(value.data, U16(std::string("x\0", 2)));
 }
 
 // The restore manager's list and restore steps over a real folder and the real editor.

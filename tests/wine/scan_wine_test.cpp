@@ -14,6 +14,7 @@
 #include "scan/scan_task.h"
 #include "scan/volume_probe.h"
 #include "tests/backend/backend_fixture.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin {
 namespace {
@@ -74,7 +75,7 @@ class ScanWine : public ::testing::Test {
 
   void SetText(const std::string& keyPath, const std::string& name, const std::string& text,
                uint32_t type = platform::kRegSz) {
-    Set(keyPath, name, type, text + std::string(1, '\0'));
+    Set(keyPath, name, type, RegStringData(text));
   }
 
   std::unique_ptr<testing_support::BackendUnderTest> backend_;
@@ -175,9 +176,10 @@ TEST_F(ScanWine, HiveScanOnRealKeys) {
   SetText(key, "", gone);
   SetText(key, folder_ + "\\named.exe", folder_ + "\\named.exe");
   SetText(key, "expand", "%SystemRoot%\\tallowin-gone.exe", platform::kRegExpandSz);
-  Set(key, "multi", platform::kRegMultiSz, gone + std::string("\0\0", 2));
+  Set(key, "multi", platform::kRegMultiSz, testing_support::Utf16Data(gone + std::string("\0\0", 2)));
   Set(key, "binary", platform::kRegBinary, gone);
-  Set(key, "twoParts", platform::kRegSz, gone + std::string(1, '\0') + "tail" + std::string(1, '\0'));
+  Set(key, "twoParts", platform::kRegSz,
+      testing_support::Utf16Data(gone + std::string(1, '\0') + "tail" + std::string(1, '\0')));
   SetText(key + "\\Sub\\Deeper", "deep", gone);
 
   auto scan = MakeScan();
@@ -206,7 +208,7 @@ class RunValue {
       : registry_(registry), name_(std::move(name)) {
     std::unique_ptr<platform::RegistryKey> key;
     if (registry_.Create(Root::CurrentUser, kRun, key) == platform::kSuccess)
-      set_ = key->SetValue(name_, platform::kRegSz, data + std::string(1, '\0')) ==
+      set_ = key->SetValue(name_, platform::kRegSz, RegStringData(data)) ==
              platform::kSuccess;
   }
   ~RunValue() {
