@@ -2,6 +2,7 @@
 // The file system operations the scan, the repair and the restore manager use.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,8 @@ namespace tallowin::platform {
 inline constexpr long kPathNotFound = 3;  // ERROR_PATH_NOT_FOUND
 inline constexpr long kNotReady = 21;     // ERROR_NOT_READY
 inline constexpr long kDirectory = 267;   // ERROR_DIRECTORY: the name is no folder
+inline constexpr long kFileExists = 80;   // ERROR_FILE_EXISTS
+inline constexpr long kDiskFull = 112;    // ERROR_DISK_FULL
 
 inline constexpr uint32_t kAttrReadOnly = 0x01;
 inline constexpr uint32_t kAttrHidden = 0x02;
@@ -56,6 +59,26 @@ struct DirEntry {
   uint64_t size = 0;
 };
 
+// A file this program writes in pieces and must trust afterwards (a repair's backup).
+// Move-only; closing happens in the destructor.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  WritableFile() = default;
+  WritableFile(const WritableFile&) = delete;
+  WritableFile& operator=(const WritableFile&) = delete;
+
+  // Appends all of `data` at the end. False when it could not: the file may then hold a
+  // part of it (a full disk), which Truncate takes away again.
+  [[nodiscard]] virtual bool Append(std::string_view data) = 0;
+  // FlushFileBuffers: what was appended is on the disk.
+  [[nodiscard]] virtual bool Flush() = 0;
+  // Cuts the file back to `size` bytes.
+  [[nodiscard]] virtual bool Truncate(uint64_t size) = 0;
+  // The size as this handle has written it.
+  virtual uint64_t Size() const = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -94,6 +117,15 @@ class FileSystem {
                                           std::string_view text) = 0;
   // Whole file contents; false when it cannot be read.
   [[nodiscard]] virtual bool ReadFile(std::string_view path, std::string& contents) = 0;
+  // Creates a new, empty file for writing; kFileExists when the name is taken (an
+  // existing file is never opened), another error code when it cannot be created.
+  [[nodiscard]] virtual long CreateNewFile(std::string_view path,
+                                           std::unique_ptr<WritableFile>& file) = 0;
+  // Opens an existing file for appending at its end.
+  [[nodiscard]] virtual long OpenForAppend(std::string_view path,
+                                           std::unique_ptr<WritableFile>& file) = 0;
+  // Puts `from` in the place of `to` in one step (MoveFileEx, replacing, write-through).
+  [[nodiscard]] virtual bool ReplaceFile(std::string_view from, std::string_view to) = 0;
 };
 
 // Shared by both backends and the callers.

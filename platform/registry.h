@@ -16,6 +16,7 @@ inline constexpr long kSuccess = 0;            // ERROR_SUCCESS
 inline constexpr long kFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 inline constexpr long kAccessDenied = 5;       // ERROR_ACCESS_DENIED
 inline constexpr long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr long kKeyDeleted = 1018;      // ERROR_KEY_DELETED
 inline constexpr long kMoreData = 234;         // ERROR_MORE_DATA
 inline constexpr long kNoMoreItems = 259;      // ERROR_NO_MORE_ITEMS
 
@@ -71,6 +72,12 @@ class RegistryKey {
   [[nodiscard]] virtual long DeleteSubKey(std::string_view name) = 0;
   [[nodiscard]] virtual long DeleteValue(std::string_view name) = 0;
   [[nodiscard]] virtual long SetValue(std::string_view name, uint32_t type, std::string_view data) = 0;
+  // The key's last-write time (FILETIME): it moves when a value of the key or the list
+  // of its direct sub-keys changes.
+  [[nodiscard]] virtual long LastWriteTime(uint64_t& fileTime) = 0;
+  // Whether the key is a symbolic link. Only a key opened with OpenNoFollow can tell:
+  // one opened otherwise is already the link's target.
+  [[nodiscard]] virtual long IsLink(bool& link) = 0;
 };
 
 class Registry {
@@ -80,6 +87,11 @@ class Registry {
   // `key` is untouched on failure.
   [[nodiscard]] virtual long Open(Root root, std::string_view path, Access access,
                                   std::unique_ptr<RegistryKey>& key) = 0;
+  // Opens the key itself when the last component of the path is a symbolic link
+  // (REG_OPTION_OPEN_LINK) instead of the key it points at; earlier components are
+  // followed as by Open.
+  [[nodiscard]] virtual long OpenNoFollow(Root root, std::string_view path, Access access,
+                                          std::unique_ptr<RegistryKey>& key) = 0;
   // Creates the key and every missing parent (tests, backends, restore checks).
   [[nodiscard]] virtual long Create(Root root, std::string_view path,
                                     std::unique_ptr<RegistryKey>& key) = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // One finding of the scan: what the list shows and what the repair deletes.
 
+#include <cstdint>
 #include <string>
 
 namespace tallowin {
@@ -15,14 +16,36 @@ enum EntryKind : int {
   ekEncodedValueInData = 6  // root\key path; the value named by ROT13 of Data
 };
 
+// What the item a row names looked like when the scan reported it, so that the repair
+// deletes it only while it is still that item.
+struct ItemStamp {
+  enum class Kind : uint8_t {
+    None,   // not taken: the repair has nothing to compare
+    Value,  // a value: its type, size and a hash of its data
+    Key,    // a key: its last-write time
+  };
+  Kind kind = Kind::None;
+  uint32_t type = 0;
+  uint64_t size = 0;
+  uint64_t hash = 0;
+  uint64_t lastWrite = 0;
+
+  bool operator==(const ItemStamp&) const = default;
+};
+
 struct Issue {
   std::string problem;  // row caption
   std::string data;     // first sub-item
   std::string key;      // second sub-item: Registry key
   EntryKind kind = ekKey;
   bool checked = false;
+  ItemStamp stamp;      // not shown; taken by the scan
 
-  bool operator==(const Issue&) const = default;
+  // What the list shows; the stamp is no part of a row's identity.
+  bool operator==(const Issue& other) const {
+    return problem == other.problem && data == other.data && key == other.key &&
+           kind == other.kind && checked == other.checked;
+  }
 };
 
 }  // namespace tallowin

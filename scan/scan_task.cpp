@@ -4,6 +4,7 @@
 
 #include "platform/reg_global.h"
 #include "scan/file_probe_cache.h"
+#include "scan/issue_target.h"
 
 namespace tallowin {
 
@@ -76,8 +77,11 @@ void TScanTaskThread::ShowCurrentKey(const std::string& keyPath) {
 
 void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
                                const std::string& key, EntryKind kind) {
+  Issue issue{problem, data, key, kind, false, {}};
+  // What the row names as it is now: the repair deletes it only while it stays so.
+  issue.stamp = TakeStamp(platform_.registry, ResolveIssueTarget(issue));
   std::lock_guard<std::recursive_mutex> lock(observerMutex_);
-  if (!StopRequested()) observer_.AddIssue(Issue{problem, data, key, kind, false});
+  if (!StopRequested()) observer_.AddIssue(issue);
 }
 
 // The ANSI file functions convert a name into a buffer of MAX_PATH UTF-16 units and fail

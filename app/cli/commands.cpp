@@ -191,6 +191,15 @@ class ProbeCountingFileSystem : public platform::FileSystem {
   bool ReadFile(std::string_view path, std::string& contents) override {
     return inner_.ReadFile(path, contents);
   }
+  long CreateNewFile(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
+    return inner_.CreateNewFile(path, file);
+  }
+  long OpenForAppend(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
+    return inner_.OpenForAppend(path, file);
+  }
+  bool ReplaceFile(std::string_view from, std::string_view to) override {
+    return inner_.ReplaceFile(from, to);
+  }
 
   unsigned long long probes() const { return probes_; }
   double seconds() const { return static_cast<double>(ticks_) / Frequency(); }

@@ -408,6 +408,85 @@ std::string MemoryFileSystem::Contents(std::string_view path) const {
   return file && !file->directory ? file->contents : std::string();
 }
 
+class MemoryWritableFile final : public WritableFile {
+ public:
+  MemoryWritableFile(MemoryFileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+
+  bool Append(std::string_view data) override {
+    MemoryFileSystem::Entry* file = files_.FileEntry(path_);
+    if (!file) return false;
+    bool complete = true;
+    if (files_.writeBudget_) {
+      if (data.size() > *files_.writeBudget_) {
+        data = data.substr(0, static_cast<size_t>(*files_.writeBudget_));
+        complete = false;
+      }
+      *files_.writeBudget_ -= data.size();
+    }
+    file->contents.append(data);
+    return complete;
+  }
+
+  bool Flush() override { return !files_.failFlush && files_.FileEntry(path_) != nullptr; }
+
+  bool Truncate(uint64_t size) override {
+    MemoryFileSystem::Entry* file = files_.FileEntry(path_);
+    if (!file || size > file->contents.size()) return false;
+    file->contents.resize(static_cast<size_t>(size));
+    return true;
+  }
+
+  uint64_t Size() const override {
+    const MemoryFileSystem::Entry* file = files_.FileEntry(path_);
+    return file ? file->contents.size() : 0;
+  }
+
+ private:
+  MemoryFileSystem& files_;
+  std::string path_;
+};
+
+MemoryFileSystem::Entry* MemoryFileSystem::FileEntry(std::string_view path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || !DriveReady(*root_, parsed->drive)) return nullptr;
+  Entry* file = Lookup(*root_, *parsed);
+  return file && !file->directory ? file : nullptr;
+}
+
+long MemoryFileSystem::CreateNewFile(std::string_view path, std::unique_ptr<WritableFile>& file) {
+  if (HasWildcard(path)) return kInvalidName;
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || parsed->trailingSeparator) return kInvalidName;
+  if (!DriveReady(*root_, parsed->drive)) return kNotReady;
+  Entry* folder = Lookup(*root_, *parsed, parsed->parts.size() - 1);
+  if (!folder || !folder->directory) return kPathNotFound;
+  if (WriteDenied(deniedFolders_, *parsed, false)) return kAccessDenied;
+  auto& entry = folder->children[parsed->parts.back()];
+  if (entry) return kFileExists;
+  entry = std::make_unique<Entry>();
+  entry->directory = false;
+  file = std::make_unique<MemoryWritableFile>(*this, std::string(path));
+  return kSuccess;
+}
+
+long MemoryFileSystem::OpenForAppend(std::string_view path, std::unique_ptr<WritableFile>& file) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || !FileEntry(path)) return kFileNotFound;
+  if (WriteDenied(deniedFolders_, *parsed, false)) return kAccessDenied;
+  file = std::make_unique<MemoryWritableFile>(*this, std::string(path));
+  return kSuccess;
+}
+
+bool MemoryFileSystem::ReplaceFile(std::string_view from, std::string_view to) {
+  Entry* source = FileEntry(from);
+  const auto target = ParsePath(to);
+  if (!source || !target || target->parts.empty()) return false;
+  if (WriteDenied(deniedFolders_, *target, false)) return false;
+  const std::string contents = source->contents;
+  if (!WriteFile(to, "", contents, false)) return false;
+  return RemoveFile(from);
+}
+
 void MemoryFileSystem::FailListing(std::string_view folder, long error) {
   const auto parsed = ParsePath(folder);
   if (!parsed) return;

@@ -25,8 +25,18 @@ class MemoryRegistry : public Registry {
 
   [[nodiscard]] long Open(Root root, std::string_view path, Access access,
                           std::unique_ptr<RegistryKey>& key) override;
+  [[nodiscard]] long OpenNoFollow(Root root, std::string_view path, Access access,
+                                  std::unique_ptr<RegistryKey>& key) override;
   [[nodiscard]] long Create(Root root, std::string_view path,
                             std::unique_ptr<RegistryKey>& key) override;
+
+  // Windows shows HKEY_CLASSES_ROOT as the user's Software\Classes over the machine's.
+  // With this set, opening below ClassesRoot does the same (the user's copy of a key
+  // first, the machine's sub-keys showing through); otherwise ClassesRoot is a root of
+  // its own, as under Wine.
+  bool mergeClasses = false;
+  // A symbolic-link key at `path` that points at targetRoot\targetPath.
+  void CreateLink(Root root, std::string_view path, Root targetRoot, std::string_view targetPath);
 
   // Test set-up and inspection. Paths are key paths below the root ("" = the root).
   void CreateKey(Root root, std::string_view path);
@@ -53,6 +63,11 @@ class MemoryRegistry : public Registry {
   struct Node;
 
  private:
+  long Find(Root root, std::string_view path, bool followLast, int hops,
+            std::shared_ptr<Node>& found) const;
+  long OpenKey(Root root, std::string_view path, Access access, bool followLast,
+               std::unique_ptr<RegistryKey>& key);
+
   // Shared with open keys, so a handle to a deleted key stays safe to use (it fails).
   std::shared_ptr<Node> roots_[5];
 };
@@ -76,6 +91,17 @@ class MemoryFileSystem : public FileSystem {
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
                                   std::string_view text) override;
   [[nodiscard]] bool ReadFile(std::string_view path, std::string& contents) override;
+  [[nodiscard]] long CreateNewFile(std::string_view path,
+                                   std::unique_ptr<WritableFile>& file) override;
+  [[nodiscard]] long OpenForAppend(std::string_view path,
+                                   std::unique_ptr<WritableFile>& file) override;
+  [[nodiscard]] bool ReplaceFile(std::string_view from, std::string_view to) override;
+
+  // A disk that fills up: appends through WritableFile write `bytes` more in all, then
+  // write what fits and fail. Flushes fail too while `failFlush` is set.
+  void LimitWrites(uint64_t bytes) { writeBudget_ = bytes; }
+  void UnlimitWrites() { writeBudget_.reset(); }
+  bool failFlush = false;
 
   // Set-up and inspection; these ignore DenyWrites and readiness. AddFile and AddFolder
   // create missing parents, and a missing drive as fixed and ready.
@@ -101,6 +127,9 @@ class MemoryFileSystem : public FileSystem {
   struct Entry;
 
  private:
+  friend class MemoryWritableFile;
+  Entry* FileEntry(std::string_view path);
+  std::optional<uint64_t> writeBudget_;
   bool WriteFile(std::string_view path, std::string_view header, std::string_view text, bool append);
 
   std::unique_ptr<Entry> root_;  // its children are the drives, named "C:" ...

@@ -8,7 +8,13 @@ namespace tallowin::platform::memory {
 
 namespace {
 
-constexpr long kKeyDeleted = 1018;  // ERROR_KEY_DELETED
+constexpr int kMaxLinkHops = 16;
+
+// Last-write times: a clock that only moves forward, so every change gives a new time.
+uint64_t Tick() {
+  static uint64_t clock = 130000000000000000ull;  // a FILETIME in 2012
+  return ++clock;
+}
 
 struct NoCaseLess {
   bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
@@ -39,6 +45,10 @@ struct MemoryRegistry::Node {
   bool denyOpen = false;
   bool denyWrite = false;
   bool deleted = false;
+  uint64_t lastWrite = Tick();
+  bool isLink = false;  // a symbolic link to linkRoot\linkPath
+  Root linkRoot = Root::CurrentUser;
+  std::string linkPath;
 
   std::vector<RegValue>::iterator FindValue(std::string_view name) {
     for (auto it = values.begin(); it != values.end(); ++it)
@@ -54,6 +64,7 @@ struct MemoryRegistry::Node {
       it->type = type;
       it->data.assign(data);
     }
+    lastWrite = Tick();
   }
 
   void MarkDeleted() {
@@ -68,11 +79,21 @@ using Node = MemoryRegistry::Node;
 
 class MemoryKey : public RegistryKey {
  public:
-  MemoryKey(std::shared_ptr<Node> node, bool writable) : node_(std::move(node)), writable_(writable) {}
+  // `merged`: the machine's copy of a classes key that the user's copy (`node`) hides;
+  // its sub-keys show through the merged view.
+  MemoryKey(std::shared_ptr<Node> node, bool writable, std::shared_ptr<Node> merged = nullptr)
+      : node_(std::move(node)), merged_(std::move(merged)), writable_(writable) {}
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
     if (node_->deleted) return kKeyDeleted;
+    if (merged_ && !merged_->deleted) {
+      std::map<std::string, bool, NoCaseLess> all;
+      for (const auto& [name, child] : node_->children) all.emplace(name, true);
+      for (const auto& [name, child] : merged_->children) all.emplace(name, true);
+      for (const auto& [name, unused] : all) names.push_back(name);
+      return kSuccess;
+    }
     for (const auto& [name, child] : node_->children) names.push_back(name);
     return kSuccess;
   }
@@ -101,7 +122,9 @@ class MemoryKey : public RegistryKey {
 
   long QueryInfo(uint32_t& subKeys, uint32_t& values) override {
     if (node_->deleted) return kKeyDeleted;
-    subKeys = static_cast<uint32_t>(node_->children.size());
+    std::vector<std::string> names;
+    (void)SubKeyNames(names);
+    subKeys = static_cast<uint32_t>(names.size());
     values = static_cast<uint32_t>(node_->values.size());
     return kSuccess;
   }
@@ -112,6 +135,9 @@ class MemoryKey : public RegistryKey {
     std::vector<std::string> parts;
     if (name.empty() || !SplitPath(name, parts)) return kInvalidParameter;
     Node* parent = node_.get();
+    // Through the merged view the user's copy goes first, as on Windows.
+    if (merged_ && !merged_->deleted && node_->children.find(parts.front()) == node_->children.end())
+      parent = merged_.get();
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
       const auto it = parent->children.find(parts[i]);
       if (it == parent->children.end()) return kFileNotFound;
@@ -124,6 +150,7 @@ class MemoryKey : public RegistryKey {
     if (target.denyOpen || target.denyWrite || !target.children.empty()) return kAccessDenied;
     target.MarkDeleted();
     parent->children.erase(it);
+    parent->lastWrite = Tick();
     return kSuccess;
   }
 
@@ -133,6 +160,7 @@ class MemoryKey : public RegistryKey {
     const auto it = node_->FindValue(name);
     if (it == node_->values.end()) return kFileNotFound;
     node_->values.erase(it);
+    node_->lastWrite = Tick();
     return kSuccess;
   }
 
@@ -143,8 +171,21 @@ class MemoryKey : public RegistryKey {
     return kSuccess;
   }
 
+  long LastWriteTime(uint64_t& fileTime) override {
+    if (node_->deleted) return kKeyDeleted;
+    fileTime = node_->lastWrite;
+    return kSuccess;
+  }
+
+  long IsLink(bool& link) override {
+    if (node_->deleted) return kKeyDeleted;
+    link = node_->isLink;
+    return kSuccess;
+  }
+
  private:
   std::shared_ptr<Node> node_;
+  std::shared_ptr<Node> merged_;
   bool writable_;
 };
 
@@ -159,6 +200,7 @@ std::shared_ptr<Node> Walk(const std::shared_ptr<Node>& root, std::string_view p
     if (it == node->children.end()) {
       if (!create) return nullptr;
       it = node->children.emplace(part, std::make_shared<Node>()).first;
+      node->lastWrite = Tick();
     }
     node = it->second;
   }
@@ -173,21 +215,67 @@ MemoryRegistry::MemoryRegistry() {
 
 MemoryRegistry::~MemoryRegistry() = default;
 
-long MemoryRegistry::Open(Root root, std::string_view path, Access access,
-                          std::unique_ptr<RegistryKey>& key) {
+long MemoryRegistry::Find(Root root, std::string_view path, bool followLast, int hops,
+                          std::shared_ptr<Node>& found) const {
   std::vector<std::string> parts;
   if (!SplitPath(path, parts)) return kFileNotFound;
   std::shared_ptr<Node> node = roots_[RootIndex(root)];
   if (node->denyOpen) return kAccessDenied;
-  for (const auto& part : parts) {
-    const auto it = node->children.find(part);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const auto it = node->children.find(parts[i]);
     if (it == node->children.end()) return kFileNotFound;
     node = it->second;
     if (node->denyOpen) return kAccessDenied;
+    if (node->isLink && (followLast || i + 1 < parts.size())) {
+      if (hops >= kMaxLinkHops) return kFileNotFound;
+      std::shared_ptr<Node> target;
+      const long rc = Find(node->linkRoot, node->linkPath, true, hops + 1, target);
+      if (rc != kSuccess) return rc;
+      node = target;
+    }
   }
-  if (access == Access::All && node->denyWrite) return kAccessDenied;
-  key = std::make_unique<MemoryKey>(std::move(node), access == Access::All);
+  found = std::move(node);
   return kSuccess;
+}
+
+long MemoryRegistry::OpenKey(Root root, std::string_view path, Access access, bool followLast,
+                             std::unique_ptr<RegistryKey>& key) {
+  std::shared_ptr<Node> node, merged;
+  long rc = kFileNotFound;
+  if (root == Root::ClassesRoot && mergeClasses) {
+    // The user's copy of a classes key hides the machine's; the machine's sub-keys
+    // still show through.
+    const std::string suffix = path.empty() ? std::string() : "\\" + std::string(path);
+    rc = Find(Root::CurrentUser, "Software\\Classes" + suffix, followLast, 0, node);
+    const long machine = Find(Root::LocalMachine, "Software\\Classes" + suffix, followLast, 0,
+                              rc == kSuccess ? merged : node);
+    if (rc != kSuccess) rc = machine;
+  } else {
+    rc = Find(root, path, followLast, 0, node);
+  }
+  if (rc != kSuccess) return rc;
+  if (access == Access::All && node->denyWrite) return kAccessDenied;
+  key = std::make_unique<MemoryKey>(std::move(node), access == Access::All, std::move(merged));
+  return kSuccess;
+}
+
+long MemoryRegistry::Open(Root root, std::string_view path, Access access,
+                          std::unique_ptr<RegistryKey>& key) {
+  return OpenKey(root, path, access, true, key);
+}
+
+long MemoryRegistry::OpenNoFollow(Root root, std::string_view path, Access access,
+                                  std::unique_ptr<RegistryKey>& key) {
+  return OpenKey(root, path, access, false, key);
+}
+
+void MemoryRegistry::CreateLink(Root root, std::string_view path, Root targetRoot,
+                                std::string_view targetPath) {
+  if (auto node = Walk(roots_[RootIndex(root)], path, true)) {
+    node->isLink = true;
+    node->linkRoot = targetRoot;
+    node->linkPath = std::string(targetPath);
+  }
 }
 
 long MemoryRegistry::Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) {
@@ -204,8 +292,10 @@ long MemoryRegistry::Create(Root root, std::string_view path, std::unique_ptr<Re
     if (node->denyOpen) return kAccessDenied;
   }
   if (node->denyWrite) return kAccessDenied;
-  for (size_t i = existing; i < parts.size(); ++i)
+  for (size_t i = existing; i < parts.size(); ++i) {
+    node->lastWrite = Tick();
     node = node->children.emplace(parts[i], std::make_shared<Node>()).first->second;
+  }
   key = std::make_unique<MemoryKey>(std::move(node), true);
   return kSuccess;
 }
@@ -268,6 +358,7 @@ bool MemoryRegistry::Import(std::string_view bytes, std::string* error) {
         if (it != parent->children.end()) {
           it->second->MarkDeleted();
           parent->children.erase(it);
+          parent->lastWrite = Tick();
         }
       }
       continue;
@@ -276,7 +367,10 @@ bool MemoryRegistry::Import(std::string_view bytes, std::string* error) {
     for (const RegTextValue& value : block.values) {
       if (value.remove) {
         const auto it = node->FindValue(value.name);
-        if (it != node->values.end()) node->values.erase(it);
+        if (it != node->values.end()) {
+          node->values.erase(it);
+          node->lastWrite = Tick();
+        }
       } else {
         node->Set(value.name, value.type, value.data);
       }

@@ -38,6 +38,43 @@ bool WriteAll(HANDLE file, std::string_view data) {
   return true;
 }
 
+class Win32WritableFile final : public WritableFile {
+ public:
+  Win32WritableFile(UniqueKernelHandle file, uint64_t size) : file_(std::move(file)), size_(size) {}
+
+  bool Append(std::string_view data) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size_);
+    if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN)) return false;
+    while (!data.empty()) {
+      const DWORD chunk = data.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(data.size());
+      DWORD written = 0;
+      const BOOL ok = ::WriteFile(file_.get(), data.data(), chunk, &written, nullptr);
+      size_ += written;
+      if (!ok || written == 0) return false;
+      data.remove_prefix(written);
+    }
+    return true;
+  }
+
+  bool Flush() override { return FlushFileBuffers(file_.get()) != FALSE; }
+
+  bool Truncate(uint64_t size) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.get()))
+      return false;
+    size_ = size;
+    return true;
+  }
+
+  uint64_t Size() const override { return size_; }
+
+ private:
+  UniqueKernelHandle file_;
+  uint64_t size_;
+};
+
 struct PidlDeleter {
   void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }
 };
@@ -178,6 +215,30 @@ class Win32FileSystem final : public FileSystem {
       ::DeleteFileW(Wide(name).c_str());
     }
     return ok;
+  }
+
+  long CreateNewFile(std::string_view path, std::unique_ptr<WritableFile>& file) override {
+    UniqueKernelHandle handle(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) return static_cast<long>(GetLastError());
+    file = std::make_unique<Win32WritableFile>(std::move(handle), 0);
+    return kSuccess;
+  }
+
+  long OpenForAppend(std::string_view path, std::unique_ptr<WritableFile>& file) override {
+    UniqueKernelHandle handle(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) return static_cast<long>(GetLastError());
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle.get(), &size)) return static_cast<long>(GetLastError());
+    file = std::make_unique<Win32WritableFile>(std::move(handle),
+                                               static_cast<uint64_t>(size.QuadPart));
+    return kSuccess;
+  }
+
+  bool ReplaceFile(std::string_view from, std::string_view to) override {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   }
 
   bool ReadFile(std::string_view path, std::string& contents) override {

@@ -126,6 +126,30 @@ class Win32RegistryKey final : public RegistryKey {
                           static_cast<DWORD>(data.size()));
   }
 
+  long LastWriteTime(uint64_t& fileTime) override {
+    FILETIME time{};
+    const LONG rc = RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, &time);
+    if (rc != ERROR_SUCCESS) return rc;
+    fileTime = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return kSuccess;
+  }
+
+  long IsLink(bool& link) override {
+    // A link key holds its target as "SymbolicLinkValue" of type REG_LINK; only a handle
+    // opened with REG_OPTION_OPEN_LINK shows it.
+    DWORD type = REG_NONE;
+    const LONG rc =
+        RegQueryValueExW(key_.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+    if (rc == ERROR_FILE_NOT_FOUND) {
+      link = false;
+      return kSuccess;
+    }
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return rc;
+    link = type == REG_LINK;
+    return kSuccess;
+  }
+
  private:
   // One RegEnumValueW pass; the data is fetched only when `withData` is set.
   long Enumerate(bool withData, std::vector<RegValue>& values) {
@@ -176,6 +200,16 @@ class Win32Registry final : public Registry {
     HKEY handle = nullptr;
     const LONG rc =
         RegOpenKeyExW(RootKey(root), Wide(path).c_str(), 0, Sam(access), &handle);
+    if (rc != ERROR_SUCCESS) return rc;
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access);
+    return kSuccess;
+  }
+
+  long OpenNoFollow(Root root, std::string_view path, Access access,
+                    std::unique_ptr<RegistryKey>& key) override {
+    HKEY handle = nullptr;
+    const LONG rc = RegOpenKeyExW(RootKey(root), Wide(path).c_str(), REG_OPTION_OPEN_LINK,
+                                  Sam(access), &handle);
     if (rc != ERROR_SUCCESS) return rc;
     key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access);
     return kSuccess;

@@ -44,6 +44,11 @@ class AccessRecorder : public platform::Registry {
     accesses.push_back(access);
     return inner_.Open(root, path, access, key);
   }
+  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
+                    std::unique_ptr<platform::RegistryKey>& key) override {
+    accesses.push_back(access);
+    return inner_.OpenNoFollow(root, path, access, key);
+  }
   long Create(Root root, std::string_view path,
               std::unique_ptr<platform::RegistryKey>& key) override {
     return inner_.Create(root, path, key);

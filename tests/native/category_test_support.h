@@ -46,6 +46,12 @@ class CountingRegistry : public platform::Registry {
     if (access != platform::Access::Read) ++writeOpens;
     return inner_.Open(root, path, access, key);
   }
+  long OpenNoFollow(platform::Root root, std::string_view path, platform::Access access,
+                    std::unique_ptr<platform::RegistryKey>& key) override {
+    ++opens;
+    if (access != platform::Access::Read) ++writeOpens;
+    return inner_.OpenNoFollow(root, path, access, key);
+  }
   long Create(platform::Root root, std::string_view path,
               std::unique_ptr<platform::RegistryKey>& key) override {
     return inner_.Create(root, path, key);

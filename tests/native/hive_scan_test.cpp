@@ -38,6 +38,12 @@ class CountingRegistry : public platform::Registry {
     ++opens;
     return inner_.Open(root, path, access, key);
   }
+  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
+                    std::unique_ptr<platform::RegistryKey>& key) override {
+    if (access != platform::Access::Read) ++writeOpens;
+    ++opens;
+    return inner_.OpenNoFollow(root, path, access, key);
+  }
   long Create(Root root, std::string_view path,
               std::unique_ptr<platform::RegistryKey>& key) override {
     return inner_.Create(root, path, key);

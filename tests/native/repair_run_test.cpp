@@ -45,6 +45,11 @@ class HookedRegistry : public platform::Registry {
     if (onOpen) onOpen(path, access);
     return inner_.Open(root, path, access, key);
   }
+  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
+                    std::unique_ptr<platform::RegistryKey>& key) override {
+    if (onOpen) onOpen(path, access);
+    return inner_.OpenNoFollow(root, path, access, key);
+  }
   long Create(Root root, std::string_view path,
               std::unique_ptr<platform::RegistryKey>& key) override {
     return inner_.Create(root, path, key);
