@@ -35,12 +35,6 @@ bool IsStringType(uint32_t type) {
          type == platform::kRegMultiSz;
 }
 
-// The ANSI bytes the registry editor turns back into exactly this UTF-16 data.
-bool AnsiStringBytes(std::string_view data, const AnsiCodePage& ansi, std::string& bytes) {
-  if (data.size() % 2 != 0) return false;
-  return ansi.FromUtf8(Utf16ToUtf8(Utf16FromLeBytes(data)), bytes);
-}
-
 bool FitsAnsi(std::string_view text, const AnsiCodePage& ansi) {
   std::string bytes;
   return ansi.FromUtf8(text, bytes);
@@ -69,7 +63,19 @@ bool Fail(ExportContext& context, ExportStatus status, std::string detail) {
   return false;
 }
 
+// The file's bytes for composed UTF-8 text.
+bool Encode(std::string_view text, BackupFormat format, const AnsiCodePage& ansi,
+            std::string& bytes) {
+  if (format == BackupFormat::Regedit4) return ansi.FromUtf8(text, bytes);
+  bytes = Utf16LeBytes(Utf8ToUtf16(text));
+  return true;
+}
+
 }  // namespace
+
+std::string_view BackupHeader(BackupFormat format) {
+  return format == BackupFormat::Regedit4 ? kBackupHeader : kUnicodeBackupHeader;
+}
 
 std::string MakeBackupFileName(platform::System& system, std::string_view outputDirectory) {
   const platform::LocalTime now = system.Now();
@@ -78,6 +84,14 @@ std::string MakeBackupFileName(platform::System& system, std::string_view output
   name += std::to_string(now.year) + "_" + TwoDigits(now.month) + "_" + TwoDigits(now.day) +
           "_" + TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second) + ".reg";
   return name;
+}
+
+std::string NumberedBackupFileName(std::string_view fileName, int number) {
+  std::string name(fileName);
+  const size_t dot = name.rfind('.');
+  const std::string suffix = "_" + TwoDigits(static_cast<uint8_t>(number));
+  if (dot == std::string::npos) return name + suffix;
+  return name.insert(dot, suffix);
 }
 
 std::string EscapeBackslashes(std::string_view text) {
@@ -108,14 +122,19 @@ bool IsCarriableKeyPath(std::string_view keyPath) {
 
 bool IsCarriableValueName(std::string_view name) { return !HasLineBreakOrNul(name); }
 
-bool FormatValueLine(const RegValue& value, std::string& line, const AnsiCodePage& ansi) {
-  if (!IsCarriableValueName(value.name) || !FitsAnsi(value.name, ansi)) return false;
+ExportStatus FormatValueLine(const RegValue& value, std::string& line, BackupFormat format,
+                             const AnsiCodePage& ansi) {
+  const bool ansiFile = format == BackupFormat::Regedit4;
+  if (!IsCarriableValueName(value.name)) return ExportStatus::Refused;
+  if (ansiFile && !FitsAnsi(value.name, ansi)) return ExportStatus::NotAnsi;
   std::string out = value.name.empty() ? std::string("@") : QuotedEscaped(value.name);
   out += '=';
   std::string text;
-  std::string bytes;
-  if (value.type == platform::kRegSz && platform::QuotedFormOf(value.data, text)) {
-    if (!FitsAnsi(text, ansi)) return false;
+  // A quoted line must stay within what a restore reads; UTF-16 needs two bytes a unit.
+  const size_t lineLimit = platform::kMaxRegLineBytes / 2 - out.size() - 4;
+  if (value.type == platform::kRegSz && platform::QuotedFormOf(value.data, text) &&
+      text.size() <= lineLimit) {
+    if (ansiFile && !FitsAnsi(text, ansi)) return ExportStatus::NotAnsi;
     out += QuotedEscaped(text);
   } else if (value.type == platform::kRegDword && value.data.size() == 4) {
     uint32_t number = 0;
@@ -126,10 +145,14 @@ bool FormatValueLine(const RegValue& value, std::string& line, const AnsiCodePag
     out += "dword:";
     out += digits;
   } else {
+    std::string bytes;
     std::string_view raw = value.data;
-    if (IsStringType(value.type)) {
-      // The registry editor reads a REGEDIT4 file's string bytes as ANSI text.
-      if (!AnsiStringBytes(value.data, ansi, bytes)) return false;
+    if (ansiFile && IsStringType(value.type)) {
+      // The registry editor reads a REGEDIT4 file's string bytes as ANSI text and stores
+      // them as UTF-16: only data that is such text comes back unchanged.
+      if (value.data.size() % 2 != 0 ||
+          !ansi.FromUtf8(Utf16ToUtf8(Utf16FromLeBytes(value.data)), bytes))
+        return ExportStatus::NotAnsi;
       raw = bytes;
     }
     if (value.type == platform::kRegBinary) {
@@ -144,24 +167,30 @@ bool FormatValueLine(const RegValue& value, std::string& line, const AnsiCodePag
     AppendHexBytes(raw, out);
   }
   line = std::move(out);
-  return true;
+  return ExportStatus::Written;
 }
 
 bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
   const std::string name = KeyName(context.root, keyPath);
   if (context.depth > platform::kMaxKeyDepth)
     return Fail(context, ExportStatus::Incomplete, name);
-  if (!IsCarriableKeyPath(keyPath) || !FitsAnsi(keyPath, context.ansi))
-    return Fail(context, ExportStatus::Refused, name);
+  if (!IsCarriableKeyPath(keyPath)) return Fail(context, ExportStatus::Refused, name);
+  if (context.format == BackupFormat::Regedit4 && !FitsAnsi(keyPath, context.ansi))
+    return Fail(context, ExportStatus::NotAnsi, name);
 
   context.text += "\r\n[";
   context.text += name;
   context.text += "]\r\n";
 
+  // Opened as itself: a link's target is somebody else's key, and the registry editor
+  // could not make the link again.
   std::unique_ptr<platform::RegistryKey> key;
-  if (context.registry.Open(context.root, keyPath, platform::Access::Read, key) !=
+  if (context.registry.OpenNoFollow(context.root, keyPath, platform::Access::Read, key) !=
       platform::kSuccess)
     return Fail(context, ExportStatus::Incomplete, name);
+  bool link = true;
+  if (key->IsLink(link) != platform::kSuccess) return Fail(context, ExportStatus::Incomplete, name);
+  if (link) return Fail(context, ExportStatus::LinkKey, name);
 
   std::string line;
   if (!context.wholeKey) {
@@ -169,14 +198,17 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
     if (key->QueryValue(context.valueName, value) != platform::kSuccess)
       return Fail(context, ExportStatus::Incomplete,
                   ValueDetail(context.root, keyPath, context.valueName));
-    if (!FormatValueLine(value, line, context.ansi))
-      return Fail(context, ExportStatus::Refused,
-                  ValueDetail(context.root, keyPath, context.valueName));
+    const ExportStatus status = FormatValueLine(value, line, context.format, context.ansi);
+    if (status != ExportStatus::Written)
+      return Fail(context, status, ValueDetail(context.root, keyPath, context.valueName));
     context.text += line;
     context.text += "\r\n";
+    context.value = std::move(value);
     return true;
   }
 
+  if (context.depth == 0 && key->LastWriteTime(context.lastWrite) != platform::kSuccess)
+    return Fail(context, ExportStatus::Incomplete, name);
   std::vector<RegValue> values;
   std::vector<std::string> subKeys;
   if (key->Values(values) != platform::kSuccess || key->SubKeyNames(subKeys) != platform::kSuccess)
@@ -184,8 +216,9 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
   key.reset();
 
   for (const RegValue& value : values) {
-    if (!FormatValueLine(value, line, context.ansi))
-      return Fail(context, ExportStatus::Refused, ValueDetail(context.root, keyPath, value.name));
+    const ExportStatus status = FormatValueLine(value, line, context.format, context.ansi);
+    if (status != ExportStatus::Written)
+      return Fail(context, status, ValueDetail(context.root, keyPath, value.name));
     context.text += line;
     context.text += "\r\n";
   }
@@ -203,21 +236,144 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
   return true;
 }
 
-ExportResult ExportRegistryItem(platform::FileSystem& files, platform::Registry& registry,
-                                const AnsiCodePage& ansi, std::string_view fileName, platform::Root root,
-                                std::string_view keyPath, std::string_view valueName,
-                                bool wholeKey) {
+ExportResult ComposeBlock(ExportContext& context, std::string_view keyPath) {
   if (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
+  context.text.clear();
+  context.result = {};
+  context.depth = 0;
+  if (!context.wholeKey && !IsCarriableValueName(context.valueName))
+    return {ExportStatus::Refused, ValueDetail(context.root, keyPath, context.valueName)};
+  if (!WriteKeyBlock(context, keyPath)) {
+    context.text.clear();
+    return context.result;
+  }
+  return {};
+}
 
-  ExportContext context{registry, ansi, root, std::string(valueName), wholeKey, {}, {}, 0};
-  if (!wholeKey && !IsCarriableValueName(valueName))
-    return {ExportStatus::Refused, ValueDetail(root, keyPath, valueName)};
-  if (!WriteKeyBlock(context, keyPath)) return context.result;
+ExportResult ExportRegistryItem(platform::FileSystem& files, platform::Registry& registry,
+                                const AnsiCodePage& ansi, std::string_view fileName,
+                                platform::Root root, std::string_view keyPath,
+                                std::string_view valueName, bool wholeKey) {
+  ExportContext context{registry, ansi, BackupFormat::Regedit4, root, std::string(valueName),
+                        wholeKey, {}, {}, 0, {}, 0};
+  const ExportResult result = ComposeBlock(context, keyPath);
+  if (!result.ok()) return result;
   std::string bytes;
-  if (!ansi.FromUtf8(context.text, bytes)) return {ExportStatus::Refused, KeyName(root, keyPath)};
+  if (!ansi.FromUtf8(context.text, bytes)) return {ExportStatus::NotAnsi, std::string(keyPath)};
   if (!files.AppendToFile(fileName, kBackupHeader, bytes))
     return {ExportStatus::WriteFailed, std::string(fileName)};
   return {};
+}
+
+BackupFile::BackupFile(platform::FileSystem& files, const AnsiCodePage& ansi,
+                       std::string wantedName)
+    : files_(files), ansi_(ansi), wanted_(std::move(wantedName)) {}
+
+BackupFile::~BackupFile() = default;
+
+void BackupFile::SetFormat(BackupFormat format) {
+  if (!file_) format_ = format;
+}
+
+bool BackupFile::Create(std::string& error) {
+  // One run, one new file: a name that is taken belongs to another run or program.
+  for (int number = 1; number <= 99; ++number) {
+    const std::string name = number == 1 ? wanted_ : NumberedBackupFileName(wanted_, number);
+    std::unique_ptr<platform::WritableFile> file;
+    const long rc = files_.CreateNewFile(name, file);
+    if (rc == platform::kFileExists) continue;
+    if (rc != platform::kSuccess) {
+      error = "cannot create the backup file " + name + " (error " + std::to_string(rc) + ")";
+      return false;
+    }
+    std::string header;
+    if (format_ == BackupFormat::Unicode) header = "\xFF\xFE";
+    std::string text;
+    if (!Encode(BackupHeader(format_), format_, ansi_, text)) return false;
+    header += text;
+    if (!file->Append(header) || !file->Flush()) {
+      file.reset();
+      (void)files_.RemoveFile(name);
+      error = "cannot write the backup file " + name;
+      return false;
+    }
+    file_ = std::move(file);
+    path_ = name;
+    return true;
+  }
+  error = "every backup file name for this second is taken: " + wanted_;
+  return false;
+}
+
+bool BackupFile::Append(std::string_view blocks, std::string& error) {
+  std::string bytes;
+  if (!Encode(blocks, format_, ansi_, bytes)) {
+    error = "the backup text does not fit the file's code page";
+    return false;
+  }
+  if (broken_) {
+    error = "the backup file " + path_ + " could not be reopened";
+    return false;
+  }
+  if (!file_ && !Create(error)) return false;
+  const uint64_t before = file_->Size();
+  if (file_->Append(bytes) && file_->Flush()) return true;
+  // A full disk may have taken part of the batch: the file must end on a whole block.
+  const bool cut = file_->Truncate(before) && file_->Flush();
+  error = "cannot write the backup file " + path_ +
+          (cut ? " (the file ends on its last complete entry)"
+               : " (and it could not be cut back to its last complete entry)");
+  return false;
+}
+
+bool BackupFile::SwitchToUnicode(std::string& error) {
+  if (format_ == BackupFormat::Unicode) return true;
+  if (broken_) return false;
+  if (!file_) {
+    format_ = BackupFormat::Unicode;
+    return true;
+  }
+  // What the file holds was composed by this run and fits the code page, so it converts
+  // exactly. It is written beside the file and put in its place in one step.
+  std::string bytes, text;
+  if (!file_->Flush() || !files_.ReadFile(path_, bytes) || !ansi_.ToUtf8(bytes, text)) {
+    error = "cannot read back the backup file " + path_;
+    return false;
+  }
+  if (text.rfind(kBackupHeader, 0) != 0) {
+    error = "the backup file " + path_ + " has changed";
+    return false;
+  }
+  text.replace(0, kBackupHeader.size(), kUnicodeBackupHeader);
+  const std::string converted = "\xFF\xFE" + Utf16LeBytes(Utf8ToUtf16(text));
+  const std::string temporary = path_ + ".tmp";
+  std::unique_ptr<platform::WritableFile> file;
+  if (files_.CreateNewFile(temporary, file) != platform::kSuccess) {
+    error = "cannot create " + temporary;
+    return false;
+  }
+  const bool written = file->Append(converted) && file->Flush();
+  file.reset();
+  if (!written) {
+    (void)files_.RemoveFile(temporary);
+    error = "cannot write " + temporary;
+    return false;
+  }
+  file_.reset();
+  if (!files_.ReplaceFile(temporary, path_)) {
+    (void)files_.RemoveFile(temporary);
+    error = "cannot replace the backup file " + path_;
+    // Go on appending to the unchanged REGEDIT4 file.
+    broken_ = files_.OpenForAppend(path_, file_) != platform::kSuccess;
+    return false;
+  }
+  if (files_.OpenForAppend(path_, file_) != platform::kSuccess) {
+    error = "cannot reopen the backup file " + path_;
+    broken_ = true;
+    return false;
+  }
+  format_ = BackupFormat::Unicode;
+  return true;
 }
 
 }  // namespace tallowin

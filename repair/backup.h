@@ -1,9 +1,14 @@
 #pragma once
-// The "REGEDIT4" backup writer: one block per key (with its whole sub-tree) or value,
-// composed in memory and appended to the run's file in one write, so a block is on
-// disk whole or not at all. Reads with read access only.
+// The backup writer. A block (one key with its whole sub-tree, or one value) is composed
+// in memory; the repair run writes the blocks of a batch in one piece, flushes them to
+// the disk, and only then deletes, so a block is in the file whole or not at all.
+// The file is "REGEDIT4" (ANSI) while everything it holds fits the ANSI code page
+// exactly, and a Unicode .reg file ("Windows Registry Editor Version 5.00", UTF-16LE)
+// otherwise. Reads with read access only and never through a symbolic link.
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,10 +19,20 @@
 
 namespace tallowin {
 
+enum class BackupFormat {
+  Regedit4,  // "REGEDIT4", the ANSI code page
+  Unicode,   // "Windows Registry Editor Version 5.00", UTF-16LE with byte order mark
+};
+
 inline constexpr std::string_view kBackupHeader = "REGEDIT4\r\n";
+inline constexpr std::string_view kUnicodeBackupHeader = "Windows Registry Editor Version 5.00\r\n";
+std::string_view BackupHeader(BackupFormat format);
 
 // OutputDirectory + "\" + YYYY_MM_DD_hhmmss.reg, for the local time now.
 std::string MakeBackupFileName(platform::System& system, std::string_view outputDirectory);
+// The same name with "_NN" before ".reg" (2 to 99): the names a run tries when the first
+// is taken. They sort after the plain name, so the newest backup stays on top.
+std::string NumberedBackupFileName(std::string_view fileName, int number);
 
 // Every backslash doubled.
 std::string EscapeBackslashes(std::string_view text);
@@ -25,9 +40,12 @@ std::string EscapeBackslashes(std::string_view text);
 std::string EscapeQuotes(std::string_view text);
 
 enum class ExportStatus {
-  Written,      // the whole block is in the file
+  Written,      // the whole block is composed (or in the file)
   Incomplete,   // a key, sub-key or value could not be read: nothing written
-  Refused,      // a path, name or text the file cannot carry: nothing written
+  Refused,      // a path or name no .reg file can carry (a line break, an empty name)
+  NotAnsi,      // text the ANSI code page cannot carry: needs the Unicode format
+  LinkKey,      // the sub-tree holds a symbolic link, which the registry editor cannot re-create
+  TooLarge,     // more data than a backup may hold
   WriteFailed,  // the file could not be created, opened or written
 };
 
@@ -44,23 +62,28 @@ bool IsCarriableKeyPath(std::string_view keyPath);
 // A value name that fits between quotes on one line.
 bool IsCarriableValueName(std::string_view name);
 
-// "name"=data for one value of a "REGEDIT4" file, as UTF-8 text without the line end
-// (binary data continues over several lines). String data is the registry's UTF-16;
-// the file holds it as ANSI text, so a string that `ansi` cannot carry exactly, like a
-// name with a line break, gives false.
-[[nodiscard]] bool FormatValueLine(const platform::RegValue& value, std::string& line,
-                                   const AnsiCodePage& ansi = Windows1252());
+// "name"=data for one value as UTF-8 text without the line end (binary data continues
+// over several lines). String data is the registry's UTF-16: a "REGEDIT4" file holds it
+// as ANSI text, so there a name or string `ansi` cannot carry exactly gives NotAnsi; a
+// name with a line break gives Refused. A string whose quoted line would pass the line
+// limit of a backup is written in its typed hex form.
+[[nodiscard]] ExportStatus FormatValueLine(const platform::RegValue& value, std::string& line,
+                                           BackupFormat format = BackupFormat::Regedit4,
+                                           const AnsiCodePage& ansi = Windows1252());
 
-// The state one ExportRegistryItem call shares with its recursive block writer.
+// The state one block shares with its recursive writer.
 struct ExportContext {
   platform::Registry& registry;
   const AnsiCodePage& ansi;
+  BackupFormat format;
   platform::Root root;
   std::string valueName;  // value mode only; "" = the default value
   bool wholeKey = true;
-  std::string text;       // the block composed so far
+  std::string text;       // the block composed so far (UTF-8)
   ExportResult result;
   size_t depth = 0;
+  platform::RegValue value;  // value mode: the value as it was written
+  uint64_t lastWrite = 0;    // key mode: the top key's last-write time as it was read
 };
 
 // Appends the block of `keyPath` to context.text: key mode with every value and,
@@ -68,15 +91,53 @@ struct ExportContext {
 // context.result set) when anything below could not be read or carried.
 [[nodiscard]] bool WriteKeyBlock(ExportContext& context, std::string_view keyPath);
 
-// Appends one block to `fileName`, creating it with the header when it does not exist.
-// With `wholeKey` the key and its sub-tree; otherwise the value `valueName` of the key.
-// A trailing backslash of `keyPath` is dropped. Nothing is written unless the block is
-// complete.
+// Composes one block for a file of `format` into `text` (UTF-8). A trailing backslash of
+// `keyPath` is dropped. `context` is filled in, so the caller can see what was read.
+[[nodiscard]] ExportResult ComposeBlock(ExportContext& context, std::string_view keyPath);
+
+// Appends one block to `fileName` ("REGEDIT4"), creating it with the header when it does
+// not exist. With `wholeKey` the key and its sub-tree; otherwise the value `valueName` of
+// the key. Nothing is written unless the block is complete.
 [[nodiscard]] ExportResult ExportRegistryItem(platform::FileSystem& files,
                                               platform::Registry& registry,
                                               const AnsiCodePage& ansi,
                                               std::string_view fileName, platform::Root root,
                                               std::string_view keyPath,
                                               std::string_view valueName, bool wholeKey);
+
+// The backup file of one repair run. It is created new on the first write (never an
+// existing file: a taken name gets a number), and every write is flushed to the disk
+// before the call returns, or cut back so that the file ends on its last whole block.
+class BackupFile {
+ public:
+  BackupFile(platform::FileSystem& files, const AnsiCodePage& ansi, std::string wantedName);
+  ~BackupFile();
+  BackupFile(const BackupFile&) = delete;
+  BackupFile& operator=(const BackupFile&) = delete;
+
+  BackupFormat format() const { return format_; }
+  bool created() const { return !path_.empty(); }
+  const std::string& path() const { return path_; }  // the name in use once created
+
+  // Before the first write: the format the file will be created in.
+  void SetFormat(BackupFormat format);
+  // Writes `blocks` (UTF-8, composed for format()) and flushes them. False when that
+  // failed: the file then ends where it ended before, and `error` says why.
+  [[nodiscard]] bool Append(std::string_view blocks, std::string& error);
+  // Rewrites a "REGEDIT4" file as a Unicode one (the same blocks, in one replacing
+  // step). False leaves it as it was.
+  [[nodiscard]] bool SwitchToUnicode(std::string& error);
+
+ private:
+  bool Create(std::string& error);
+
+  platform::FileSystem& files_;
+  const AnsiCodePage& ansi_;
+  std::string wanted_;
+  std::string path_;
+  BackupFormat format_ = BackupFormat::Regedit4;
+  std::unique_ptr<platform::WritableFile> file_;
+  bool broken_ = false;  // lost its handle while switching formats: no more writes
+};
 
 }  // namespace tallowin

@@ -1,12 +1,16 @@
 #include "repair/repair_run.h"
 
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "platform/reg_global.h"
 #include "platform/reg_text.h"
+#include "platform/text.h"
 #include "repair/backup.h"
+#include "scan/issue_target.h"
 
 namespace tallowin {
 
@@ -17,10 +21,8 @@ using platform::Root;
 
 namespace {
 
-std::string_view WithoutTrailingBackslash(std::string_view path) {
-  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  return path;
-}
+// A batch's blocks are written in one piece; past this much text the batch ends early.
+constexpr size_t kBatchText = 4u << 20;
 
 std::string FullKeyName(Root root, std::string_view path) {
   std::string name = platform::RootName(root);
@@ -31,163 +33,487 @@ std::string FullKeyName(Root root, std::string_view path) {
   return name;
 }
 
-RepairOutcome Problem(RepairContext& context, RepairOutcome outcome, std::string detail) {
-  context.lastProblem = std::move(detail);
-  return outcome;
+std::string ValueName(Root root, std::string_view path, std::string_view name) {
+  return FullKeyName(root, path) + (name.empty() ? std::string(" @") : " \"" + std::string(name) + "\"");
 }
 
-RepairOutcome FromExport(RepairContext& context, const ExportResult& result) {
-  switch (result.status) {
-    case ExportStatus::Written:
-      context.backupWritten = true;
-      return RepairOutcome::Deleted;
-    case ExportStatus::Incomplete:
-      return Problem(context, RepairOutcome::Unreadable, result.detail);
-    case ExportStatus::Refused:
-      return Problem(context, RepairOutcome::Refused, result.detail);
-    case ExportStatus::WriteFailed:
-      break;
-  }
-  return Problem(context, RepairOutcome::BackupFailed, result.detail);
-}
-
-// Sub-keys first, from the last enumeration index down, then the key itself.
-long DeleteTree(Registry& registry, Root root, const std::string& path, size_t depth) {
-  if (depth > platform::kMaxKeyDepth) return platform::kInvalidParameter;
-  std::unique_ptr<RegistryKey> key;
-  long rc = registry.Open(root, path, Access::All, key);
-  if (rc != platform::kSuccess) return rc;
-  std::vector<std::string> names;
-  rc = key->SubKeyNames(names);
-  if (rc != platform::kSuccess) return rc;
-  key.reset();
-  for (size_t i = names.size(); i-- > 0;) {
-    rc = DeleteTree(registry, root, path + "\\" + names[i], depth + 1);
-    if (rc != platform::kSuccess) return rc;
-  }
+std::string Parent(const std::string& path) {
   const size_t slash = path.rfind('\\');
-  const std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash);
-  const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-  rc = registry.Open(root, parent, Access::All, key);
-  if (rc != platform::kSuccess) return rc;
-  return key->DeleteSubKey(leaf);
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-bool KeyIsGone(Registry& registry, Root root, std::string_view path) {
-  std::unique_ptr<RegistryKey> key;
-  return registry.Open(root, path, Access::Read, key) == platform::kFileNotFound;
-}
+// One checked row on its way through the run.
+struct Row {
+  size_t index = 0;  // in the list
+  IssueTarget target;
+  RepairOutcome outcome = RepairOutcome::Stopped;
+  bool decided = false;   // outcome final before any deletion
+  std::string reason;
+  // The item the run acts on: for a classes row, the hive that holds it.
+  Root root = Root::CurrentUser;
+  std::string path;
+  std::string block;      // its backup block (UTF-8), when composed
+  bool backedUp = false;
+  platform::RegValue value;  // a value row's value as backed up
+  uint64_t lastWrite = 0;    // a key row's last-write time as backed up
+};
 
-RepairOutcome DeleteFileItem(RepairContext& context, const std::string& path) {
-  platform::FileSystem& files = context.platform.files;
-  // The shell deletes every match of a wildcard and whole folders; a row names one file.
-  if (path.find_first_of("*?") != std::string::npos)
-    return Problem(context, RepairOutcome::NotAddressed, path);
-  const std::optional<uint32_t> attributes = files.Attributes(path);
-  if (!attributes) return RepairOutcome::AlreadyGone;
-  if (*attributes & platform::kAttrDirectory)
-    return Problem(context, RepairOutcome::NotAddressed, path);
-  if (files.RemoveFile(path) || !files.Attributes(path)) return RepairOutcome::Deleted;
-  return Problem(context, RepairOutcome::DeleteFailed, path);
-}
+class RepairRun {
+ public:
+  RepairRun(IssueList& list, platform::Platform& platform, RepairPrompts& prompts,
+            RepairResult& result, const std::string& backupName)
+      : list_(list), platform_(platform), registry_(platform.registry), prompts_(prompts),
+        result_(result), backup_(platform.files, platform.system.Ansi(), backupName) {}
+
+  void Run() {
+    std::vector<size_t> checked;
+    for (size_t i = list_.Count(); i-- > 0;)
+      if (list_.rows[i].checked) checked.push_back(i);
+
+    size_t next = 0;
+    while (next < checked.size()) {
+      if (prompts_.StopRequested()) {
+        result_.stopped = true;
+        for (; next < checked.size(); ++next) Report(checked[next], RepairOutcome::Stopped,
+                                                     "not processed: the run was stopped", "");
+        break;
+      }
+      std::vector<Row> batch;
+      batch.reserve(kRepairBatchRows);
+      batch_ = &batch;
+      size_t text = 0;
+      for (; next < checked.size() && batch.size() < kRepairBatchRows && text < kBatchText; ++next) {
+        batch.emplace_back();
+        Plan(batch.back(), checked[next]);
+        text += batch.back().block.size();
+      }
+      batch_ = nullptr;
+      if (!WriteBackups(batch)) {
+        for (Row& row : batch) Finish(row);
+        for (; next < checked.size(); ++next)
+          Report(checked[next], RepairOutcome::Stopped, "not processed: the run stopped", "");
+        break;
+      }
+      for (Row& row : batch) {
+        if (!row.decided) {
+          if (prompts_.StopRequested()) {
+            result_.stopped = true;
+            row.outcome = RepairOutcome::Stopped;
+            row.reason = "not processed: the run was stopped";
+          } else {
+            Delete(row);
+          }
+        }
+        Finish(row);
+      }
+      if (result_.stopped) {
+        for (; next < checked.size(); ++next)
+          Report(checked[next], RepairOutcome::Stopped, "not processed: the run was stopped", "");
+      }
+    }
+    RemoveFixedRows();
+  }
+
+ private:
+  // ---- planning: everything that can be decided before a backup --------------------
+
+  void Plan(Row& row, size_t index) {
+    row.index = index;
+    const Issue& issue = list_.rows[index];
+    row.target = ResolveIssueTarget(issue);
+    switch (row.target.kind) {
+      case IssueTarget::Kind::None:
+        return Decide(row, RepairOutcome::NotAddressed, "names no single registry item: " + issue.key);
+      case IssueTarget::Kind::File:
+        return PlanFile(row);
+      case IssueTarget::Kind::Key:
+      case IssueTarget::Kind::Value:
+        return PlanRegistryItem(row, issue.stamp);
+    }
+  }
+
+  void Decide(Row& row, RepairOutcome outcome, std::string reason) {
+    row.outcome = outcome;
+    row.reason = std::move(reason);
+    row.decided = true;
+  }
+
+  void PlanFile(Row& row) {
+    const std::string& path = row.target.file;
+    // The shell deletes every match of a wildcard and whole folders; a row names one file.
+    if (path.find_first_of("*?") != std::string::npos)
+      return Decide(row, RepairOutcome::NotAddressed, "a file name with wildcards: " + path);
+    const std::optional<uint32_t> attributes = platform_.files.Attributes(path);
+    if (!attributes) return Decide(row, RepairOutcome::AlreadyGone, "");
+    if (*attributes & platform::kAttrDirectory)
+      return Decide(row, RepairOutcome::NotAddressed, "a folder, not a file: " + path);
+  }
+
+  // Classes rows are backed up and deleted in the hive that holds the key (the user's
+  // copy first, as Windows shows it), so a restore puts the key back where it was.
+  void LocateHive(Row& row, const std::string& keyPath) {
+    row.root = row.target.root;
+    row.path = keyPath;
+    if (row.target.root != Root::ClassesRoot) return;
+    const std::string classes = "Software\\Classes\\" + keyPath;
+    for (Root hive : {Root::CurrentUser, Root::LocalMachine}) {
+      std::unique_ptr<RegistryKey> key;
+      if (registry_.Open(hive, classes, Access::Read, key) == platform::kSuccess) {
+        row.root = hive;
+        row.path = classes;
+        return;
+      }
+    }
+  }
+
+  // A key reached through a symbolic link belongs to somebody else.
+  bool ThroughLink(Root root, const std::string& path, std::string& link) {
+    size_t end = path.find('\\');
+    while (end != std::string::npos) {
+      const std::string prefix = path.substr(0, end);
+      const std::string id = FullKeyName(root, AsciiUpper(prefix));
+      if (!linkFree_.count(id)) {
+        std::unique_ptr<RegistryKey> key;
+        bool isLink = false;
+        if (registry_.OpenNoFollow(root, prefix, Access::Read, key) == platform::kSuccess &&
+            key->IsLink(isLink) == platform::kSuccess && isLink) {
+          link = FullKeyName(root, prefix);
+          return true;
+        }
+        linkFree_.insert(id);
+      }
+      end = path.find('\\', end + 1);
+    }
+    return false;
+  }
+
+  void PlanRegistryItem(Row& row, const ItemStamp& stamp) {
+    const IssueTarget& target = row.target;
+    const bool wholeKey = target.kind == IssueTarget::Kind::Key;
+    const std::string shown = wholeKey ? FullKeyName(target.root, target.path)
+                                       : ValueName(target.root, target.path, target.valueName);
+    // An empty path is the whole root: never deleted.
+    if (wholeKey && target.path.empty())
+      return Decide(row, RepairOutcome::NotAddressed, "names a whole root key: " + shown);
+    // A value directly in a root key has no key line that the registry editor is known
+    // to import on every Windows version: it stays.
+    if (!IsCarriableKeyPath(target.path) || (!wholeKey && !IsCarriableValueName(target.valueName)))
+      return Decide(row, RepairOutcome::Refused, "a name no backup file can hold: " + shown);
+
+    LocateHive(row, target.path);
+    std::string link;
+    if (ThroughLink(row.root, row.path, link))
+      return Decide(row, RepairOutcome::Refused,
+                    "reached through the symbolic link " + link + ", which is never followed");
+    {
+      std::unique_ptr<RegistryKey> key;
+      const long rc = registry_.Open(row.root, row.path, Access::Read, key);
+      if (rc == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
+      if (rc != platform::kSuccess)
+        return Decide(row, RepairOutcome::Unreadable, "cannot be opened: " + shown);
+      if (!wholeKey) {
+        platform::RegValue value;
+        const long query = key->QueryValue(target.valueName, value);
+        if (query == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
+        if (query != platform::kSuccess)
+          return Decide(row, RepairOutcome::Unreadable, "cannot be read: " + shown);
+      }
+    }
+    Compose(row, stamp);
+  }
+
+  void Compose(Row& row, const ItemStamp& stamp) {
+    const bool wholeKey = row.target.kind == IssueTarget::Kind::Key;
+    ExportContext context{registry_, platform_.system.Ansi(), backup_.format(), row.root,
+                          row.target.valueName, wholeKey, {}, {}, 0, {}, 0};
+    ExportResult composed = ComposeBlock(context, row.path);
+    if (composed.status == ExportStatus::NotAnsi && backup_.format() == BackupFormat::Regedit4) {
+      std::string error;
+      if (!SwitchToUnicode(error))
+        return Decide(row, RepairOutcome::Refused,
+                      "holds text the ANSI backup file cannot carry (" + composed.detail +
+                          "), and the file could not be made a Unicode one: " + error);
+      context.format = backup_.format();
+      composed = ComposeBlock(context, row.path);
+    }
+    switch (composed.status) {
+      case ExportStatus::Written:
+        break;
+      case ExportStatus::Incomplete:
+        return Decide(row, RepairOutcome::Unreadable, "could not be read whole: " + composed.detail);
+      case ExportStatus::LinkKey:
+        return Decide(row, RepairOutcome::Refused,
+                      "holds the symbolic link key " + composed.detail +
+                          ", which a restore could not make again");
+      case ExportStatus::Refused:
+      case ExportStatus::NotAnsi:
+        return Decide(row, RepairOutcome::Refused,
+                      "a name or text no backup file can hold: " + composed.detail);
+      case ExportStatus::TooLarge:
+        return Decide(row, RepairOutcome::Refused, "too large for a backup: " + composed.detail);
+      case ExportStatus::WriteFailed:
+        return Decide(row, RepairOutcome::BackupFailed, composed.detail);
+    }
+
+    // Still what the scan reported? A key counts as changed when it was written since,
+    // unless the writing was this run's own deletion of something inside it.
+    if (stamp.kind == ItemStamp::Kind::Value && !(StampOfValue(context.value) == stamp))
+      return Decide(row, RepairOutcome::ChangedSinceScan,
+                    "changed since the scan: its type or data is not what was found");
+    if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.lastWrite) {
+      const auto own = ownWrites_.find(Id(row.root, row.path));
+      if (own == ownWrites_.end() || own->second != context.lastWrite)
+        return Decide(row, RepairOutcome::ChangedSinceScan,
+                      "changed since the scan: the key was written after it was found");
+    }
+    row.block = std::move(context.text);
+    row.value = std::move(context.value);
+    row.lastWrite = context.lastWrite;
+  }
+
+  // A REGEDIT4 file cannot carry this text: the run's file becomes a Unicode one. Blocks
+  // of the current batch composed for the ANSI file are composed again.
+  bool SwitchToUnicode(std::string& error) {
+    if (!backup_.SwitchToUnicode(error)) return false;
+    if (batch_ == nullptr) return true;
+    for (Row& row : *batch_) {
+      if (row.decided || row.block.empty()) continue;
+      Row* pending = &row;
+      ExportContext context{registry_, platform_.system.Ansi(), backup_.format(), pending->root,
+                            pending->target.valueName,
+                            pending->target.kind == IssueTarget::Kind::Key, {}, {}, 0, {}, 0};
+      if (ComposeBlock(context, pending->path).ok()) pending->block = std::move(context.text);
+    }
+    return true;
+  }
+
+  static std::string Id(Root root, const std::string& path) {
+    return FullKeyName(root, AsciiUpper(path));
+  }
+
+  // ---- the batch's backup -------------------------------------------------------
+
+  bool WriteBackups(std::vector<Row>& batch) {
+    std::string blocks;
+    for (Row& row : batch)
+      if (!row.decided && !row.block.empty()) blocks += row.block;
+    if (blocks.empty()) return true;
+    std::string error;
+    if (!backup_.Append(blocks, error)) {
+      result_.error = error + "; the repair stopped before deleting anything more";
+      for (Row& row : batch)
+        if (!row.decided) Decide(row, RepairOutcome::BackupFailed, error);
+      return false;
+    }
+    result_.backupFile = backup_.path();
+    for (Row& row : batch)
+      if (!row.decided && !row.block.empty()) row.backedUp = true;
+    return true;
+  }
+
+  // ---- deletion --------------------------------------------------------------------
+
+  void Delete(Row& row) {
+    if (row.target.kind == IssueTarget::Kind::File) return DeleteFile(row);
+    if (row.target.kind == IssueTarget::Kind::Key) return DeleteKey(row);
+    DeleteValue(row);
+  }
+
+  void DeleteFile(Row& row) {
+    platform::FileSystem& files = platform_.files;
+    const std::string& path = row.target.file;
+    if (files.RemoveFile(path) || !files.Attributes(path)) {
+      row.outcome = RepairOutcome::Deleted;
+      return;
+    }
+    row.outcome = RepairOutcome::DeleteFailed;
+    row.reason = "the file could not be deleted: " + path;
+  }
+
+  void DeleteValue(Row& row) {
+    const std::string shown = ValueName(row.root, row.path, row.target.valueName);
+    std::unique_ptr<RegistryKey> key;
+    long rc = registry_.Open(row.root, row.path, Access::All, key);
+    if (rc == platform::kFileNotFound) {
+      row.outcome = RepairOutcome::AlreadyGone;
+      return;
+    }
+    if (rc != platform::kSuccess) {
+      row.outcome = RepairOutcome::DeleteFailed;
+      row.reason = "backed up, but the key cannot be opened for the deletion (error " +
+                   std::to_string(rc) + "): " + shown;
+      return;
+    }
+    // The backup holds the value as it was then; only that value is deleted.
+    platform::RegValue now;
+    rc = key->QueryValue(row.target.valueName, now);
+    if (rc == platform::kFileNotFound) {
+      row.outcome = RepairOutcome::AlreadyGone;
+      return;
+    }
+    if (rc != platform::kSuccess || now.type != row.value.type || now.data != row.value.data) {
+      row.outcome = RepairOutcome::ChangedSinceScan;
+      row.reason = "changed while the repair ran: " + shown;
+      return;
+    }
+    rc = key->DeleteValue(row.target.valueName);
+    if (rc != platform::kSuccess && rc != platform::kFileNotFound) {
+      row.outcome = RepairOutcome::DeleteFailed;
+      row.reason = "backed up, but the registry refused the deletion (error " +
+                   std::to_string(rc) + "): " + shown;
+      return;
+    }
+    uint64_t written = 0;
+    if (key->LastWriteTime(written) == platform::kSuccess) ownWrites_[Id(row.root, row.path)] = written;
+    key.reset();
+    if (ValueVisible(row.root, row.path, row.target.valueName) ||
+        (row.root != row.target.root &&
+         ValueVisible(row.target.root, row.target.path, row.target.valueName))) {
+      row.outcome = RepairOutcome::StillPresent;
+      row.reason = "deleted, but a value of that name is still there: " +
+                   ValueName(row.target.root, row.target.path, row.target.valueName);
+      return;
+    }
+    row.outcome = RepairOutcome::Deleted;
+  }
+
+  bool ValueVisible(Root root, const std::string& path, const std::string& name) {
+    std::unique_ptr<RegistryKey> key;
+    if (registry_.Open(root, path, Access::Read, key) != platform::kSuccess) return false;
+    platform::RegValue value;
+    return key->QueryValue(name, value) != platform::kFileNotFound;
+  }
+
+  bool KeyVisible(Root root, const std::string& path) {
+    std::unique_ptr<RegistryKey> key;
+    return registry_.Open(root, path, Access::Read, key) != platform::kFileNotFound;
+  }
+
+  void DeleteKey(Row& row) {
+    const std::string shown = FullKeyName(row.root, row.path);
+    {
+      std::unique_ptr<RegistryKey> key;
+      long rc = registry_.OpenNoFollow(row.root, row.path, Access::Read, key);
+      if (rc == platform::kFileNotFound) {
+        row.outcome = RepairOutcome::AlreadyGone;
+        return;
+      }
+      uint64_t written = 0;
+      if (rc == platform::kSuccess) rc = key->LastWriteTime(written);
+      if (rc != platform::kSuccess || written != row.lastWrite) {
+        row.outcome = RepairOutcome::ChangedSinceScan;
+        row.reason = "changed while the repair ran: " + shown;
+        return;
+      }
+    }
+    std::string detail;
+    const long rc = DeleteTree(row.root, row.path, 0, detail);
+    if (rc != platform::kSuccess && KeyVisible(row.root, row.path)) {
+      row.outcome = RepairOutcome::DeleteFailed;
+      row.reason = "backed up, but the registry refused the deletion (error " +
+                   std::to_string(rc) + "): " + (detail.empty() ? shown : detail);
+      return;
+    }
+    const std::string parent = Parent(row.path);
+    std::unique_ptr<RegistryKey> parentKey;
+    uint64_t written = 0;
+    if (registry_.Open(row.root, parent, Access::Read, parentKey) == platform::kSuccess &&
+        parentKey->LastWriteTime(written) == platform::kSuccess)
+      ownWrites_[Id(row.root, parent)] = written;
+    if (KeyVisible(row.root, row.path) ||
+        (row.root != row.target.root && KeyVisible(row.target.root, row.target.path))) {
+      row.outcome = RepairOutcome::StillPresent;
+      row.reason = "deleted, but a key of that name is still there: " +
+                   FullKeyName(row.target.root, row.target.path);
+      return;
+    }
+    row.outcome = RepairOutcome::Deleted;
+  }
+
+  // Sub-keys first, from the last enumeration index down, then the key itself; every
+  // key opened as itself, so a link that appeared meanwhile stops the deletion.
+  long DeleteTree(Root root, const std::string& path, size_t depth, std::string& detail) {
+    if (depth > platform::kMaxKeyDepth) return platform::kInvalidParameter;
+    std::unique_ptr<RegistryKey> key;
+    long rc = registry_.OpenNoFollow(root, path, Access::All, key);
+    if (rc != platform::kSuccess) return rc;
+    bool link = false;
+    rc = key->IsLink(link);
+    if (rc != platform::kSuccess) return rc;
+    if (link) {
+      detail = "a symbolic link appeared at " + FullKeyName(root, path);
+      return platform::kAccessDenied;
+    }
+    std::vector<std::string> names;
+    rc = key->SubKeyNames(names);
+    if (rc != platform::kSuccess) return rc;
+    key.reset();
+    for (size_t i = names.size(); i-- > 0;) {
+      rc = DeleteTree(root, path + "\\" + names[i], depth + 1, detail);
+      if (rc != platform::kSuccess) return rc;
+    }
+    const std::string parent = Parent(path);
+    const size_t slash = path.rfind('\\');
+    const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+    rc = registry_.Open(root, parent, Access::All, key);
+    if (rc != platform::kSuccess) return rc;
+    rc = key->DeleteSubKey(leaf);
+    if (rc != platform::kSuccess) detail = FullKeyName(root, path);
+    return rc;
+  }
+
+  // ---- the report ----------------------------------------------------------------
+
+  void Report(size_t index, RepairOutcome outcome, std::string reason, std::string backupFile) {
+    const Issue& issue = list_.rows[index];
+    result_.rows.push_back({issue, outcome, reason, std::move(backupFile)});
+    if (IsFixed(outcome)) {
+      fixedIndexes_.push_back(index);
+      ++result_.fixed;
+      if (outcome == RepairOutcome::AlreadyGone) ++result_.alreadyGone;
+    } else {
+      ++result_.failed;
+      result_.problems.push_back({issue, outcome, std::move(reason)});
+    }
+  }
+
+  void Finish(Row& row) {
+    Report(row.index, row.outcome, row.reason, row.backedUp ? backup_.path() : std::string());
+  }
+
+  // Visiting order is last row first, so removing in that order keeps indexes valid.
+  void RemoveFixedRows() {
+    for (size_t index : fixedIndexes_) list_.RemoveAt(index);
+  }
+
+  IssueList& list_;
+  platform::Platform& platform_;
+  Registry& registry_;
+  RepairPrompts& prompts_;
+  RepairResult& result_;
+  BackupFile backup_;
+  std::vector<Row>* batch_ = nullptr;  // the batch being planned
+  std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
+  std::set<std::string> linkFree_;             // key paths known to be no link
+  std::vector<size_t> fixedIndexes_;
+};
 
 }  // namespace
 
-RepairOutcome DeleteKeyWithBackup(RepairContext& context, std::string_view rootName,
-                                  std::string_view keyPath) {
-  const std::optional<Root> root = platform::RootFromName(rootName);
-  if (!root) return Problem(context, RepairOutcome::NotAddressed, std::string(rootName));
-  const std::string path(WithoutTrailingBackslash(keyPath));
-  const std::string name = FullKeyName(*root, path);
-  // An empty path is the whole root: never deleted.
-  if (path.empty()) return Problem(context, RepairOutcome::NotAddressed, name);
-  if (!IsCarriableKeyPath(path)) return Problem(context, RepairOutcome::Refused, name);
-
-  Registry& registry = context.platform.registry;
-  {
-    std::unique_ptr<RegistryKey> key;
-    const long rc = registry.Open(*root, path, Access::Read, key);
-    if (rc == platform::kFileNotFound) return RepairOutcome::AlreadyGone;
-    if (rc != platform::kSuccess) return Problem(context, RepairOutcome::Unreadable, name);
+const char* OutcomeName(RepairOutcome outcome) {
+  switch (outcome) {
+    case RepairOutcome::Deleted: return "deleted";
+    case RepairOutcome::AlreadyGone: return "already gone";
+    case RepairOutcome::ChangedSinceScan: return "changed since the scan";
+    case RepairOutcome::NotAddressed:
+    case RepairOutcome::Refused: return "refused";
+    case RepairOutcome::Unreadable:
+    case RepairOutcome::DeleteFailed:
+    case RepairOutcome::StillPresent:
+    case RepairOutcome::BackupFailed:
+    case RepairOutcome::Stopped: return "failed";
   }
-
-  const RepairOutcome backup = FromExport(
-      context, ExportRegistryItem(context.platform.files, registry, context.platform.system.Ansi(),
-                                  context.backupFileName, *root, path, "", true));
-  if (backup != RepairOutcome::Deleted) return backup;
-
-  if (DeleteTree(registry, *root, path, 0) == platform::kSuccess) return RepairOutcome::Deleted;
-  if (KeyIsGone(registry, *root, path)) return RepairOutcome::AlreadyGone;
-  return Problem(context, RepairOutcome::DeleteFailed, name);
-}
-
-RepairOutcome DeleteValueWithBackup(RepairContext& context, std::string_view rootName,
-                                    std::string_view keyPath, std::string_view valueName) {
-  const std::optional<Root> root = platform::RootFromName(rootName);
-  if (!root) return Problem(context, RepairOutcome::NotAddressed, std::string(rootName));
-  const std::string path(WithoutTrailingBackslash(keyPath));
-  const std::string name(valueName);
-  const std::string detail =
-      FullKeyName(*root, path) + (name.empty() ? std::string(" @") : " \"" + name + "\"");
-  // A value directly in a root key has no key line that the registry editor is known
-  // to import on every Windows version: it stays.
-  if (!IsCarriableKeyPath(path) || !IsCarriableValueName(name))
-    return Problem(context, RepairOutcome::Refused, detail);
-
-  Registry& registry = context.platform.registry;
-  {
-    std::unique_ptr<RegistryKey> key;
-    long rc = registry.Open(*root, path, Access::Read, key);
-    if (rc == platform::kFileNotFound) return RepairOutcome::AlreadyGone;
-    if (rc != platform::kSuccess) return Problem(context, RepairOutcome::Unreadable, detail);
-    platform::RegValue value;
-    rc = key->QueryValue(name, value);
-    if (rc == platform::kFileNotFound) return RepairOutcome::AlreadyGone;
-    if (rc != platform::kSuccess) return Problem(context, RepairOutcome::Unreadable, detail);
-  }
-
-  const RepairOutcome backup = FromExport(
-      context, ExportRegistryItem(context.platform.files, registry, context.platform.system.Ansi(),
-                                  context.backupFileName, *root, path, name, false));
-  if (backup != RepairOutcome::Deleted) return backup;
-
-  std::unique_ptr<RegistryKey> key;
-  long rc = registry.Open(*root, path, Access::All, key);
-  if (rc == platform::kSuccess) rc = key->DeleteValue(name);
-  if (rc == platform::kSuccess) return RepairOutcome::Deleted;
-  if (rc == platform::kFileNotFound) return RepairOutcome::AlreadyGone;
-  return Problem(context, RepairOutcome::DeleteFailed, detail);
-}
-
-RepairOutcome RepairIssue(RepairContext& context, const Issue& issue) {
-  const std::string& column = issue.key;
-  const size_t slash = column.find('\\');
-  if (slash == std::string::npos) return Problem(context, RepairOutcome::NotAddressed, column);
-  const std::string_view rootName = std::string_view(column).substr(0, slash);
-  const std::string_view rest = std::string_view(column).substr(slash + 1);
-
-  switch (issue.kind) {
-    case ekKey:
-      return DeleteKeyWithBackup(context, rootName, rest);
-    case ekValueInKeyPath: {
-      const size_t last = rest.rfind('\\');
-      if (last == std::string_view::npos) return DeleteValueWithBackup(context, rootName, "", rest);
-      return DeleteValueWithBackup(context, rootName, rest.substr(0, last), rest.substr(last + 1));
-    }
-    case ekValueInData:
-      return DeleteValueWithBackup(context, rootName, rest, issue.data);
-    case ekSubKeyInData:
-      // Without a name the path would fall back to the parent key itself.
-      if (issue.data.empty()) return Problem(context, RepairOutcome::NotAddressed, column);
-      return DeleteKeyWithBackup(context, rootName, std::string(rest) + "\\" + issue.data);
-    case ekFile:
-      return DeleteFileItem(context, column);
-    case ekDefaultValue:
-      return DeleteValueWithBackup(context, rootName, rest, "");
-    case ekEncodedValueInData:
-      return DeleteValueWithBackup(context, rootName, rest, Rot13(issue.data));
-  }
-  return Problem(context, RepairOutcome::NotAddressed, column);
+  return "failed";
 }
 
 std::string MakeLastClean(platform::System& system, size_t fixed, size_t failed) {
@@ -224,27 +550,16 @@ RepairResult FixErrors(IssueList& list, platform::Platform& platform,
     if (settings.createRestorePoint && code >= 9 && code <= 12 && !prompts.RunRestorePointDialog())
       return result;
 
-    RepairContext context{platform, MakeBackupFileName(platform.system, folder)};
-    for (size_t i = list.Count(); i-- > 0;) {
-      if (!list.rows[i].checked) continue;
-      context.lastProblem.clear();
-      const RepairOutcome outcome = RepairIssue(context, list.rows[i]);
-      if (context.backupWritten) result.backupFile = context.backupFileName;
-      if (outcome == RepairOutcome::BackupFailed) {
-        result.error = "Cannot write the backup file " + context.backupFileName +
-                       "; the repair stopped before deleting " + list.rows[i].key;
-        result.problems.push_back({list.rows[i], outcome, context.lastProblem});
-        return result;
-      }
-      if (IsFixed(outcome)) {
-        list.RemoveAt(i);
-        ++result.fixed;
-      } else {
-        ++result.failed;
-        result.problems.push_back({list.rows[i], outcome, context.lastProblem});
-      }
-    }
+    RepairRun run(list, platform, prompts, result, MakeBackupFileName(platform.system, folder));
+    run.Run();
+    if (!result.error.empty()) return result;
     result.lastClean = MakeLastClean(platform.system, result.fixed, result.failed);
+    if (result.stopped) {
+      result.statusText = "Fix errors stopped, " + std::to_string(result.fixed) +
+                          kErrorsFixedText + ", " + std::to_string(result.failed) +
+                          " were not removed";
+      return result;
+    }
     result.statusText = MakeFixStatusText(result.fixed, result.failed);
     result.completed = true;
   } catch (const std::exception& e) {

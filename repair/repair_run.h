@@ -1,7 +1,8 @@
 #pragma once
 // The repair run ("&Fix Errors"): every checked row is backed up and then deleted by
 // its entry kind. A row leaves the list only when its item is gone; nothing is
-// deleted that is not whole in the backup file first.
+// deleted that is not whole in the backup file, on the disk, first, and nothing that
+// changed since the scan reported it.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +32,8 @@ class RepairPrompts {
   virtual void ShowError(const std::string& text) = 0;
   // The modal restore point dialog. True = OK (go on), false = cancel.
   virtual bool RunRestorePointDialog() = 0;
+  // Asked before every row: true ends the run there (Ctrl+C, a Stop button).
+  virtual bool StopRequested() { return false; }
 };
 
 struct RepairSettings {
@@ -39,56 +42,58 @@ struct RepairSettings {
   uint8_t osVersionCode = 0;
 };
 
-// The outcome for one item.
+// The outcome for one row.
 enum class RepairOutcome {
-  Deleted,       // backed up and deleted
-  AlreadyGone,   // nothing there to delete
-  NotAddressed,  // unknown root name, or a path that names no single item
-  Refused,       // a path or name the backup cannot carry
-  Unreadable,    // the item or part of its sub-tree could not be read
-  DeleteFailed,  // backed up, but the registry or the shell refused the deletion
-  BackupFailed,  // the backup file could not be written: the run stops
+  Deleted,           // backed up, deleted, and checked to be gone
+  AlreadyGone,       // not there when the run reached it
+  ChangedSinceScan,  // no longer what the scan reported: left alone
+  NotAddressed,      // unknown root name, or a path that names no single item
+  Refused,           // what a backup cannot give back (a symbolic link, a line break in a name)
+  Unreadable,        // the item or part of its sub-tree could not be read
+  DeleteFailed,      // backed up, but the registry or the shell refused the deletion
+  StillPresent,      // deleted, but still visible where the row says it was
+  BackupFailed,      // the backup file could not be written: the run stops
+  Stopped,           // not reached: the run was stopped
 };
 
 inline bool IsFixed(RepairOutcome outcome) {
   return outcome == RepairOutcome::Deleted || outcome == RepairOutcome::AlreadyGone;
 }
 
+// "deleted", "already gone", "changed since the scan", "refused" or "failed".
+const char* OutcomeName(RepairOutcome outcome);
+
 struct RowProblem {
   Issue issue;
   RepairOutcome outcome;
-  std::string detail;  // the key, value or file concerned
+  std::string detail;  // why, naming the key, value or file concerned
+};
+
+// What happened to one checked row.
+struct RowReport {
+  Issue issue;
+  RepairOutcome outcome = RepairOutcome::Stopped;
+  std::string reason;      // empty when deleted
+  std::string backupFile;  // where its backup block is, when it has one
 };
 
 struct RepairResult {
   bool completed = false;  // reached the summary (LastClean and status text are set)
+  bool stopped = false;    // ended early at the user's request; the summary says so
   size_t fixed = 0;        // rows whose item is gone; they left the list
+  size_t alreadyGone = 0;  // of those, the ones that were not there any more
   size_t failed = 0;       // checked rows that stay in the list
   std::string backupFile;  // the run's backup file, when a block was written to it
   std::string lastClean;
   std::string statusText;
   std::string error;       // why the run stopped before its end (empty otherwise)
   std::vector<RowProblem> problems;  // the rows that stayed, in visiting order
+  std::vector<RowReport> rows;       // every checked row, in visiting order
 };
 
-// The state of one run that the deletions share.
-struct RepairContext {
-  platform::Platform& platform;
-  std::string backupFileName;
-  bool backupWritten = false;
-  std::string lastProblem;  // the item behind the last outcome that was not fixed
-};
-
-[[nodiscard]] RepairOutcome DeleteKeyWithBackup(RepairContext& context,
-                                                std::string_view rootName,
-                                                std::string_view keyPath);
-// An empty value name is the key's default value.
-[[nodiscard]] RepairOutcome DeleteValueWithBackup(RepairContext& context,
-                                                  std::string_view rootName,
-                                                  std::string_view keyPath,
-                                                  std::string_view valueName);
-// One row by its entry kind.
-[[nodiscard]] RepairOutcome RepairIssue(RepairContext& context, const Issue& issue);
+// Rows are backed up and deleted in batches of at most this many: each batch's blocks
+// are flushed to the disk once, before its deletions.
+inline constexpr size_t kRepairBatchRows = 256;
 
 // "<date time> , N errors were fixed!" with ", M could not be removed" when M > 0.
 std::string MakeLastClean(platform::System& system, size_t fixed, size_t failed);

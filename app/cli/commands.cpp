@@ -88,19 +88,6 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
   return scan.Run(request, list);
 }
 
-const char* OutcomeText(RepairOutcome outcome) {
-  switch (outcome) {
-    case RepairOutcome::Deleted: return "deleted";
-    case RepairOutcome::AlreadyGone: return "already gone";
-    case RepairOutcome::NotAddressed: return "names no single registry item";
-    case RepairOutcome::Refused: return "a name the backup file cannot hold";
-    case RepairOutcome::Unreadable: return "could not be read whole, so it was not deleted";
-    case RepairOutcome::DeleteFailed: return "backed up, but the deletion was refused";
-    case RepairOutcome::BackupFailed: return "the backup file could not be written";
-  }
-  return "?";
-}
-
 // The questions of the repair run, asked on the terminal or answered by --yes.
 class ConsolePrompts : public RepairPrompts {
  public:
@@ -301,7 +288,7 @@ int RunFix(const FixArgs& args) {
   ConsolePrompts prompts(args.yes, platform.restorePoint);
   const RepairResult result = FixErrors(list, platform, repairSettings, prompts);
   for (const RowProblem& problem : result.problems)
-    WriteText(stderr, "not removed (" + std::string(OutcomeText(problem.outcome)) + "): " +
+    WriteText(stderr, "not removed (" + std::string(OutcomeName(problem.outcome)) + "): " +
                           TextLine(problem.issue) +
                           (problem.detail.empty() ? "" : " [" + problem.detail + "]") + "\n");
   if (!result.completed) {

@@ -151,28 +151,28 @@ TEST(FormatValueLine, WritesThePlainFormsExactly) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     std::string line;
-    ASSERT_TRUE(FormatValueLine(c.value, line));
+    ASSERT_EQ(FormatValueLine(c.value, line), ExportStatus::Written);
     EXPECT_EQ(line, c.line);
   }
 }
 
 TEST(FormatValueLine, BreaksBinaryAfterByte25AndEvery25Bytes) {
   std::string line;
-  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(26)}, line));
+  ASSERT_EQ(FormatValueLine({"b", platform::kRegBinary, Sequence(26)}, line), ExportStatus::Written);
   EXPECT_EQ(line,
             "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,"
             "17,18,19");
-  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(27)}, line));
+  ASSERT_EQ(FormatValueLine({"b", platform::kRegBinary, Sequence(27)}, line), ExportStatus::Written);
   EXPECT_EQ(line,
             "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,"
             "17,18,19,\\\r\n1A");
-  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(52)}, line));
+  ASSERT_EQ(FormatValueLine({"b", platform::kRegBinary, Sequence(52)}, line), ExportStatus::Written);
   EXPECT_EQ(line,
             "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,"
             "17,18,19,\\\r\n"
             "1A,1B,1C,1D,1E,1F,20,21,22,23,24,25,26,27,28,29,2A,2B,2C,2D,2E,2F,30,31,32,\\\r\n"
             "33");
-  ASSERT_TRUE(FormatValueLine({"b", platform::kRegBinary, Sequence(51)}, line));
+  ASSERT_EQ(FormatValueLine({"b", platform::kRegBinary, Sequence(51)}, line), ExportStatus::Written);
   // Byte 50 is the last: no comma and no second break after it.
   EXPECT_EQ(line.substr(line.size() - 6), ",31,32") << line;
   EXPECT_EQ(line.find("\\\r\n"), line.rfind("\\\r\n")) << line;
@@ -211,7 +211,7 @@ TEST(FormatValueLine, KeepsTypeAndBytesWhereThePlainFormWouldNot) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     std::string line;
-    ASSERT_TRUE(FormatValueLine(c.value, line));
+    ASSERT_EQ(FormatValueLine(c.value, line), ExportStatus::Written);
     EXPECT_EQ(line, c.line);
   }
 }
@@ -219,7 +219,11 @@ TEST(FormatValueLine, KeepsTypeAndBytesWhereThePlainFormWouldNot) {
 TEST(FormatValueLine, RefusesNamesThatCannotStayOnOneLine) {
   for (const std::string& name : {std::string("a\rb"), std::string("a\nb"), std::string("a\0b", 3)}) {
     std::string line = "untouched";
-    EXPECT_FALSE(FormatValueLine({name, platform::kRegSz, std::string("x\0", 2)}, line));
+    EXPECT_EQ(FormatValueLine({name, platform::kRegSz, Utf16Data(std::string("x\0", 2))}, line),
+              ExportStatus::Refused);
+    EXPECT_EQ(FormatValueLine({name, platform::kRegSz, Utf16Data(std::string("x\0", 2))}, line,
+                              BackupFormat::Unicode),
+              ExportStatus::Refused);
     EXPECT_EQ(line, "untouched");
   }
 }

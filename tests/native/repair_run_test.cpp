@@ -5,12 +5,14 @@
 #include <functional>
 
 #include "platform/memory/memory_platform.h"
+#include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
 
 namespace tallowin {
 namespace {
 
 using platform::Root;
+using namespace std::string_literals;
 using platform::memory::MemoryMachine;
 
 constexpr const char* kFolder = "C:\\Backup";
@@ -236,17 +238,20 @@ TEST_F(RepairRunTest, CancelledRestorePointDeletesNothing) {
   EXPECT_EQ(list.Count(), 1u);
 }
 
-TEST_F(RepairRunTest, BackupFolderTurningUnwritableStopsTheRunAtThatRow) {
-  m.registry.SetString(Root::CurrentUser, "A", "v", "a");
-  m.registry.SetString(Root::CurrentUser, "B", "v", "b");
-  m.registry.SetString(Root::CurrentUser, "C", "v", "c");
-  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\A"));
-  list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\B", "v"));
-  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\C"));
-
+// Rows go in batches: a batch's backup is on the disk before any of its deletions. A
+// disk that fills up stops the run at that batch, the file cut back to its last whole
+// entry; earlier batches stay done.
+TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEntry) {
+  const size_t rows = kRepairBatchRows + 10;
+  for (size_t i = 0; i < rows; ++i) {
+    m.registry.SetString(Root::CurrentUser, "K" + std::to_string(i), "v", "x");
+    list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K" + std::to_string(i)));
+  }
+  // The first batch is the last rows; the disk fills up while the second is planned,
+  // with room for a part of its first block only.
   HookedRegistry hooked(m.registry);
   hooked.onOpen = [&](std::string_view path, platform::Access) {
-    if (path == "B") m.files.DenyWrites(kFolder);
+    if (path == "K5") m.files.LimitWrites(10);
   };
   platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
   const RepairResult result = FixErrors(list, p, settings, prompts);
@@ -255,13 +260,16 @@ TEST_F(RepairRunTest, BackupFolderTurningUnwritableStopsTheRunAtThatRow) {
   EXPECT_FALSE(result.error.empty());
   EXPECT_TRUE(result.lastClean.empty());
   EXPECT_TRUE(result.statusText.empty());
-  EXPECT_EQ(result.fixed, 1u);
-  // C was repaired before; B failed its backup and stays; A was never reached.
-  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "C"));
-  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "B", "v"));
-  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "A"));
-  EXPECT_EQ(RemainingKeys(), (std::vector<std::string>{"HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\B"}));
-  EXPECT_EQ(m.files.Contents(kFile), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\C]\r\n\"v\"=\"c\"\r\n");
+  EXPECT_EQ(result.fixed, kRepairBatchRows);
+  EXPECT_EQ(list.Count(), 10u);
+  for (size_t i = 0; i < rows; ++i)
+    EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 10) << i;
+  // The file holds exactly the deleted keys, and ends on a whole entry.
+  EXPECT_TRUE(EndsWith(m.files.Contents(kFile), "[HKEY_CURRENT_USER\\K10]\r\n\"v\"=\"x\"\r\n"));
+  MemoryMachine restored;
+  ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));
+  for (size_t i = 0; i < rows; ++i)
+    EXPECT_EQ(restored.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i >= 10) << i;
 }
 
 TEST_F(RepairRunTest, RefusedDeletionKeepsTheRowCheckedAndIsCountedApart) {
@@ -289,8 +297,9 @@ TEST_F(RepairRunTest, RefusedDeletionKeepsTheRowCheckedAndIsCountedApart) {
   for (const Issue& row : list.rows) EXPECT_TRUE(row.checked);
   ASSERT_EQ(result.problems.size(), 2u);
   EXPECT_EQ(result.problems[0].outcome, RepairOutcome::DeleteFailed);
-  EXPECT_EQ(result.problems[0].detail, "HKEY_CURRENT_USER\\Tree");
-  EXPECT_EQ(result.problems[1].detail, "HKEY_CURRENT_USER\\Locked \"v\"");
+  EXPECT_TRUE(EndsWith(result.problems[0].detail, ": HKEY_CURRENT_USER\\Tree")) << result.problems[0].detail;
+  EXPECT_EQ(result.problems[1].outcome, RepairOutcome::DeleteFailed);
+  EXPECT_TRUE(EndsWith(result.problems[1].detail, ": HKEY_CURRENT_USER\\Locked \"v\"")) << result.problems[1].detail;
 
   EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Locked", "v"));
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Tree\\b"));
@@ -354,7 +363,7 @@ TEST_F(RepairRunTest, UnreadableSubKeyKeepsTheWholeKey) {
   EXPECT_EQ(result.failed, 1u);
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].outcome, RepairOutcome::Unreadable);
-  EXPECT_EQ(result.problems[0].detail, "HKEY_LOCAL_MACHINE\\Software\\App\\Secret");
+  EXPECT_EQ(result.problems[0].detail, "could not be read whole: HKEY_LOCAL_MACHINE\\Software\\App\\Secret");
   EXPECT_TRUE(m.registry.GetValue(Root::LocalMachine, "Software\\App", "v"));
   EXPECT_FALSE(m.files.Exists(kFile));
   EXPECT_EQ(list.Count(), 1u);
@@ -372,17 +381,20 @@ TEST_F(RepairRunTest, TwoValueRowsOfOneKeyGiveTwoBlocksLastRowFirst) {
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"first\"=\"1\"\r\n");
 }
 
-TEST_F(RepairRunTest, TwoRunsInOneSecondShareTheFile) {
+// A name that is taken belongs to another run or program: never appended to.
+TEST_F(RepairRunTest, ATakenBackupNameGetsANumberedNewFile) {
   m.registry.SetString(Root::CurrentUser, "A", "v", "a");
   m.registry.SetString(Root::CurrentUser, "B", "v", "b");
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\A"));
   EXPECT_EQ(Run().backupFile, kFile);
+  const std::string foreign = "\xFF\xFEW\0i\0n\0"s;  // another program's UTF-16 file
+  m.files.AddFile("C:\\Backup\\2013_03_07_140509_02.reg", foreign);
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\B"));
-  EXPECT_EQ(Run().backupFile, kFile);
-  EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n"
-            "\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n");
+  EXPECT_EQ(Run().backupFile, "C:\\Backup\\2013_03_07_140509_03.reg");
+  EXPECT_EQ(m.files.Contents(kFile), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n");
+  EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_02.reg"), foreign);
+  EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_03.reg"),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n");
 }
 
 TEST_F(RepairRunTest, AsksForFullAccessOnlyAfterTheBackupIsWritten) {
