@@ -8,6 +8,7 @@
 #include "app/cli/console.h"
 #include "app/core/code_list.h"
 #include "platform/reg_global.h"
+#include "platform/win32/com_initialization.h"
 
 namespace {
 
@@ -133,6 +134,7 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const tallowin::platform::win32::ComInitialization com;
   try {
     return Main(argc, argv);
   } catch (const std::exception& e) {
