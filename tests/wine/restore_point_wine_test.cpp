@@ -1,4 +1,5 @@
-// COM start-up on a real system.
+// System Restore and COM start-up on a real system. Wine has SrClient.dll, but its
+// SRSetRestorePointA refuses every call, so no restore point is ever begun here.
 
 #include <windows.h>
 #include <objbase.h>
@@ -10,10 +11,13 @@
 #include <thread>
 
 #include "platform/win32/com_initialization.h"
+#include "platform/win32/win32_platform.h"
+#include "repair/restore_point.h"
 
 namespace tallowin {
 namespace {
 
+using platform::RestorePointResult;
 using platform::win32::ComInitialization;
 
 // Each case on a thread of its own: COM state belongs to a thread, and the test
@@ -27,6 +31,68 @@ HRESULT ProbeApartment(DWORD model) {
   const HRESULT hr = CoInitializeEx(nullptr, model);
   if (SUCCEEDED(hr)) CoUninitialize();
   return hr;
+}
+
+const char* Name(RestorePointResult result) {
+  return result == RestorePointResult::Created  ? "Created"
+         : result == RestorePointResult::Failed ? "Failed"
+                                                : "Unavailable";
+}
+
+TEST(Win32RestorePoint, BeginIsRefusedAndNothingIsLeftToEnd) {
+  platform::win32::Win32Machine machine;
+  const platform::RestorePointStart start =
+      machine.platform().restorePoint.Create(kRestorePointDescription);
+  std::cout << "[ restore  ] begin: " << Name(start.result) << "\n";
+  EXPECT_NE(start.result, RestorePointResult::Created);
+  EXPECT_EQ(start.sequence, 0);
+  // The end call is built and made the same way; Wine refuses it as well.
+  EXPECT_FALSE(machine.platform().restorePoint.End(1, /*cancelled=*/true));
+}
+
+TEST(Win32RestorePoint, CallsLeaveTheThreadsComAsTheyFoundIt) {
+  const struct {
+    const char* label;
+    bool initialise;
+    DWORD model;
+  } cases[] = {{"no COM (the worker thread)", false, 0},
+               {"single-threaded apartment (the main thread)", true, COINIT_APARTMENTTHREADED},
+               {"multi-threaded apartment", true, COINIT_MULTITHREADED}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    OnFreshThread([&] {
+      if (c.initialise) {
+        ASSERT_EQ(CoInitializeEx(nullptr, c.model), S_OK);
+      }
+      platform::win32::Win32Machine machine;
+      platform::RestorePointService& service = machine.platform().restorePoint;
+      EXPECT_NE(service.Create(kRestorePointDescription).result, RestorePointResult::Created);
+      EXPECT_FALSE(service.End(1, /*cancelled=*/false));
+      if (!c.initialise) {
+        EXPECT_EQ(ProbeApartment(COINIT_MULTITHREADED), S_OK) << "COM left initialised";
+        return;
+      }
+      EXPECT_EQ(ProbeApartment(c.model), S_FALSE) << "the thread's own COM was undone";
+      CoUninitialize();
+      EXPECT_EQ(ProbeApartment(c.model), S_OK);
+    });
+  }
+}
+
+TEST(Win32RestorePoint, RefusedBeginGoesThroughTheQuestion) {
+  platform::win32::Win32Machine machine;
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    int questions = 0;
+    const RestorePointAnswer answer =
+        CreateRestorePointAndAsk(machine.platform().restorePoint, [&] {
+          ++questions;
+          return yes;
+        });
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(answer.result, yes ? ModalResult::Ok : ModalResult::Cancel);
+    EXPECT_FALSE(answer.change.open());
+  }
 }
 
 TEST(ComInitialization, SetsUpTheThreadAndToleratesSecuritySetBefore) {
