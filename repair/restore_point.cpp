@@ -28,7 +28,7 @@ TCreateSystemPointThread::TCreateSystemPointThread(
 
 TCreateSystemPointThread::~TCreateSystemPointThread() {
   Abandon();
-  if (thread_.joinable()) thread_.join();
+  if (thread_.joinable()) thread_.detach();
 }
 
 void TCreateSystemPointThread::Start() {

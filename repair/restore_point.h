@@ -28,13 +28,15 @@ enum class ModalResult { Ok = 1, Cancel = 2 };
 int RestorePointMessageParam(platform::RestorePointResult result);
 
 // TCreateSystemPointThread: makes the call on its own thread and posts the result once
-// through `post` (which the GUI turns into WM_RESTOREPOINTDONE).
+// through `post` (which the GUI turns into WM_RESTOREPOINTDONE). Nothing ever waits for
+// the call, which can take minutes: the thread and the state it shares with this
+// object (the service among it) outlive the object as long as the call runs.
 class TCreateSystemPointThread {
  public:
   using Post = std::function<void(int lParam)>;
 
   TCreateSystemPointThread(std::shared_ptr<platform::RestorePointService> service, Post post);
-  // Abandons the call and waits for it to return.
+  // Abandons the call and leaves the thread to finish alone.
   ~TCreateSystemPointThread();
   TCreateSystemPointThread(const TCreateSystemPointThread&) = delete;
   TCreateSystemPointThread& operator=(const TCreateSystemPointThread&) = delete;

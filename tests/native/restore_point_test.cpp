@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -267,6 +268,25 @@ TEST(TCreateSystemPointThread, ResultPostedButNotTakenIsCancelledByAbandon) {
   worker.Abandon();  // the dialog was closed before it handled the message
   EXPECT_EQ(lease.service().Calls(), (Calls{kBegin, Dropped(41)}));
   EXPECT_FALSE(worker.TakeChange().open());
+}
+
+TEST(TCreateSystemPointThread, DestroyingItWhileTheCallRunsDoesNotWait) {
+  Lease lease;
+  lease.service().Hold();
+  Posts posts;
+  auto worker = std::make_unique<TCreateSystemPointThread>(lease.Lend(), posts.Sink());
+  worker->Start();
+  ASSERT_TRUE(lease.CallBegun());
+  // On another thread, so that a destructor that waited for the call fails the test
+  // instead of hanging it.
+  auto destroyed = std::async(std::launch::async, [&worker] { worker.reset(); });
+  const std::future_status status = destroyed.wait_for(std::chrono::seconds(10));
+  EXPECT_EQ(lease.service().Calls(), Calls{kBegin}) << "still running";
+  lease.service().Release();  // before anything can wait on `destroyed`
+  ASSERT_EQ(status, std::future_status::ready) << "the destructor waits for the call";
+  ASSERT_TRUE(lease.Returned());
+  EXPECT_TRUE(posts.params().empty());
+  EXPECT_EQ(lease.service().Calls(), (Calls{kBegin, Dropped(41)}));
 }
 
 TEST(CreateRestorePointAndAsk, AsksOnlyAfterAFailureOrMissingService) {
