@@ -134,7 +134,8 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const tallowin::platform::win32::ComInitialization com;
+  const tallowin::platform::win32::ComInitialization com(
+      tallowin::platform::win32::ComThreading::Multithreaded);
   try {
     return Main(argc, argv);
   } catch (const std::exception& e) {

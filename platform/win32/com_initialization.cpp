@@ -5,8 +5,11 @@
 
 namespace tallowin::platform::win32 {
 
-ComInitialization::ComInitialization()
-    : apartment_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)), security_(E_FAIL) {
+ComInitialization::ComInitialization(ComThreading threading)
+    : apartment_(CoInitializeEx(nullptr, threading == ComThreading::Apartment
+                                             ? COINIT_APARTMENTTHREADED
+                                             : COINIT_MULTITHREADED)),
+      security_(E_FAIL) {
   if (!ready()) return;
   // No security descriptor: the System Restore service runs as System, Local Service or
   // Network Service and must be able to call back. Packet privacy with impersonation and

@@ -7,9 +7,18 @@
 
 namespace tallowin::platform::win32 {
 
+enum class ComThreading {
+  // A thread with windows and a message loop (the GUI program).
+  Apartment,
+  // A thread without a message loop (the console program). A single-threaded apartment
+  // would also make a hidden window, and under Wine that opens the display, which
+  // rewrites display driver keys in the registry.
+  Multithreaded,
+};
+
 class ComInitialization {
  public:
-  ComInitialization();
+  explicit ComInitialization(ComThreading threading);
   ~ComInitialization();
   ComInitialization(const ComInitialization&) = delete;
   ComInitialization& operator=(const ComInitialization&) = delete;

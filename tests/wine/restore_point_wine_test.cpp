@@ -19,6 +19,7 @@ namespace {
 
 using platform::RestorePointResult;
 using platform::win32::ComInitialization;
+using platform::win32::ComThreading;
 
 // Each case on a thread of its own: COM state belongs to a thread, and the test
 // thread's must not leak into the case (or out of it).
@@ -95,41 +96,54 @@ TEST(Win32RestorePoint, RefusedBeginGoesThroughTheQuestion) {
   }
 }
 
+const struct ComCase {
+  const char* label;
+  ComThreading threading;
+  DWORD model;  // what the object makes of the thread
+  DWORD other;
+} kComCases[] = {
+    {"apartment", ComThreading::Apartment, COINIT_APARTMENTTHREADED, COINIT_MULTITHREADED},
+    {"multithreaded", ComThreading::Multithreaded, COINIT_MULTITHREADED, COINIT_APARTMENTTHREADED},
+};
+
 TEST(ComInitialization, SetsUpTheThreadAndToleratesSecuritySetBefore) {
-  OnFreshThread([] {
-    {
-      const ComInitialization first;
-      EXPECT_TRUE(first.ready());
-      std::cout << "[ com      ] CoInitializeSecurity: 0x" << std::hex << first.securityResult()
-                << std::dec << "\n";
-      // Earlier tests may have used COM in this process already: too late is no failure.
-      EXPECT_TRUE(SUCCEEDED(first.securityResult()) || first.securityResult() == RPC_E_TOO_LATE);
-      EXPECT_EQ(ProbeApartment(COINIT_APARTMENTTHREADED), S_FALSE) << "not single-threaded";
+  for (const ComCase& c : kComCases) {
+    SCOPED_TRACE(c.label);
+    OnFreshThread([&] {
       {
-        const ComInitialization second;
-        EXPECT_TRUE(second.ready());
-        std::cout << "[ com      ] again: 0x" << std::hex << second.securityResult() << std::dec
-                  << "\n";
-        EXPECT_TRUE(SUCCEEDED(second.securityResult()) ||
-                    second.securityResult() == RPC_E_TOO_LATE);
+        const ComInitialization first(c.threading);
+        EXPECT_TRUE(first.ready());
+        std::cout << "[ com      ] CoInitializeSecurity: 0x" << std::hex << first.securityResult()
+                  << std::dec << "\n";
+        // Earlier cases and tests have set it or used COM already: too late is no failure.
+        EXPECT_TRUE(SUCCEEDED(first.securityResult()) || first.securityResult() == RPC_E_TOO_LATE);
+        EXPECT_EQ(ProbeApartment(c.model), S_FALSE) << "not in the model asked for";
+        {
+          const ComInitialization second(c.threading);
+          EXPECT_TRUE(second.ready());
+          EXPECT_TRUE(SUCCEEDED(second.securityResult()) ||
+                      second.securityResult() == RPC_E_TOO_LATE);
+        }
+        EXPECT_EQ(ProbeApartment(c.model), S_FALSE) << "the second object undid the first one's COM";
       }
-      EXPECT_EQ(ProbeApartment(COINIT_APARTMENTTHREADED), S_FALSE)
-          << "the second object undid the first one's COM";
-    }
-    EXPECT_EQ(ProbeApartment(COINIT_APARTMENTTHREADED), S_OK) << "COM left initialised";
-  });
+      EXPECT_EQ(ProbeApartment(c.model), S_OK) << "COM left initialised";
+    });
+  }
 }
 
 TEST(ComInitialization, KeepsAThreadThatAlreadyRunsTheOtherModel) {
-  OnFreshThread([] {
-    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
-    {
-      const ComInitialization com;
-      EXPECT_TRUE(com.ready());
-    }
-    EXPECT_EQ(ProbeApartment(COINIT_MULTITHREADED), S_FALSE) << "the thread's own COM was undone";
-    CoUninitialize();
-  });
+  for (const ComCase& c : kComCases) {
+    SCOPED_TRACE(c.label);
+    OnFreshThread([&] {
+      ASSERT_EQ(CoInitializeEx(nullptr, c.other), S_OK);
+      {
+        const ComInitialization com(c.threading);
+        EXPECT_TRUE(com.ready());
+      }
+      EXPECT_EQ(ProbeApartment(c.other), S_FALSE) << "the thread's own COM was undone";
+      CoUninitialize();
+    });
+  }
 }
 
 }  // namespace
