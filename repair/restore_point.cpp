@@ -1,15 +1,17 @@
 #include "repair/restore_point.h"
 
 #include <condition_variable>
-#include <exception>
 #include <mutex>
+#include <utility>
 
 namespace tallowin {
 
 struct TCreateSystemPointThread::Shared {
+  std::shared_ptr<platform::RestorePointService> service;
   std::mutex mutex;
   Post post;
   bool abandoned = false;
+  platform::SystemChange change;  // of a posted Created result, until taken
 };
 
 int RestorePointMessageParam(platform::RestorePointResult result) {
@@ -17,33 +19,56 @@ int RestorePointMessageParam(platform::RestorePointResult result) {
                                                          : kRestorePointFailed;
 }
 
-TCreateSystemPointThread::TCreateSystemPointThread(platform::RestorePointService& service,
-                                                   Post post)
-    : service_(service), shared_(std::make_shared<Shared>()) {
+TCreateSystemPointThread::TCreateSystemPointThread(
+    std::shared_ptr<platform::RestorePointService> service, Post post)
+    : shared_(std::make_shared<Shared>()) {
+  shared_->service = std::move(service);
   shared_->post = std::move(post);
 }
 
 TCreateSystemPointThread::~TCreateSystemPointThread() {
-  if (thread_.joinable()) thread_.join();
+  Abandon();
+  if (thread_.joinable()) thread_.detach();
 }
 
 void TCreateSystemPointThread::Start() {
   if (thread_.joinable()) return;
-  thread_ = std::thread([&service = service_, shared = shared_] {
+  thread_ = std::thread([shared = shared_] {
     int lParam = kRestorePointFailed;
+    platform::SystemChange change;
     try {
-      lParam = RestorePointMessageParam(service.Create(kRestorePointDescription));
-    } catch (const std::exception&) {
+      const platform::RestorePointStart start =
+          shared->service->Create(kRestorePointDescription);
+      if (start.result == platform::RestorePointResult::Created)
+        change = platform::SystemChange(*shared->service, start.sequence);
+      lParam = RestorePointMessageParam(start.result);
+    } catch (...) {
       // Reported as a failed call: the user decides whether the repair goes on.
     }
     std::lock_guard<std::mutex> lock(shared->mutex);
-    if (!shared->abandoned && shared->post) shared->post(lParam);
+    // Abandoned: nobody will end the change, so it is cancelled as `change` goes (after
+    // the lock, which Abandon must never wait on for a whole System Restore call).
+    if (shared->abandoned) return;
+    shared->change = std::move(change);
+    try {
+      if (shared->post) shared->post(lParam);
+    } catch (...) {
+    }
   });
 }
 
 void TCreateSystemPointThread::Abandon() {
+  platform::SystemChange untaken;  // cancelled on return, outside the lock
+  Post post;                       // what it holds is released outside the lock too
   std::lock_guard<std::mutex> lock(shared_->mutex);
   shared_->abandoned = true;
+  post = std::exchange(shared_->post, nullptr);
+  untaken = std::move(shared_->change);
+}
+
+platform::SystemChange TCreateSystemPointThread::TakeChange() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return std::move(shared_->change);
 }
 
 int NextRestorePointProgress(int position) {
@@ -75,24 +100,36 @@ std::optional<ModalResult> SystemPointDialogLogic::FormClose() {
   return ModalResult::Cancel;
 }
 
-ModalResult CreateRestorePointAndAsk(platform::RestorePointService& service,
-                                     const std::function<bool()>& askContinue) {
+RestorePointAnswer CreateRestorePointAndAsk(platform::RestorePointService& service,
+                                            const std::function<bool()>& askContinue) {
   std::mutex mutex;
   std::condition_variable arrived;
   std::optional<int> lParam;
+  RestorePointAnswer answer;
   {
-    TCreateSystemPointThread worker(service, [&](int value) {
-      std::lock_guard<std::mutex> lock(mutex);
-      lParam = value;
-      arrived.notify_one();
-    });
+    // Not owned: the worker uses the service only before it posts, and this waits for that.
+    TCreateSystemPointThread worker(
+        std::shared_ptr<platform::RestorePointService>(std::shared_ptr<void>(), &service),
+        [&](int value) {
+          std::lock_guard<std::mutex> lock(mutex);
+          lParam = value;
+          arrived.notify_one();
+        });
     worker.Start();
-    std::unique_lock<std::mutex> lock(mutex);
-    arrived.wait(lock, [&] { return lParam.has_value(); });
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      arrived.wait(lock, [&] { return lParam.has_value(); });
+    }
+    answer.change = worker.TakeChange();
   }
   SystemPointDialogLogic dialog;
   dialog.FormShow();
-  return dialog.OnResult(*lParam, askContinue).value_or(ModalResult::Cancel);
+  answer.result = dialog.OnResult(*lParam, askContinue).value_or(ModalResult::Cancel);
+  return answer;
+}
+
+bool EndSystemChange(platform::SystemChange& change, const RepairResult& result) {
+  return result.fixed > 0 || result.failed > 0 ? change.Complete() : change.Cancel();
 }
 
 }  // namespace tallowin

@@ -1,6 +1,7 @@
 #pragma once
-// The system restore point before a repair: a worker thread makes the one blocking
-// call, and the dialog logic turns its result into OK (repair goes on) or cancel.
+// The system restore point before a repair: a worker thread makes the blocking call
+// that begins the system change, the dialog logic turns its result into OK (repair goes
+// on) or cancel, and the change is ended when the repair run is over.
 
 #include <functional>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "platform/restore_point.h"
+#include "repair/repair_run.h"
 
 namespace tallowin {
 
@@ -25,26 +27,30 @@ enum class ModalResult { Ok = 1, Cancel = 2 };
 // the user is asked instead of facing a dialog that never ends.
 int RestorePointMessageParam(platform::RestorePointResult result);
 
-// TCreateSystemPointThread: makes the call on its own thread and posts the result
-// once through `post` (which the GUI turns into WM_RESTOREPOINTDONE). The destructor
-// waits for the call to return, so the owner keeps the object until the program ends
-// when the dialog closed early.
+// TCreateSystemPointThread: makes the call on its own thread and posts the result once
+// through `post` (which the GUI turns into WM_RESTOREPOINTDONE). Nothing ever waits for
+// the call, which can take minutes: the thread and the state it shares with this
+// object (the service among it) outlive the object as long as the call runs.
 class TCreateSystemPointThread {
  public:
   using Post = std::function<void(int lParam)>;
 
-  TCreateSystemPointThread(platform::RestorePointService& service, Post post);
+  TCreateSystemPointThread(std::shared_ptr<platform::RestorePointService> service, Post post);
+  // Abandons the call and leaves the thread to finish alone.
   ~TCreateSystemPointThread();
   TCreateSystemPointThread(const TCreateSystemPointThread&) = delete;
   TCreateSystemPointThread& operator=(const TCreateSystemPointThread&) = delete;
 
   void Start();
-  // A result that arrives after this call is not posted.
+  // A result that arrives after this call is not posted, and the change it begins is
+  // ended as cancelled by the worker; one posted but not taken is cancelled here.
   void Abandon();
+  // After a posted Created result: the change it began, to be ended when the repair run
+  // is over. Closed when there is none (or it was taken before).
+  [[nodiscard]] platform::SystemChange TakeChange();
 
  private:
   struct Shared;
-  platform::RestorePointService& service_;
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
 };
@@ -71,9 +77,21 @@ class SystemPointDialogLogic {
   int position_ = 0;
 };
 
+struct RestorePointAnswer {
+  ModalResult result = ModalResult::Cancel;
+  platform::SystemChange change;  // open only after a Created result
+};
+
 // For callers without a window (command line, unattended tests): runs the worker,
-// waits for its result and applies the dialog's rule.
-[[nodiscard]] ModalResult CreateRestorePointAndAsk(platform::RestorePointService& service,
-                                                   const std::function<bool()>& askContinue);
+// waits for its result and applies the dialog's rule. Waiting for the result is what
+// lets the service be borrowed here.
+[[nodiscard]] RestorePointAnswer CreateRestorePointAndAsk(platform::RestorePointService& service,
+                                                          const std::function<bool()>& askContinue);
+
+// Ends the change of a repair run once FixErrors is over: the restore point is kept
+// (END_SYSTEM_CHANGE) when the run went on to repair rows, and dropped
+// (CANCELLED_OPERATION) when it was abandoned before it touched one. False when no change
+// was open or System Restore refused the call.
+bool EndSystemChange(platform::SystemChange& change, const RepairResult& result);
 
 }  // namespace tallowin

@@ -105,13 +105,16 @@ class ConsolePrompts : public RepairPrompts {
   }
   bool RunRestorePointDialog() override {
     WriteText(stderr, "Creating Restore Point... Please wait...\n");
-    const ModalResult result = CreateRestorePointAndAsk(restorePoint_, [this] {
+    RestorePointAnswer answer = CreateRestorePointAndAsk(restorePoint_, [this] {
       return AskYesNo(kRestorePointFailedQuestion);
     });
-    if (result == ModalResult::Ok) return true;
+    change_ = std::move(answer.change);
+    if (answer.result == ModalResult::Ok) return true;
     declined_ = true;
     return false;
   }
+  // Once the run is over: keeps or drops the restore point begun for it.
+  void EndRestorePoint(const RepairResult& result) { (void)EndSystemChange(change_, result); }
   bool declined() const { return declined_; }
   const std::string& shownError() const { return shownError_; }
 
@@ -127,6 +130,7 @@ class ConsolePrompts : public RepairPrompts {
 
   bool yes_;
   platform::RestorePointService& restorePoint_;
+  platform::SystemChange change_;  // cancelled if the run ends without EndRestorePoint
   bool declined_ = false;
   std::string shownError_;
 };
@@ -287,6 +291,7 @@ int RunFix(const FixArgs& args) {
   repairSettings.osVersionCode = GetWindowsVersionCode(platform.system);
   ConsolePrompts prompts(args.yes, platform.restorePoint);
   const RepairResult result = FixErrors(list, platform, repairSettings, prompts);
+  prompts.EndRestorePoint(result);
   for (const RowProblem& problem : result.problems)
     WriteText(stderr, "not removed (" + std::string(OutcomeName(problem.outcome)) + "): " +
                           TextLine(problem.issue) +

@@ -9,6 +9,7 @@
 #include "app/cli/console.h"
 #include "app/core/code_list.h"
 #include "platform/reg_global.h"
+#include "platform/win32/com_initialization.h"
 
 namespace {
 
@@ -137,6 +138,8 @@ int Main(std::vector<std::string> arguments) {
 }  // namespace
 
 int main() {
+  const tallowin::platform::win32::ComInitialization com(
+      tallowin::platform::win32::ComThreading::Multithreaded);
   try {
     return Main(Utf8Arguments());
   } catch (const std::exception& e) {

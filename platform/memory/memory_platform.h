@@ -4,9 +4,13 @@
 // file system with drives, case-insensitive names, wildcards, environment variables,
 // special folders and shortcut targets as data.
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -183,14 +187,38 @@ class MemoryProcessLauncher : public ProcessLauncher {
   long lastStartError_ = 0;
 };
 
+// One call to System Restore as the Windows backend would make it.
+struct RestorePointCall {
+  uint32_t eventType = 0;
+  uint32_t restorePointType = 0;
+  int64_t sequence = 0;
+  std::string description;  // empty when ending a change
+  bool operator==(const RestorePointCall&) const = default;
+};
+
+// Records every call, in order; calls may come from worker threads. A Created begin
+// hands out the next sequence number. While held, a begin blocks until released.
 class MemoryRestorePoint : public RestorePointService {
  public:
-  RestorePointResult result = RestorePointResult::Created;
-  std::vector<std::string> descriptions;
-  RestorePointResult Create(const std::string& description) override {
-    descriptions.push_back(description);
-    return result;
-  }
+  RestorePointResult result = RestorePointResult::Created;  // of every begin
+  bool endSucceeds = true;
+  int64_t nextSequence = 41;
+
+  RestorePointStart Create(const std::string& description) override;
+  bool End(int64_t sequence, bool cancelled) override;
+
+  std::vector<RestorePointCall> Calls() const;
+  // Waits for a condition on the calls (false once `timeout` has passed without it).
+  bool WaitForCalls(const std::function<bool(const std::vector<RestorePointCall>&)>& ready,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  void Hold();
+  void Release();
+
+ private:
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::vector<RestorePointCall> calls_;
+  bool held_ = false;
 };
 
 // Private-profile semantics over an INI text kept in a MemoryFileSystem file.

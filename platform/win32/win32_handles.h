@@ -108,7 +108,8 @@ class ComPtr {
 // runs COM in another apartment model keeps it (and the object then undoes nothing).
 class ComScope {
  public:
-  ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  explicit ComScope(DWORD model = COINIT_APARTMENTTHREADED)
+      : hr_(::CoInitializeEx(nullptr, model)) {}
   ~ComScope() {
     if (SUCCEEDED(hr_)) ::CoUninitialize();
   }

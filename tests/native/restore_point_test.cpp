@@ -2,17 +2,36 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <ostream>
+#include <vector>
 
 #include "platform/memory/memory_platform.h"
+
+namespace tallowin::platform::memory {
+void PrintTo(const RestorePointCall& call, std::ostream* os) {
+  *os << "{" << call.eventType << ", " << call.restorePointType << ", " << call.sequence << ", \""
+      << call.description << "\"}";
+}
+}  // namespace tallowin::platform::memory
 
 namespace tallowin {
 namespace {
 
 using platform::RestorePointResult;
+using platform::SystemChange;
+using platform::memory::MemoryMachine;
 using platform::memory::MemoryRestorePoint;
+using platform::memory::RestorePointCall;
+using Calls = std::vector<RestorePointCall>;
+
+const RestorePointCall kBegin{100, 0, 0, "Made by Quorvel"};
+RestorePointCall Kept(int64_t sequence) { return {101, 0, sequence, ""}; }
+RestorePointCall Dropped(int64_t sequence) { return {101, 13, sequence, ""}; }
 
 TEST(RestorePointProgress, FollowsTheStepTable) {
   const struct {
@@ -71,69 +90,203 @@ TEST(SystemPointDialogLogic, ClosingBeforeAResultCancelsAndIgnoresALateOne) {
   EXPECT_FALSE(asked);
 }
 
-TEST(TCreateSystemPointThread, PostsOneResultWithTheDescription) {
-  const struct {
-    RestorePointResult result;
-    int lParam;
-  } cases[] = {{RestorePointResult::Created, 0},
-               {RestorePointResult::Failed, 1},
-               {RestorePointResult::Unavailable, 1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.lParam);
-    MemoryRestorePoint service;
-    service.result = c.result;
+TEST(SystemChange, EndsTheChangeOnceKeptOrCancelled) {
+  MemoryRestorePoint service;
+  {
+    SystemChange change(service, 7);
+    EXPECT_TRUE(change.open());
+    EXPECT_TRUE(change.Complete());
+    EXPECT_FALSE(change.open());
+    EXPECT_FALSE(change.Complete());
+    EXPECT_FALSE(change.Cancel());
+  }
+  { SystemChange unended(service, 8); }
+  {
+    SystemChange change(service, 9);
+    EXPECT_TRUE(change.Cancel());
+  }
+  { SystemChange nothingBegun; }
+  EXPECT_EQ(service.Calls(), (Calls{Kept(7), Dropped(8), Dropped(9)}));
+
+  service.endSucceeds = false;
+  SystemChange refused(service, 10);
+  EXPECT_FALSE(refused.Complete());
+  EXPECT_FALSE(refused.open()) << "a refused end is not tried again";
+}
+
+TEST(SystemChange, MovingHandsOverTheOneEnd) {
+  MemoryRestorePoint service;
+  {
+    SystemChange first(service, 1);
+    SystemChange second(std::move(first));
+    EXPECT_FALSE(first.open());
+    EXPECT_EQ(second.sequence(), 1);
+    SystemChange third(service, 2);
+    third = std::move(second);  // the change third held is dropped
+    EXPECT_EQ(service.Calls(), Calls{Dropped(2)});
+    EXPECT_TRUE(third.Complete());
+  }
+  EXPECT_EQ(service.Calls(), (Calls{Dropped(2), Kept(1)}));
+}
+
+// Lends a fake to a worker and tells when the worker has let go of it, which it does
+// only as its thread ends. The fake lives as long as either side holds it, and a held
+// call is released when the test ends, whatever failed.
+class Lease {
+ public:
+  Lease() : service_(std::make_shared<MemoryRestorePoint>()), state_(std::make_shared<State>()) {}
+  ~Lease() { service_->Release(); }
+
+  MemoryRestorePoint& service() { return *service_; }
+  std::shared_ptr<platform::RestorePointService> Lend() {
+    return std::shared_ptr<platform::RestorePointService>(
+        service_.get(), [keep = service_, state = state_](platform::RestorePointService*) {
+          std::lock_guard<std::mutex> lock(state->mutex);
+          state->returned = true;
+          state->changed.notify_all();
+        });
+  }
+  [[nodiscard]] bool Returned() {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->changed.wait_for(lock, std::chrono::seconds(10),
+                                    [&] { return state_->returned; });
+  }
+  [[nodiscard]] bool CallBegun() {
+    return service_->WaitForCalls([](const Calls& calls) { return !calls.empty(); });
+  }
+
+ private:
+  struct State {
     std::mutex mutex;
-    std::condition_variable posted;
-    std::vector<int> params;
+    std::condition_variable changed;
+    bool returned = false;
+  };
+  std::shared_ptr<MemoryRestorePoint> service_;
+  std::shared_ptr<State> state_;
+};
+
+// Records what the worker posts, as the dialog's message queue would.
+class Posts {
+ public:
+  TCreateSystemPointThread::Post Sink() {
+    return [this](int lParam) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      params_.push_back(lParam);
+      arrived_.notify_all();
+    };
+  }
+  [[nodiscard]] bool Arrived() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::seconds(10), [&] { return !params_.empty(); });
+  }
+  std::vector<int> params() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return params_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<int> params_;
+};
+
+TEST(TCreateSystemPointThread, CreatedResultHandsTheChangeToItsTaker) {
+  Lease lease;
+  Posts posts;
+  SystemChange change;
+  {
+    TCreateSystemPointThread worker(lease.Lend(), posts.Sink());
+    worker.Start();
+    ASSERT_TRUE(posts.Arrived());
+    change = worker.TakeChange();
+    EXPECT_FALSE(worker.TakeChange().open()) << "taken once";
+  }
+  ASSERT_TRUE(lease.Returned());
+  EXPECT_EQ(posts.params(), std::vector<int>{kRestorePointCreated});
+  ASSERT_TRUE(change.open());
+  EXPECT_EQ(change.sequence(), 41);
+  EXPECT_EQ(lease.service().Calls(), Calls{kBegin}) << "nothing ends the change but its taker";
+  EXPECT_TRUE(change.Complete());
+  EXPECT_EQ(lease.service().Calls(), (Calls{kBegin, Kept(41)}));
+}
+
+TEST(TCreateSystemPointThread, FailedBeginIsPostedAndNeverEnded) {
+  for (const RestorePointResult result : {RestorePointResult::Failed, RestorePointResult::Unavailable}) {
+    SCOPED_TRACE(static_cast<int>(result));
+    Lease lease;
+    lease.service().result = result;
+    Posts posts;
     {
-      TCreateSystemPointThread worker(service, [&](int lParam) {
-        std::lock_guard<std::mutex> lock(mutex);
-        params.push_back(lParam);
-        posted.notify_one();
-      });
+      TCreateSystemPointThread worker(lease.Lend(), posts.Sink());
       worker.Start();
-      std::unique_lock<std::mutex> lock(mutex);
-      posted.wait(lock, [&] { return !params.empty(); });
+      ASSERT_TRUE(posts.Arrived());
+      EXPECT_FALSE(worker.TakeChange().open());
     }
-    EXPECT_EQ(params, std::vector<int>{c.lParam});
-    EXPECT_EQ(service.descriptions, std::vector<std::string>{"Made by Quorvel"});
+    ASSERT_TRUE(lease.Returned());
+    EXPECT_EQ(posts.params(), std::vector<int>{kRestorePointFailed});
+    EXPECT_EQ(lease.service().Calls(), Calls{kBegin});
   }
 }
 
-// A call that blocks until released, to close the dialog while it runs.
-class BlockingRestorePoint : public platform::RestorePointService {
- public:
-  RestorePointResult Create(const std::string&) override {
-    std::unique_lock<std::mutex> lock(mutex);
-    entered = true;
-    changed.notify_all();
-    changed.wait(lock, [&] { return released; });
-    return RestorePointResult::Created;
+// The dialog closed (or the program ended) while the call was running, and the call
+// then returned: a result is never posted, and a change begun is cancelled by the worker.
+TEST(TCreateSystemPointThread, LateResultAfterAbandonIsNotPosted) {
+  const struct {
+    RestorePointResult result;
+    Calls calls;
+  } cases[] = {{RestorePointResult::Created, {kBegin, Dropped(41)}},
+               {RestorePointResult::Failed, {kBegin}},
+               {RestorePointResult::Unavailable, {kBegin}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.result));
+    Lease lease;
+    lease.service().result = c.result;
+    lease.service().Hold();
+    Posts posts;
+    {
+      TCreateSystemPointThread worker(lease.Lend(), posts.Sink());
+      worker.Start();
+      ASSERT_TRUE(lease.CallBegun());
+      worker.Abandon();
+      lease.service().Release();
+      EXPECT_TRUE(lease.service().WaitForCalls([&](const Calls& calls) { return calls == c.calls; }))
+          << testing::PrintToString(lease.service().Calls());
+      EXPECT_FALSE(worker.TakeChange().open());
+    }
+    ASSERT_TRUE(lease.Returned());  // the thread has ended
+    EXPECT_TRUE(posts.params().empty());
+    EXPECT_EQ(lease.service().Calls(), c.calls);
   }
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool entered = false;
-  bool released = false;
-};
+}
 
-TEST(TCreateSystemPointThread, AbandonedWorkerPostsNothing) {
-  BlockingRestorePoint service;
-  std::atomic<int> posts{0};
-  {
-    TCreateSystemPointThread worker(service, [&](int) { ++posts; });
-    worker.Start();
-    {
-      std::unique_lock<std::mutex> lock(service.mutex);
-      service.changed.wait(lock, [&] { return service.entered; });
-    }
-    worker.Abandon();
-    {
-      std::lock_guard<std::mutex> lock(service.mutex);
-      service.released = true;
-    }
-    service.changed.notify_all();
-  }  // waits for the call to return
-  EXPECT_EQ(posts.load(), 0);
+TEST(TCreateSystemPointThread, ResultPostedButNotTakenIsCancelledByAbandon) {
+  Lease lease;
+  Posts posts;
+  TCreateSystemPointThread worker(lease.Lend(), posts.Sink());
+  worker.Start();
+  ASSERT_TRUE(posts.Arrived());
+  worker.Abandon();  // the dialog was closed before it handled the message
+  EXPECT_EQ(lease.service().Calls(), (Calls{kBegin, Dropped(41)}));
+  EXPECT_FALSE(worker.TakeChange().open());
+}
+
+TEST(TCreateSystemPointThread, DestroyingItWhileTheCallRunsDoesNotWait) {
+  Lease lease;
+  lease.service().Hold();
+  Posts posts;
+  auto worker = std::make_unique<TCreateSystemPointThread>(lease.Lend(), posts.Sink());
+  worker->Start();
+  ASSERT_TRUE(lease.CallBegun());
+  // On another thread, so that a destructor that waited for the call fails the test
+  // instead of hanging it.
+  auto destroyed = std::async(std::launch::async, [&worker] { worker.reset(); });
+  const std::future_status status = destroyed.wait_for(std::chrono::seconds(10));
+  EXPECT_EQ(lease.service().Calls(), Calls{kBegin}) << "still running";
+  lease.service().Release();  // before anything can wait on `destroyed`
+  ASSERT_EQ(status, std::future_status::ready) << "the destructor waits for the call";
+  ASSERT_TRUE(lease.Returned());
+  EXPECT_TRUE(posts.params().empty());
+  EXPECT_EQ(lease.service().Calls(), (Calls{kBegin, Dropped(41)}));
 }
 
 TEST(CreateRestorePointAndAsk, AsksOnlyAfterAFailureOrMissingService) {
@@ -154,13 +307,105 @@ TEST(CreateRestorePointAndAsk, AsksOnlyAfterAFailureOrMissingService) {
     MemoryRestorePoint service;
     service.result = c.result;
     int questions = 0;
-    EXPECT_EQ(CreateRestorePointAndAsk(service,
-                                       [&] {
-                                         ++questions;
-                                         return c.answer;
-                                       }),
-              c.expected);
-    EXPECT_EQ(questions, c.questions);
+    {
+      const RestorePointAnswer answer = CreateRestorePointAndAsk(service, [&] {
+        ++questions;
+        return c.answer;
+      });
+      EXPECT_EQ(answer.result, c.expected);
+      EXPECT_EQ(answer.change.open(), c.result == RestorePointResult::Created);
+      EXPECT_EQ(answer.change.sequence(), answer.change.open() ? 41 : 0);
+      EXPECT_EQ(questions, c.questions);
+      EXPECT_EQ(service.Calls(), Calls{kBegin});
+    }
+    // An answer dropped without ending its change cancels it.
+    EXPECT_EQ(service.Calls(), c.result == RestorePointResult::Created
+                                   ? (Calls{kBegin, Dropped(41)})
+                                   : Calls{kBegin});
+  }
+}
+
+// The restore point around a whole repair run, as the command line uses it: begun by the
+// dialog step, ended by the owner of the change once FixErrors is over.
+class RepairWithRestorePoint : public ::testing::Test, public RepairPrompts {
+ protected:
+  void SetUp() override {
+    m.files.AddFolder("C:\\Backup");
+    settings.outputDirectory = "C:\\Backup";
+    settings.createRestorePoint = true;
+    settings.osVersionCode = 12;
+    m.registry.SetString(platform::Root::CurrentUser, "Software\\Dead", "v", "x");
+    list.Add(Row("HKEY_CURRENT_USER\\Software\\Dead"));
+  }
+  static Issue Row(std::string key) {
+    Issue issue;
+    issue.problem = "Problem";
+    issue.kind = ekKey;
+    issue.key = std::move(key);
+    issue.checked = true;
+    return issue;
+  }
+  bool AskYesNo(const std::string&) override { return answerYes; }
+  void ShowError(const std::string&) override {}
+  bool RunRestorePointDialog() override {
+    RestorePointAnswer answer = CreateRestorePointAndAsk(m.restorePoint, [&] { return answerYes; });
+    change = std::move(answer.change);
+    return answer.result == ModalResult::Ok;
+  }
+  RepairResult RunAndEnd() {
+    platform::Platform p = m.platform();
+    const RepairResult result = FixErrors(list, p, settings, *this);
+    EndSystemChange(change, result);
+    EXPECT_FALSE(change.open());
+    return result;
+  }
+
+  MemoryMachine m;
+  IssueList list;
+  RepairSettings settings;
+  bool answerYes = true;
+  SystemChange change;
+};
+
+TEST_F(RepairWithRestorePoint, RunThatDeletesKeepsTheRestorePoint) {
+  const RepairResult result = RunAndEnd();
+  EXPECT_TRUE(result.completed);
+  EXPECT_FALSE(m.registry.KeyExists(platform::Root::CurrentUser, "Software\\Dead"));
+  EXPECT_EQ(m.restorePoint.Calls(), (Calls{kBegin, Kept(41)}));
+}
+
+TEST_F(RepairWithRestorePoint, RunThatTriesRowsButFailsThemStillKeepsIt) {
+  list.Clear();
+  list.Add(Row("HKEY_NOWHERE\\Software\\X"));  // names no single item: stays, counted failed
+  const RepairResult result = RunAndEnd();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.failed, 1u);
+  EXPECT_EQ(m.restorePoint.Calls(), (Calls{kBegin, Kept(41)}));
+}
+
+TEST_F(RepairWithRestorePoint, RunStoppedBeforeDeletingAnythingDropsIt) {
+  m.files.DenyWrites("C:\\Backup");  // the first backup block cannot be written
+  const RepairResult result = RunAndEnd();
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.fixed, 0u);
+  EXPECT_TRUE(m.registry.KeyExists(platform::Root::CurrentUser, "Software\\Dead"));
+  EXPECT_EQ(m.restorePoint.Calls(), (Calls{kBegin, Dropped(41)}));
+}
+
+TEST_F(RepairWithRestorePoint, FailedRestorePointIsNeverEnded) {
+  m.restorePoint.result = RestorePointResult::Failed;
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes ? "Yes: the run goes on" : "No: the run is abandoned");
+    answerYes = yes;
+    list.Clear();
+    list.Add(Row("HKEY_CURRENT_USER\\Software\\Dead"));
+    m.registry.SetString(platform::Root::CurrentUser, "Software\\Dead", "v", "x");
+    const size_t before = m.restorePoint.Calls().size();
+    const RepairResult result = RunAndEnd();
+    EXPECT_EQ(result.completed, yes);
+    EXPECT_EQ(m.registry.KeyExists(platform::Root::CurrentUser, "Software\\Dead"), !yes);
+    const Calls calls = m.restorePoint.Calls();
+    EXPECT_EQ(Calls(calls.begin() + before, calls.end()), Calls{kBegin});
   }
 }
 

@@ -242,7 +242,7 @@ TEST_F(Win32Platform, Process_MissingProgramIsNotStarted) {
 
 TEST_F(Win32Platform, RestorePoint_NeverCreatedUnderWineAndDoesNotCrash) {
   const platform::RestorePointResult result =
-      machine_.platform().restorePoint.Create("Made by Quorvel");
+      machine_.platform().restorePoint.Create("Made by Quorvel").result;
   const char* text = result == platform::RestorePointResult::Created  ? "Created"
                      : result == platform::RestorePointResult::Failed ? "Failed"
                                                                       : "Unavailable";
@@ -254,7 +254,7 @@ TEST_F(Win32Platform, RestorePoint_IgnoresAPlantedLibraryBesideTheProgram) {
   // A bare library name would find this file first and fail to load it; the service
   // must load the system's copy (or none) and answer as it does without the plant.
   const platform::RestorePointResult clean =
-      machine_.platform().restorePoint.Create("Made by Quorvel");
+      machine_.platform().restorePoint.Create("Made by Quorvel").result;
   const std::string planted = system().ExecutableDirectory() + "SrClient.dll";
   ASSERT_FALSE(IsFile(planted)) << "left over from an earlier run: " << planted;
   struct Remove {
@@ -269,7 +269,7 @@ TEST_F(Win32Platform, RestorePoint_IgnoresAPlantedLibraryBesideTheProgram) {
     WriteFile(h, "not a dll", 9, &written, nullptr);
     CloseHandle(h);
   }
-  EXPECT_EQ(machine_.platform().restorePoint.Create("Made by Quorvel"), clean);
+  EXPECT_EQ(machine_.platform().restorePoint.Create("Made by Quorvel").result, clean);
   EXPECT_EQ(GetModuleHandleA("srclient.dll"), nullptr) << "the library stays loaded";
 }
 
