@@ -1,5 +1,6 @@
 #include "repair/restore_point.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -129,7 +130,13 @@ RestorePointAnswer CreateRestorePointAndAsk(platform::RestorePointService& servi
 }
 
 bool EndSystemChange(platform::SystemChange& change, const RepairResult& result) {
-  return result.fixed > 0 || result.failed > 0 ? change.Complete() : change.Cancel();
+  // The restore point stays when the run tried to delete anything; a run that changed
+  // nothing abandons it.
+  const bool changed = std::any_of(result.rows.begin(), result.rows.end(), [](const RowReport& row) {
+    return row.outcome == RepairOutcome::Deleted || row.outcome == RepairOutcome::DeleteFailed ||
+           row.outcome == RepairOutcome::StillPresent;
+  });
+  return changed ? change.Complete() : change.Cancel();
 }
 
 }  // namespace tallowin

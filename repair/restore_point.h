@@ -89,8 +89,8 @@ struct RestorePointAnswer {
                                                           const std::function<bool()>& askContinue);
 
 // Ends the change of a repair run once FixErrors is over: the restore point is kept
-// (END_SYSTEM_CHANGE) when the run went on to repair rows, and dropped
-// (CANCELLED_OPERATION) when it was abandoned before it touched one. False when no change
+// (END_SYSTEM_CHANGE) when the run tried to delete anything, and dropped
+// (CANCELLED_OPERATION) when it deleted nothing. False when no change
 // was open or System Restore refused the call.
 bool EndSystemChange(platform::SystemChange& change, const RepairResult& result);
 

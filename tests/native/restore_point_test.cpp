@@ -374,11 +374,20 @@ TEST_F(RepairWithRestorePoint, RunThatDeletesKeepsTheRestorePoint) {
   EXPECT_EQ(m.restorePoint.Calls(), (Calls{kBegin, Kept(41)}));
 }
 
-TEST_F(RepairWithRestorePoint, RunThatTriesRowsButFailsThemStillKeepsIt) {
+TEST_F(RepairWithRestorePoint, RunThatDeletesNothingDropsIt) {
   list.Clear();
   list.Add(Row("HKEY_NOWHERE\\Software\\X"));  // names no single item: stays, counted failed
+  list.Add(Row("HKEY_CURRENT_USER\\Software\\Gone"));  // already gone: nothing to delete
   const RepairResult result = RunAndEnd();
   EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.failed, 1u);
+  EXPECT_EQ(result.alreadyGone, 1u);
+  EXPECT_EQ(m.restorePoint.Calls(), (Calls{kBegin, Dropped(41)}));
+}
+
+TEST_F(RepairWithRestorePoint, RunWhoseDeletionIsRefusedStillKeepsIt) {
+  m.registry.DenyWrite(platform::Root::CurrentUser, "Software\\Dead");
+  const RepairResult result = RunAndEnd();
   EXPECT_EQ(result.failed, 1u);
   EXPECT_EQ(m.restorePoint.Calls(), (Calls{kBegin, Kept(41)}));
 }
