@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -113,6 +114,8 @@ class ConsolePrompts : public RepairPrompts {
     declined_ = true;
     return false;
   }
+  bool StopRequested() override { return stop_.load(); }
+  void RequestStop() { stop_ = true; }
   // Once the run is over: keeps or drops the restore point begun for it.
   void EndRestorePoint(const RepairResult& result) { (void)EndSystemChange(change_, result); }
   bool declined() const { return declined_; }
@@ -133,7 +136,29 @@ class ConsolePrompts : public RepairPrompts {
   platform::SystemChange change_;  // cancelled if the run ends without EndRestorePoint
   bool declined_ = false;
   std::string shownError_;
+  std::atomic<bool> stop_{false};
 };
+
+// One line per checked row: what became of it.
+void PrintRowReports(const RepairResult& result, Format format) {
+  for (const RowReport& row : result.rows) {
+    if (format == Format::Json) {
+      nlohmann::ordered_json line;
+      line["problem"] = row.issue.problem;
+      line["data"] = row.issue.data;
+      line["key"] = row.issue.key;
+      line["kind"] = static_cast<int>(row.issue.kind);
+      line["outcome"] = OutcomeName(row.outcome);
+      if (!row.reason.empty()) line["reason"] = row.reason;
+      if (!row.backupFile.empty()) line["backup"] = row.backupFile;
+      WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    } else if (row.outcome != RepairOutcome::Deleted) {
+      WriteText(stderr, std::string(OutcomeName(row.outcome)) + ": " + TextLine(row.issue) +
+                            (row.reason.empty() ? "" : " [" + row.reason + "]") + "\n");
+    }
+  }
+  std::fflush(stdout);
+}
 
 // The restore hint on the console: nothing to click, the import runs to its end.
 class ConsoleHint : public CommandHint {
@@ -283,19 +308,29 @@ int RunFix(const FixArgs& args) {
     return kExitStopped;
   }
 
-  // From here on Ctrl+C is ignored: a row is backed up and deleted as one step.
+  // Ctrl+C now ends the repair before its next row: what was deleted is in the backup.
   const size_t found = list.Count();
   RepairSettings repairSettings;
   repairSettings.outputDirectory = OptionsSetting.OutputDirectory;
   repairSettings.createRestorePoint = OptionsSetting.CreateRP;
   repairSettings.osVersionCode = GetWindowsVersionCode(platform.system);
   ConsolePrompts prompts(args.yes, platform.restorePoint);
-  const RepairResult result = FixErrors(list, platform, repairSettings, prompts);
+  RepairResult result;
+  {
+    OnInterrupt stopRepair([&prompts] { prompts.RequestStop(); });
+    result = FixErrors(list, platform, repairSettings, prompts);
+  }
   prompts.EndRestorePoint(result);
-  for (const RowProblem& problem : result.problems)
-    WriteText(stderr, "not removed (" + std::string(OutcomeName(problem.outcome)) + "): " +
-                          TextLine(problem.issue) +
-                          (problem.detail.empty() ? "" : " [" + problem.detail + "]") + "\n");
+  PrintRowReports(result, args.format);
+  if (result.stopped) {
+    OptionsSetting.LastClean = result.lastClean;
+    const std::string saveError = settings.Save();
+    if (!result.backupFile.empty()) WriteText(stdout, "Backup file: " + result.backupFile + "\n");
+    WriteText(stdout, result.statusText + "\n");
+    if (!saveError.empty()) Error("warning: " + saveError);
+    Error("stopped; the rows not reached stay, and everything deleted is in the backup");
+    return kExitStopped;
+  }
   if (!result.completed) {
     if (!result.backupFile.empty())
       WriteText(stdout, "Backup file: " + result.backupFile + "\n");
@@ -317,11 +352,10 @@ int RunFix(const FixArgs& args) {
   else
     WriteText(stdout, "Backup file: " + result.backupFile + "\n");
   WriteText(stdout, result.statusText + "\n");
-  if (!saveError.empty()) {
-    Error(saveError);
-    return kExitFailed;
-  }
-  return kExitOk;
+  // The repair is done and backed up; a settings file that cannot be written only loses
+  // the "Last fix at" text.
+  if (!saveError.empty()) Error("warning: " + saveError);
+  return result.failed > 0 ? kExitNotAllRemoved : kExitOk;
 }
 
 int RunBackups(const std::string& folderArg) {

@@ -9,7 +9,8 @@ namespace tallowin::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;   // the command ran but could not do its work
 inline constexpr int kExitUsage = 2;    // bad arguments
-inline constexpr int kExitStopped = 130;  // Ctrl+C ended the scan
+inline constexpr int kExitNotAllRemoved = 3;  // fix: some selected rows were not removed
+inline constexpr int kExitStopped = 130;  // Ctrl+C ended the scan or the repair
 
 enum class Format { Text, Json };
 
@@ -29,6 +30,7 @@ struct ResolveArgs {
 struct FixArgs {
   std::vector<std::string> codes;
   bool yes = false;
+  Format format = Format::Text;
 };
 
 int RunScan(const ScanArgs& args);

@@ -19,7 +19,7 @@ using namespace tallowin::cli;
 constexpr const char* kUsage =
     "usage: tallowin-cli scan [--codes LIST] [--no-filter] [--format text|json]\n"
     "       tallowin-cli resolve TEXT [--suffix S] [--dirs]\n"
-    "       tallowin-cli fix [--codes LIST] [--yes]\n"
+    "       tallowin-cli fix [--codes LIST] [--yes] [--format text|json]\n"
     "       tallowin-cli backups [--folder DIR]\n"
     "       tallowin-cli restore FILE\n"
     "       tallowin-cli --version\n";
@@ -32,12 +32,16 @@ constexpr const char* kHelp =
     "            --format      text: Problem  ^^^  Data  ^^^  Registry key; json: one\n"
     "                          object per line with problem, data, key and kind\n"
     "  resolve   print broken or ok: the verdict of the file-reference test on TEXT\n"
-    "  fix       scan, then back up and remove every finding (--yes answers Yes)\n"
+    "  fix       scan, then back up and remove every finding (--yes answers Yes);\n"
+    "            --format json prints one object per finding with its outcome\n"
+    "            (deleted, already gone, changed since the scan, refused, failed),\n"
+    "            the reason when it was not deleted, and its backup file\n"
     "  backups   list the backup files of a folder (default: the backup folder)\n"
     "  restore   import a backup file and delete it once everything is back\n"
     "\n"
     "Settings.dat beside the program is read as the main program reads it.\n"
-    "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 130 stopped by Ctrl+C.\n";
+    "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 3 fix done but some\n"
+    "findings were not removed, 130 stopped by Ctrl+C.\n";
 
 int UsageError(const std::string& message) {
   WriteText(stderr, "tallowin-cli: " + message + "\n" + kUsage);
@@ -79,6 +83,8 @@ int Main(std::vector<std::string> arguments) {
   CLI::App* fix = app.add_subcommand("fix");
   fix->add_option("--codes", fixCodes)->check(codeCheck);
   fix->add_flag("--yes", yes);
+  std::string fixFormat = "text";
+  fix->add_option("--format", fixFormat)->check(CLI::IsMember({"text", "json"}));
 
   std::string folder;
   CLI::App* backups = app.add_subcommand("backups");
@@ -122,6 +128,7 @@ int Main(std::vector<std::string> arguments) {
     FixArgs args;
     if (!ParseCodeList(fixCodes, args.codes, error)) return UsageError(error);
     args.yes = yes;
+    args.format = fixFormat == "json" ? Format::Json : Format::Text;
     return RunFix(args);
   }
   if (backups->parsed()) {
