@@ -4,7 +4,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 
 #include "platform/reg_global.h"
 #include "platform/reg_text.h"
@@ -166,27 +165,6 @@ class RepairRun {
     }
   }
 
-  // A key reached through a symbolic link belongs to somebody else.
-  bool ThroughLink(Root root, const std::string& path, std::string& link) {
-    size_t end = path.find('\\');
-    while (end != std::string::npos) {
-      const std::string prefix = path.substr(0, end);
-      const std::string id = FullKeyName(root, AsciiUpper(prefix));
-      if (!linkFree_.count(id)) {
-        std::unique_ptr<RegistryKey> key;
-        bool isLink = false;
-        if (registry_.OpenNoFollow(root, prefix, Access::Read, key) == platform::kSuccess &&
-            key->IsLink(isLink) == platform::kSuccess && isLink) {
-          link = FullKeyName(root, prefix);
-          return true;
-        }
-        linkFree_.insert(id);
-      }
-      end = path.find('\\', end + 1);
-    }
-    return false;
-  }
-
   void PlanRegistryItem(Row& row, const ItemStamp& stamp) {
     const IssueTarget& target = row.target;
     const bool wholeKey = target.kind == IssueTarget::Kind::Key;
@@ -201,10 +179,9 @@ class RepairRun {
       return Decide(row, RepairOutcome::Refused, "a name no backup file can hold: " + shown);
 
     LocateHive(row, target.path);
-    std::string link;
-    if (ThroughLink(row.root, row.path, link))
-      return Decide(row, RepairOutcome::Refused,
-                    "reached through the symbolic link " + link + ", which is never followed");
+    // The path is taken as the system resolves it: links above the key are how Windows
+    // (and Wine) present shared and redirected keys. The key itself and everything
+    // below it are opened as themselves, and a link there is refused.
     {
       std::unique_ptr<RegistryKey> key;
       const long rc = registry_.Open(row.root, row.path, Access::Read, key);
@@ -400,7 +377,9 @@ class RepairRun {
       }
       uint64_t written = 0;
       if (rc == platform::kSuccess) rc = key->LastWriteTime(written);
-      if (rc != platform::kSuccess || written != row.lastWrite) {
+      const auto own = ownWrites_.find(Id(row.root, row.path));
+      const bool ours = own != ownWrites_.end() && own->second == written;
+      if (rc != platform::kSuccess || (written != row.lastWrite && !ours)) {
         row.outcome = RepairOutcome::ChangedSinceScan;
         row.reason = "changed while the repair ran: " + shown;
         return;
@@ -494,7 +473,6 @@ class RepairRun {
   BackupFile backup_;
   std::vector<Row>* batch_ = nullptr;  // the batch being planned
   std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
-  std::set<std::string> linkFree_;             // key paths known to be no link
   std::vector<size_t> fixedIndexes_;
 };
 

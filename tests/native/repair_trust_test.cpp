@@ -1,0 +1,291 @@
+// The repair run deletes only what the scan found, only what its backup gives back bit
+// for bit, never through a symbolic link, and reports what really happened to each row.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/memory_platform.h"
+#include "platform/reg_text.h"
+#include "platform/text.h"
+#include "repair/repair_run.h"
+#include "scan/issue_target.h"
+#include "tests/backend/registry_snapshot.h"
+#include "tests/support/reg_data.h"
+
+namespace tallowin {
+namespace {
+
+using platform::Root;
+using platform::memory::MemoryMachine;
+using testing_support::Snapshot;
+using testing_support::Utf16Data;
+using namespace std::string_literals;
+
+constexpr const char* kFolder = "C:\\Backup";
+constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
+
+// Greek, Cyrillic and Japanese names, as UTF-8.
+const std::string kOmega = "\xCE\xA9mega";
+const std::string kUnicodeKey = "\xD0\xAE\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xB4";
+const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC";
+
+class YesPrompts : public RepairPrompts {
+ public:
+  bool AskYesNo(const std::string&) override { return true; }
+  void ShowError(const std::string&) override {}
+  bool RunRestorePointDialog() override { return true; }
+  bool StopRequested() override { return stopAfter >= 0 && asked++ >= stopAfter; }
+  int stopAfter = -1;  // rows allowed before the stop
+  int asked = 0;
+};
+
+class RepairTrustTest : public ::testing::Test {
+ protected:
+  void SetUp() override { m.files.AddFolder(kFolder); }
+
+  // A row as the scan reports it: with the stamp of its item as it is now.
+  void Found(EntryKind kind, const std::string& key, const std::string& data = "") {
+    Issue issue{"Problem", data, key, kind, true, {}};
+    issue.stamp = TakeStamp(m.registry, ResolveIssueTarget(issue));
+    list.Add(issue);
+  }
+
+  RepairResult Run() {
+    platform::Platform p = m.platform();
+    return FixErrors(list, p, {kFolder, false, 12}, prompts);
+  }
+
+  const RowReport* ReportFor(const RepairResult& result, const std::string& key) {
+    for (const RowReport& row : result.rows)
+      if (row.issue.key == key) return &row;
+    return nullptr;
+  }
+
+  Snapshot Take(Root root, const std::string& path) {
+    Snapshot snapshot;
+    EXPECT_TRUE(testing_support::TakeSnapshot(m.registry, root, path, snapshot));
+    return snapshot;
+  }
+
+  MemoryMachine m;
+  IssueList list;
+  YesPrompts prompts;
+};
+
+TEST_F(RepairTrustTest, ValueChangedSinceTheScanIsLeftAlone) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "App", "C:\\Gone\\app.exe");
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Other", "C:\\Gone\\other.exe");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\App");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Other");
+  // Between the scan and the repair the user reinstalls the program elsewhere.
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "App", "C:\\Windows\\notepad.exe");
+
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 1u);
+  EXPECT_EQ(result.failed, 1u);
+  const RowReport* app = ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\App");
+  ASSERT_NE(app, nullptr);
+  EXPECT_EQ(app->outcome, RepairOutcome::ChangedSinceScan);
+  EXPECT_STREQ(OutcomeName(app->outcome), "changed since the scan");
+  EXPECT_TRUE(app->backupFile.empty());
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "App").has_value());
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Other").has_value());
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_TRUE(list.rows[0].checked);
+  // Only what was deleted is in the backup.
+  EXPECT_EQ(m.files.Contents(kFile).find("\"App\""), std::string::npos);
+}
+
+TEST_F(RepairTrustTest, KeyWrittenSinceTheScanIsLeftAlone) {
+  m.registry.CreateKey(Root::CurrentUser, "Software\\Empty");
+  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Empty");
+  m.registry.SetString(Root::CurrentUser, "Software\\Empty", "Now", "in use");
+  m.registry.CreateKey(Root::CurrentUser, "Software\\Empty\\Sub");
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 0u);
+  ASSERT_EQ(result.rows.size(), 1u);
+  EXPECT_EQ(result.rows[0].outcome, RepairOutcome::ChangedSinceScan);
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Software\\Empty\\Sub"));
+  EXPECT_FALSE(m.files.Exists(kFile));
+}
+
+TEST_F(RepairTrustTest, TheRunsOwnDeletionsDoNotCountAsChanges) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Old", "v", "C:\\Gone\\x.exe");
+  m.registry.CreateKey(Root::CurrentUser, "Software\\Old\\Sub");
+  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Old");
+  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Old\\Sub");              // deleted first
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Old\\v");     // and this before it
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 3u);
+  EXPECT_EQ(result.alreadyGone, 0u);
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\Old"));
+}
+
+TEST_F(RepairTrustTest, ItemsGoneMeanwhileAreCountedApart) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "A", "C:\\Gone\\a.exe");
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "B", "C:\\Gone\\b.exe");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\A");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\B");
+  std::unique_ptr<platform::RegistryKey> key;
+  ASSERT_EQ(m.registry.Open(Root::CurrentUser, "Software\\Run", platform::Access::All, key),
+            platform::kSuccess);
+  ASSERT_EQ(key->DeleteValue("A"), platform::kSuccess);
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 2u);
+  EXPECT_EQ(result.alreadyGone, 1u);
+  EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\A")->outcome,
+            RepairOutcome::AlreadyGone);
+  EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\B")->outcome,
+            RepairOutcome::Deleted);
+  EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\B")->backupFile, kFile);
+  // One entry in the backup: the one that was deleted.
+  EXPECT_EQ(m.files.Contents(kFile),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"B\"=\"C:\\\\Gone\\\\b.exe\"\r\n");
+}
+
+TEST_F(RepairTrustTest, ASubTreeHoldingALinkIsRefusedAndTheTargetSurvives) {
+  m.registry.SetString(Root::LocalMachine, "Software\\BarsKeep", "keep", "me");
+  m.registry.CreateKey(Root::LocalMachine, "Software\\BarsKeep\\Own");
+  m.registry.SetString(Root::LocalMachine, "Software\\Classes\\Stale\\shell\\open\\command", "",
+                       "C:\\Gone\\app.exe");
+  m.registry.CreateLink(Root::LocalMachine, "Software\\Classes\\Stale\\Link", Root::LocalMachine,
+                        "Software\\BarsKeep");
+  const Snapshot target = Take(Root::LocalMachine, "Software\\BarsKeep");
+  Found(ekKey, "HKEY_LOCAL_MACHINE\\Software\\Classes\\Stale");
+  // A row that names the link itself is no better.
+  Found(ekKey, "HKEY_LOCAL_MACHINE\\Software\\Classes\\Stale\\Link");
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 0u);
+  ASSERT_EQ(result.rows.size(), 2u);
+  for (const RowReport& row : result.rows) {
+    SCOPED_TRACE(row.issue.key);
+    EXPECT_EQ(row.outcome, RepairOutcome::Refused);
+    EXPECT_NE(row.reason.find("symbolic link"), std::string::npos) << row.reason;
+    EXPECT_STREQ(OutcomeName(row.outcome), "refused");
+  }
+  EXPECT_TRUE(testing_support::SnapshotsMatch(target, Take(Root::LocalMachine, "Software\\BarsKeep")));
+  EXPECT_TRUE(m.registry.KeyExists(Root::LocalMachine, "Software\\Classes\\Stale\\shell"));
+  EXPECT_FALSE(m.files.Exists(kFile));
+  EXPECT_EQ(list.Count(), 2u);
+}
+
+// Windows shows the user's classes over the machine's; Wine does not merge them.
+TEST_F(RepairTrustTest, ClassesRowsActInTheHiveThatHoldsTheKey) {
+  m.registry.mergeClasses = true;
+  m.registry.SetString(Root::CurrentUser, "Software\\Classes\\.both", "", "userfile");
+  m.registry.SetString(Root::LocalMachine, "Software\\Classes\\.both", "", "machinefile");
+  m.registry.SetString(Root::LocalMachine, "Software\\Classes\\.machine", "", "x");
+  m.registry.SetString(Root::CurrentUser, "Software\\Classes\\.user", "", "y");
+  Found(ekKey, "HKEY_CLASSES_ROOT\\.both");
+  Found(ekKey, "HKEY_CLASSES_ROOT\\.machine");
+  Found(ekKey, "HKEY_CLASSES_ROOT\\.user");
+
+  const RepairResult result = Run();
+  EXPECT_EQ(ReportFor(result, "HKEY_CLASSES_ROOT\\.machine")->outcome, RepairOutcome::Deleted);
+  EXPECT_EQ(ReportFor(result, "HKEY_CLASSES_ROOT\\.user")->outcome, RepairOutcome::Deleted);
+  // The user's copy went; the machine's still shows through: not removed.
+  const RowReport* both = ReportFor(result, "HKEY_CLASSES_ROOT\\.both");
+  EXPECT_EQ(both->outcome, RepairOutcome::StillPresent);
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\Classes\\.both"));
+  EXPECT_TRUE(m.registry.KeyExists(Root::LocalMachine, "Software\\Classes\\.both"));
+  EXPECT_EQ(result.fixed, 2u);
+  EXPECT_EQ(list.Count(), 1u);
+  // The backup names the hive each key was in, so a restore puts it back there.
+  const std::string backup = m.files.Contents(kFile);
+  EXPECT_NE(backup.find("[HKEY_CURRENT_USER\\Software\\Classes\\.both]"), std::string::npos);
+  EXPECT_NE(backup.find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\.machine]"), std::string::npos);
+  EXPECT_NE(backup.find("[HKEY_CURRENT_USER\\Software\\Classes\\.user]"), std::string::npos);
+  EXPECT_EQ(backup.find("HKEY_CLASSES_ROOT"), std::string::npos);
+}
+
+TEST_F(RepairTrustTest, NamesOfAnyScriptAreDeletedExactlyAndComeBackBitForBit) {
+  const std::string key = "Software\\UniTest";
+  m.registry.SetString(Root::CurrentUser, key, kOmega, "C:\\Gone\\x.exe");
+  m.registry.SetString(Root::CurrentUser, key, "Omega", "C:\\Gone\\x.exe");  // not reported
+  m.registry.SetString(Root::CurrentUser, key, "Path", "C:\\Gone\\" + kJapanese + ".txt");
+  m.registry.SetString(Root::CurrentUser, key + "\\" + kUnicodeKey, "File", "C:\\Gone\\y.exe");
+  // String data that is no whole UTF-16 text, and a multi-string.
+  m.registry.SetValue(Root::CurrentUser, key + "\\" + kUnicodeKey, "odd", platform::kRegSz, "abc");
+  m.registry.SetValue(Root::CurrentUser, key + "\\" + kUnicodeKey, "multi", platform::kRegMultiSz,
+                      Utf16Data(kJapanese + "\0x\0\0"s));
+  const Snapshot before = Take(Root::CurrentUser, key);
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\" + key + "\\" + kOmega);
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\" + key + "\\Path");
+  Found(ekKey, "HKEY_CURRENT_USER\\" + key + "\\" + kUnicodeKey);
+
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 3u);
+  EXPECT_EQ(result.failed, 0u);
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, key, kOmega).has_value());
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, key, "Omega").has_value());
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, key + "\\" + kUnicodeKey));
+
+  // The ANSI code page cannot carry these names: the backup is a Unicode .reg file.
+  const std::string file = m.files.Contents(kFile);
+  ASSERT_GE(file.size(), 2u);
+  EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
+  std::string text;
+  ASSERT_TRUE(platform::DecodeRegFileBytes(file, text));
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("\"" + kOmega + "\"=\"C:\\\\Gone\\\\x.exe\""), std::string::npos) << text;
+
+  std::string error;
+  ASSERT_TRUE(m.registry.Import(file, &error)) << error;
+  EXPECT_TRUE(testing_support::SnapshotsMatch(before, Take(Root::CurrentUser, key)));
+}
+
+TEST_F(RepairTrustTest, AnAnsiFileTurnsUnicodeWhenALaterBatchNeedsIt) {
+  const size_t plain = kRepairBatchRows + 3;
+  // Visited last row first: the non-ANSI row (index 0) comes in the second batch, after
+  // the first batch went to the file as REGEDIT4.
+  m.registry.SetString(Root::CurrentUser, "Soft\\" + kOmega, "v", "x");
+  Found(ekKey, "HKEY_CURRENT_USER\\Soft\\" + kOmega);
+  for (size_t i = 0; i < plain; ++i) {
+    m.registry.SetString(Root::CurrentUser, "Soft\\K" + std::to_string(i), "caf\xC3\xA9", "\xE2\x82\xAC");
+    Found(ekKey, "HKEY_CURRENT_USER\\Soft\\K" + std::to_string(i));
+  }
+  const Snapshot before = Take(Root::CurrentUser, "Soft");
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, plain + 1);
+  EXPECT_EQ(result.backupFile, kFile);
+  const std::string file = m.files.Contents(kFile);
+  EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
+  EXPECT_FALSE(m.files.Exists(std::string(kFile) + ".tmp"));
+  std::string error;
+  ASSERT_TRUE(m.registry.Import(file, &error)) << error;
+  EXPECT_TRUE(testing_support::SnapshotsMatch(before, Take(Root::CurrentUser, "Soft")));
+}
+
+TEST_F(RepairTrustTest, AStopEndsTheRunBeforeTheNextRow) {
+  for (int i = 0; i < 5; ++i) {
+    m.registry.SetString(Root::CurrentUser, "K" + std::to_string(i), "v", "x");
+    Found(ekKey, "HKEY_CURRENT_USER\\K" + std::to_string(i));
+  }
+  prompts.stopAfter = 3;  // the run-level check, then two rows
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.stopped);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.fixed, 2u);
+  EXPECT_EQ(result.failed, 3u);
+  EXPECT_EQ(result.statusText, "Fix errors stopped, 2 errors were fixed!, 3 were not removed");
+  EXPECT_EQ(list.Count(), 3u);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 3) << i;
+  // Whatever was deleted is in the backup.
+  MemoryMachine restored;
+  ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));
+  EXPECT_TRUE(restored.registry.KeyExists(Root::CurrentUser, "K4"));
+  EXPECT_TRUE(restored.registry.KeyExists(Root::CurrentUser, "K3"));
+}
+
+}  // namespace
+}  // namespace tallowin
