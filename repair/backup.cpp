@@ -182,18 +182,14 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
   context.text += name;
   context.text += "]\r\n";
 
-  // Opened as itself: a link's target is somebody else's key, and the registry editor
-  // could not make the link again.
   std::unique_ptr<platform::RegistryKey> key;
-  if (context.registry.OpenNoFollow(context.root, keyPath, platform::Access::Read, key) !=
-      platform::kSuccess)
-    return Fail(context, ExportStatus::Incomplete, name);
-  bool link = true;
-  if (key->IsLink(link) != platform::kSuccess) return Fail(context, ExportStatus::Incomplete, name);
-  if (link) return Fail(context, ExportStatus::LinkKey, name);
-
   std::string line;
   if (!context.wholeKey) {
+    // A value is read, backed up and restored through the same path, links included:
+    // shared keys are links in some registries.
+    if (context.registry.Open(context.root, keyPath, platform::Access::Read, key) !=
+        platform::kSuccess)
+      return Fail(context, ExportStatus::Incomplete, name);
     RegValue value;
     if (key->QueryValue(context.valueName, value) != platform::kSuccess)
       return Fail(context, ExportStatus::Incomplete,
@@ -206,6 +202,15 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
     context.value = std::move(value);
     return true;
   }
+
+  // A key is opened as itself: a link's target is somebody else's key, and the registry
+  // editor could not make the link again.
+  if (context.registry.OpenNoFollow(context.root, keyPath, platform::Access::Read, key) !=
+      platform::kSuccess)
+    return Fail(context, ExportStatus::Incomplete, name);
+  bool link = true;
+  if (key->IsLink(link) != platform::kSuccess) return Fail(context, ExportStatus::Incomplete, name);
+  if (link) return Fail(context, ExportStatus::LinkKey, name);
 
   if (context.depth == 0 && key->LastWriteTime(context.lastWrite) != platform::kSuccess)
     return Fail(context, ExportStatus::Incomplete, name);

@@ -322,25 +322,44 @@ int RunFix(const FixArgs& args) {
   }
   prompts.EndRestorePoint(result);
   PrintRowReports(result, args.format);
+  // With --format json the standard output holds JSON lines only; what a person reads
+  // goes to the error stream, and a last object sums the run up.
+  const bool json = args.format == Format::Json;
+  std::FILE* say = json ? stderr : stdout;
+  auto summary = [&](const char* status) {
+    if (!json) return;
+    nlohmann::ordered_json line;
+    line["summary"] = status;
+    line["text"] = result.statusText;
+    line["fixed"] = result.fixed;
+    line["already_gone"] = result.alreadyGone;
+    line["not_removed"] = result.failed;
+    if (!result.backupFile.empty()) line["backup"] = result.backupFile;
+    WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    std::fflush(stdout);
+  };
   if (result.stopped) {
     OptionsSetting.LastClean = result.lastClean;
     const std::string saveError = settings.Save();
-    if (!result.backupFile.empty()) WriteText(stdout, "Backup file: " + result.backupFile + "\n");
-    WriteText(stdout, result.statusText + "\n");
+    if (!result.backupFile.empty()) WriteText(say, "Backup file: " + result.backupFile + "\n");
+    WriteText(say, result.statusText + "\n");
+    summary("stopped");
     if (!saveError.empty()) Error("warning: " + saveError);
     Error("stopped; the rows not reached stay, and everything deleted is in the backup");
     return kExitStopped;
   }
   if (!result.completed) {
-    if (!result.backupFile.empty())
-      WriteText(stdout, "Backup file: " + result.backupFile + "\n");
+    if (!result.backupFile.empty()) WriteText(say, "Backup file: " + result.backupFile + "\n");
     if (!result.error.empty()) {
       if (result.error != prompts.shownError()) Error(result.error);
+      summary("failed");
     } else if (found == 0 && !prompts.declined()) {
-      std::printf("No findings; nothing to fix.\n");
+      WriteText(say, "No findings; nothing to fix.\n");
+      summary("nothing to fix");
       return kExitOk;
     } else {
       Error("the repair was not started; nothing was changed");
+      summary("not started");
     }
     return kExitFailed;
   }
@@ -348,10 +367,11 @@ int RunFix(const FixArgs& args) {
   OptionsSetting.LastClean = result.lastClean;
   const std::string saveError = settings.Save();
   if (result.backupFile.empty())
-    std::printf("No backup file was written.\n");
+    WriteText(say, "No backup file was written.\n");
   else
-    WriteText(stdout, "Backup file: " + result.backupFile + "\n");
-  WriteText(stdout, result.statusText + "\n");
+    WriteText(say, "Backup file: " + result.backupFile + "\n");
+  WriteText(say, result.statusText + "\n");
+  summary("finished");
   // The repair is done and backed up; a settings file that cannot be written only loses
   // the "Last fix at" text.
   if (!saveError.empty()) Error("warning: " + saveError);

@@ -32,12 +32,32 @@ cut -d'|' -f1 "$w/seeded.rows" | sort -u > "$w/problems.txt"
   || fail "seeded findings of only these problems: $(tr '\n' ';' < "$w/problems.txt")"
 note "$found findings, $(grep -c . "$w/seeded.rows") of them seeded"
 
-cli_fast "$prefix" "$w/fix.out" "$w/fix.err" fix --codes "$codes" --yes; rc=$?
-note "fix: $(strip_cr "$w/fix.out" | tr '\n' ' ')"
-[ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
-grep -qx "Fix errors finished, $found errors were fixed!" <(strip_cr "$w/fix.out") \
-  || fail "summary line: $(cat "$w/fix.out") $(strip_cr "$w/fix.err")"
-backup=$(strip_cr "$w/fix.out" | sed -n 's/^Backup file: //p')
+cli_fast "$prefix" "$w/fix.json" "$w/fix.err" fix --codes "$codes" --yes --format json; rc=$?
+jq -c 'select(.summary)' "$w/fix.json" > "$w/fix.summary"
+note "fix: $(cat "$w/fix.summary")"
+# One outcome per finding, then the summary.
+[ "$(jq -c 'select(.outcome)' "$w/fix.json" | grep -c .)" -eq "$found" ] \
+  || fail "fix reported $(jq -c 'select(.outcome)' "$w/fix.json" | grep -c .) rows for $found findings"
+# Every seeded entry went. What stayed is what the 32-bit view of a 64-bit prefix shows
+# through symbolic links (shared keys such as Software\Policies): refused, never deleted.
+jq -r 'select(.outcome) | select(.outcome != "deleted" and .outcome != "already gone")
+       | [.problem, .data, .key, (.kind | tostring)] | join("|")' "$w/fix.json" \
+  | LC_ALL=C sort > "$w/stayed.rows"
+LC_ALL=C comm -12 "$w/seeded.rows" "$w/stayed.rows" > "$w/seeded-stayed.rows"
+[ ! -s "$w/seeded-stayed.rows" ] || fail "seeded findings not removed: $(cat "$w/seeded-stayed.rows")"
+bad=$(jq -r 'select(.outcome) | select(.outcome != "deleted" and .outcome != "already gone")
+             | select(.outcome != "refused" or (.reason | test("symbolic link") | not)) | .key' "$w/fix.json")
+[ -z "$bad" ] || fail "rows that stayed for another reason than a link: $bad"
+stayed=$(grep -c . "$w/stayed.rows")
+if [ "$stayed" -eq 0 ]; then
+  [ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
+  want="Fix errors finished, $found errors were fixed!"
+else
+  [ $rc -eq 3 ] || fail "fix --yes with rows that stayed: exit $rc, expected 3 ($(cat "$w/fix.err"))"
+  want="Fix errors finished, $((found - stayed)) errors were fixed!, $stayed could not be removed"
+fi
+[ "$(jq -r .text "$w/fix.summary")" = "$want" ] || fail "summary: $(cat "$w/fix.summary"), expected $want"
+backup=$(jq -r .backup "$w/fix.summary")
 name=${backup##*\\}
 [ -n "$name" ] && [ -f "$tl/Backup/$name" ] || fail "no backup file '$backup'"
 
