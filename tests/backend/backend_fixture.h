@@ -20,6 +20,9 @@ class BackendUnderTest {
   virtual std::string SandboxFolder() = 0;
   // Sets an environment variable as the process sees it.
   virtual void SetEnvironment(const std::string& name, const std::string& value) = 0;
+  // A symbolic-link key at HKEY_CURRENT_USER\`link` pointing at HKEY_CURRENT_USER\`target`
+  // (both below the sandbox key); removed with the sandbox, as a link, never its target.
+  virtual bool CreateLink(const std::string& link, const std::string& target) = 0;
 };
 
 std::unique_ptr<BackendUnderTest> MakeBackendUnderTest();

@@ -246,5 +246,70 @@ TEST_F(FilesContract, CreateDirectories_NestedIdempotentAndBlockedByFile) {
   EXPECT_FALSE(platform::FolderExists(files(), Path("blocker\\sub")));
 }
 
+TEST_F(FilesContract, CreateNewFile_NeverOpensAnExistingFile) {
+  std::unique_ptr<platform::WritableFile> file;
+  ASSERT_EQ(files().CreateNewFile(Path("new.reg"), file), platform::kSuccess);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->Append("REGEDIT4\r\n"));
+  EXPECT_TRUE(file->Flush());
+  EXPECT_EQ(file->Size(), 10u);
+  std::unique_ptr<platform::WritableFile> second;
+  EXPECT_EQ(files().CreateNewFile(Path("NEW.reg"), second), platform::kFileExists);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_NE(files().CreateNewFile(Path("Missing\\x.reg"), second), platform::kSuccess);
+  file.reset();
+  std::string contents;
+  ASSERT_TRUE(files().ReadFile(Path("new.reg"), contents));
+  EXPECT_EQ(contents, "REGEDIT4\r\n");
+}
+
+TEST_F(FilesContract, WritableFile_TruncateCutsBackAndAppendGoesOnAtTheEnd) {
+  std::unique_ptr<platform::WritableFile> file;
+  ASSERT_EQ(files().CreateNewFile(Path("cut.reg"), file), platform::kSuccess);
+  ASSERT_TRUE(file->Append("whole\r\n"));
+  ASSERT_TRUE(file->Append("half a blo"));
+  ASSERT_TRUE(file->Truncate(7));
+  ASSERT_TRUE(file->Append("next\r\n"));
+  ASSERT_TRUE(file->Flush());
+  EXPECT_EQ(file->Size(), 13u);
+  file.reset();
+  ASSERT_EQ(files().OpenForAppend(Path("cut.reg"), file), platform::kSuccess);
+  EXPECT_EQ(file->Size(), 13u);
+  ASSERT_TRUE(file->Append("last\r\n"));
+  file.reset();
+  std::string contents;
+  ASSERT_TRUE(files().ReadFile(Path("cut.reg"), contents));
+  EXPECT_EQ(contents, "whole\r\nnext\r\nlast\r\n");
+  EXPECT_NE(files().OpenForAppend(Path("none.reg"), file), platform::kSuccess);
+}
+
+TEST_F(FilesContract, ReplaceFile_PutsOneFileInTheOthersPlace) {
+  std::unique_ptr<platform::WritableFile> file;
+  ASSERT_EQ(files().CreateNewFile(Path("old.reg"), file), platform::kSuccess);
+  ASSERT_TRUE(file->Append("old"));
+  file.reset();
+  ASSERT_EQ(files().CreateNewFile(Path("old.reg.tmp"), file), platform::kSuccess);
+  ASSERT_TRUE(file->Append("new"));
+  file.reset();
+  ASSERT_TRUE(files().ReplaceFile(Path("old.reg.tmp"), Path("old.reg")));
+  std::string contents;
+  ASSERT_TRUE(files().ReadFile(Path("old.reg"), contents));
+  EXPECT_EQ(contents, "new");
+  EXPECT_FALSE(platform::FileExists(files(), Path("old.reg.tmp")));
+}
+
+TEST_F(FilesContract, NamesOfAnyScriptAreFilesLikeAnyOther) {
+  const std::string name = Path("\xCE\xA9mega \xE6\x97\xA5\xE6\x9C\xAC.reg");
+  std::unique_ptr<platform::WritableFile> file;
+  ASSERT_EQ(files().CreateNewFile(name, file), platform::kSuccess);
+  file.reset();
+  EXPECT_TRUE(platform::FileExists(files(), name));
+  std::vector<DirEntry> entries;
+  ASSERT_EQ(files().List(Path("*.reg"), entries), platform::kSuccess);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "\xCE\xA9mega \xE6\x97\xA5\xE6\x9C\xAC.reg");
+  EXPECT_FALSE(platform::FileExists(files(), Path("Omega \xE6\x97\xA5\xE6\x9C\xAC.reg")));
+}
+
 }  // namespace
 }  // namespace tallowin::testing_support

@@ -126,6 +126,47 @@ TEST_F(RegistryContract, KeyNames_OfAnyScriptOpenAndListAsWritten) {
   EXPECT_FALSE(Exists("Omega"));
 }
 
+TEST_F(RegistryContract, OpenNoFollow_ALinkIsSeenAsItselfAndOpenGoesThrough) {
+  ASSERT_NE(Create("Target\\Inner"), nullptr);
+  ASSERT_EQ(Create("Target")->SetValue("v", platform::kRegSz, Utf16Data("target\0"s)),
+            platform::kSuccess);
+  ASSERT_NE(Create("Holder"), nullptr);
+  ASSERT_TRUE(backend_->CreateLink(Path("Holder\\Link"), Path("Target")));
+
+  std::unique_ptr<RegistryKey> through;
+  ASSERT_EQ(registry().Open(Root::CurrentUser, Path("Holder\\Link"), Access::Read, through),
+            platform::kSuccess);
+  RegValue value;
+  EXPECT_EQ(through->QueryValue("v", value), platform::kSuccess);
+  EXPECT_TRUE(Exists("Holder\\Link\\Inner"));
+
+  std::unique_ptr<RegistryKey> itself;
+  ASSERT_EQ(registry().OpenNoFollow(Root::CurrentUser, Path("Holder\\Link"), Access::Read, itself),
+            platform::kSuccess);
+  bool link = false;
+  ASSERT_EQ(itself->IsLink(link), platform::kSuccess);
+  EXPECT_TRUE(link);
+  std::vector<std::string> names;
+  ASSERT_EQ(itself->SubKeyNames(names), platform::kSuccess);
+  EXPECT_TRUE(names.empty());
+
+  // Plain keys are no links, however they are opened.
+  for (const bool follow : {true, false}) {
+    std::unique_ptr<RegistryKey> plain;
+    ASSERT_EQ(follow ? registry().Open(Root::CurrentUser, Path("Target"), Access::Read, plain)
+                     : registry().OpenNoFollow(Root::CurrentUser, Path("Target"), Access::Read, plain),
+              platform::kSuccess);
+    link = true;
+    ASSERT_EQ(plain->IsLink(link), platform::kSuccess);
+    EXPECT_FALSE(link);
+  }
+  // A link in the middle of a path is followed by both.
+  std::unique_ptr<RegistryKey> inner;
+  EXPECT_EQ(registry().OpenNoFollow(Root::CurrentUser, Path("Holder\\Link\\Inner"), Access::Read,
+                                    inner),
+            platform::kSuccess);
+}
+
 TEST_F(RegistryContract, SubKeyNamesAndValues_EmptyKeyGivesNone) {
   auto key = OpenSandbox(Access::Read);
   std::vector<std::string> names{"stale"};

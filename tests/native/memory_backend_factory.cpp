@@ -32,6 +32,12 @@ class MemoryBackendUnderTest final : public BackendUnderTest {
     machine_.files.SetEnvironment(name, value);
   }
 
+  bool CreateLink(const std::string& link, const std::string& target) override {
+    machine_.registry.CreateLink(platform::Root::CurrentUser, link, platform::Root::CurrentUser,
+                                 target);
+    return true;
+  }
+
  private:
   platform::memory::MemoryMachine machine_;
 };

@@ -2,11 +2,13 @@
 // HKEY_CURRENT_USER\Software\TallowinTest and a sandbox folder on C:, both removed again.
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <atomic>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_platform.h"
 #include "tests/backend/backend_fixture.h"
@@ -48,9 +50,44 @@ std::optional<std::string> Environment(const std::string& name) {
   return value;
 }
 
+// "\REGISTRY\USER\<sid>": the NT name of HKEY_CURRENT_USER, which a link's target needs.
+std::wstring CurrentUserNtPath() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  std::vector<BYTE> buffer(512);
+  DWORD size = 0;
+  const BOOL ok = GetTokenInformation(token, TokenUser, buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), &size);
+  CloseHandle(token);
+  if (!ok) return {};
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+    return {};
+  std::wstring path = L"\\REGISTRY\\USER\\" + std::wstring(text);
+  LocalFree(text);
+  return path;
+}
+
+std::wstring WideAscii(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// Deletes a link key itself: RegDeleteKey would open, and so delete, its target.
+void DeleteLinkKey(const std::string& path) {
+  using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
+  const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll"), "NtDeleteKey")));
+  HKEY key = nullptr;
+  if (ntDeleteKey == nullptr ||
+      RegOpenKeyExW(HKEY_CURRENT_USER, WideAscii(path).c_str(), REG_OPTION_OPEN_LINK,
+                    KEY_ALL_ACCESS | DELETE, &key) != ERROR_SUCCESS)
+    return;
+  ntDeleteKey(key);
+  RegCloseKey(key);
+}
+
 class Win32BackendUnderTest final : public BackendUnderTest {
  public:
   ~Win32BackendUnderTest() override {
+    for (const std::string& link : links_) DeleteLinkKey(link);
     if (!key_.empty()) {
       RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
       RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
@@ -89,11 +126,29 @@ class Win32BackendUnderTest final : public BackendUnderTest {
     SetEnvironmentVariableA(name.c_str(), value.c_str());
   }
 
+  bool CreateLink(const std::string& link, const std::string& target) override {
+    const std::wstring user = CurrentUserNtPath();
+    if (user.empty()) return false;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, WideAscii(link).c_str(), 0, nullptr,
+                        REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return false;
+    links_.push_back(link);
+    const std::wstring value = user + L"\\" + WideAscii(target);
+    const LONG rc = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                                   reinterpret_cast<const BYTE*>(value.data()),
+                                   static_cast<DWORD>(value.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+  }
+
  private:
   platform::win32::Win32Machine machine_;
   std::string key_;
   std::string folder_;
   std::map<std::string, std::optional<std::string>> savedEnvironment_;
+  std::vector<std::string> links_;
 };
 
 }  // namespace
