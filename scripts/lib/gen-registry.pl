@@ -2,6 +2,10 @@
 # Generates a large, realistic registry as a REGEDIT4 file, and the list of files that
 # its existing references name (to create below drive_c).
 #   gen-registry.pl --values N --reg OUT.reg --files OUT.list [--hives HKCU,HKLM,HKCR,HKU]
+#                   [--under NAME] [--stale OUT.list]
+# --under puts every key of HKCU, HKLM and HKU below Software\NAME (one key to export or
+# delete as a whole); --stale lists each value that names a missing file, one
+# "KEY|NAME" line (the name as the .reg file writes it), in the order written.
 # A third of the values are strings naming files or folders, half of those missing; the
 # rest are DWORDs, binaries and strings that name no file. Deterministic.
 use strict;
@@ -9,8 +13,10 @@ use warnings;
 use Getopt::Long;
 
 my ($count, $regOut, $filesOut, $hives) = (200000, 'big.reg', 'files.list', 'HKCU,HKLM,HKCR,HKU');
+my ($under, $staleOut) = ('', '');
 GetOptions('values=i' => \$count, 'reg=s' => \$regOut, 'files=s' => \$filesOut,
-           'hives=s' => \$hives) or die "bad arguments\n";
+           'hives=s' => \$hives, 'under=s' => \$under, 'stale=s' => \$staleOut)
+  or die "bad arguments\n";
 my @hives = split /,/, $hives;
 my %weight = (HKCU => 40, HKLM => 35, HKCR => 20, HKU => 5);
 
@@ -32,6 +38,7 @@ my @words = ('Default', 'Enabled', 'English', 'https://www.example.com/update', 
 
 my %files;  # existing files, Unix paths below drive_c
 my $fileNo = 0;
+my $lastMissing = 0;  # whether the last fileReference named a missing file
 
 sub esc { my ($s) = @_; $s =~ s/\\/\\\\/g; $s =~ s/"/\\"/g; return $s; }
 sub unixPath { my ($p) = @_; $p =~ s/^C:\\//; $p =~ s/\\/\//g; return $p; }
@@ -45,6 +52,7 @@ sub fileReference {
   $fileNo++;
   my $name = pick('module', 'setup', 'core', 'res', 'plugin', 'help', 'data', 'app') . $fileNo . ".$ext";
   my $exists = rnd(2) == 0;
+  $lastMissing = !$exists;
   if (!$exists && rnd(2) == 0) { $dir = "$base\\$vendor\\Old $product " . rnd(9) . '.' . rnd(9); }
   my $path = "$dir\\$name";
   $files{unixPath($path)} = 1 if $exists;
@@ -59,6 +67,7 @@ sub valueLine {
   my ($name, $vendor, $product) = @_;
   my $kind = rnd(6);
   my $lhs = $name eq '@' ? '@' : '"' . esc($name) . '"';
+  $lastMissing = 0;
   return "$lhs=\"" . esc(fileReference($vendor, $product)) . "\"" if $kind < 2;
   return sprintf('%s=dword:%08x', $lhs, rnd(100000)) if $kind == 2;
   if ($kind == 3) {
@@ -70,12 +79,15 @@ sub valueLine {
 
 my %rootName = (HKCU => 'HKEY_CURRENT_USER\\Software', HKLM => 'HKEY_LOCAL_MACHINE\\Software',
                 HKU => 'HKEY_USERS\\.DEFAULT\\Software', HKCR => 'HKEY_CLASSES_ROOT');
+if ($under ne '') { $rootName{$_} .= "\\$under" for qw(HKCU HKLM HKU); }
 my $total = 0;
 $total += $weight{$_} for @hives;
 
 open(my $reg, '>', $regOut) or die "$regOut: $!\n";
 binmode $reg;
 print $reg "REGEDIT4\r\n\r\n";
+my $stale;
+if ($staleOut ne '') { open($stale, '>', $staleOut) or die "$staleOut: $!\n"; }
 my $written = 0;
 my $keyNo = 0;
 while ($written < $count) {
@@ -106,12 +118,15 @@ while ($written < $count) {
   print $reg "[$key]\r\n";
   for my $name (@names) {
     last if $written >= $count;
-    print $reg valueLine($name, $vendor, $product), "\r\n";
+    my $line = valueLine($name, $vendor, $product);
+    print $reg $line, "\r\n";
+    print $stale "$key|", ($line =~ /^(@|"(?:[^"\\]|\\.)*")=/)[0], "\n" if $stale && $lastMissing;
     $written++;
   }
   print $reg "\r\n";
 }
 close $reg;
+close $stale if $stale;
 
 open(my $list, '>', $filesOut) or die "$filesOut: $!\n";
 print $list "$_\n" for sort keys %files;
