@@ -2,6 +2,7 @@
 // The file system operations the scan, the repair and the restore manager use.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,20 @@ struct DirEntry {
   uint64_t size = 0;
 };
 
+// A file opened for reading from its start, in chunks, so that a file larger than
+// the memory of the process can be read. Closes the file when destroyed.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  FileReader() = default;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // The next bytes of the file, at most `capacity`, into `buffer`; `read` is 0 at its
+  // end. False when the system reports a read error.
+  [[nodiscard]] virtual bool Read(char* buffer, size_t capacity, size_t& read) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -94,6 +109,13 @@ class FileSystem {
                                           std::string_view text) = 0;
   // Whole file contents; false when it cannot be read.
   [[nodiscard]] virtual bool ReadFile(std::string_view path, std::string& contents) = 0;
+  // An existing file opened for reading in chunks (others may read it meanwhile);
+  // nullptr when it cannot be opened.
+  [[nodiscard]] virtual std::unique_ptr<FileReader> OpenForReading(std::string_view path) = 0;
+  // The absolute path the system makes of `path`: a relative one joined to the current
+  // folder, "." and ".." resolved, separators as backslashes, short names of existing
+  // folders and files in their long form. nullopt when it cannot be resolved.
+  virtual std::optional<std::string> FullPath(std::string_view path) = 0;
 };
 
 // Shared by both backends and the callers.

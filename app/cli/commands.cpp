@@ -191,6 +191,12 @@ class ProbeCountingFileSystem : public platform::FileSystem {
   bool ReadFile(std::string_view path, std::string& contents) override {
     return inner_.ReadFile(path, contents);
   }
+  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
+    return inner_.OpenForReading(path);
+  }
+  std::optional<std::string> FullPath(std::string_view path) override {
+    return inner_.FullPath(path);
+  }
 
   unsigned long long probes() const { return probes_; }
   double seconds() const { return static_cast<double>(ticks_) / Frequency(); }

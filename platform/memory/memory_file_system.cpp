@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
@@ -352,6 +353,59 @@ bool MemoryFileSystem::ReadFile(std::string_view path, std::string& contents) {
   if (!file || file->directory) return false;
   contents = file->contents;
   return true;
+}
+
+namespace {
+
+// Reads a copy of the contents taken when the file was opened.
+class MemoryFileReader final : public FileReader {
+ public:
+  MemoryFileReader(std::string contents, size_t failAfter)
+      : contents_(std::move(contents)), failAfter_(failAfter) {}
+
+  bool Read(char* buffer, size_t capacity, size_t& read) override {
+    if (position_ >= failAfter_ && position_ < contents_.size()) return false;
+    const size_t end = std::min({contents_.size(), position_ + capacity,
+                                 std::max(failAfter_, position_)});
+    read = end - position_;
+    std::copy(contents_.begin() + static_cast<std::ptrdiff_t>(position_),
+              contents_.begin() + static_cast<std::ptrdiff_t>(end), buffer);
+    position_ = end;
+    return true;
+  }
+
+ private:
+  std::string contents_;
+  size_t failAfter_;
+  size_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<FileReader> MemoryFileSystem::OpenForReading(std::string_view path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || !DriveReady(*root_, parsed->drive) || parsed->trailingSeparator) return nullptr;
+  const Entry* file = Lookup(*root_, *parsed);
+  if (!file || file->directory) return nullptr;
+  const auto failing = readFailures_.find(parsed->Key());
+  const size_t failAfter = failing == readFailures_.end() ? SIZE_MAX : failing->second;
+  return std::make_unique<MemoryFileReader>(file->contents, failAfter);
+}
+
+std::optional<std::string> MemoryFileSystem::FullPath(std::string_view path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) return std::nullopt;
+  std::string full = DriveName(parsed->drive) + "\\";
+  for (size_t i = 0; i < parsed->parts.size(); ++i) {
+    if (i > 0) full += '\\';
+    full += parsed->parts[i];
+  }
+  if (parsed->trailingSeparator) full += '\\';
+  return full;
+}
+
+void MemoryFileSystem::FailReadingAfter(std::string_view path, size_t bytes) {
+  if (const auto parsed = ParsePath(path)) readFailures_[parsed->Key()] = bytes;
 }
 
 void MemoryFileSystem::AddDrive(char letter, uint32_t type, bool ready) {

@@ -76,6 +76,9 @@ class MemoryFileSystem : public FileSystem {
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
                                   std::string_view text) override;
   [[nodiscard]] bool ReadFile(std::string_view path, std::string& contents) override;
+  // Drive-absolute paths only: the memory machine has no current folder.
+  [[nodiscard]] std::unique_ptr<FileReader> OpenForReading(std::string_view path) override;
+  std::optional<std::string> FullPath(std::string_view path) override;
 
   // Set-up and inspection; these ignore DenyWrites and readiness. AddFile and AddFolder
   // create missing parents, and a missing drive as fixed and ready.
@@ -93,6 +96,9 @@ class MemoryFileSystem : public FileSystem {
   // Listings of this folder fail with `error` (0 ends that), as on a drive that
   // stopped answering; FindFirst and Attributes still answer.
   void FailListing(std::string_view folder, long error);
+  // Readers of this file report a read error once `bytes` have been read, as a disk
+  // does that fails in the middle of a file.
+  void FailReadingAfter(std::string_view path, size_t bytes);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }
   // Replaces (or creates) a file's contents with the checks of AppendToFile; for MemoryIniFile.
@@ -109,6 +115,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::string> shortcuts_;  // by normalised upper-case path
   std::set<std::string> deniedFolders_;           // normalised upper-case paths
   std::map<std::string, long> listFailures_;      // by normalised upper-case path
+  std::map<std::string, size_t> readFailures_;    // by normalised upper-case path
   size_t probes_ = 0;
 };
 

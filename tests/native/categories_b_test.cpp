@@ -598,6 +598,12 @@ class JunctionFiles : public platform::FileSystem {
   bool ReadFile(std::string_view path, std::string& contents) override {
     return inner_.ReadFile(path, contents);
   }
+  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
+    return inner_.OpenForReading(path);
+  }
+  std::optional<std::string> FullPath(std::string_view path) override {
+    return inner_.FullPath(path);
+  }
 
  private:
   platform::FileSystem& inner_;
