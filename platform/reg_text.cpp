@@ -70,10 +70,10 @@ bool RegLineParser::Feed(std::string_view line, Item& item) {
   item = Item::None;
   if (failed_) return false;
   ++lines_;
+  if (lines_ == 1) return ParseHeader(line);
   // The registry editor reads a line only up to a NUL character.
   if (rules_ == RegTextRules::Backup && line.find('\0') != std::string_view::npos)
     return Fail("a NUL character, which no backup holds");
-  if (lines_ == 1) return ParseHeader(line);
   if (continued_) return ParseHexPart(TrimLeft(line), item);
   line = TrimRight(TrimLeft(line));
   if (line.empty() || line.front() == ';') return true;
