@@ -19,6 +19,23 @@ void FreeIfLarge(std::string& buffer) {
   if (buffer.capacity() > kKeptLineBytes) std::string().swap(buffer);
 }
 
+// Appends to a line buffer that may grow to `limit` and no further: a string's own
+// doubling would take twice the memory of the longest line just before refusing it.
+void AppendCapped(std::string& buffer, const char* data, size_t size, size_t limit) {
+  const size_t needed = buffer.size() + size;
+  if (needed > buffer.capacity()) {
+    // Doubling, or straight to the limit when that is near: growing by the last few
+    // bytes would copy the whole line once more.
+    size_t target = 2 * buffer.capacity();
+    if (target + kChunkBytes >= limit) target = limit;
+    std::string grown;
+    grown.reserve(std::max(needed, target));
+    grown.append(buffer);
+    buffer.swap(grown);
+  }
+  buffer.append(data, size);
+}
+
 std::string LineError(size_t line, std::string_view message) {
   return "line " + std::to_string(line) + ": " + std::string(message);
 }
@@ -81,7 +98,7 @@ RegLineReader::Result RegLineReader::NextAnsi(std::string& line, size_t maxBytes
     const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', available));
     const size_t take = newline ? static_cast<size_t>(newline - begin) : available;
     if (raw_.size() + take > maxBytes + 1) return Result::TooLong;  // + 1: a CR
-    raw_.append(begin, take);
+    AppendCapped(raw_, begin, take, maxBytes + 1);
     chunkPos_ += take;
     if (newline) {
       ++chunkPos_;
@@ -117,7 +134,7 @@ RegLineReader::Result RegLineReader::NextUtf16(std::string& line, size_t maxByte
     found = i + 1 < chunkEnd_;
     const size_t take = i - chunkPos_;
     if (raw_.size() + take > maxBytes + 2) return Result::TooLong;  // + 2: a CR
-    raw_.append(chunk_.data() + chunkPos_, take);
+    AppendCapped(raw_, chunk_.data() + chunkPos_, take, maxBytes + 2);
     chunkPos_ = found ? i + 2 : i;
   }
   if (!found && raw_.empty()) return Result::End;
