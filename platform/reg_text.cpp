@@ -163,7 +163,9 @@ bool RegLineParser::ParseQuoted(std::string_view line, size_t& pos, std::string*
       AppendUtf16Le(part, *utf16);
     }
   };
-  for (; pos < line.size(); ++pos) {
+  for (;;) {
+    while (pos < line.size() && line[pos] != '"' && line[pos] != '\\') ++pos;
+    if (pos >= line.size()) break;
     const char c = line[pos];
     if (c == '"') {
       flush(pos);
@@ -175,7 +177,7 @@ bool RegLineParser::ParseQuoted(std::string_view line, size_t& pos, std::string*
       if (++pos >= line.size()) break;
       if (line[pos] != '\\' && line[pos] != '"')
         return Fail(std::string("unknown escape \\") + line[pos]);
-      run = pos;  // the escaped character begins the next run
+      run = pos++;  // the escaped character begins the next run
     }
   }
   return Fail("unterminated quoted text");

@@ -186,11 +186,15 @@ size_t Utf16Length(std::string_view text) {
 }
 
 void AppendUtf16Le(std::string_view text, std::string& bytes) {
-  bytes.reserve(bytes.size() + 2 * Utf16Length(text));
-  DecodeUtf8(text, [&bytes](char16_t unit) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
+  // A UTF-8 byte never makes more than one UTF-16 unit: room for the most, then cut.
+  const size_t start = bytes.size();
+  bytes.resize(start + 2 * text.size());
+  char* out = bytes.data() + start;
+  DecodeUtf8(text, [&out](char16_t unit) {
+    *out++ = static_cast<char>(unit & 0xFF);
+    *out++ = static_cast<char>(unit >> 8);
   });
+  bytes.resize(static_cast<size_t>(out - bytes.data()));
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
