@@ -301,8 +301,12 @@ bool RegLineParser::ParseHexPart(std::string_view part, Item& item) {
   if (format_ == RegTextFormat::Regedit4 && IsStringType(value_.type)) {
     // The registry editor reads these bytes as ANSI text and stores them as UTF-16.
     std::string text;
-    if (!ansi_.ToUtf8(bytes, text)) return Fail("string bytes that are no text in the ANSI code page");
-    bytes.clear();
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
+      text.swap(bytes);  // ASCII is the same in every ANSI code page: no conversion
+    } else if (!ansi_.ToUtf8(bytes, text)) {
+      return Fail("string bytes that are no text in the ANSI code page");
+    }
+    std::string().swap(bytes);
     AppendUtf16Le(text, bytes);
     if (bytes.size() > kMaxRegValueBytes) return Fail(ValueTooLong());
   }

@@ -47,8 +47,10 @@ inline constexpr size_t kMaxValueNameLength = 16383;
 // The longest line a backup may hold and a restore reads, in bytes of the file. The
 // backup writer never writes a longer one; a longer line marks a file as no backup.
 inline constexpr size_t kMaxRegLineBytes = 128u << 20;
-// The most data one value may hold: a quoted string on the longest line stays below
-// it as UTF-16, and a hex list continued over many lines is held to it.
+// The most data one value may hold (as the registry stores it: strings as UTF-16). A
+// quoted string on the longest line stays below it, a hex list continued over many lines
+// is held to it, and the backup writer writes no larger value: a restore holds one value
+// about three times while it checks it.
 inline constexpr size_t kMaxRegValueBytes = 2 * kMaxRegLineBytes;
 
 inline constexpr std::string_view kNotRegistryFileText =

@@ -255,6 +255,31 @@ TEST(RegLineParser, CompletesAKeyOrAValuePerLine) {
   EXPECT_EQ(broken.error(), "line 2: unrecognised line");
 }
 
+// A REGEDIT4 file's string bytes are ANSI text the editor stores as UTF-16; a
+// Unicode file's are UTF-16 already.
+TEST(ParseRegText, StringBytesOfARegedit4FileAreAnsiText) {
+  const struct {
+    const char* header;
+    const char* data;
+    std::string stored;
+  } cases[] = {
+      {"REGEDIT4", "hex(1):41,00", Utf16Data("A\0"s)},
+      {"REGEDIT4", "hex(2):63,61,66,e9,20,80,00", Utf16Data("caf\xC3\xA9 \xE2\x82\xAC\0"s)},
+      {"REGEDIT4", "hex(7):61,00,e9,00,00", Utf16Data("a\0\xC3\xA9\0\0"s)},
+      {"REGEDIT4", "hex(1):", ""},
+      {"REGEDIT4", "hex(3):e9,00", "\xE9\0"s},  // not a string type: bytes as they are
+      {"Windows Registry Editor Version 5.00", "hex(1):e9,00,00,00", "\xE9\0\0\0"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.data);
+    const RegTextDocument doc = MustParse(std::string(c.header) +
+                                          "\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=" + c.data + "\r\n");
+    ASSERT_EQ(doc.blocks.size(), 1u);
+    ASSERT_EQ(doc.blocks[0].values.size(), 1u);
+    EXPECT_EQ(doc.blocks[0].values[0].data, c.stored);
+  }
+}
+
 TEST(ParseRegText, RejectsKeyPathsDeeperThanTheRegistryAllows) {
   std::string path = "HKEY_CURRENT_USER";
   for (size_t i = 0; i < kMaxKeyDepth; ++i) path += "\\k";
