@@ -109,8 +109,9 @@ class FileSystem {
                                           std::string_view text) = 0;
   // Whole file contents; false when it cannot be read.
   [[nodiscard]] virtual bool ReadFile(std::string_view path, std::string& contents) = 0;
-  // An existing file opened for reading in chunks (others may read it meanwhile);
-  // nullptr when it cannot be opened.
+  // An existing file opened for reading in chunks. Others may read it meanwhile, but
+  // nobody may write or delete it until the reader is gone. nullptr when it cannot be
+  // opened (also while someone has it open for writing).
   [[nodiscard]] virtual std::unique_ptr<FileReader> OpenForReading(std::string_view path) = 0;
   // The absolute path the system makes of `path`: a relative one joined to the current
   // folder, "." and ".." resolved, separators as backslashes, short names of existing

@@ -228,9 +228,11 @@ RestoreOutcome Kept(RestoreStatus status, std::string message) {
 // The first reading, before anything is imported: every line one the backup writer
 // writes (so a file cut short anywhere inside a line is refused whole, as the editor
 // would import the entries before the cut), nothing that deletes, at least one key.
+// `file` stays open, so nobody changes the file until the check after the import.
 bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
-                       const std::string& path, RestoreOutcome& outcome) {
-  const std::unique_ptr<platform::FileReader> file = files.OpenForReading(path);
+                       const std::string& path, std::unique_ptr<platform::FileReader>& file,
+                       RestoreOutcome& outcome) {
+  file = files.OpenForReading(path);
   if (!file) {
     outcome = Kept(RestoreStatus::Unreadable, "Cannot read the backup file " + path + ".");
     return false;
@@ -330,8 +332,9 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
                                  std::string_view backupFolder, CommandHint& hint) {
   const AnsiCodePage& ansi = platform.system.Ansi();
   RestoreOutcome outcome;
+  std::unique_ptr<platform::FileReader> held;
   try {
-    if (!CheckBeforeImport(platform.files, ansi, path, outcome)) return outcome;
+    if (!CheckBeforeImport(platform.files, ansi, path, held, outcome)) return outcome;
   } catch (const std::exception&) {  // bad_alloc, length_error: a value too large for this process
     return Kept(RestoreStatus::Unreadable, "There is not enough memory to check the backup file " +
                                                path + "; it was not imported and is kept.");
@@ -361,6 +364,7 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
                 "The backup was imported, but there was not enough memory to check it; the file " +
                     path + " is kept.");
   }
+  held.reset();
   outcome.status = RestoreStatus::Restored;
   if (!LiesInFolder(platform.files, path, backupFolder)) {
     outcome.keptOutsideBackupFolder = true;

@@ -291,7 +291,7 @@ bool MemoryFileSystem::RemoveFile(std::string_view path) {
   if (!parent || !parent->directory) return false;
   const auto it = parent->children.find(parsed->parts.back());
   if (it == parent->children.end()) return false;
-  if (WriteDenied(deniedFolders_, *parsed, true)) return false;
+  if (WriteDenied(deniedFolders_, *parsed, true) || BeingRead(parsed->Key())) return false;
   parent->children.erase(it);
   return true;
 }
@@ -323,7 +323,9 @@ bool MemoryFileSystem::WriteFile(std::string_view path, std::string_view header,
   if (!parsed || parsed->parts.empty() || parsed->trailingSeparator || !DriveReady(*root_, parsed->drive))
     return false;
   Entry* folder = Lookup(*root_, *parsed, parsed->parts.size() - 1);
-  if (!folder || !folder->directory || WriteDenied(deniedFolders_, *parsed, false)) return false;
+  if (!folder || !folder->directory || WriteDenied(deniedFolders_, *parsed, false) ||
+      BeingRead(parsed->Key()))
+    return false;
   auto& file = folder->children[parsed->parts.back()];
   if (!file) {
     file = std::make_unique<Entry>();
@@ -357,11 +359,15 @@ bool MemoryFileSystem::ReadFile(std::string_view path, std::string& contents) {
 
 namespace {
 
-// Reads a copy of the contents taken when the file was opened.
+// Reads a copy of the contents taken when the file was opened; counts itself among
+// the file's readers while it lives.
 class MemoryFileReader final : public FileReader {
  public:
-  MemoryFileReader(std::string contents, size_t failAfter)
-      : contents_(std::move(contents)), failAfter_(failAfter) {}
+  MemoryFileReader(std::string contents, size_t failAfter, std::shared_ptr<size_t> readers)
+      : contents_(std::move(contents)), failAfter_(failAfter), readers_(std::move(readers)) {
+    ++*readers_;
+  }
+  ~MemoryFileReader() override { --*readers_; }
 
   bool Read(char* buffer, size_t capacity, size_t& read) override {
     if (position_ >= failAfter_ && position_ < contents_.size()) return false;
@@ -377,6 +383,7 @@ class MemoryFileReader final : public FileReader {
  private:
   std::string contents_;
   size_t failAfter_;
+  std::shared_ptr<size_t> readers_;
   size_t position_ = 0;
 };
 
@@ -389,7 +396,9 @@ std::unique_ptr<FileReader> MemoryFileSystem::OpenForReading(std::string_view pa
   if (!file || file->directory) return nullptr;
   const auto failing = readFailures_.find(parsed->Key());
   const size_t failAfter = failing == readFailures_.end() ? SIZE_MAX : failing->second;
-  return std::make_unique<MemoryFileReader>(file->contents, failAfter);
+  auto& readers = openReaders_[parsed->Key()];
+  if (!readers) readers = std::make_shared<size_t>(0);
+  return std::make_unique<MemoryFileReader>(file->contents, failAfter, readers);
 }
 
 std::optional<std::string> MemoryFileSystem::FullPath(std::string_view path) {
@@ -402,6 +411,11 @@ std::optional<std::string> MemoryFileSystem::FullPath(std::string_view path) {
   }
   if (parsed->trailingSeparator) full += '\\';
   return full;
+}
+
+bool MemoryFileSystem::BeingRead(const std::string& key) const {
+  const auto it = openReaders_.find(key);
+  return it != openReaders_.end() && *it->second > 0;
 }
 
 void MemoryFileSystem::FailReadingAfter(std::string_view path, size_t bytes) {

@@ -76,7 +76,8 @@ class MemoryFileSystem : public FileSystem {
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
                                   std::string_view text) override;
   [[nodiscard]] bool ReadFile(std::string_view path, std::string& contents) override;
-  // Drive-absolute paths only: the memory machine has no current folder.
+  // Drive-absolute paths only: the memory machine has no current folder. While a
+  // reader is open, writing or removing the file fails, as a sharing violation.
   [[nodiscard]] std::unique_ptr<FileReader> OpenForReading(std::string_view path) override;
   std::optional<std::string> FullPath(std::string_view path) override;
 
@@ -108,6 +109,7 @@ class MemoryFileSystem : public FileSystem {
 
  private:
   bool WriteFile(std::string_view path, std::string_view header, std::string_view text, bool append);
+  bool BeingRead(const std::string& key) const;  // an open reader keeps writers out
 
   std::unique_ptr<Entry> root_;  // its children are the drives, named "C:" ...
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // by upper-case name
@@ -116,6 +118,7 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> deniedFolders_;           // normalised upper-case paths
   std::map<std::string, long> listFailures_;      // by normalised upper-case path
   std::map<std::string, size_t> readFailures_;    // by normalised upper-case path
+  std::map<std::string, std::shared_ptr<size_t>> openReaders_;  // count per file, as above
   size_t probes_ = 0;
 };
 

@@ -214,9 +214,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::unique_ptr<FileReader> OpenForReading(std::string_view path) override {
-    UniqueKernelHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // No FILE_SHARE_WRITE or FILE_SHARE_DELETE: what was read stays what is there.
+    UniqueKernelHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                        nullptr));
     if (!file) return nullptr;
     return std::make_unique<Win32FileReader>(std::move(file));
   }

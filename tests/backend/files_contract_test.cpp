@@ -227,6 +227,25 @@ TEST_F(FilesContract, OpenForReading_MissingFileOrAFolderGivesNoReader) {
   EXPECT_EQ(files().OpenForReading(Path("IsAFolder")), nullptr);
 }
 
+// What a restore has checked stays what it imports: while a reader is open the file
+// can be read by others, but not written or deleted.
+TEST_F(FilesContract, OpenForReading_KeepsWritersOutWhileOpen) {
+  MakeFile("held.reg", "REGEDIT4\r\n");
+  {
+    const auto reader = files().OpenForReading(Path("held.reg"));
+    ASSERT_NE(reader, nullptr);
+    const auto second = files().OpenForReading(Path("held.reg"));
+    EXPECT_NE(second, nullptr) << "another reader";
+    EXPECT_FALSE(files().AppendToFile(Path("held.reg"), "", "changed"));
+    EXPECT_FALSE(files().RemoveFile(Path("held.reg")));
+    std::string contents;
+    ASSERT_TRUE(files().ReadFile(Path("held.reg"), contents));
+    EXPECT_EQ(contents, "REGEDIT4\r\n");
+  }
+  EXPECT_TRUE(files().AppendToFile(Path("held.reg"), "", "changed"));
+  EXPECT_TRUE(files().RemoveFile(Path("held.reg")));
+}
+
 TEST_F(FilesContract, FullPath_ResolvesDotsAndSeparatorsAsTheSystemDoes) {
   ASSERT_TRUE(files().CreateDirectories(Path("Backup")));
   MakeFile("Backup\\2013_03_07_140509.reg");

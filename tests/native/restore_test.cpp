@@ -381,6 +381,25 @@ TEST_F(RestoreTest, EveryCutInsideALineIsRefused) {
   EXPECT_GT(restored, 4u);
 }
 
+// The file the editor imports is the one that was checked: nobody can change it in
+// between, and it is deleted only after the check.
+TEST_F(RestoreTest, TheCheckedFileCannotChangeBeforeTheImport) {
+  const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
+  const std::string backup = m.files.Contents(path);
+  bool changed = true, removed = true;
+  const auto editor = m.processes.onStart;
+  m.processes.onStart = [&](const std::string& commandLine) {
+    changed = m.files.AppendToFile(path, "", "\"v\"=hex:0");
+    removed = m.files.RemoveFile(path);
+    return editor(commandLine);
+  };
+  const RestoreOutcome outcome = Restore();
+  EXPECT_FALSE(changed);
+  EXPECT_FALSE(removed);
+  EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+  EXPECT_TRUE(outcome.fileDeleted) << "deleted once the check is done";
+}
+
 TEST_F(RestoreTest, AFileThatCannotBeReadToItsEndIsKept) {
   const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
   const std::string backup = m.files.Contents(path);
