@@ -79,6 +79,20 @@ class WritableFile {
   virtual uint64_t Size() const = 0;
 };
 
+// A file opened for reading from its start, in chunks, so that a file larger than
+// the memory of the process can be read. Closes the file when destroyed.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  FileReader() = default;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // The next bytes of the file, at most `capacity`, into `buffer`; `read` is 0 at its
+  // end. False when the system reports a read error.
+  [[nodiscard]] virtual bool Read(char* buffer, size_t capacity, size_t& read) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -126,6 +140,14 @@ class FileSystem {
                                            std::unique_ptr<WritableFile>& file) = 0;
   // Puts `from` in the place of `to` in one step (MoveFileEx, replacing, write-through).
   [[nodiscard]] virtual bool ReplaceFile(std::string_view from, std::string_view to) = 0;
+  // An existing file opened for reading in chunks. Others may read it meanwhile, but
+  // nobody may write or delete it until the reader is gone. nullptr when it cannot be
+  // opened (also while someone has it open for writing).
+  [[nodiscard]] virtual std::unique_ptr<FileReader> OpenForReading(std::string_view path) = 0;
+  // The absolute path the system makes of `path`: a relative one joined to the current
+  // folder, "." and ".." resolved, separators as backslashes, short names of existing
+  // folders and files in their long form. nullopt when it cannot be resolved.
+  virtual std::optional<std::string> FullPath(std::string_view path) = 0;
 };
 
 // Shared by both backends and the callers.

@@ -36,245 +36,11 @@ bool Fail(std::string* error, size_t line, const std::string& message) {
   return false;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
-size_t Utf16Length(std::string_view text) { return Utf8ToUtf16(text).size(); }
-
-class Parser {
- public:
-  Parser(std::string_view text, std::string* error, const AnsiCodePage& ansi)
-      : lines_(SplitLines(text)), error_(error), ansi_(ansi) {}
-
-  bool Run(RegTextDocument& out) {
-    RegTextDocument doc;
-    const std::string_view header = TrimRight(lines_.empty() ? std::string_view() : lines_[0]);
-    if (header == kHeader4) {
-      doc.format = RegTextFormat::Regedit4;
-    } else if (header == kHeader5) {
-      doc.format = RegTextFormat::Version5;
-    } else {
-      return Fail(error_, 1, "not a registry file: the first line must be \"REGEDIT4\" or \"" +
-                                 std::string(kHeader5) + "\"");
-    }
-    for (index_ = 1; index_ < lines_.size(); ++index_) {
-      const std::string_view line = TrimRight(TrimLeft(lines_[index_]));
-      if (line.empty() || line.front() == ';') continue;
-      if (line.front() == '[') {
-        RegTextBlock block;
-        if (!ParseKeyLine(line, block)) return false;
-        doc.blocks.push_back(std::move(block));
-      } else if (line.front() == '@' || line.front() == '"') {
-        if (doc.blocks.empty()) return Fail(error_, LineNo(), "value line before any key line");
-        RegTextBlock& block = doc.blocks.back();
-        if (block.remove) return Fail(error_, LineNo(), "value line below a deleted key");
-        RegTextValue value;
-        if (!ParseValueLine(line, value, doc.format)) return false;
-        block.values.push_back(std::move(value));
-      } else {
-        return Fail(error_, LineNo(), "unrecognised line");
-      }
-    }
-    out = std::move(doc);
-    return true;
-  }
-
- private:
-  size_t LineNo() const { return index_ + 1; }
-
-  bool ParseKeyLine(std::string_view line, RegTextBlock& block) {
-    const size_t close = line.rfind(']');
-    if (close == std::string_view::npos) return Fail(error_, LineNo(), "key line without ']'");
-    if (close + 1 != line.size()) return Fail(error_, LineNo(), "text after ']'");
-    std::string_view name = line.substr(1, close - 1);
-    if (!name.empty() && name.front() == '-') {
-      block.remove = true;
-      name.remove_prefix(1);
-    }
-    const size_t slash = name.find('\\');
-    const std::string_view rootName = name.substr(0, slash);
-    const auto root = RootFromName(rootName);
-    if (!root) return Fail(error_, LineNo(), "unknown root key \"" + std::string(rootName) + "\"");
-    block.root = *root;
-    std::string_view path = slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
-    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-    if (!path.empty()) {
-      size_t depth = 0;
-      size_t start = 0;
-      while (true) {
-        const size_t end = std::min(path.find('\\', start), path.size());
-        const size_t length = end - start;
-        if (length == 0) return Fail(error_, LineNo(), "empty key name in path");
-        if (length > kMaxKeyNameLength && Utf16Length(path.substr(start, length)) > kMaxKeyNameLength)
-          return Fail(error_, LineNo(), "key name too long");
-        if (++depth > kMaxKeyDepth) return Fail(error_, LineNo(), "key path too deep");
-        if (end == path.size()) break;
-        start = end + 1;
-      }
-    }
-    if (block.remove && path.empty()) return Fail(error_, LineNo(), "a root key cannot be deleted");
-    block.path = std::string(path);
-    return true;
-  }
-
-  // A double-quoted text with \\ and \" escapes, starting at line[pos] == '"'.
-  bool ParseQuoted(std::string_view line, size_t& pos, std::string& text) {
-    for (++pos; pos < line.size(); ++pos) {
-      const char c = line[pos];
-      if (c == '"') {
-        ++pos;
-        return true;
-      }
-      if (c == '\\') {
-        if (++pos >= line.size()) break;
-        if (line[pos] != '\\' && line[pos] != '"')
-          return Fail(error_, LineNo(), std::string("unknown escape \\") + line[pos]);
-      }
-      text += line[pos];
-    }
-    return Fail(error_, LineNo(), "unterminated quoted text");
-  }
-
-  bool ExpectEnd(std::string_view line, size_t pos) {
-    if (!TrimLeft(line.substr(pos)).empty()) return Fail(error_, LineNo(), "text after the value");
-    return true;
-  }
-
-  bool ParseValueLine(std::string_view line, RegTextValue& value, RegTextFormat format) {
-    size_t pos = 0;
-    if (line.front() == '@') {
-      pos = 1;
-    } else if (!ParseQuoted(line, pos, value.name)) {
-      return false;
-    }
-    if (value.name.size() > kMaxValueNameLength && Utf16Length(value.name) > kMaxValueNameLength)
-      return Fail(error_, LineNo(), "value name too long");
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    if (pos >= line.size() || line[pos] != '=') return Fail(error_, LineNo(), "missing '=' after the value name");
-    ++pos;
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    const std::string_view rest = line.substr(pos);
-    if (!rest.empty() && rest.front() == '-') {
-      value.remove = true;
-      return ExpectEnd(line, pos + 1);
-    }
-    if (!rest.empty() && rest.front() == '"') {
-      std::string text;
-      if (!ParseQuoted(line, pos, text)) return false;
-      value.type = kRegSz;
-      value.data = RegStringData(text);
-      return ExpectEnd(line, pos);
-    }
-    if (StartsWithNoCase(rest, "dword:")) return ParseDword(rest.substr(6), value);
-    if (StartsWithNoCase(rest, "hex:")) {
-      value.type = kRegBinary;
-      return ParseHexList(rest.substr(4), value.data);
-    }
-    if (StartsWithNoCase(rest, "hex(")) {
-      const size_t close = rest.find(')');
-      if (close == std::string_view::npos || close == 4 || close > 12 || close + 1 >= rest.size() ||
-          rest[close + 1] != ':')
-        return Fail(error_, LineNo(), "malformed hex(N): type");
-      uint32_t type = 0;
-      for (char c : rest.substr(4, close - 4)) {
-        const int d = HexDigit(c);
-        if (d < 0) return Fail(error_, LineNo(), "bad hex digit in hex(N): type");
-        type = type * 16 + static_cast<uint32_t>(d);
-      }
-      value.type = type;
-      if (!ParseHexList(rest.substr(close + 2), value.data)) return false;
-      if (format == RegTextFormat::Regedit4 && IsStringType(type)) {
-        // The registry editor reads these bytes as ANSI text and stores them as UTF-16.
-        std::string text;
-        if (!ansi_.ToUtf8(value.data, text))
-          return Fail(error_, LineNo(), "string bytes that are no text in the ANSI code page");
-        value.data = Utf16LeBytes(Utf8ToUtf16(text));
-      }
-      return true;
-    }
-    return Fail(error_, LineNo(), "unrecognised value data");
-  }
-
-  bool ParseDword(std::string_view digits, RegTextValue& value) {
-    digits = TrimRight(digits);
-    if (digits.empty()) return Fail(error_, LineNo(), "dword without digits");
-    if (digits.size() > 8) return Fail(error_, LineNo(), "dword longer than 8 hex digits");
-    uint32_t number = 0;
-    for (char c : digits) {
-      const int d = HexDigit(c);
-      if (d < 0) return Fail(error_, LineNo(), "bad hex digit in dword");
-      number = number * 16 + static_cast<uint32_t>(d);
-    }
-    value.type = kRegDword;
-    value.data.clear();
-    for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
-    return true;
-  }
-
-  // Comma-separated bytes of one or two hex digits; a trailing backslash continues the
-  // list on the next line, which may be indented.
-  bool ParseHexList(std::string_view first, std::string& bytes) {
-    std::string_view part = TrimRight(first);
-    bool expectByte = false;  // after a comma another byte must follow
-    bool any = false;
-    while (true) {
-      bool continued = false;
-      if (!part.empty() && part.back() == '\\') {
-        continued = true;
-        part = TrimRight(part.substr(0, part.size() - 1));
-      }
-      size_t pos = 0;
-      while (true) {
-        while (pos < part.size() && IsBlank(part[pos])) ++pos;
-        if (pos >= part.size()) break;
-        if (any && !expectByte) {
-          if (part[pos] != ',') return Fail(error_, LineNo(), "missing ',' between bytes");
-          ++pos;
-          expectByte = true;
-          continue;
-        }
-        int digits = 0;
-        int byte = 0;
-        while (pos < part.size() && digits < 3 && !IsBlank(part[pos]) && part[pos] != ',') {
-          const int d = HexDigit(part[pos]);
-          if (d < 0) return Fail(error_, LineNo(), "bad hex digit");
-          byte = byte * 16 + d;
-          ++digits;
-          ++pos;
-        }
-        if (digits == 0) return Fail(error_, LineNo(), "missing byte before ','");
-        if (digits > 2) return Fail(error_, LineNo(), "byte longer than 2 hex digits");
-        bytes.push_back(static_cast<char>(byte));
-        any = true;
-        expectByte = false;
-      }
-      if (!continued) break;
-      if (index_ + 1 >= lines_.size()) return Fail(error_, LineNo(), "continued line at end of file");
-      ++index_;
-      part = TrimRight(TrimLeft(lines_[index_]));
-    }
-    if (expectByte) return Fail(error_, LineNo(), "missing byte after ','");
-    return true;
-  }
-
-  std::vector<std::string_view> lines_;
-  std::string* error_;
-  const AnsiCodePage& ansi_;
-  size_t index_ = 0;
-};
+std::string ValueTooLong() {
+  return "value data longer than " + std::to_string(kMaxRegValueBytes) + " bytes";
+}
 
 constexpr char kHexLower[] = "0123456789abcdef";
 constexpr char kHexUpper[] = "0123456789ABCDEF";
@@ -290,6 +56,263 @@ std::string Escape(std::string_view text) {
 }
 
 }  // namespace
+
+RegLineParser::RegLineParser(RegTextRules rules, const AnsiCodePage& ansi)
+    : rules_(rules), ansi_(ansi) {}
+
+bool RegLineParser::Fail(const std::string& message) {
+  failed_ = true;
+  error_ = "line " + std::to_string(lines_ == 0 ? 1 : lines_) + ": " + message;
+  return false;
+}
+
+bool RegLineParser::Feed(std::string_view line, Item& item) {
+  item = Item::None;
+  if (failed_) return false;
+  ++lines_;
+  if (lines_ == 1) return ParseHeader(line);
+  // The registry editor reads a line only up to a NUL character.
+  if (rules_ == RegTextRules::Backup && line.find('\0') != std::string_view::npos)
+    return Fail("a NUL character, which no backup holds");
+  if (continued_) return ParseHexPart(TrimLeft(line), item);
+  line = TrimRight(TrimLeft(line));
+  if (line.empty() || line.front() == ';') return true;
+  if (line.front() == '[') {
+    if (!ParseKeyLine(line)) return false;
+    item = Item::Key;
+    return true;
+  }
+  if (line.front() == '@' || line.front() == '"') {
+    if (!haveKey_) return Fail("value line before any key line");
+    if (key_.remove) return Fail("value line below a deleted key");
+    return ParseValueLine(line, item);
+  }
+  return Fail("unrecognised line");
+}
+
+bool RegLineParser::Finish(bool lastLineEnded) {
+  if (failed_) return false;
+  if (lines_ == 0) return Fail(std::string(kNotRegistryFileText));
+  if (continued_) return Fail("continued line at end of file");
+  if (rules_ == RegTextRules::Backup && !lastLineEnded)
+    return Fail("the last line has no line end: the file is cut short");
+  return true;
+}
+
+bool RegLineParser::ParseHeader(std::string_view line) {
+  const std::string_view header = TrimRight(line);
+  if (header == kHeader4) {
+    format_ = RegTextFormat::Regedit4;
+  } else if (header == kHeader5) {
+    format_ = RegTextFormat::Version5;
+  } else {
+    return Fail(std::string(kNotRegistryFileText));
+  }
+  return true;
+}
+
+bool RegLineParser::ParseKeyLine(std::string_view line) {
+  const size_t close = line.rfind(']');
+  if (close == std::string_view::npos) return Fail("key line without ']'");
+  if (close + 1 != line.size()) return Fail("text after ']'");
+  std::string_view name = line.substr(1, close - 1);
+  bool remove = false;
+  if (!name.empty() && name.front() == '-') {
+    remove = true;
+    name.remove_prefix(1);
+  }
+  const size_t slash = name.find('\\');
+  const std::string_view rootName = name.substr(0, slash);
+  const auto root = RootFromName(rootName);
+  if (!root) return Fail("unknown root key \"" + std::string(rootName) + "\"");
+  std::string_view path = slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
+  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  if (!path.empty()) {
+    size_t depth = 0;
+    size_t start = 0;
+    while (true) {
+      const size_t end = std::min(path.find('\\', start), path.size());
+      const size_t length = end - start;
+      if (length == 0) return Fail("empty key name in path");
+      if (length > kMaxKeyNameLength && Utf16Length(path.substr(start, length)) > kMaxKeyNameLength)
+        return Fail("key name too long");
+      if (++depth > kMaxKeyDepth) return Fail("key path too deep");
+      if (end == path.size()) break;
+      start = end + 1;
+    }
+  }
+  if (remove && path.empty()) return Fail("a root key cannot be deleted");
+  key_.root = *root;
+  key_.path.assign(path);
+  key_.remove = remove;
+  haveKey_ = true;
+  return true;
+}
+
+// A double-quoted text with \\ and \" escapes, starting at line[pos] == '"': as UTF-8
+// into `text`, or as UTF-16LE bytes into `utf16` (a value's data is converted run by run,
+// never copied whole).
+bool RegLineParser::ParseQuoted(std::string_view line, size_t& pos, std::string* text,
+                                std::string* utf16) {
+  size_t run = ++pos;
+  const auto flush = [&](size_t end) {
+    const std::string_view part = line.substr(run, end - run);
+    if (text) {
+      text->append(part);
+    } else {
+      AppendUtf16Le(part, *utf16);
+    }
+  };
+  for (;;) {
+    while (pos < line.size() && line[pos] != '"' && line[pos] != '\\') ++pos;
+    if (pos >= line.size()) break;
+    const char c = line[pos];
+    if (c == '"') {
+      flush(pos);
+      ++pos;
+      return true;
+    }
+    if (c == '\\') {
+      flush(pos);
+      if (++pos >= line.size()) break;
+      if (line[pos] != '\\' && line[pos] != '"')
+        return Fail(std::string("unknown escape \\") + line[pos]);
+      run = pos++;  // the escaped character begins the next run
+    }
+  }
+  return Fail("unterminated quoted text");
+}
+
+bool RegLineParser::ExpectEnd(std::string_view line, size_t pos) {
+  if (!TrimLeft(line.substr(pos)).empty()) return Fail("text after the value");
+  return true;
+}
+
+bool RegLineParser::ParseValueLine(std::string_view line, Item& item) {
+  value_ = RegTextValue();
+  size_t pos = 0;
+  if (line.front() == '@') {
+    pos = 1;
+  } else if (!ParseQuoted(line, pos, &value_.name, nullptr)) {
+    return false;
+  }
+  if (value_.name.size() > kMaxValueNameLength && Utf16Length(value_.name) > kMaxValueNameLength)
+    return Fail("value name too long");
+  while (pos < line.size() && IsBlank(line[pos])) ++pos;
+  if (pos >= line.size() || line[pos] != '=') return Fail("missing '=' after the value name");
+  ++pos;
+  while (pos < line.size() && IsBlank(line[pos])) ++pos;
+  const std::string_view rest = line.substr(pos);
+  if (!rest.empty() && rest.front() == '-') {
+    value_.remove = true;
+    if (!ExpectEnd(line, pos + 1)) return false;
+    item = Item::Value;
+    return true;
+  }
+  if (!rest.empty() && rest.front() == '"') {
+    if (!ParseQuoted(line, pos, nullptr, &value_.data)) return false;
+    value_.data.append(2, '\0');
+    value_.type = kRegSz;
+    if (!ExpectEnd(line, pos)) return false;
+    item = Item::Value;
+    return true;
+  }
+  if (StartsWithNoCase(rest, "dword:")) {
+    if (!ParseDword(rest.substr(6))) return false;
+    item = Item::Value;
+    return true;
+  }
+  expectByte_ = false;
+  anyByte_ = false;
+  if (StartsWithNoCase(rest, "hex:")) {
+    value_.type = kRegBinary;
+    return ParseHexPart(rest.substr(4), item);
+  }
+  if (StartsWithNoCase(rest, "hex(")) {
+    const size_t close = rest.find(')');
+    if (close == std::string_view::npos || close == 4 || close > 12 || close + 1 >= rest.size() ||
+        rest[close + 1] != ':')
+      return Fail("malformed hex(N): type");
+    uint32_t type = 0;
+    for (char c : rest.substr(4, close - 4)) {
+      const int d = HexDigit(c);
+      if (d < 0) return Fail("bad hex digit in hex(N): type");
+      type = type * 16 + static_cast<uint32_t>(d);
+    }
+    value_.type = type;
+    return ParseHexPart(rest.substr(close + 2), item);
+  }
+  return Fail("unrecognised value data");
+}
+
+bool RegLineParser::ParseDword(std::string_view digits) {
+  digits = TrimRight(digits);
+  if (digits.empty()) return Fail("dword without digits");
+  if (digits.size() > 8) return Fail("dword longer than 8 hex digits");
+  uint32_t number = 0;
+  for (char c : digits) {
+    const int d = HexDigit(c);
+    if (d < 0) return Fail("bad hex digit in dword");
+    number = number * 16 + static_cast<uint32_t>(d);
+  }
+  value_.type = kRegDword;
+  value_.data.clear();
+  for (int i = 0; i < 4; ++i) value_.data.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
+  return true;
+}
+
+// Comma-separated bytes; a trailing backslash continues the list on the next line,
+// which may be indented.
+bool RegLineParser::ParseHexPart(std::string_view part, Item& item) {
+  part = TrimRight(part);
+  continued_ = !part.empty() && part.back() == '\\';
+  if (continued_) part = TrimRight(part.substr(0, part.size() - 1));
+  std::string& bytes = value_.data;
+  size_t pos = 0;
+  while (true) {
+    while (pos < part.size() && IsBlank(part[pos])) ++pos;
+    if (pos >= part.size()) break;
+    if (anyByte_ && !expectByte_) {
+      if (part[pos] != ',') return Fail("missing ',' between bytes");
+      ++pos;
+      expectByte_ = true;
+      continue;
+    }
+    int digits = 0;
+    int byte = 0;
+    while (pos < part.size() && digits < 3 && !IsBlank(part[pos]) && part[pos] != ',') {
+      const int d = HexDigit(part[pos]);
+      if (d < 0) return Fail("bad hex digit");
+      byte = byte * 16 + d;
+      ++digits;
+      ++pos;
+    }
+    if (digits == 0) return Fail("missing byte before ','");
+    if (digits > 2) return Fail("byte longer than 2 hex digits");
+    if (digits == 1 && rules_ == RegTextRules::Backup)
+      return Fail("a byte of one hex digit, which no backup holds");
+    if (bytes.size() >= kMaxRegValueBytes) return Fail(ValueTooLong());
+    bytes.push_back(static_cast<char>(byte));
+    anyByte_ = true;
+    expectByte_ = false;
+  }
+  if (continued_) return true;
+  if (expectByte_) return Fail("missing byte after ','");
+  if (format_ == RegTextFormat::Regedit4 && IsStringType(value_.type)) {
+    // The registry editor reads these bytes as ANSI text and stores them as UTF-16.
+    std::string text;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
+      text.swap(bytes);  // ASCII is the same in every ANSI code page: no conversion
+    } else if (!ansi_.ToUtf8(bytes, text)) {
+      return Fail("string bytes that are no text in the ANSI code page");
+    }
+    std::string().swap(bytes);
+    AppendUtf16Le(text, bytes);
+    if (bytes.size() > kMaxRegValueBytes) return Fail(ValueTooLong());
+  }
+  item = Item::Value;
+  return true;
+}
 
 bool QuotedFormOf(std::string_view data, std::string& text) {
   if (data.size() < 2 || data.size() % 2 != 0) return false;
@@ -323,8 +346,33 @@ bool EncodeRegFileText(std::string_view text, RegTextFormat format, std::string&
 }
 
 bool ParseRegText(std::string_view text, RegTextDocument& document, std::string* error,
-                  const AnsiCodePage& ansi) {
-  return Parser(text, error, ansi).Run(document);
+                  const AnsiCodePage& ansi, RegTextRules rules) {
+  RegLineParser parser(rules, ansi);
+  RegTextDocument doc;
+  bool ended = true;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    ended = end != std::string_view::npos;
+    if (!ended) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    RegLineParser::Item item;
+    if (!parser.Feed(line, item)) break;
+    if (item == RegLineParser::Item::Key) {
+      doc.blocks.push_back(parser.key());
+    } else if (item == RegLineParser::Item::Value) {
+      doc.blocks.back().values.push_back(std::move(parser.value()));
+    }
+    start = end + 1;
+  }
+  if (!parser.Finish(ended)) {
+    if (error) *error = parser.error();
+    return false;
+  }
+  doc.format = parser.format();
+  document = std::move(doc);
+  return true;
 }
 
 std::string WriteRegText(const std::vector<RegTextBlock>& blocks, RegTextFormat format) {

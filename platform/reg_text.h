@@ -47,6 +47,75 @@ inline constexpr size_t kMaxValueNameLength = 16383;
 // The longest line a backup may hold and a restore reads, in bytes of the file. The
 // backup writer never writes a longer one; a longer line marks a file as no backup.
 inline constexpr size_t kMaxRegLineBytes = 128u << 20;
+// The most data one value may hold (as the registry stores it: strings as UTF-16). A
+// quoted string on the longest line stays below it, a hex list continued over many lines
+// is held to it, and the backup writer writes no larger value: a restore holds one value
+// about three times while it checks it.
+inline constexpr size_t kMaxRegValueBytes = 2 * kMaxRegLineBytes;
+
+inline constexpr std::string_view kNotRegistryFileText =
+    "not a registry file: the first line must be \"REGEDIT4\" or \"Windows Registry Editor "
+    "Version 5.00\"";
+
+// What a parse accepts.
+enum class RegTextRules {
+  // What the registry editor imports: also a byte of one hex digit, a NUL character
+  // inside a line, and a last line without its line end.
+  Editor,
+  // Only what the backup writer writes, so that a file cut short inside a line (and
+  // a line the editor would read otherwise than this parser) is refused.
+  Backup,
+};
+
+// The grammar of .reg text, fed one line at a time: ParseRegText and the restore's
+// reading of a file in chunks share it. Holds one key line and one value at a time.
+class RegLineParser {
+ public:
+  enum class Item { None, Key, Value };
+
+  explicit RegLineParser(RegTextRules rules = RegTextRules::Editor,
+                         const AnsiCodePage& ansi = Windows1252());
+
+  // The next line, UTF-8 without its line end (LF or CR LF). `item` is what the line
+  // completed: a key line (key()), a value (value(); a hex list continued with "\"
+  // completes on its last line), or nothing. False on a malformed line, with error()
+  // "line N: ..."; every later call fails too.
+  [[nodiscard]] bool Feed(std::string_view line, Item& item);
+  // The end of the text; `lastLineEnded` says the last line had its line end.
+  [[nodiscard]] bool Finish(bool lastLineEnded);
+
+  RegTextFormat format() const { return format_; }
+  // The key line read last; its `values` stay empty.
+  const RegTextBlock& key() const { return key_; }
+  // The value Feed completed; the caller may move its data away.
+  RegTextValue& value() { return value_; }
+  const std::string& error() const { return error_; }
+  size_t lines() const { return lines_; }
+
+ private:
+  bool Fail(const std::string& message);
+  bool ParseHeader(std::string_view line);
+  bool ParseKeyLine(std::string_view line);
+  bool ParseQuoted(std::string_view line, size_t& pos, std::string* text, std::string* utf16);
+  bool ExpectEnd(std::string_view line, size_t pos);
+  bool ParseValueLine(std::string_view line, Item& item);
+  bool ParseDword(std::string_view digits);
+  bool ParseHexPart(std::string_view part, Item& item);
+  bool FinishHexList(Item& item);
+
+  RegTextRules rules_;
+  const AnsiCodePage& ansi_;
+  RegTextFormat format_ = RegTextFormat::Regedit4;
+  size_t lines_ = 0;
+  bool failed_ = false;
+  bool haveKey_ = false;
+  bool continued_ = false;   // the hex list goes on in the next line
+  bool expectByte_ = false;  // after a comma another byte must follow
+  bool anyByte_ = false;
+  RegTextBlock key_;
+  RegTextValue value_;
+  std::string error_;
+};
 
 // The file's bytes as UTF-8 text. A UTF-16LE file (FF FE byte order mark) converts
 // exactly; any other file is text in the ANSI code page, and a byte that is no
@@ -68,7 +137,8 @@ inline constexpr size_t kMaxRegLineBytes = 128u << 20;
 // hex(1), hex(2) and hex(7) values into registry text, as the registry editor does.
 [[nodiscard]] bool ParseRegText(std::string_view text, RegTextDocument& document,
                                 std::string* error = nullptr,
-                                const AnsiCodePage& ansi = Windows1252());
+                                const AnsiCodePage& ansi = Windows1252(),
+                                RegTextRules rules = RegTextRules::Editor);
 
 // Version 5 style text (or REGEDIT4 header), UTF-8: CR LF line ends, each block preceded
 // by an empty line. Strings that survive a round trip as quoted text are quoted; DWORDs

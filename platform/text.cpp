@@ -119,18 +119,22 @@ class CodePage1252 final : public AnsiCodePage {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+namespace {
+
+// Hands each UTF-16 code unit of the UTF-8 text to `emit`.
+template <typename Emit>
+void DecodeUtf8(std::string_view text, Emit emit) {
   size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      emit(static_cast<char16_t>(lead));
+      ++i;
+      continue;
+    }
     size_t length = 0;
     char32_t c = 0;
-    if (lead < 0x80) {
-      length = 1;
-      c = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
+    if (lead >= 0xC2 && lead <= 0xDF) {
       length = 2;
       c = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -151,20 +155,46 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     if (valid && ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))))
       valid = false;
     if (!valid) {
-      out += u'\uFFFD';
+      emit(u'\uFFFD');
       ++i;
       continue;
     }
     if (c >= 0x10000) {
       c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      emit(static_cast<char16_t>(0xD800 + (c >> 10)));
+      emit(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
     } else {
-      out += static_cast<char16_t>(c);
+      emit(static_cast<char16_t>(c));
     }
     i += length;
   }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  DecodeUtf8(text, [&out](char16_t unit) { out += unit; });
   return out;
+}
+
+size_t Utf16Length(std::string_view text) {
+  size_t units = 0;
+  DecodeUtf8(text, [&units](char16_t) { ++units; });
+  return units;
+}
+
+void AppendUtf16Le(std::string_view text, std::string& bytes) {
+  // A UTF-8 byte never makes more than one UTF-16 unit: room for the most, then cut.
+  const size_t start = bytes.size();
+  bytes.resize(start + 2 * text.size());
+  char* out = bytes.data() + start;
+  DecodeUtf8(text, [&out](char16_t unit) {
+    *out++ = static_cast<char>(unit & 0xFF);
+    *out++ = static_cast<char>(unit >> 8);
+  });
+  bytes.resize(static_cast<size_t>(out - bytes.data()));
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
@@ -179,6 +209,23 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     AppendUtf8(c, out);
   }
   return out;
+}
+
+void AppendUtf8FromUtf16Le(std::string_view bytes, std::string& text) {
+  const size_t units = bytes.size() / 2;
+  const auto unit = [&bytes](size_t i) -> char32_t {
+    return static_cast<unsigned char>(bytes[2 * i]) |
+           (static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  };
+  text.reserve(text.size() + units);
+  for (size_t i = 0; i < units; ++i) {
+    char32_t c = unit(i);
+    if (IsHighSurrogate(c) && i + 1 < units && IsLowSurrogate(unit(i + 1))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(c, text);
+  }
 }
 
 std::string Utf16LeBytes(std::u16string_view text) {

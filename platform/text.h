@@ -26,6 +26,12 @@ namespace tallowin {
 // UTF-8 at all become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+// The same conversions without a UTF-16 string between, for text too large to copy:
+// the number of UTF-16 units of the text, the text appended as UTF-16LE bytes, and
+// UTF-16LE bytes (an odd last byte dropped) appended as UTF-8.
+size_t Utf16Length(std::string_view text);
+void AppendUtf16Le(std::string_view text, std::string& bytes);
+void AppendUtf8FromUtf16Le(std::string_view bytes, std::string& text);
 
 // Registry string data as the wide functions store it: UTF-16LE bytes.
 std::string Utf16LeBytes(std::u16string_view text);

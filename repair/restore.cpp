@@ -1,10 +1,14 @@
 #include "repair/restore.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
+#include <utility>
 
+#include "platform/reg_stream.h"
 #include "platform/text.h"
 
 namespace tallowin {
@@ -139,75 +143,201 @@ bool SameAfterImport(uint32_t type, std::string_view fileData, std::string_view 
          registryData.substr(0, fileData.size()) == fileData;
 }
 
-bool VerifyImported(platform::Registry& registry, const platform::RegTextDocument& document,
-                    std::string& missing) {
-  using KeyId = std::tuple<int, std::string>;
-  struct KeyState {
-    const RegTextBlock* block = nullptr;
-    std::map<std::string, const RegTextValue*> values;  // by upper-case name; last wins
-  };
-  std::map<KeyId, KeyState> keys;
-  std::vector<KeyId> order;
-  for (const RegTextBlock& block : document.blocks) {
-    const KeyId id{static_cast<int>(block.root), AsciiUpper(block.path)};
-    auto [it, added] = keys.try_emplace(id);
-    if (added) order.push_back(id);
-    it->second.block = &block;
-    for (const RegTextValue& value : block.values)
-      it->second.values[AsciiUpper(value.name)] = &value;
-  }
+namespace {
 
-  for (const KeyId& id : order) {
-    const KeyState& state = keys[id];
-    const RegTextBlock& block = *state.block;
-    std::unique_ptr<platform::RegistryKey> key;
-    if (registry.Open(block.root, block.path, platform::Access::Read, key) != platform::kSuccess) {
-      missing = KeyText(block.root, block.path) + " is missing";
+// Compares a backup's keys and values with the registry after its import, in file
+// order. Where a value occurs again later its last data is what the registry must
+// hold, so a mismatch waits for a later occurrence to clear it; what still waits at
+// the end did not come back.
+class ImportCheck {
+ public:
+  explicit ImportCheck(platform::Registry& registry) : registry_(registry) {}
+
+  // False when the key is missing: no later line can bring it back.
+  bool Key(const RegTextBlock& key) {
+    key_.reset();
+    root_ = key.root;
+    path_ = key.path;
+    upperPath_ = AsciiUpper(key.path);
+    if (registry_.Open(root_, path_, platform::Access::Read, key_) != platform::kSuccess) {
+      failure_ = KeyText(root_, path_) + " is missing";
       return false;
     }
-    for (const auto& [upper, value] : state.values) {
+    return true;
+  }
+
+  // False when more values wait than could still be cleared in any sane file.
+  bool Value(const RegTextValue& value) {
+    const ItemId id{static_cast<int>(root_), upperPath_, AsciiUpper(value.name)};
+    const char* problem = nullptr;
+    {
       platform::RegValue actual;
-      if (key->QueryValue(value->name, actual) != platform::kSuccess) {
-        missing = ValueText(block.root, block.path, value->name) + " is missing";
-        return false;
-      }
-      if (actual.type != value->type || !SameAfterImport(value->type, value->data, actual.data)) {
-        missing = ValueText(block.root, block.path, value->name) + " has other data";
-        return false;
+      if (key_->QueryValue(value.name, actual) != platform::kSuccess) {
+        problem = " is missing";
+      } else if (actual.type != value.type ||
+                 !SameAfterImport(value.type, value.data, actual.data)) {
+        problem = " has other data";
       }
     }
+    if (problem == nullptr) {
+      waiting_.erase(id);
+      return true;
+    }
+    waiting_[id] = {order_++, ValueText(root_, path_, value.name) + problem};
+    if (waiting_.size() <= kMaxWaiting) return true;
+    failure_ = FirstWaiting();
+    return false;
   }
-  return true;
+
+  // True when everything came back; otherwise `missing` names the first item that did not.
+  bool Passed(std::string& missing) const {
+    if (failure_.empty() && waiting_.empty()) return true;
+    missing = failure_.empty() ? FirstWaiting() : failure_;
+    return false;
+  }
+
+ private:
+  using ItemId = std::tuple<int, std::string, std::string>;  // root, upper-case key and name
+  static constexpr size_t kMaxWaiting = 10000;
+
+  std::string FirstWaiting() const {
+    const auto first = std::min_element(waiting_.begin(), waiting_.end(),
+                                        [](const auto& a, const auto& b) {
+                                          return a.second.first < b.second.first;
+                                        });
+    return first->second.second;
+  }
+
+  platform::Registry& registry_;
+  std::unique_ptr<platform::RegistryKey> key_;
+  platform::Root root_ = platform::Root::CurrentUser;
+  std::string path_;
+  std::string upperPath_;
+  std::map<ItemId, std::pair<size_t, std::string>> waiting_;  // file order, message
+  size_t order_ = 0;
+  std::string failure_;
+};
+
+RestoreOutcome Kept(RestoreStatus status, std::string message) {
+  RestoreOutcome outcome;
+  outcome.status = status;
+  outcome.message = std::move(message);
+  return outcome;
+}
+
+// The first reading, before anything is imported: every line one the backup writer
+// writes (so a file cut short anywhere inside a line is refused whole, as the editor
+// would import the entries before the cut), nothing that deletes, at least one key.
+// `file` stays open, so nobody changes the file until the check after the import.
+bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
+                       const std::string& path, std::unique_ptr<platform::FileReader>& file,
+                       RestoreOutcome& outcome) {
+  file = files.OpenForReading(path);
+  if (!file) {
+    outcome = Kept(RestoreStatus::Unreadable, "Cannot read the backup file " + path + ".");
+    return false;
+  }
+  platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
+  size_t keys = 0;
+  std::string deletes, error;
+  const auto onItem = [&](platform::RegLineParser::Item item) {
+    const RegTextBlock& key = parser.key();
+    if (item == platform::RegLineParser::Item::Key) ++keys;
+    // Backups only ever put things back; a file that deletes is someone else's.
+    if (key.remove || (item == platform::RegLineParser::Item::Value && parser.value().remove)) {
+      deletes = KeyText(key.root, key.path);
+      return false;
+    }
+    return true;
+  };
+  const std::string kept = "; it was not imported and is kept.";
+  switch (platform::ReadRegFile(*file, ansi, parser, onItem, error)) {
+    case platform::RegFileResult::Read:
+      if (keys > 0) return true;
+      outcome = Kept(RestoreStatus::Unreadable, "The file " + path + " holds no registry key" + kept);
+      return false;
+    case platform::RegFileResult::Malformed:
+      outcome = Kept(RestoreStatus::Unreadable, "The file " + path +
+                                                    " is not a registry backup that can be checked (" +
+                                                    error + ")" + kept);
+      return false;
+    case platform::RegFileResult::ReadFailed:
+      outcome = Kept(RestoreStatus::Unreadable,
+                     "The backup file " + path + " could not be read to its end (" + error + ")" + kept);
+      return false;
+    case platform::RegFileResult::Stopped:
+      outcome = Kept(RestoreStatus::Unreadable, "The file " + path + " deletes registry entries (" +
+                                                    deletes + "); it is not a backup and was not imported.");
+      return false;
+  }
+  return false;
+}
+
+// The second reading, after the import: every key and value against the registry.
+bool CheckAfterImport(platform::Platform& platform, const AnsiCodePage& ansi,
+                      const std::string& path, std::string& missing) {
+  const std::unique_ptr<platform::FileReader> file = platform.files.OpenForReading(path);
+  if (!file) {
+    missing = "the file could not be read again to check it";
+    return false;
+  }
+  platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
+  ImportCheck check(platform.registry);
+  std::string error;
+  const auto onItem = [&](platform::RegLineParser::Item item) {
+    return item == platform::RegLineParser::Item::Key ? check.Key(parser.key())
+                                                      : check.Value(parser.value());
+  };
+  switch (platform::ReadRegFile(*file, ansi, parser, onItem, error)) {
+    case platform::RegFileResult::Read:
+    case platform::RegFileResult::Stopped:
+      return check.Passed(missing);
+    case platform::RegFileResult::Malformed:
+    case platform::RegFileResult::ReadFailed:
+      break;
+  }
+  missing = "the file could not be read again to check it (" + error + ")";
+  return false;
+}
+
+}  // namespace
+
+bool VerifyImported(platform::Registry& registry, const platform::RegTextDocument& document,
+                    std::string& missing) {
+  ImportCheck check(registry);
+  for (const RegTextBlock& block : document.blocks) {
+    if (!check.Key(block)) break;
+    bool more = true;
+    for (const RegTextValue& value : block.values)
+      if (!(more = check.Value(value))) break;
+    if (!more) break;
+  }
+  return check.Passed(missing);
+}
+
+bool LiesInFolder(platform::FileSystem& files, std::string_view path, std::string_view folder) {
+  if (path.empty() || folder.empty()) return false;
+  const std::optional<std::string> file = files.FullPath(path);
+  const std::optional<std::string> resolved = files.FullPath(folder);
+  if (!file || !resolved) return false;
+  const size_t slash = file->rfind('\\');
+  if (slash == std::string::npos) return false;
+  std::string_view parent = std::string_view(*file).substr(0, slash);
+  std::string_view wanted = *resolved;
+  while (!wanted.empty() && wanted.back() == '\\') wanted.remove_suffix(1);
+  return EqualsNoCase(parent, wanted);
 }
 
 RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string& path,
-                                 CommandHint& hint) {
+                                 std::string_view backupFolder, CommandHint& hint) {
+  const AnsiCodePage& ansi = platform.system.Ansi();
   RestoreOutcome outcome;
-  std::string bytes, text, error;
-  platform::RegTextDocument document;
-  if (!platform.files.ReadFile(path, bytes)) {
-    outcome.status = RestoreStatus::Unreadable;
-    outcome.message = "Cannot read the backup file " + path + ".";
-    return outcome;
-  }
-  if (!platform::DecodeRegFileBytes(bytes, text, &error) ||
-      !platform::ParseRegText(text, document, &error)) {
-    outcome.status = RestoreStatus::Unreadable;
-    outcome.message = "The file " + path + " is not a registry backup that can be checked (" +
-                      error + "); it was not imported and is kept.";
-    return outcome;
-  }
-  // Backups only ever put things back; a file that deletes is someone else's.
-  for (const RegTextBlock& block : document.blocks) {
-    const bool deletes = block.remove || std::any_of(block.values.begin(), block.values.end(),
-                                                     [](const RegTextValue& v) { return v.remove; });
-    if (deletes) {
-      outcome.status = RestoreStatus::Unreadable;
-      outcome.message = "The file " + path + " deletes registry entries (" +
-                        KeyText(block.root, block.path) +
-                        "); it is not a backup and was not imported.";
-      return outcome;
-    }
+  std::unique_ptr<platform::FileReader> held;
+  try {
+    if (!CheckBeforeImport(platform.files, ansi, path, held, outcome)) return outcome;
+  } catch (const std::exception&) {  // bad_alloc, length_error: a value too large for this process
+    return Kept(RestoreStatus::Unreadable, "There is not enough memory to check the backup file " +
+                                               path + "; it was not imported and is kept.");
   }
 
   const std::string commandLine = RestoreCommandLine(platform.files, platform.system, path);
@@ -215,34 +345,43 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
     case CommandResult::Finished:
       break;
     case CommandResult::NotStarted:
-      outcome.status = RestoreStatus::NotStarted;
-      outcome.message = kRegeditMissingText;
-      return outcome;
+      return Kept(RestoreStatus::NotStarted,
+                  platform.processes.LastStartError() == kElevationRequired ? kRegeditElevationText
+                                                                            : kRegeditMissingText);
     case CommandResult::Stopped:
     case CommandResult::Closed:
-      outcome.status = RestoreStatus::Stopped;
-      return outcome;
+      return Kept(RestoreStatus::Stopped, "");
   }
 
   std::string missing;
-  if (!VerifyImported(platform.registry, document, missing)) {
-    outcome.status = RestoreStatus::NotRestored;
-    outcome.message = "The backup was imported, but " + missing + "; the file " + path +
-                      " is kept.";
+  try {
+    if (!CheckAfterImport(platform, ansi, path, missing)) {
+      return Kept(RestoreStatus::NotRestored,
+                  "The backup was imported, but " + missing + "; the file " + path + " is kept.");
+    }
+  } catch (const std::exception&) {
+    return Kept(RestoreStatus::NotRestored,
+                "The backup was imported, but there was not enough memory to check it; the file " +
+                    path + " is kept.");
+  }
+  held.reset();
+  outcome.status = RestoreStatus::Restored;
+  if (!LiesInFolder(platform.files, path, backupFolder)) {
+    outcome.keptOutsideBackupFolder = true;
     return outcome;
   }
-  outcome.status = RestoreStatus::Restored;
   outcome.fileDeleted = platform.files.RemoveFile(path);
   return outcome;
 }
 
 RestoreOutcome RestoreSelected(platform::Platform& platform, std::string_view folder,
-                               std::vector<BackupFileRow>& rows, int& selected,
-                               CommandHint& hint) {
-  if (!HasSelection(rows, selected)) return {RestoreStatus::NothingSelected, false, {}};
+                               std::string_view backupFolder, std::vector<BackupFileRow>& rows,
+                               int& selected, CommandHint& hint) {
+  if (!HasSelection(rows, selected)) return {RestoreStatus::NothingSelected, false, false, {}};
   const std::string path = BackupFilePath(folder, rows[static_cast<size_t>(selected)].name);
-  RestoreOutcome outcome = RestoreBackupFile(platform, path, hint);
-  if (outcome.status == RestoreStatus::Restored) RemoveRow(rows, selected);
+  RestoreOutcome outcome = RestoreBackupFile(platform, path, backupFolder, hint);
+  if (outcome.status == RestoreStatus::Restored && !outcome.keptOutsideBackupFolder)
+    RemoveRow(rows, selected);
   return outcome;
 }
 

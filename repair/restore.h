@@ -14,6 +14,10 @@ namespace tallowin {
 
 inline constexpr const char* kRestoreHintText = "Restore registry...";
 inline constexpr const char* kRegeditMissingText = "Please check if Regedit.exe exists.";
+inline constexpr const char* kRegeditElevationText =
+    "Regedit.exe needs administrator rights (elevation required): run this program as "
+    "administrator to restore.";
+inline constexpr long kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 inline constexpr const char* kBrowseCaption = "Please select the directory";
 
 struct BackupFileRow {
@@ -74,8 +78,9 @@ class CommandHint {
                                                const std::string& hintText, CommandHint& hint);
 
 // Whether every key and value of the document is in the registry with the same type
-// and data (string types may have gained the terminating NUL the import adds). The
-// last block wins when a value occurs twice. `missing` names the first item that is not.
+// and bytes (string types may have gained the terminating NUL the import adds). The
+// last occurrence wins when a value occurs twice. `missing` names the first item that
+// is not.
 [[nodiscard]] bool VerifyImported(platform::Registry& registry,
                                   const platform::RegTextDocument& document,
                                   std::string& missing);
@@ -83,9 +88,13 @@ class CommandHint {
 // Registry data as it reads back after an import of `fileData` of that type.
 bool SameAfterImport(uint32_t type, std::string_view fileData, std::string_view registryData);
 
+// Whether `path` names a file directly inside `folder`, both as the file system
+// resolves them, compared in any case.
+bool LiesInFolder(platform::FileSystem& files, std::string_view path, std::string_view folder);
+
 enum class RestoreStatus {
   NothingSelected,
-  Restored,     // imported, checked, file deleted (or its deletion failed: `fileDeleted`)
+  Restored,     // imported and checked; deleted when it lies in the backup folder
   NotStarted,   // the registry editor could not be started
   Stopped,      // the user stopped or left the import; the file stays
   Unreadable,   // the file cannot be read or is not a backup this program can check
@@ -95,18 +104,25 @@ enum class RestoreStatus {
 struct RestoreOutcome {
   RestoreStatus status = RestoreStatus::NotStarted;
   bool fileDeleted = false;
+  bool keptOutsideBackupFolder = false;  // restored; a file chosen elsewhere stays
   std::string message;  // for the user; empty on success
 };
 
-// Restore of one backup file: check it parses, import it with the registry editor,
-// verify, and only then delete it.
+// Restore of one file: read it whole to check that every line is one the backup writer
+// writes (a file cut short is refused before anything is imported), import it with the
+// registry editor, read it again to check every value came back, and only then delete
+// it, when it lies in `backupFolder`. The file is read in chunks, never held whole.
 [[nodiscard]] RestoreOutcome RestoreBackupFile(platform::Platform& platform,
-                                               const std::string& path, CommandHint& hint);
+                                               const std::string& path,
+                                               std::string_view backupFolder,
+                                               CommandHint& hint);
 
-// The dialog's restore and delete steps on the selected row. `selected` follows the
-// row that moves into the deleted one's place (or the new last row; -1 when empty).
+// The dialog's restore and delete steps on the selected row of the files listed from
+// `folder`. `selected` follows the row that moves into the deleted one's place (or the
+// new last row; -1 when empty). A restored file outside `backupFolder` keeps its row.
 [[nodiscard]] RestoreOutcome RestoreSelected(platform::Platform& platform,
                                              std::string_view folder,
+                                             std::string_view backupFolder,
                                              std::vector<BackupFileRow>& rows, int& selected,
                                              CommandHint& hint);
 // Deletes the file without asking and removes its row, whatever the deletion's result

@@ -167,13 +167,6 @@ class ConsoleHint : public CommandHint {
   HintAction Poll() override { return HintAction::Wait; }
 };
 
-std::string FullPath(const std::string& path) {
-  char buffer[MAX_PATH * 4];
-  const DWORD length = GetFullPathNameA(path.c_str(), sizeof(buffer), buffer, nullptr);
-  if (length == 0 || length >= sizeof(buffer)) return path;
-  return std::string(buffer, length);
-}
-
 // For --stats: counts the file-system probes of a scan and the time spent in them.
 class ProbeCountingFileSystem : public platform::FileSystem {
  public:
@@ -215,6 +208,12 @@ class ProbeCountingFileSystem : public platform::FileSystem {
   }
   bool ReplaceFile(std::string_view from, std::string_view to) override {
     return inner_.ReplaceFile(from, to);
+  }
+  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
+    return inner_.OpenForReading(path);
+  }
+  std::optional<std::string> FullPath(std::string_view path) override {
+    return inner_.FullPath(path);
   }
 
   unsigned long long probes() const { return probes_; }
@@ -393,18 +392,36 @@ int RunBackups(const std::string& folderArg) {
   return kExitOk;
 }
 
-int RunRestore(const std::string& file) {
+int RunRestore(const RestoreArgs& args) {
   platform::win32::Win32Machine machine;
   platform::Platform platform = machine.platform();
-  const std::string path = FullPath(file);
+  SettingsFile settings(platform);
+  const std::string& folder = OptionsSetting.OutputDirectory;
+  // A bare name is a backup of the backup folder, as `backups` lists them.
+  const bool bareName = args.file.find_first_of("\\/:") == std::string::npos;
+  const std::string given = bareName ? BackupFilePath(folder, args.file) : args.file;
+  const std::string path = platform.files.FullPath(given).value_or(given);
   ConsoleHint hint;
-  const RestoreOutcome outcome = RestoreBackupFile(platform, path, hint);
+  const ULONGLONG started = GetTickCount64();
+  const RestoreOutcome outcome = RestoreBackupFile(platform, path, folder, hint);
+  if (args.stats) {
+    const MemoryFigures memory = ProcessMemory();
+    std::fprintf(stderr,
+                 "restore: %.2f s\n"
+                 "peak working set: %llu KB; peak private bytes: %llu KB\n",
+                 static_cast<double>(GetTickCount64() - started) / 1000.0,
+                 memory.peakWorkingSetKB, memory.peakPrivateKB);
+  }
   if (outcome.status != RestoreStatus::Restored) {
     Error(outcome.message.empty() ? "nothing was restored; the file is kept: " + path
                                   : outcome.message);
     return kExitFailed;
   }
   WriteText(stdout, "Restored " + path + "\n");
+  if (outcome.keptOutsideBackupFolder) {
+    WriteText(stdout, "The file is kept: it lies outside the backup folder " + folder + ".\n");
+    return kExitOk;
+  }
   if (!outcome.fileDeleted) {
     Error("the backup was restored, but the file could not be deleted: " + path);
     return kExitFailed;

@@ -33,11 +33,16 @@ struct FixArgs {
   Format format = Format::Text;
 };
 
+struct RestoreArgs {
+  std::string file;    // a path, or a bare name in the backup folder
+  bool stats = false;  // time and peak memory on stderr, for tests and the benchmark
+};
+
 int RunScan(const ScanArgs& args);
 int RunResolve(const ResolveArgs& args);
 int RunFix(const FixArgs& args);
 // An empty folder lists the backup folder of the settings.
 int RunBackups(const std::string& folder);
-int RunRestore(const std::string& file);
+int RunRestore(const RestoreArgs& args);
 
 }  // namespace tallowin::cli

@@ -21,7 +21,7 @@ constexpr const char* kUsage =
     "       tallowin-cli resolve TEXT [--suffix S] [--dirs]\n"
     "       tallowin-cli fix [--codes LIST] [--yes] [--format text|json]\n"
     "       tallowin-cli backups [--folder DIR]\n"
-    "       tallowin-cli restore FILE\n"
+    "       tallowin-cli restore FILE|NAME\n"
     "       tallowin-cli --version\n";
 
 constexpr const char* kHelp =
@@ -37,7 +37,8 @@ constexpr const char* kHelp =
     "            (deleted, already gone, changed since the scan, refused, failed),\n"
     "            the reason when it was not deleted, and its backup file\n"
     "  backups   list the backup files of a folder (default: the backup folder)\n"
-    "  restore   import a backup file and delete it once everything is back\n"
+    "  restore   import a backup file and check that everything came back; a bare NAME\n"
+    "            is a file of the backup folder, and only a file there is then deleted\n"
     "\n"
     "Settings.dat beside the program is read as the main program reads it.\n"
     "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 3 fix done but some\n"
@@ -90,9 +91,10 @@ int Main(std::vector<std::string> arguments) {
   CLI::App* backups = app.add_subcommand("backups");
   backups->add_option("--folder", folder);
 
-  std::string file;
+  RestoreArgs restoreArgs;
   CLI::App* restore = app.add_subcommand("restore");
-  restore->add_option("FILE", file)->required();
+  restore->add_option("FILE", restoreArgs.file)->required();
+  restore->add_flag("--stats", restoreArgs.stats)->group("");
 
   try {
     // CLI11 takes the arguments last first, without the program's name.
@@ -136,8 +138,8 @@ int Main(std::vector<std::string> arguments) {
     return RunBackups(folder);
   }
   if (restore->parsed()) {
-    if (file.empty()) return UsageError("FILE: empty file name");
-    return RunRestore(file);
+    if (restoreArgs.file.empty()) return UsageError("FILE: empty file name");
+    return RunRestore(restoreArgs);
   }
   return UsageError("no command given");
 }

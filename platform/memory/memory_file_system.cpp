@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
@@ -290,7 +291,7 @@ bool MemoryFileSystem::RemoveFile(std::string_view path) {
   if (!parent || !parent->directory) return false;
   const auto it = parent->children.find(parsed->parts.back());
   if (it == parent->children.end()) return false;
-  if (WriteDenied(deniedFolders_, *parsed, true)) return false;
+  if (WriteDenied(deniedFolders_, *parsed, true) || BeingRead(parsed->Key())) return false;
   parent->children.erase(it);
   return true;
 }
@@ -322,7 +323,9 @@ bool MemoryFileSystem::WriteFile(std::string_view path, std::string_view header,
   if (!parsed || parsed->parts.empty() || parsed->trailingSeparator || !DriveReady(*root_, parsed->drive))
     return false;
   Entry* folder = Lookup(*root_, *parsed, parsed->parts.size() - 1);
-  if (!folder || !folder->directory || WriteDenied(deniedFolders_, *parsed, false)) return false;
+  if (!folder || !folder->directory || WriteDenied(deniedFolders_, *parsed, false) ||
+      BeingRead(parsed->Key()))
+    return false;
   auto& file = folder->children[parsed->parts.back()];
   if (!file) {
     file = std::make_unique<Entry>();
@@ -352,6 +355,71 @@ bool MemoryFileSystem::ReadFile(std::string_view path, std::string& contents) {
   if (!file || file->directory) return false;
   contents = file->contents;
   return true;
+}
+
+namespace {
+
+// Reads a copy of the contents taken when the file was opened; counts itself among
+// the file's readers while it lives.
+class MemoryFileReader final : public FileReader {
+ public:
+  MemoryFileReader(std::string contents, size_t failAfter, std::shared_ptr<size_t> readers)
+      : contents_(std::move(contents)), failAfter_(failAfter), readers_(std::move(readers)) {
+    ++*readers_;
+  }
+  ~MemoryFileReader() override { --*readers_; }
+
+  bool Read(char* buffer, size_t capacity, size_t& read) override {
+    if (position_ >= failAfter_ && position_ < contents_.size()) return false;
+    const size_t end = std::min({contents_.size(), position_ + capacity,
+                                 std::max(failAfter_, position_)});
+    read = end - position_;
+    std::copy(contents_.begin() + static_cast<std::ptrdiff_t>(position_),
+              contents_.begin() + static_cast<std::ptrdiff_t>(end), buffer);
+    position_ = end;
+    return true;
+  }
+
+ private:
+  std::string contents_;
+  size_t failAfter_;
+  std::shared_ptr<size_t> readers_;
+  size_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<FileReader> MemoryFileSystem::OpenForReading(std::string_view path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || !DriveReady(*root_, parsed->drive) || parsed->trailingSeparator) return nullptr;
+  const Entry* file = Lookup(*root_, *parsed);
+  if (!file || file->directory) return nullptr;
+  const auto failing = readFailures_.find(parsed->Key());
+  const size_t failAfter = failing == readFailures_.end() ? SIZE_MAX : failing->second;
+  auto& readers = openReaders_[parsed->Key()];
+  if (!readers) readers = std::make_shared<size_t>(0);
+  return std::make_unique<MemoryFileReader>(file->contents, failAfter, readers);
+}
+
+std::optional<std::string> MemoryFileSystem::FullPath(std::string_view path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) return std::nullopt;
+  std::string full = DriveName(parsed->drive) + "\\";
+  for (size_t i = 0; i < parsed->parts.size(); ++i) {
+    if (i > 0) full += '\\';
+    full += parsed->parts[i];
+  }
+  if (parsed->trailingSeparator) full += '\\';
+  return full;
+}
+
+bool MemoryFileSystem::BeingRead(const std::string& key) const {
+  const auto it = openReaders_.find(key);
+  return it != openReaders_.end() && *it->second > 0;
+}
+
+void MemoryFileSystem::FailReadingAfter(std::string_view path, size_t bytes) {
+  if (const auto parsed = ParsePath(path)) readFailures_[parsed->Key()] = bytes;
 }
 
 void MemoryFileSystem::AddDrive(char letter, uint32_t type, bool ready) {

@@ -106,6 +106,10 @@ class MemoryFileSystem : public FileSystem {
   void LimitWrites(uint64_t bytes) { writeBudget_ = bytes; }
   void UnlimitWrites() { writeBudget_.reset(); }
   bool failFlush = false;
+  // Drive-absolute paths only: the memory machine has no current folder. While a
+  // reader is open, writing or removing the file fails, as a sharing violation.
+  [[nodiscard]] std::unique_ptr<FileReader> OpenForReading(std::string_view path) override;
+  std::optional<std::string> FullPath(std::string_view path) override;
 
   // Set-up and inspection; these ignore DenyWrites and readiness. AddFile and AddFolder
   // create missing parents, and a missing drive as fixed and ready.
@@ -123,6 +127,9 @@ class MemoryFileSystem : public FileSystem {
   // Listings of this folder fail with `error` (0 ends that), as on a drive that
   // stopped answering; FindFirst and Attributes still answer.
   void FailListing(std::string_view folder, long error);
+  // Readers of this file report a read error once `bytes` have been read, as a disk
+  // does that fails in the middle of a file.
+  void FailReadingAfter(std::string_view path, size_t bytes);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }
   // Replaces (or creates) a file's contents with the checks of AppendToFile; for MemoryIniFile.
@@ -135,6 +142,7 @@ class MemoryFileSystem : public FileSystem {
   Entry* FileEntry(std::string_view path);
   std::optional<uint64_t> writeBudget_;
   bool WriteFile(std::string_view path, std::string_view header, std::string_view text, bool append);
+  bool BeingRead(const std::string& key) const;  // an open reader keeps writers out
 
   std::unique_ptr<Entry> root_;  // its children are the drives, named "C:" ...
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // by upper-case name
@@ -142,6 +150,8 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::string> shortcuts_;  // by normalised upper-case path
   std::set<std::string> deniedFolders_;           // normalised upper-case paths
   std::map<std::string, long> listFailures_;      // by normalised upper-case path
+  std::map<std::string, size_t> readFailures_;    // by normalised upper-case path
+  std::map<std::string, std::shared_ptr<size_t>> openReaders_;  // count per file, as above
   size_t probes_ = 0;
 };
 

@@ -75,6 +75,22 @@ class Win32WritableFile final : public WritableFile {
   uint64_t size_;
 };
 
+class Win32FileReader final : public FileReader {
+ public:
+  explicit Win32FileReader(UniqueKernelHandle file) : file_(std::move(file)) {}
+
+  bool Read(char* buffer, size_t capacity, size_t& read) override {
+    const DWORD chunk = capacity > (1u << 30) ? (1u << 30) : static_cast<DWORD>(capacity);
+    DWORD got = 0;
+    if (!::ReadFile(file_.get(), buffer, chunk, &got, nullptr)) return false;
+    read = got;
+    return true;
+  }
+
+ private:
+  UniqueKernelHandle file_;
+};
+
 struct PidlDeleter {
   void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }
 };
@@ -256,6 +272,37 @@ class Win32FileSystem final : public FileSystem {
     }
     contents = std::move(data);
     return true;
+  }
+
+  std::unique_ptr<FileReader> OpenForReading(std::string_view path) override {
+    // No FILE_SHARE_WRITE or FILE_SHARE_DELETE: what was read stays what is there.
+    UniqueKernelHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                        nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32FileReader>(std::move(file));
+  }
+
+  std::optional<std::string> FullPath(std::string_view path) override {
+    if (path.empty()) return std::nullopt;
+    const std::wstring wide = Wide(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::nullopt;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return std::nullopt;
+    full.resize(length);
+    // Short (8.3) names of what exists become long ones; a missing path stays as it is.
+    const DWORD longNeeded = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (longNeeded != 0) {
+      std::wstring longName(longNeeded, L'\0');
+      const DWORD longLength = GetLongPathNameW(full.c_str(), longName.data(), longNeeded);
+      if (longLength != 0 && longLength < longNeeded) {
+        longName.resize(longLength);
+        return Narrow(longName);
+      }
+    }
+    return Narrow(full);
   }
 };
 

@@ -73,19 +73,26 @@ class Win32RegistryKey final : public RegistryKey {
 
   long QueryValue(std::string_view name, RegValue& value) override {
     const std::wstring valueName = Wide(name);
-    std::vector<BYTE> data(256);
+    // Read into the string handed out: a value of hundreds of megabytes is held once.
+    std::string data(256, '\0');
     DWORD type = REG_NONE;
     DWORD size = 0;
     LONG rc = ERROR_MORE_DATA;
     for (int step = 0; step < kMaxGrowSteps && rc == ERROR_MORE_DATA; ++step) {
       size = static_cast<DWORD>(data.size());
-      rc = RegQueryValueExW(key_.get(), valueName.c_str(), nullptr, &type, data.data(), &size);
-      if (rc == ERROR_MORE_DATA) data.resize(Grow(static_cast<DWORD>(data.size()), size));
+      rc = RegQueryValueExW(key_.get(), valueName.c_str(), nullptr, &type,
+                            reinterpret_cast<BYTE*>(data.data()), &size);
+      if (rc == ERROR_MORE_DATA) {
+        const DWORD grown = Grow(static_cast<DWORD>(data.size()), size);
+        std::string().swap(data);
+        data.resize(grown);
+      }
     }
     if (rc != ERROR_SUCCESS) return rc;
+    data.resize(size);
     value.name = std::string(name);
     value.type = type;
-    value.data.assign(reinterpret_cast<const char*>(data.data()), size);
+    value.data = std::move(data);
     return kSuccess;
   }
 

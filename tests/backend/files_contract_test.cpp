@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 #include "tests/backend/contract_test_support.h"
 
 namespace tallowin::testing_support {
@@ -176,6 +177,95 @@ TEST_F(FilesContract, ReadFile_MissingFails) {
   std::string contents = "keep";
   EXPECT_FALSE(files().ReadFile(Path("absent.txt"), contents));
   EXPECT_EQ(contents, "keep");
+}
+
+// The whole file, through reads of `chunk` bytes; "<error>" when a read fails.
+std::string ReadInChunks(platform::FileReader& reader, size_t chunk) {
+  std::string contents;
+  std::vector<char> buffer(chunk);
+  for (;;) {
+    size_t read = 0;
+    if (!reader.Read(buffer.data(), buffer.size(), read)) return "<error>";
+    if (read == 0) return contents;
+    if (read > chunk) return "<read more than asked>";
+    contents.append(buffer.data(), read);
+  }
+}
+
+TEST_F(FilesContract, OpenForReading_ReadsEveryByteInChunksOfAnySize) {
+  std::string bytes;
+  for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>((i * 7) & 0xFF));
+  MakeFile("big.reg", bytes);
+  for (size_t chunk : {size_t{1}, size_t{7}, size_t{4096}, size_t{65536}, size_t{1} << 20}) {
+    SCOPED_TRACE(chunk);
+    if (chunk == 1) {
+      // Byte by byte over a prefix only: a Wine read call per byte is slow.
+      MakeFile("small.reg", bytes.substr(0, 3000));
+      const auto small = files().OpenForReading(Path("SMALL.REG"));
+      ASSERT_NE(small, nullptr);
+      EXPECT_EQ(ReadInChunks(*small, chunk), bytes.substr(0, 3000));
+      continue;
+    }
+    const auto reader = files().OpenForReading(Path("big.reg"));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(ReadInChunks(*reader, chunk), bytes);
+    size_t read = 1;
+    char byte = 0;
+    ASSERT_TRUE(reader->Read(&byte, 1, read));
+    EXPECT_EQ(read, 0u) << "past the end";
+  }
+  MakeFile("empty.reg", "");
+  const auto empty = files().OpenForReading(Path("empty.reg"));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(ReadInChunks(*empty, 16), "");
+}
+
+TEST_F(FilesContract, OpenForReading_MissingFileOrAFolderGivesNoReader) {
+  ASSERT_TRUE(files().CreateDirectories(Path("IsAFolder")));
+  EXPECT_EQ(files().OpenForReading(Path("absent.reg")), nullptr);
+  EXPECT_EQ(files().OpenForReading(Path("Missing\\absent.reg")), nullptr);
+  EXPECT_EQ(files().OpenForReading(Path("IsAFolder")), nullptr);
+}
+
+// What a restore has checked stays what it imports: while a reader is open the file
+// can be read by others, but not written or deleted.
+TEST_F(FilesContract, OpenForReading_KeepsWritersOutWhileOpen) {
+  MakeFile("held.reg", "REGEDIT4\r\n");
+  {
+    const auto reader = files().OpenForReading(Path("held.reg"));
+    ASSERT_NE(reader, nullptr);
+    const auto second = files().OpenForReading(Path("held.reg"));
+    EXPECT_NE(second, nullptr) << "another reader";
+    EXPECT_FALSE(files().AppendToFile(Path("held.reg"), "", "changed"));
+    EXPECT_FALSE(files().RemoveFile(Path("held.reg")));
+    std::string contents;
+    ASSERT_TRUE(files().ReadFile(Path("held.reg"), contents));
+    EXPECT_EQ(contents, "REGEDIT4\r\n");
+  }
+  EXPECT_TRUE(files().AppendToFile(Path("held.reg"), "", "changed"));
+  EXPECT_TRUE(files().RemoveFile(Path("held.reg")));
+}
+
+TEST_F(FilesContract, FullPath_ResolvesDotsAndSeparatorsAsTheSystemDoes) {
+  ASSERT_TRUE(files().CreateDirectories(Path("Backup")));
+  MakeFile("Backup\\2013_03_07_140509.reg");
+  const struct {
+    std::string given;
+    std::string full;
+  } cases[] = {
+      {Path("Backup\\2013_03_07_140509.reg"), Path("Backup\\2013_03_07_140509.reg")},
+      {Path("Other\\..\\Backup\\.\\2013_03_07_140509.reg"), Path("Backup\\2013_03_07_140509.reg")},
+      {folder_ + "/Backup//2013_03_07_140509.reg", Path("Backup\\2013_03_07_140509.reg")},
+      {Path("Backup\\missing.reg"), Path("Backup\\missing.reg")},
+      {Path("Backup\\trailing.reg. "), Path("Backup\\trailing.reg")},
+      {Path("Backup\\"), Path("Backup\\")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.given);
+    const std::optional<std::string> full = files().FullPath(c.given);
+    ASSERT_TRUE(full.has_value());
+    EXPECT_TRUE(EqualsNoCase(*full, c.full)) << *full;
+  }
 }
 
 TEST_F(FilesContract, List_EntriesOfAPatternWithoutDotEntries) {

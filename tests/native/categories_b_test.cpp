@@ -607,6 +607,12 @@ class JunctionFiles : public platform::FileSystem {
   bool ReplaceFile(std::string_view from, std::string_view to) override {
     return inner_.ReplaceFile(from, to);
   }
+  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
+    return inner_.OpenForReading(path);
+  }
+  std::optional<std::string> FullPath(std::string_view path) override {
+    return inner_.FullPath(path);
+  }
 
  private:
   platform::FileSystem& inner_;

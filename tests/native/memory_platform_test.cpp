@@ -284,6 +284,19 @@ TEST_F(MemoryFiles, RemoveFileRemovesFoldersWithTheirContents) {
   EXPECT_FALSE(fs.RemoveFile("C:\\"));
 }
 
+TEST_F(MemoryFiles, ReadsCanFailPartWay) {
+  fs.AddFile("C:\\B\\x.reg", "0123456789");
+  fs.FailReadingAfter("c:\\b\\X.REG", 4);
+  const auto reader = fs.OpenForReading("C:\\B\\x.reg");
+  ASSERT_NE(reader, nullptr);
+  char buffer[8];
+  size_t read = 0;
+  ASSERT_TRUE(reader->Read(buffer, sizeof buffer, read));
+  EXPECT_EQ(std::string(buffer, read), "0123");
+  EXPECT_FALSE(reader->Read(buffer, sizeof buffer, read));
+  EXPECT_FALSE(reader->Read(buffer, sizeof buffer, read)) << "a failed read stays failed";
+}
+
 TEST_F(MemoryFiles, ListReportsSizeAndWriteTime) {
   const uint64_t time = MakeFileTime({2013, 3, 7, 14, 5, 9});
   fs.AddFile("C:\\B\\2013_03_07_140509.reg", "12345", time);

@@ -164,6 +164,122 @@ TEST(ParseRegText, RejectsMalformedInputNamingTheLine) {
   }
 }
 
+// What the registry editor imports but no backup holds: the forms a file cut short
+// inside a line leaves behind. Backup rules refuse them, naming the line.
+TEST(ParseRegText, BackupRulesRefuseWhatTheWriterNeverWrites) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* line;
+  };
+  const std::string k = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n";
+  const Case cases[] = {
+      {"cut inside a hex value", k + "\"a\"=hex:01,0", "line 4:"},
+      {"one-digit byte", k + "\"a\"=hex:01,2\r\n", "line 4:"},
+      {"one-digit byte first", k + "\"a\"=hex:1,02\r\n", "line 4:"},
+      {"one-digit byte continued", k + "\"a\"=hex:01,\\\r\n  0\r\n", "line 5:"},
+      {"one-digit hex(2) byte", k + "\"a\"=hex(2):41,0\r\n", "line 4:"},
+      {"last line without its end", k + "\"a\"=\"text\"", "line 4:"},
+      {"last key line without its end", k + "[HKEY_CURRENT_USER\\L]", "line 4:"},
+      {"last line ends in CR only", k + "\"a\"=dword:00000001\r", "line 4:"},
+      {"cut after the header", "REGEDIT4", "line 1:"},
+      {"NUL in a string", k + "\"a\"=\"x\0y\"\r\n"s, "line 4:"},
+      {"NUL in a comment", k + ";\0\r\n"s, "line 4:"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RegTextDocument editor, backup;
+    std::string error;
+    EXPECT_TRUE(ParseRegText(c.text, editor, &error)) << "the editor's rules: " << error;
+    EXPECT_FALSE(ParseRegText(c.text, backup, &error, Windows1252(), RegTextRules::Backup));
+    EXPECT_EQ(error.rfind(c.line, 0), 0u) << error;
+    EXPECT_TRUE(backup.blocks.empty());
+  }
+}
+
+TEST(ParseRegText, BackupRulesReadWhatTheWriterWrites) {
+  const std::string text =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\App]\r\n@=\"x\"\r\n"
+      "\"n\"=dword:0000001A\r\n\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,17,18,19,\\\r\n"
+      "1A\r\n\"e\"=hex(2):25,00\r\n\"none\"=hex(0):\r\n\r\n[HKEY_CURRENT_USER\\Software\\App\\Sub]\r\n";
+  RegTextDocument editor, backup;
+  std::string error;
+  ASSERT_TRUE(ParseRegText(text, editor, &error)) << error;
+  ASSERT_TRUE(ParseRegText(text, backup, &error, Windows1252(), RegTextRules::Backup)) << error;
+  EXPECT_EQ(backup.blocks, editor.blocks);
+  ASSERT_EQ(backup.blocks.size(), 2u);
+  ASSERT_EQ(backup.blocks[0].values.size(), 5u);
+  EXPECT_EQ(backup.blocks[0].values[2].data.size(), 27u);
+}
+
+// The parser hands out each key line and each value once it is complete, so a reader
+// of a large file holds one of each.
+TEST(RegLineParser, CompletesAKeyOrAValuePerLine) {
+  using Item = RegLineParser::Item;
+  const struct {
+    const char* line;
+    Item item;
+  } lines[] = {
+      {"REGEDIT4", Item::None},
+      {"", Item::None},
+      {"[HKEY_LOCAL_MACHINE\\Software\\A]", Item::Key},
+      {"\"bin\"=hex:01,\\", Item::None},
+      {"  02,\\", Item::None},
+      {"  03", Item::Value},
+      {"; comment", Item::None},
+      {"@=\"d\"", Item::Value},
+      {"[-HKEY_CURRENT_USER\\Old]", Item::Key},
+  };
+  RegLineParser parser(RegTextRules::Backup);
+  for (const auto& l : lines) {
+    SCOPED_TRACE(l.line);
+    Item item = Item::Key;
+    ASSERT_TRUE(parser.Feed(l.line, item)) << parser.error();
+    EXPECT_EQ(item, l.item);
+    if (std::string_view(l.line) == "  03") {
+      EXPECT_EQ(parser.key().path, "Software\\A");
+      EXPECT_EQ(parser.value(), (RegTextValue{"bin", false, kRegBinary, "\x01\x02\x03"s}));
+    }
+  }
+  EXPECT_TRUE(parser.key().remove);
+  EXPECT_EQ(parser.lines(), 9u);
+  EXPECT_TRUE(parser.Finish(true));
+
+  // A failed parser stays failed, and says where it failed.
+  RegLineParser broken;
+  Item item;
+  ASSERT_TRUE(broken.Feed("REGEDIT4", item));
+  EXPECT_FALSE(broken.Feed("junk", item));
+  EXPECT_FALSE(broken.Feed("", item));
+  EXPECT_FALSE(broken.Finish(true));
+  EXPECT_EQ(broken.error(), "line 2: unrecognised line");
+}
+
+// A REGEDIT4 file's string bytes are ANSI text the editor stores as UTF-16; a
+// Unicode file's are UTF-16 already.
+TEST(ParseRegText, StringBytesOfARegedit4FileAreAnsiText) {
+  const struct {
+    const char* header;
+    const char* data;
+    std::string stored;
+  } cases[] = {
+      {"REGEDIT4", "hex(1):41,00", Utf16Data("A\0"s)},
+      {"REGEDIT4", "hex(2):63,61,66,e9,20,80,00", Utf16Data("caf\xC3\xA9 \xE2\x82\xAC\0"s)},
+      {"REGEDIT4", "hex(7):61,00,e9,00,00", Utf16Data("a\0\xC3\xA9\0\0"s)},
+      {"REGEDIT4", "hex(1):", ""},
+      {"REGEDIT4", "hex(3):e9,00", "\xE9\0"s},  // not a string type: bytes as they are
+      {"Windows Registry Editor Version 5.00", "hex(1):e9,00,00,00", "\xE9\0\0\0"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.data);
+    const RegTextDocument doc = MustParse(std::string(c.header) +
+                                          "\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=" + c.data + "\r\n");
+    ASSERT_EQ(doc.blocks.size(), 1u);
+    ASSERT_EQ(doc.blocks[0].values.size(), 1u);
+    EXPECT_EQ(doc.blocks[0].values[0].data, c.stored);
+  }
+}
+
 TEST(ParseRegText, RejectsKeyPathsDeeperThanTheRegistryAllows) {
   std::string path = "HKEY_CURRENT_USER";
   for (size_t i = 0; i < kMaxKeyDepth; ++i) path += "\\k";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
 #include "repair/repair_run.h"
@@ -191,7 +193,7 @@ class RestoreTest : public ::testing::Test {
 
   RestoreOutcome Restore() {
     platform::Platform p = m.platform();
-    return RestoreSelected(p, "C:\\Backup", rows, selected, hint);
+    return RestoreSelected(p, "C:\\Backup", "C:\\Backup", rows, selected, hint);
   }
 
   MemoryMachine m;
@@ -251,11 +253,24 @@ TEST_F(RestoreTest, StoppedOrUnstartableImportKeepsTheFile) {
   hint.action = HintAction::Close;
   EXPECT_EQ(Restore().status, RestoreStatus::Stopped);
   m.processes.onStart = [](const std::string&) { return false; };
-  const RestoreOutcome outcome = Restore();
-  EXPECT_EQ(outcome.status, RestoreStatus::NotStarted);
-  EXPECT_EQ(outcome.message, "Please check if Regedit.exe exists.");
-  EXPECT_TRUE(m.files.Exists("C:\\Backup\\2013_03_07_140509.reg"));
-  EXPECT_EQ(rows.size(), 1u);
+  const struct {
+    long error;
+    const char* message;
+  } starts[] = {
+      {2, "Please check if Regedit.exe exists."},
+      {5, "Please check if Regedit.exe exists."},
+      {740, kRegeditElevationText},  // elevation required: another remedy
+  };
+  for (const auto& start : starts) {
+    SCOPED_TRACE(start.error);
+    m.processes.startError = start.error;
+    const RestoreOutcome outcome = Restore();
+    EXPECT_EQ(outcome.status, RestoreStatus::NotStarted);
+    EXPECT_EQ(outcome.message, start.message);
+    EXPECT_TRUE(m.files.Exists("C:\\Backup\\2013_03_07_140509.reg"));
+    EXPECT_EQ(rows.size(), 1u);
+  }
+  EXPECT_NE(std::string(kRegeditElevationText).find("administrator"), std::string::npos);
 }
 
 TEST_F(RestoreTest, CorruptOrForeignFilesAreKeptAndNotImported) {
@@ -279,7 +294,7 @@ TEST_F(RestoreTest, CorruptOrForeignFilesAreKeptAndNotImported) {
     list[0].name = "foreign.reg";
     int pick = 0;
     platform::Platform p = m.platform();
-    const RestoreOutcome outcome = RestoreSelected(p, "C:\\Backup", list, pick, hint);
+    const RestoreOutcome outcome = RestoreSelected(p, "C:\\Backup", "C:\\Backup", list, pick, hint);
     EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
     EXPECT_FALSE(outcome.message.empty());
     EXPECT_TRUE(m.processes.started.empty()) << "the editor ran";
@@ -287,6 +302,207 @@ TEST_F(RestoreTest, CorruptOrForeignFilesAreKeptAndNotImported) {
     EXPECT_EQ(list.size(), 1u);
   }
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Software"));
+}
+
+// Damaged files are refused before the editor runs: it would import every entry before
+// the damage, and a cut inside a value would import that value altered.
+TEST_F(RestoreTest, CutShortOrDamagedBackupsAreRefusedWhole) {
+  const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
+  const std::string backup = m.files.Contents(path);
+  ASSERT_NE(backup.find("\"bin\"=hex:7F,7F,"), std::string::npos) << backup;
+  const auto cutAt = [&backup](const std::string& text, size_t inside) {
+    return backup.substr(0, backup.find(text) + inside);
+  };
+  std::string oneDigit = backup;
+  oneDigit.replace(oneDigit.find("7F,7F,"), 6, "7F,7,");
+  std::string withNul = backup;
+  withNul.insert(withNul.find("C:\\\\app.exe"), 1, '\0');
+  std::string random(64 * 1024, '\0');
+  std::mt19937 rng(7);
+  for (char& c : random) c = static_cast<char>(rng());
+  const struct {
+    const char* what;
+    std::string contents;
+    const char* says;
+  } cases[] = {
+      {"cut inside a hex value", cutAt("7F,7F,", 4), "line "},
+      {"cut inside a key line", cutAt("[HKEY_CURRENT_USER\\Software\\App\\Sub]", 20), "line "},
+      {"cut before the last line end", backup.substr(0, backup.size() - 2), "cut short"},
+      {"cut inside the header", backup.substr(0, 5), "line 1: not a registry file"},
+      {"a byte of one hex digit", oneDigit, "one hex digit"},
+      {"a NUL byte", withNul, "NUL"},
+      {"UTF-16 without its byte order mark", testing_support::Utf16Data(backup),
+       "line 1: not a registry file"},
+      {"random bytes", random, "line 1: not a registry file"},
+      {"a header and a megabyte of line ends", "REGEDIT4" + std::string(1 << 20, '\n'),
+       "holds no registry key"},
+  };
+  const std::string before = m.registry.Export(Root::CurrentUser, "");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    m.files.AddFile(path, c.contents);
+    m.processes.started.clear();
+    platform::Platform p = m.platform();
+    const RestoreOutcome outcome = RestoreBackupFile(p, path, "C:\\Backup", hint);
+    EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
+    EXPECT_NE(outcome.message.find(c.says), std::string::npos) << outcome.message;
+    EXPECT_NE(outcome.message.find("kept"), std::string::npos) << outcome.message;
+    EXPECT_TRUE(m.processes.started.empty()) << "the editor ran";
+    EXPECT_EQ(m.files.Contents(path), c.contents);
+  }
+  EXPECT_EQ(m.registry.Export(Root::CurrentUser, ""), before);
+}
+
+// Wherever a file is cut, inside a line it is refused without running the editor; at a
+// line end it is a shorter backup, imported and checked, unless a hex list goes on.
+TEST_F(RestoreTest, EveryCutInsideALineIsRefused) {
+  const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
+  const std::string backup = m.files.Contents(path);
+  size_t refused = 0, restored = 0;
+  for (size_t length = 0; length < backup.size(); ++length) {
+    const std::string cut = backup.substr(0, length);
+    SCOPED_TRACE(testing::PrintToString(cut));
+    m.files.AddFile(path, cut);
+    m.processes.started.clear();
+    platform::Platform p = m.platform();
+    const RestoreOutcome outcome = RestoreBackupFile(p, path, "C:\\Elsewhere", hint);
+    const bool atLineEnd = !cut.empty() && cut.back() == '\n';
+    const bool continued = EndsWith(cut, "\\\r\n");
+    if (atLineEnd && !continued && cut.find('[') != std::string::npos) {
+      EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+      ++restored;
+    } else {
+      EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
+      EXPECT_TRUE(m.processes.started.empty()) << "the editor ran";
+      ++refused;
+    }
+  }
+  EXPECT_GT(refused, backup.size() / 2);
+  EXPECT_GT(restored, 4u);
+}
+
+// The file the editor imports is the one that was checked: nobody can change it in
+// between, and it is deleted only after the check.
+TEST_F(RestoreTest, TheCheckedFileCannotChangeBeforeTheImport) {
+  const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
+  const std::string backup = m.files.Contents(path);
+  bool changed = true, removed = true;
+  const auto editor = m.processes.onStart;
+  m.processes.onStart = [&](const std::string& commandLine) {
+    changed = m.files.AppendToFile(path, "", "\"v\"=hex:0");
+    removed = m.files.RemoveFile(path);
+    return editor(commandLine);
+  };
+  const RestoreOutcome outcome = Restore();
+  EXPECT_FALSE(changed);
+  EXPECT_FALSE(removed);
+  EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+  EXPECT_TRUE(outcome.fileDeleted) << "deleted once the check is done";
+}
+
+TEST_F(RestoreTest, AFileThatCannotBeReadToItsEndIsKept) {
+  const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
+  const std::string backup = m.files.Contents(path);
+  m.files.FailReadingAfter(path, backup.size() / 2);
+  platform::Platform p = m.platform();
+  const RestoreOutcome outcome = RestoreBackupFile(p, path, "C:\\Backup", hint);
+  EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
+  EXPECT_NE(outcome.message.find("could not be read to its end (line "), std::string::npos)
+      << outcome.message;
+  EXPECT_TRUE(m.processes.started.empty());
+  EXPECT_EQ(m.files.Contents(path), backup);
+}
+
+// Only a backup of the backup folder is deleted after its restore; a .reg file chosen
+// elsewhere is the user's own and stays.
+TEST_F(RestoreTest, DeletesOnlyFilesOfTheBackupFolder) {
+  const std::string backup = m.files.Contents("C:\\Backup\\2013_03_07_140509.reg");
+  const struct {
+    const char* file;     // where the backup lies
+    const char* given;    // how the restore is asked for it
+    const char* folder;   // the backup folder of the settings
+    bool deleted;
+  } cases[] = {
+      {"C:\\Backup\\b.reg", "C:\\Backup\\b.reg", "C:\\Backup", true},
+      {"C:\\Backup\\b.reg", "c:\\BACKUP\\B.REG", "C:\\Backup\\", true},
+      {"C:\\Backup\\b.reg", "C:\\Backup\\Sub\\..\\.\\b.reg", "C:\\backup", true},
+      {"C:\\Backup\\b.reg", "C:/Backup//b.reg", "C:\\Backup", true},
+      {"C:\\Backup\\b.reg", "C:\\Backup\\b.reg", "C:\\Other\\..\\Backup", true},
+      {"C:\\Other\\mine.reg", "C:\\Other\\mine.reg", "C:\\Backup", false},
+      {"C:\\Backup\\Sub\\b.reg", "C:\\Backup\\Sub\\b.reg", "C:\\Backup", false},
+      {"C:\\Backup2\\b.reg", "C:\\Backup2\\b.reg", "C:\\Backup", false},
+      {"C:\\b.reg", "C:\\b.reg", "C:\\Backup", false},
+      {"C:\\Backup\\b.reg", "C:\\Backup\\b.reg", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.given) + " with the backup folder " + c.folder);
+    m.files.AddFile(c.file, backup);
+    platform::Platform p = m.platform();
+    const RestoreOutcome outcome = RestoreBackupFile(p, c.given, c.folder, hint);
+    EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+    EXPECT_EQ(outcome.fileDeleted, c.deleted);
+    EXPECT_EQ(outcome.keptOutsideBackupFolder, !c.deleted);
+    EXPECT_EQ(m.files.Exists(c.file), !c.deleted);
+    m.files.RemoveFile(c.file);
+  }
+}
+
+TEST_F(RestoreTest, ARestoredFileOfABrowsedFolderKeepsItsRow) {
+  m.files.AddFile("C:\\Elsewhere\\2012_01_01_000000.reg",
+                  m.files.Contents("C:\\Backup\\2013_03_07_140509.reg"));
+  std::vector<BackupFileRow> browsed;
+  ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\Elsewhere", browsed));
+  int pick = 0;
+  platform::Platform p = m.platform();
+  const RestoreOutcome outcome = RestoreSelected(p, "C:\\Elsewhere", "C:\\Backup", browsed, pick, hint);
+  EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+  EXPECT_TRUE(outcome.keptOutsideBackupFolder);
+  EXPECT_EQ(browsed.size(), 1u);
+  EXPECT_EQ(pick, 0);
+  EXPECT_TRUE(m.files.Exists("C:\\Elsewhere\\2012_01_01_000000.reg"));
+}
+
+// A value written twice (two runs in one second, or a value backed up before its key):
+// the registry editor keeps the last data, and so does the check.
+TEST(VerifyImported, TheLastOccurrenceOfAValueWins) {
+  using platform::RegTextBlock;
+  using platform::RegTextDocument;
+  using platform::RegTextValue;
+  const std::string first = testing_support::Utf16Data(std::string("old\0", 4));
+  const std::string last = testing_support::Utf16Data(std::string("new\0", 4));
+  RegTextDocument document;
+  document.blocks = {
+      RegTextBlock{Root::CurrentUser, "Software\\A", false, {{"v", false, platform::kRegSz, first}}},
+      RegTextBlock{Root::CurrentUser, "Software\\B", false, {}},
+      RegTextBlock{Root::CurrentUser, "software\\a", false, {{"V", false, platform::kRegSz, last}}},
+  };
+  const struct {
+    const char* what;
+    std::string data;
+    bool passes;
+  } cases[] = {
+      {"the last data", last, true},
+      {"the first data", first, false},
+      {"other data", testing_support::Utf16Data(std::string("x\0", 2)), false},
+      {"the last data and one more byte", last + '\0', false},
+      {"the last data less its last byte", last.substr(0, last.size() - 1), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::memory::MemoryRegistry registry;
+    registry.CreateKey(Root::CurrentUser, "Software\\B");
+    registry.SetValue(Root::CurrentUser, "Software\\A", "v", platform::kRegSz, c.data);
+    std::string missing;
+    EXPECT_EQ(VerifyImported(registry, document, missing), c.passes) << missing;
+    if (!c.passes) {
+      // Named as its last occurrence spells it: that is the one checked.
+      EXPECT_EQ(missing, "HKEY_CURRENT_USER\\software\\a \"V\" has other data");
+    }
+  }
+  platform::memory::MemoryRegistry empty;
+  std::string missing;
+  EXPECT_FALSE(VerifyImported(empty, document, missing));
+  EXPECT_EQ(missing, "HKEY_CURRENT_USER\\Software\\A is missing");
 }
 
 TEST(DeleteSelected, RemovesTheRowAndSelectsTheOneThatMovedUp) {

@@ -190,7 +190,7 @@ TEST_F(RoundTripWineTest, EveryTypeAndNameComesBackThroughRegedit) {
 
   // The real editor, by its full path, puts everything back.
   PatientHint hint;
-  const RestoreOutcome outcome = RestoreBackupFile(p, result.backupFile, hint);
+  const RestoreOutcome outcome = RestoreBackupFile(p, result.backupFile, folder_, hint);
   ASSERT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
   EXPECT_TRUE(outcome.fileDeleted);
   EXPECT_EQ(GetFileAttributesA(result.backupFile.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -240,7 +240,7 @@ TEST_F(RoundTripWineTest, MachineKeysComeBackIntoTheSameRegistryView) {
   ASSERT_FALSE(Exists(Root::LocalMachine, key + "\\CLSID\\{00000000-1111}"));
 
   PatientHint hint;
-  const RestoreOutcome outcome = RestoreBackupFile(p, result.backupFile, hint);
+  const RestoreOutcome outcome = RestoreBackupFile(p, result.backupFile, folder_, hint);
   ASSERT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
   EXPECT_TRUE(testing_support::SnapshotsMatch(before, Take(Root::LocalMachine, key)));
 
@@ -293,7 +293,7 @@ TEST_F(RoundTripWineTest, PlantedRegeditIsNotRunAndItsNonImportIsCaught) {
   EXPECT_NE(missing.find("\"v\" is missing"), std::string::npos) << missing;
 
   PatientHint hint;
-  const RestoreOutcome outcome = RestoreBackupFile(p, result.backupFile, hint);
+  const RestoreOutcome outcome = RestoreBackupFile(p, result.backupFile, folder_, hint);
   ASSERT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
   EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the plant ran";
   platform::RegValue value;
@@ -324,7 +324,7 @@ TEST_F(RoundTripWineTest, ListsAndRestoresThroughTheManagersSteps) {
 
   int selected = 0;
   PatientHint hint;
-  const RestoreOutcome outcome = RestoreSelected(p, folder_, rows, selected, hint);
+  const RestoreOutcome outcome = RestoreSelected(p, folder_, folder_, rows, selected, hint);
   ASSERT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(selected, -1);
