@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/cli/console.h"
+#include "app/cli/registry_stats.h"
 #include "app/core/console_scan.h"
 #include "app/core/settings.h"
 #include "platform/reg_global.h"
@@ -250,8 +251,9 @@ class ProbeCountingFileSystem : public platform::FileSystem {
 int RunScan(const ScanArgs& args) {
   platform::win32::Win32Machine machine;
   const platform::Platform& real = machine.platform();
+  CountingRegistry countingRegistry(real.registry);
   ProbeCountingFileSystem countingFiles(real.files);
-  const platform::Platform platform{real.registry,
+  const platform::Platform platform{args.stats ? countingRegistry : real.registry,
                                     args.stats ? countingFiles : real.files, real.system,
                                     real.processes, real.restorePoint};
   SettingsFile settings(platform);
@@ -269,6 +271,7 @@ int RunScan(const ScanArgs& args) {
                  static_cast<double>(scanned - started) / 1000.0, list.Count(),
                  countingFiles.probes(), countingFiles.seconds(), memory.peakWorkingSetKB,
                  memory.peakPrivateKB);
+    countingRegistry.Print(stderr, "scan");
   }
   if (outcome == ScanOutcome::Stopped) {
     Error("scan stopped; the findings before the stop are listed, unfiltered");
@@ -297,11 +300,25 @@ int RunFix(const FixArgs& args) {
     return kExitFailed;
   }
   platform::win32::Win32Machine machine;
-  platform::Platform platform = machine.platform();
+  const platform::Platform& real = machine.platform();
+  CountingRegistry countingRegistry(real.registry);
+  ProbeCountingFileSystem countingFiles(real.files);
+  platform::Platform platform{args.stats ? countingRegistry : real.registry,
+                              args.stats ? countingFiles : real.files, real.system,
+                              real.processes, real.restorePoint};
   SettingsFile settings(platform);
   IssueList list;
+  const ULONGLONG started = GetTickCount64();
   const ScanOutcome outcome =
       ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true, list);
+  const ULONGLONG scanned = GetTickCount64();
+  if (args.stats) {
+    std::fprintf(stderr, "scan: %.2f s, %zu findings, %llu file-system probes taking %.2f s\n",
+                 static_cast<double>(scanned - started) / 1000.0, list.Count(),
+                 countingFiles.probes(), countingFiles.seconds());
+    countingRegistry.Print(stderr, "scan");
+    countingRegistry.Reset();
+  }
   if (outcome == ScanOutcome::Stopped || WasInterrupted()) {
     Error("stopped before the repair; nothing was changed");
     return kExitStopped;
@@ -318,6 +335,11 @@ int RunFix(const FixArgs& args) {
   {
     OnInterrupt stopRepair([&prompts] { prompts.RequestStop(); });
     result = FixErrors(list, platform, repairSettings, prompts);
+  }
+  if (args.stats) {
+    std::fprintf(stderr, "repair: %.2f s\n",
+                 static_cast<double>(GetTickCount64() - scanned) / 1000.0);
+    countingRegistry.Print(stderr, "repair");
   }
   prompts.EndRestorePoint(result);
   PrintRowReports(result, args.format);

@@ -31,6 +31,7 @@ struct FixArgs {
   std::vector<std::string> codes;
   bool yes = false;
   Format format = Format::Text;
+  bool stats = false;  // scan and repair times and registry calls on stderr
 };
 
 struct RestoreArgs {

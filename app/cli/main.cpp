@@ -86,6 +86,8 @@ int Main(std::vector<std::string> arguments) {
   fix->add_flag("--yes", yes);
   std::string fixFormat = "text";
   fix->add_option("--format", fixFormat)->check(CLI::IsMember({"text", "json"}));
+  bool fixStats = false;
+  fix->add_flag("--stats", fixStats)->group("");
 
   std::string folder;
   CLI::App* backups = app.add_subcommand("backups");
@@ -131,6 +133,7 @@ int Main(std::vector<std::string> arguments) {
     if (!ParseCodeList(fixCodes, args.codes, error)) return UsageError(error);
     args.yes = yes;
     args.format = fixFormat == "json" ? Format::Json : Format::Text;
+    args.stats = fixStats;
     return RunFix(args);
   }
   if (backups->parsed()) {
