@@ -102,6 +102,8 @@ TEST_F(FileProbeCacheTest, AnswersEqualDirectQueries) {
       "C:\\Intl\\caf\xE9.exe", "C:\\Intl\\CAF\xC9.exe", "C:\\Intl\\cafe.exe",
       "C:\\Intl\\plain.exe", "C:\\Intl\\other.exe", "C:\\Empty\\a.exe", "C:\\Empty",
       "C:\\Empty\\", "C:\\", "D:\\Apps\\tool.exe", "C:\\Apps\\nul", "C:\\Apps\\tool.exe:s",
+      "C:\\Apps\\tool.exe ", "C:\\Apps\\tool. ", "C:\\Apps\\bin.", "C:\\Apps\\bin.\\",
+      "C:\\Apps\\run.bat\\", "C:\\Apps\\gone.", "C:\\Nowhere\\a.", "C:\\Apps\\nul.",
   };
   // Forwards, backwards, and each path right after a missing name in its folder.
   std::vector<std::vector<std::string>> orders = {paths, {paths.rbegin(), paths.rend()}, {}};
@@ -129,17 +131,53 @@ TEST_F(FileProbeCacheTest, MissingNamesInAListedFolderCostNoQuery) {
     EXPECT_FALSE(cache.FileExists(std::string("C:\\Apps\\") + name));
   }
   EXPECT_FALSE(cache.FolderExists("C:\\Apps\\gone\\"));
+  // Trailing dots and spaces: no spelling of the name with or without them is listed.
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone "));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone. ."));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\gone.\\"));
+  // A search for a folder followed by a separator finds no file.
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\bin\\"));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone\\"));
   EXPECT_EQ(files.ProbeCount(), afterFirst);
-  // Names the listing holds are still asked: the listing cannot tell files reached
-  // under another spelling apart.
+  // Names the listing holds are answered from it too.
   EXPECT_TRUE(cache.FileExists("C:\\Apps\\tool.exe"));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\README.txt"));
   EXPECT_FALSE(cache.FileExists("C:\\Apps\\bin"));  // a folder is no file
   EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 3);
-  // Anything not plain is asked as well.
-  EXPECT_TRUE(cache.FileExists("C:\\Apps\\t*.exe"));
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin\\"));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\run.bat"));  // a file is no folder
+  EXPECT_EQ(files.ProbeCount(), afterFirst);
+  // Anything else is asked: a name with trailing dots or spaces that may reach a listed
+  // one, wildcards, a separator after a file's name.
   EXPECT_TRUE(cache.FileExists("C:\\Apps\\run.bat."));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\run.bat "));
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin."));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\t*.exe"));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\run.bat\\"));
   EXPECT_EQ(files.ProbeCount(), afterFirst + 5);
+}
+
+// A case-sensitive disk under Wine can hold a file and a folder whose names differ in case
+// only; which one a query reaches is the file system's choice.
+class CaseVariantFileSystem : public platform::memory::MemoryFileSystem {
+ public:
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    const long rc = MemoryFileSystem::List(pattern, entries);
+    if (rc == platform::kSuccess && pattern == "C:\\Apps\\*")
+      entries.push_back({"TOOL.EXE", platform::kAttrDirectory, 0, 0});
+    return rc;
+  }
+};
+
+TEST(FileProbeCacheCase, NamesListedTwiceInDifferentCaseAreAsked) {
+  CaseVariantFileSystem files;
+  files.AddFile("C:\\Apps\\tool.exe");
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone"));
+  const size_t afterFirst = files.ProbeCount();
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\Tool.exe"));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\tool.EXE"));
+  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
 }
 
 TEST_F(FileProbeCacheTest, NamesInAFolderThatCannotBeSearchedAreMissing) {
