@@ -84,6 +84,14 @@ void TScanTaskThread::AddIssue(const std::string& problem, const std::string& da
   if (!StopRequested()) observer_.AddIssue(issue);
 }
 
+void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
+                               const std::string& key, EntryKind kind,
+                               const platform::RegValue& value) {
+  Issue issue{problem, data, key, kind, false, StampOfValue(value)};
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
+  if (!StopRequested()) observer_.AddIssue(issue);
+}
+
 // The ANSI file functions convert a name into a buffer of MAX_PATH UTF-16 units and fail
 // when it does not fit; no code page needs more than four bytes per unit. Answering such
 // names here keeps the per-character probing of long data linear.
