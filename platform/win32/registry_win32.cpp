@@ -38,11 +38,14 @@ class Win32RegistryKey final : public RegistryKey {
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
-    DWORD maxLen = 0;
-    RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr);
+    DWORD count = 0, maxLen = 0;
+    // Each call is a trip to the registry: the count spares the one that would only say
+    // there are no more. Without it, the enumeration runs until that answer.
+    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &count, &maxLen, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      count = MAXDWORD;
     std::vector<wchar_t> name(std::max<DWORD>(maxLen + 1, 256));
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
       LONG rc = ERROR_MORE_DATA;
       DWORD len = 0;
       for (int step = 0; step < kMaxGrowSteps; ++step) {
@@ -56,6 +59,7 @@ class Win32RegistryKey final : public RegistryKey {
       if (rc != ERROR_SUCCESS) return rc;
       names.push_back(Narrow(std::wstring_view(name.data(), len)));
     }
+    return kSuccess;
   }
 
   long ValueNames(std::vector<std::string>& names) override {
@@ -160,12 +164,13 @@ class Win32RegistryKey final : public RegistryKey {
  private:
   // One RegEnumValueW pass; the data is fetched only when `withData` is set.
   long Enumerate(bool withData, std::vector<RegValue>& values) {
-    DWORD maxName = 0, maxData = 0;
-    RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     &maxName, &maxData, nullptr, nullptr);
+    DWORD count = 0, maxName = 0, maxData = 0;
+    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &count, &maxName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+      count = MAXDWORD;  // as in SubKeyNames
     std::vector<wchar_t> name(std::clamp<DWORD>(maxName + 1, 256, kMaxValueNameChars));
     std::vector<BYTE> data(withData ? std::max<DWORD>(maxData, 256) : 0);
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
       LONG rc = ERROR_MORE_DATA;
       DWORD nameLen = 0, dataLen = 0, type = REG_NONE;
       for (int step = 0; step < kMaxGrowSteps; ++step) {
@@ -194,6 +199,7 @@ class Win32RegistryKey final : public RegistryKey {
       if (withData) value.data.assign(reinterpret_cast<const char*>(data.data()), dataLen);
       values.push_back(std::move(value));
     }
+    return kSuccess;
   }
 
   UniqueRegKey key_;
