@@ -151,9 +151,10 @@ bool FileProbeCache::SplitTrimmable(std::string_view path, bool trailingSeparato
 }
 
 // Answers are kept by the path as spelled: a file system may hold names that differ only
-// in case (Wine on a case-sensitive disk), and the cache must not join them. A folder is
-// listed once a name in it is found missing: the names asked after that in it are
-// answered from the listing, which shows what a search for each would find.
+// in case (Wine on a case-sensitive disk), and the cache must not join them. A file's
+// folder is listed when a name in it is first asked: a listing costs little more than one
+// search, shows what a search for each of its names would find, and references to one
+// folder come in numbers. A folder's folder is listed once a name in it is found missing.
 bool FileProbeCache::FileExists(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = files_cache_.find(path);
@@ -162,17 +163,14 @@ bool FileProbeCache::FileExists(const std::string& path) {
   const bool split = SplitTrimmable(path, false, plain);
   Verdict verdict = Verdict::Unsure;
   if (split) {
-    if (listings_.count(plain.folder)) verdict = FromListing(plain, true);
+    verdict = FromListing(plain, true);
   } else if (SplitPlain(path, true, plain) && listings_.count(plain.folder)) {
     // A search for "folder\" finds no file where the listing shows a folder or nothing.
     const Verdict named = FromListing(plain, true);
     if (named == Verdict::Missing || named == Verdict::Folder) verdict = Verdict::Missing;
   }
   bool found = verdict == Verdict::File;
-  if (verdict == Verdict::Unsure) {
-    found = platform::FileExists(files_, path);
-    if (!found && split) (void)ListingOf(plain.folder);
-  }
+  if (verdict == Verdict::Unsure) found = platform::FileExists(files_, path);
   files_cache_.emplace(path, found);
   return found;
 }
