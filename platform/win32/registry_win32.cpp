@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,17 @@ class Win32RegistryKey final : public RegistryKey {
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
-    DWORD count = 0, maxLen = 0;
     // Each call is a trip to the registry: the count spares the one that would only say
-    // there are no more. Without it, the enumeration runs until that answer.
-    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &count, &maxLen, nullptr,
+    // there are no more. Without it, the enumeration runs until that answer. Right after
+    // the values, the count read with theirs serves: a key that changed in between is
+    // no different from one that changed just after.
+    DWORD count = subKeysAtValues_.value_or(0), maxLen = 0;
+    if (!subKeysAtValues_ &&
+        RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &count, &maxLen, nullptr,
                          nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       count = MAXDWORD;
+    subKeysAtValues_.reset();
+    // Key names have at most 255 characters; a longer one grows the buffer below.
     std::vector<wchar_t> name(std::max<DWORD>(maxLen + 1, 256));
     for (DWORD index = 0; index < count; ++index) {
       LONG rc = ERROR_MORE_DATA;
@@ -111,6 +117,7 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   long DeleteSubKey(std::string_view name) override {
+    subKeysAtValues_.reset();
     // RegDeleteKey with an empty name would delete this key itself.
     if (name.empty()) return kInvalidParameter;
     // Windows checks the sub-key, not this handle: a key opened for reading must not
@@ -120,10 +127,12 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   long DeleteValue(std::string_view name) override {
+    subKeysAtValues_.reset();
     return RegDeleteValueW(key_.get(), Wide(name).c_str());
   }
 
   long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    subKeysAtValues_.reset();
     if (data.size() > MAXDWORD) return kInvalidParameter;
     // RegSetValueExW stores one more character when string data lacks its terminator
     // and a zero follows it in memory ("the caller forgot to count it"). Non-zero bytes
@@ -164,9 +173,12 @@ class Win32RegistryKey final : public RegistryKey {
  private:
   // One RegEnumValueW pass; the data is fetched only when `withData` is set.
   long Enumerate(bool withData, std::vector<RegValue>& values) {
-    DWORD count = 0, maxName = 0, maxData = 0;
-    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         &count, &maxName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+    DWORD subKeys = 0, count = 0, maxName = 0, maxData = 0;
+    subKeysAtValues_.reset();
+    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                         &count, &maxName, &maxData, nullptr, nullptr) == ERROR_SUCCESS)
+      subKeysAtValues_ = subKeys;
+    else
       count = MAXDWORD;  // as in SubKeyNames
     std::vector<wchar_t> name(std::clamp<DWORD>(maxName + 1, 256, kMaxValueNameChars));
     std::vector<BYTE> data(withData ? std::max<DWORD>(maxData, 256) : 0);
@@ -204,6 +216,7 @@ class Win32RegistryKey final : public RegistryKey {
 
   UniqueRegKey key_;
   Access access_;
+  std::optional<DWORD> subKeysAtValues_;  // for the SubKeyNames call that follows the values
 };
 
 class Win32Registry final : public Registry {
