@@ -66,8 +66,11 @@ class RepairRun {
 
   void Run() {
     std::vector<size_t> checked;
-    for (size_t i = list_.Count(); i-- > 0;)
-      if (list_.rows[i].checked) checked.push_back(i);
+    for (size_t i = list_.Count(); i-- > 0;) {
+      if (!list_.rows[i].checked) continue;
+      checked.push_back(i);
+      if (ResolveIssueTarget(list_.rows[i]).kind == IssueTarget::Kind::Key) keyRows_ = true;
+    }
 
     size_t next = 0;
     while (next < checked.size()) {
@@ -471,10 +474,12 @@ class RepairRun {
     return platform::kSuccess;
   }
 
-  // A key this run deleted values in: its last-write time after them is the run's own.
+  // A key this run deleted values in: its last-write time after them is the run's own,
+  // which a key row compares with.
   void ReleaseHeld() {
     uint64_t written = 0;
-    if (held_.key && held_.written && held_.key->LastWriteTime(written) == platform::kSuccess)
+    if (held_.key && held_.written && keyRows_ &&
+        held_.key->LastWriteTime(written) == platform::kSuccess)
       ownWrites_[Id(held_.root, held_.path)] = written;
     held_.key.reset();
     held_.written = false;
@@ -519,6 +524,7 @@ class RepairRun {
     bool written = false;  // a value was deleted through it
   } held_;
   std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
+  bool keyRows_ = false;  // the run has rows that name keys
   std::vector<size_t> fixedIndexes_;
 };
 
