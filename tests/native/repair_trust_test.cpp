@@ -176,6 +176,34 @@ TEST_F(RepairTrustTest, ASubTreeHoldingALinkIsRefusedAndTheTargetSurvives) {
   EXPECT_EQ(list.Count(), 2u);
 }
 
+// A backup that a restore would refuse gives nothing back: what it would hold stays.
+TEST_F(RepairTrustTest, AValueLargerThanARestoreReadsIsRefused) {
+  m.registry.SetValue(Root::CurrentUser, "Software\\Big\\Sub", "huge", platform::kRegBinary,
+                      std::string(platform::kMaxRegValueBytes + 1, 'x'));
+  m.registry.SetString(Root::CurrentUser, "Software\\Small", "v", "C:\\Gone\\x.exe");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Big\\Sub\\huge");
+  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Big");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Small\\v");
+
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 1u);
+  EXPECT_EQ(result.failed, 2u);
+  for (const char* key : {"HKEY_CURRENT_USER\\Software\\Big\\Sub\\huge", "HKEY_CURRENT_USER\\Software\\Big"}) {
+    SCOPED_TRACE(key);
+    const RowReport* row = ReportFor(result, key);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->outcome, RepairOutcome::Refused);
+    EXPECT_NE(row->reason.find("too large for a backup"), std::string::npos) << row->reason;
+  }
+  const auto huge = m.registry.GetValue(Root::CurrentUser, "Software\\Big\\Sub", "huge");
+  ASSERT_TRUE(huge.has_value());
+  EXPECT_EQ(huge->data.size(), platform::kMaxRegValueBytes + 1);
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Small", "v").has_value());
+  EXPECT_EQ(m.files.Contents(kFile),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Small]\r\n\"v\"=\"C:\\\\Gone\\\\x.exe\"\r\n");
+}
+
 // Windows shows the user's classes over the machine's; Wine does not merge them.
 TEST_F(RepairTrustTest, ClassesRowsActInTheHiveThatHoldsTheKey) {
   m.registry.mergeClasses = true;
