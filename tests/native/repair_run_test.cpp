@@ -262,6 +262,9 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
   EXPECT_TRUE(result.statusText.empty());
   EXPECT_EQ(result.fixed, kRepairBatchRows);
   EXPECT_EQ(list.Count(), 10u);
+  ASSERT_EQ(result.rows.size(), rows);
+  for (size_t i = kRepairBatchRows; i < rows; ++i)
+    EXPECT_EQ(result.rows[i].outcome, RepairOutcome::BackupFailed) << result.rows[i].issue.key;
   for (size_t i = 0; i < rows; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 10) << i;
   // The file holds exactly the deleted keys, and ends on a whole entry.

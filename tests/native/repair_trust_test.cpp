@@ -308,6 +308,11 @@ TEST_F(RepairTrustTest, AStopEndsTheRunBeforeTheNextRow) {
   EXPECT_EQ(list.Count(), 3u);
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 3) << i;
+  ASSERT_EQ(result.rows.size(), 5u);
+  for (size_t i = 2; i < 5; ++i) {
+    EXPECT_EQ(result.rows[i].outcome, RepairOutcome::Stopped);
+    EXPECT_EQ(result.rows[i].reason, "not processed: the run was stopped");
+  }
   // Whatever was deleted is in the backup.
   MemoryMachine restored;
   ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));
