@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin {
 namespace {
@@ -34,30 +35,6 @@ std::string Sequence(size_t n) {
   for (size_t i = 0; i < n; ++i) out.push_back(static_cast<char>(i));
   return out;
 }
-
-// Records the access every open asks for.
-class AccessRecorder : public platform::Registry {
- public:
-  explicit AccessRecorder(platform::Registry& inner) : inner_(inner) {}
-  long Open(Root root, std::string_view path, platform::Access access,
-            std::unique_ptr<platform::RegistryKey>& key) override {
-    accesses.push_back(access);
-    return inner_.Open(root, path, access, key);
-  }
-  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
-                    std::unique_ptr<platform::RegistryKey>& key) override {
-    accesses.push_back(access);
-    return inner_.OpenNoFollow(root, path, access, key);
-  }
-  long Create(Root root, std::string_view path,
-              std::unique_ptr<platform::RegistryKey>& key) override {
-    return inner_.Create(root, path, key);
-  }
-  std::vector<platform::Access> accesses;
-
- private:
-  platform::Registry& inner_;
-};
 
 class BackupTest : public ::testing::Test {
  protected:
@@ -274,7 +251,7 @@ TEST_F(BackupTest, NestsSubKeyBlocksDepthFirstInEnumerationOrder) {
 TEST_F(BackupTest, ReadsWithReadAccessOnly) {
   m.registry.SetString(Root::LocalMachine, "Software\\Locked\\Sub", "v", "x");
   m.registry.DenyWrite(Root::LocalMachine, "Software\\Locked");
-  AccessRecorder recorder(m.registry);
+  testing_support::WatchedRegistry recorder(m.registry);
   const ExportResult result = ExportRegistryItem(m.files, recorder, Windows1252(), kFile, Root::LocalMachine,
                                                  "Software\\Locked", "", true);
   ASSERT_TRUE(result.ok()) << result.detail;

@@ -646,21 +646,7 @@ TEST_F(CategoriesBTest, StopEndsEveryCategoryAtOnce) {
     reg.SetString(Root::CurrentUser, "AppEvents\\Schemes\\Apps\\A" + n + "\\E\\.Current", "",
                   "C:\\Gone\\w" + n + ".wav");
   }
-  for (const char* code : {"7", "110", "104", "108", "8", "109", "5", "106", "107"}) {
-    SCOPED_TRACE(code);
-    size_t probesAtStop = 0;
-    int opensAtStop = 0;
-    RunScan(machine, counting, recorder, {code}, {}, [&](TScanTaskThread& scan) {
-      recorder.onIssue = [&] {
-        scan.Stop();
-        probesAtStop = machine.files.ProbeCount();
-        opensAtStop = counting.opens;
-      };
-    });
-    EXPECT_EQ(recorder.issues.size(), 1u);
-    EXPECT_EQ(machine.files.ProbeCount(), probesAtStop);
-    EXPECT_EQ(counting.opens, opensAtStop);
-  }
+  ExpectTheStopEndsAllWork({"7", "110", "104", "108", "8", "109", "5", "106", "107"});
 }
 
 }  // namespace

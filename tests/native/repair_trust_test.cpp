@@ -13,6 +13,7 @@
 #include "scan/issue_target.h"
 #include "tests/backend/registry_snapshot.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/repair_prompts.h"
 
 namespace tallowin {
 namespace {
@@ -30,16 +31,6 @@ constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
 const std::string kOmega = "\xCE\xA9mega";
 const std::string kUnicodeKey = "\xD0\xAE\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xB4";
 const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC";
-
-class YesPrompts : public RepairPrompts {
- public:
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowError(const std::string&) override {}
-  bool RunRestorePointDialog() override { return true; }
-  bool StopRequested() override { return stopAfter >= 0 && asked++ >= stopAfter; }
-  int stopAfter = -1;  // rows allowed before the stop
-  int asked = 0;
-};
 
 class RepairTrustTest : public ::testing::Test {
  protected:
@@ -71,7 +62,7 @@ class RepairTrustTest : public ::testing::Test {
 
   MemoryMachine m;
   IssueList list;
-  YesPrompts prompts;
+  testing_support::RecordingPrompts prompts;
 };
 
 TEST_F(RepairTrustTest, ValueChangedSinceTheScanIsLeftAlone) {

@@ -1,0 +1,33 @@
+#pragma once
+// The repair run's questions answered as a test says, and recorded.
+
+#include <string>
+#include <vector>
+
+#include "repair/repair_run.h"
+
+namespace tallowin::testing_support {
+
+class RecordingPrompts : public RepairPrompts {
+ public:
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    return answerYes;
+  }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  bool RunRestorePointDialog() override {
+    ++restorePointDialogs;
+    return restorePointOk;
+  }
+  bool StopRequested() override { return stopAfter >= 0 && stopChecks++ >= stopAfter; }
+
+  bool answerYes = true;
+  bool restorePointOk = true;
+  int stopAfter = -1;  // checks answered "go on" before the stop; -1: never stop
+  int stopChecks = 0;
+  std::vector<std::string> questions;
+  std::vector<std::string> errors;
+  int restorePointDialogs = 0;
+};
+
+}  // namespace tallowin::testing_support
