@@ -1,0 +1,4 @@
+#pragma once
+// Resource ids, shared by the resource script and the code.
+
+#define IDI_TALLOWIN 1
