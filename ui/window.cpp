@@ -113,7 +113,17 @@ SaveDialogHook SetSaveDialogHook(SaveDialogHook hook) {
   return std::exchange(SaveHook(), std::move(hook));
 }
 
+ShellOpenHook& OpenHook() {
+  static ShellOpenHook hook;
+  return hook;
+}
+
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook) {
+  return std::exchange(OpenHook(), std::move(hook));
+}
+
 void OpenThroughShell(HWND parent, const std::string& target) {
+  if (OpenHook()) return OpenHook()(parent, target);
   ShellExecuteW(parent, L"Open", Wide(target).c_str(), nullptr, nullptr, SW_SHOW);
 }
 

@@ -61,8 +61,11 @@ using SaveDialogHook =
 std::optional<std::string> AskSaveFileName(HWND owner, const SaveDialogRequest& request);
 SaveDialogHook SetSaveDialogHook(SaveDialogHook hook);
 
-// Opens a web page or a file through the shell ("Open", SW_SHOW).
+// Opens a web page or a file through the shell ("Open", SW_SHOW). Through a hook too, so
+// that a test sees what would open without starting a browser.
 void OpenThroughShell(HWND parent, const std::string& target);
+using ShellOpenHook = std::function<void(HWND parent, const std::string& target)>;
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook);
 
 // Centres `window` on `owner` (or on the work area when there is none), keeping it on
 // the owner's monitor.
