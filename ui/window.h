@@ -108,6 +108,9 @@ class Form : public Window {
                    DWORD listExStyle);
 
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  // Puts the keyboard focus on `control` now, and again whenever the form is activated
+  // until the user moves it elsewhere (without one: the first control in tab order).
+  void FocusControl(HWND control);
   // Moves a control to 96-DPI pixel coordinates of its parent's client area.
   void Place(HWND control, int x, int y, int width, int height);
 
@@ -126,6 +129,7 @@ class Form : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  HWND focus_ = nullptr;  // the control that gets the focus back at activation
   bool inModal_ = false;
   bool endModal_ = false;
   bool shown_ = false;
