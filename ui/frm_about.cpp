@@ -1,5 +1,7 @@
 #include "ui/frm_about.h"
 
+#include <algorithm>
+
 #include "platform/reg_global.h"
 
 namespace tallowin::ui {
@@ -12,23 +14,28 @@ constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 }  // namespace
 
 TfrmAbout::TfrmAbout(HWND owner) {
+  const char* const donate1 = "If you like it, please feel free to donate, any donations large or";
+  const char* const donate2 = "small are greatly appreciated.";
+  const SIZE line = TextSize(donate1);
+  // The banner's width, unless the font needs more.
+  const int width = std::max(331, 16 + static_cast<int>(line.cx) + 16);
+  const int lineHeight = static_cast<int>(line.cy);
   Create(L"TallowinTfrmAbout", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "About Tallowin", 331, 290);
-  Image2 = AddControl(L"STATIC", "", SS_BITMAP, kImage2, 0, 0, 331, 88);
+         "About Tallowin", width, 292);
+  Image2 = AddControl(L"STATIC", "", SS_BITMAP, kImage2, (width - 331) / 2, 0, 331, 88);
   Label1 = AddLabel(kLabel1, std::string(kProductName) + " " + kVersionText, 16, 100, 200, 16);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   lCopywrite = AddLabel(kCopywrite, "Copyright \xC2\xA9 2008-2013 Quorvel. All rights reserved.", 16, 122);
   Label3 = AddLabel(kLabel3, "E-mail: support@quorvel.example", 16, 140);
-  Label4 = AddLabel(kLabel4,
-                    "If you like it, please feel free to donate, any donations large or\r\n"
-                    "small are greatly appreciated.",
-                    16, 164, 305, 28);
+  Label4 = AddLabel(kLabel4, std::string(donate1) + "\r\n" + donate2, 16, 164, width - 32,
+                    2 * lineHeight + 2);
   lbEAddress = AddControl(L"STATIC", "quorvel.example/tallowin", SS_LEFT | SS_NOPREFIX | SS_NOTIFY,
-                          kAddress, 16, 210, 150, 14);
+                          kAddress, 16, 210, static_cast<int>(TextSize("quorvel.example/tallowin").cx),
+                          lineHeight);
   SendMessageW(lbEAddress, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
-  Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY, kImage1, 253, 201, 62, 31);
-  Panel2 = AddControl(L"STATIC", "", SS_ETCHEDHORZ, kPanel2, 8, 244, 315, 2);
-  bOK = AddButton(kOK, "&OK", 126, 254, 80, 27, true);
+  Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY, kImage1, width - 78, 201, 62, 31);
+  Panel2 = AddControl(L"STATIC", "", SS_ETCHEDHORZ, kPanel2, 8, 244, width - 16, 2);
+  bOK = AddButton(kOK, "&OK", (width - 80) / 2, 254, 80, 27, true);
   CenterOnOwner(hwnd_, owner);
 }
 

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "app/core/dialog_choices.h"
 
 namespace tallowin::ui {
@@ -16,11 +18,14 @@ bool RowChecked(HWND list, int row) {
 }  // namespace
 
 TfrmCustomScan::TfrmCustomScan(HWND owner) {
+  const char* const question = "Which sections do you wish to scan during a Custom Scan?";
+  const int width = std::max(352, 54 + static_cast<int>(TextSize(question).cx) + 12);
   Create(L"TallowinTfrmCustomScan", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Custom Scan", 352, 330);
+         "Custom Scan", width, 390);
   Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, kImage, 12, 10, 32, 32);
-  Label1 = AddLabel(kLabel, "Which sections do you wish to scan during a Custom Scan?", 54, 20);
-  ListView1 = AddListView(kList, 12, 50, 328, 232,
+  Label1 = AddLabel(kLabel, question, 54, 20);
+  // Tall enough for the 17 rows without scrolling.
+  ListView1 = AddListView(kList, 12, 50, width - 24, 292,
                           LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                           LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
@@ -37,9 +42,9 @@ TfrmCustomScan::TfrmCustomScan(HWND owner) {
     item.pszText = text.data();
     ListView_InsertItem(ListView1, &item);
   }
-  bStartScan = AddButton(kStartScan, "&Start Scan", 92, 293, 80, 27, true);
-  bSave = AddButton(kSave, "&Save", 176, 293);
-  bCancel = AddButton(kCancel, "&Cancel", 260, 293);
+  bStartScan = AddButton(kStartScan, "&Start Scan", width - 260, 352, 80, 27, true);
+  bSave = AddButton(kSave, "&Save", width - 176, 352);
+  bCancel = AddButton(kCancel, "&Cancel", width - 92, 352);
   suiPopupMenu1 = CreatePopupMenu();
   AppendMenuW(suiPopupMenu1, MF_STRING, kSelectAllCommand, Wide("Select &All").c_str());
   AppendMenuW(suiPopupMenu1, MF_STRING, kDeselectAllCommand, Wide("&Deselect All").c_str());

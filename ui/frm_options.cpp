@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "app/core/dialog_choices.h"
 #include "app/core/settings.h"
 #include "platform/win32/win32_platform.h"
@@ -49,16 +51,19 @@ std::string RowText(HWND list, int row) {
 }  // namespace
 
 TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem()) {
+  const char* const restoreText =
+      "Create a system restore point before repairing errors(XP, Vista, 7, 8)";
+  // The check box's text decides the width: box, gap, text, and the group's margins.
+  const int width = std::max(440, 20 + 20 + static_cast<int>(TextSize(restoreText).cx) + 20);
+  const int right = width - 16;  // inner right edge of the group box
   Create(L"TallowinTfrmOptions", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Options", 440, 414);
-  GroupBox2 = AddGroupBox(kGroup, "", 8, 6, 424, 362);
-  cbCreateRestore = AddCheckBox(
-      kCreateRestore, "Create a system restore point before repairing errors(XP, Vista, 7, 8)", 20,
-      24, 400);
+         "Options", width, 414);
+  GroupBox2 = AddGroupBox(kGroup, "", 8, 6, width - 16, 362);
+  cbCreateRestore = AddCheckBox(kCreateRestore, restoreText, 20, 24, right - 28);
   cbIgnoreRemoveMedia =
-      AddCheckBox(kIgnoreRemoveMedia, "Ignore missing files on removable drives", 20, 46, 400);
+      AddCheckBox(kIgnoreRemoveMedia, "Ignore missing files on removable drives", 20, 46, right - 28);
   Label2 = AddLabel(kLabel2, "Registry Keys to exclude:", 20, 74);
-  lvKeys = AddListView(kKeys, 20, 92, 326, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+  lvKeys = AddListView(kKeys, 20, 92, right - 98, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                        LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -66,16 +71,16 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   column.pszText = heading.data();
   column.cx = Scale(320);
   ListView_InsertColumn(lvKeys, 0, &column);
-  bAdd = AddButton(kAdd, "&Add", 354, 92, 70, 25);
-  bEdit = AddButton(kEdit, "&Edit", 354, 122, 70, 25);
-  bRemove = AddButton(kRemove, "&Remove", 354, 152, 70, 25);
-  bDefault = AddButton(kDefault, "&Default", 354, 257, 70, 25);
+  bAdd = AddButton(kAdd, "&Add", right - 70, 92, 70, 25);
+  bEdit = AddButton(kEdit, "&Edit", right - 70, 122, 70, 25);
+  bRemove = AddButton(kRemove, "&Remove", right - 70, 152, 70, 25);
+  bDefault = AddButton(kDefault, "&Default", right - 70, 257, 70, 25);
   Label1 = AddLabel(kLabel1, "Save backup files to: ", 20, 298);
-  eOutputFolder = AddEdit(kOutputFolder, "", 20, 318, 356, 21);
-  bBrowse.CreateControl(hwnd_, kBrowse, 384, 312, 32, 32);
+  eOutputFolder = AddEdit(kOutputFolder, "", 20, 318, right - 84, 21);
+  bBrowse.CreateControl(hwnd_, kBrowse, right - 56, 312, 32, 32);
   bBrowse.OnClick = [this](TShiftImage&) { bBrowseClick(); };
-  bOK = AddButton(kOK, "&OK", 268, 378, 80, 27, true);
-  bCancel = AddButton(kCancel, "&Cancel", 352, 378);
+  bOK = AddButton(kOK, "&OK", width - 172, 378, 80, 27, true);
+  bCancel = AddButton(kCancel, "&Cancel", width - 88, 378);
   // Controls drawn inside the group box come after it in the z-order.
   SetWindowPos(GroupBox2, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   aEditUpdate();

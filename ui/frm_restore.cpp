@@ -1,5 +1,7 @@
 #include "ui/frm_restore.h"
 
+#include <algorithm>
+
 #include "app/core/settings.h"
 #include "repair/repair_run.h"
 #include "ui/browse_folder.h"
@@ -31,24 +33,26 @@ void SetCell(HWND list, int row, int column, const std::string& text) {
 }  // namespace
 
 TfrmRestore::TfrmRestore(HWND owner, const platform::Platform& platform) : platform_(platform) {
+  const char* const line1 =
+      "Please select a backup file, then click Restore button. You can point to another backup "
+      "folder using";
+  const int width = std::max(520, 12 + static_cast<int>(TextSize(line1).cx) + 12);
+  const int buttons = width - 92;
   Create(L"TallowinTfrmRestore", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Restore", 520, 318);
-  Label1 = AddLabel(kLabel1,
-                    "Please select a backup file, then click Restore button. You can point to "
-                    "another backup folder using",
-                    12, 10);
+         "Restore", width, 318);
+  Label1 = AddLabel(kLabel1, line1, 12, 10);
   Label2 = AddLabel(kLabel2, "the Browse button.", 12, 26);
-  eFolder = AddEdit(kFolder, "", 12, 48, 410, 21, ES_READONLY);
-  bBrowseFolder = AddButton(kBrowseFolder, "&Browse", 428, 46, 80, 25);
-  ListView1 = AddListView(kList, 12, 78, 410, 228,
+  eFolder = AddEdit(kFolder, "", 12, 48, buttons - 18, 21, ES_READONLY);
+  bBrowseFolder = AddButton(kBrowseFolder, "&Browse", buttons, 46, 80, 25);
+  ListView1 = AddListView(kList, 12, 78, buttons - 18, 228,
                           LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                           LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
   AddColumn(ListView1, 0, "File Name", 230);
   AddColumn(ListView1, 1, "Date Created", 130);
   AddColumn(ListView1, 2, "Size", 0);
-  bRestore = AddButton(kRestore, "&Restore", 428, 78, 80, 27, true);
-  bDelete = AddButton(kDelete, "&Delete", 428, 110);
-  bClose = AddButton(kClose, "&Close", 428, 279);
+  bRestore = AddButton(kRestore, "&Restore", buttons, 78, 80, 27, true);
+  bDelete = AddButton(kDelete, "&Delete", buttons, 110);
+  bClose = AddButton(kClose, "&Close", buttons, 279);
   aRestoreUpdate();
   CenterOnOwner(hwnd_, owner);
 }

@@ -1,5 +1,7 @@
 #include "ui/frm_system_point.h"
 
+#include <algorithm>
+
 #include "ui/messages.h"
 
 namespace tallowin::ui {
@@ -13,15 +15,16 @@ constexpr UINT kTimer1Interval = 1000;
 
 TfrmSystemPoint::TfrmSystemPoint(HWND owner, const platform::Platform& platform)
     : service_(platform.restorePoint.weak_from_this().lock()) {
+  const char* const line2 = "enable you to safely return your system back to its former state.";
+  const int width = std::max(400, 16 + static_cast<int>(TextSize(line2).cx) + 16);
   Create(L"TallowinTfrmSystemPoint", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
-         owner, "Create System Point", 400, 136);
+         owner, "Create System Point", width, 136);
   lScanTask = AddLabel(kTask, "Creating Restore Point", 16, 14, 300, 16);
   SendMessageW(lScanTask, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   Label1 = AddLabel(kLabel1, "Tallowin is creating a restore point which will", 16, 40);
-  Label3 = AddLabel(kLabel3, "enable you to safely return your system back to its former state.",
-                    16, 56);
+  Label3 = AddLabel(kLabel3, line2, 16, 56);
   Label2 = AddLabel(kLabel2, "Please wait...", 16, 80);
-  ProgressBar1 = AddProgressBar(kProgress, 16, 102, 368, 18, 0, 100);
+  ProgressBar1 = AddProgressBar(kProgress, 16, 102, width - 32, 18, 0, 100);
   CenterOnOwner(hwnd_, owner);
 }
 

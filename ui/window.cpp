@@ -55,6 +55,17 @@ HFONT UnderlinedFont() {
   return font;
 }
 
+SIZE TextSize(std::string_view text, HFONT font) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font != nullptr ? font : DefaultFont());
+  const std::wstring wide = Wide(text);
+  SIZE size{};
+  GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &size);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  return {Unscale(size.cx) + 1, Unscale(size.cy)};
+}
+
 std::string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};

@@ -36,6 +36,10 @@ HFONT DefaultFont();
 HFONT BoldFont();
 HFONT UnderlinedFont();
 
+// The size of one line of `text` in `font`, in 96-DPI pixels: layouts widen to fit the
+// fonts the system substitutes.
+SIZE TextSize(std::string_view text, HFONT font = nullptr);
+
 // Text of a window or control, as UTF-8.
 std::string WindowText(HWND window);
 void SetWindowTextUtf8(HWND window, std::string_view text);
