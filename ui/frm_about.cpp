@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/reg_global.h"
+#include "ui/resource.h"
 
 namespace tallowin::ui {
 namespace {
@@ -22,7 +23,10 @@ TfrmAbout::TfrmAbout(HWND owner) {
   const int lineHeight = static_cast<int>(line.cy);
   Create(L"TallowinTfrmAbout", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
          "About Tallowin", width, 292);
-  Image2 = AddControl(L"STATIC", "", SS_BITMAP, kImage2, (width - 331) / 2, 0, 331, 88);
+  HMODULE program = GetModuleHandleW(nullptr);
+  banner_ = Picture::FromJpegResource(program, IDR_ABOUT_BANNER_JPEG);
+  donate_ = Picture::FromJpegResource(program, IDR_ABOUT_DONATE_JPEG);
+  Image2 = AddControl(L"STATIC", "", SS_OWNERDRAW, kImage2, (width - 331) / 2, 0, 331, 88);
   Label1 = AddLabel(kLabel1, std::string(kProductName) + " " + kVersionText, 16, 100, 200, 16);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   lCopywrite = AddLabel(kCopywrite, "Copyright \xC2\xA9 2008-2013 Quorvel. All rights reserved.", 16, 122);
@@ -33,7 +37,7 @@ TfrmAbout::TfrmAbout(HWND owner) {
                           kAddress, 16, 210, static_cast<int>(TextSize("quorvel.example/tallowin").cx),
                           lineHeight);
   SendMessageW(lbEAddress, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
-  Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY, kImage1, width - 78, 201, 62, 31);
+  Image1 = AddControl(L"STATIC", "", SS_OWNERDRAW | SS_NOTIFY, kImage1, width - 78, 201, 62, 31);
   Panel2 = AddControl(L"STATIC", "", SS_ETCHEDHORZ, kPanel2, 8, 244, width - 16, 2);
   bOK = AddButton(kOK, "&OK", (width - 80) / 2, 254, 80, 27, true);
   CenterOnOwner(hwnd_, owner);
@@ -59,6 +63,16 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+      const Picture* picture = item->hwndItem == Image2   ? &banner_
+                               : item->hwndItem == Image1 ? &donate_
+                                                          : nullptr;
+      if (picture == nullptr) break;
+      FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+      if (*picture) picture->Draw(item->hDC, item->rcItem);
+      return TRUE;
+    }
     case WM_SETCURSOR: {
       HWND over = reinterpret_cast<HWND>(wParam);
       if (over == lbEAddress || over == Image1) {

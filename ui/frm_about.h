@@ -1,6 +1,7 @@
 #pragma once
 // The about box.
 
+#include "ui/picture.h"
 #include "ui/window.h"
 
 namespace tallowin::ui {
@@ -30,6 +31,9 @@ class TfrmAbout : public Form {
  private:
   void lbEAddressClick();
   void Image1Click();
+
+  Picture banner_;  // Image2
+  Picture donate_;  // Image1
 };
 
 }  // namespace tallowin::ui

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/core/dialog_choices.h"
+#include "ui/resource.h"
 
 namespace tallowin::ui {
 namespace {
@@ -23,6 +24,8 @@ TfrmCustomScan::TfrmCustomScan(HWND owner) {
   Create(L"TallowinTfrmCustomScan", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
          "Custom Scan", width, 390);
   Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, kImage, 12, 10, 32, 32);
+  icon_ = LoadIconResource(GetModuleHandleW(nullptr), IDI_CUSTOM_SCAN, Scale(32));
+  SendMessageW(Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   Label1 = AddLabel(kLabel, question, 54, 20);
   // Tall enough for the 17 rows without scrolling.
   ListView1 = AddListView(kList, 12, 50, width - 24, 292,

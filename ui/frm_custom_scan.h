@@ -3,6 +3,7 @@
 // go to OptionsSetting.ScanSections on Save or Start Scan (mrOk), never on Cancel.
 
 #include "app/core/settings.h"
+#include "ui/picture.h"
 #include "ui/window.h"
 
 namespace tallowin::ui {
@@ -41,6 +42,7 @@ class TfrmCustomScan : public Form {
   void miDeselectAllClick();
   void SetAllChecks(bool checked);
 
+  UniqueIcon icon_;
   bool filling_ = false;
 };
 

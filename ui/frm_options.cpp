@@ -10,6 +10,8 @@
 #include "repair/restore.h"
 #include "ui/browse_folder.h"
 #include "ui/frm_reg_add_registry.h"
+#include "ui/picture.h"
+#include "ui/resource.h"
 
 namespace tallowin::ui {
 namespace {
@@ -79,6 +81,10 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   eOutputFolder = AddEdit(kOutputFolder, "", 20, 318, right - 84, 21);
   bBrowse.CreateControl(hwnd_, kBrowse, right - 56, 312, 32, 32);
   bBrowse.OnClick = [this](TShiftImage&) { bBrowseClick(); };
+  HMODULE program = GetModuleHandleW(nullptr);
+  bBrowse.NoFocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE, Scale(32)).get());
+  bBrowse.FocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE_HOVER, Scale(32)).get());
+  bBrowse.Picture.Assign(bBrowse.NoFocusedPicture);
   bOK = AddButton(kOK, "&OK", width - 172, 378, 80, 27, true);
   bCancel = AddButton(kCancel, "&Cancel", width - 88, 378);
   // Controls drawn inside the group box come after it in the z-order.
