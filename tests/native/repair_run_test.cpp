@@ -106,6 +106,17 @@ TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n");
 }
 
+TEST_F(RepairRunTest, ReportsProgressOncePerCheckedRowWhateverItsOutcome) {
+  m.registry.SetString(Root::CurrentUser, "Software\\P", "A", "x");
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\P\\A"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Unchecked", "", false));
+  list.Add(Row(ekKey, "no backslash"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Gone"));
+  ASSERT_TRUE(Run().completed);
+  EXPECT_EQ(prompts.progress,
+            (std::vector<std::pair<size_t, size_t>>{{1, 3}, {2, 3}, {3, 3}}));
+}
+
 TEST_F(RepairRunTest, NoCheckedRowWritesNoFileAndReportsZero) {
   m.registry.SetString(Root::CurrentUser, "K", "v", "x");
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K", "", false));

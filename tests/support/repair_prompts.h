@@ -1,7 +1,9 @@
 #pragma once
 // The repair run's questions answered as a test says, and recorded.
 
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repair/repair_run.h"
@@ -20,11 +22,13 @@ class RecordingPrompts : public RepairPrompts {
     return restorePointOk;
   }
   bool StopRequested() override { return stopAfter >= 0 && stopChecks++ >= stopAfter; }
+  void RowsDone(size_t done, size_t total) override { progress.emplace_back(done, total); }
 
   bool answerYes = true;
   bool restorePointOk = true;
   int stopAfter = -1;  // checks answered "go on" before the stop; -1: never stop
   int stopChecks = 0;
+  std::vector<std::pair<size_t, size_t>> progress;  // rows done, of rows in all
   std::vector<std::string> questions;
   std::vector<std::string> errors;
   int restorePointDialogs = 0;
