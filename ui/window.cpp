@@ -1,5 +1,6 @@
 #include "ui/window.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <mutex>
@@ -86,7 +87,54 @@ int ShowMessage(HWND owner, const std::string& text, UINT type) {
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) { return std::exchange(Hook(), std::move(hook)); }
 
+namespace {
+
+SaveDialogHook& SaveHook() {
+  static SaveDialogHook hook;
+  return hook;
+}
+
+}  // namespace
+
+std::optional<std::string> AskSaveFileName(HWND owner, const SaveDialogRequest& request) {
+  if (SaveHook()) return SaveHook()(owner, request);
+  // "name\0pattern\0\0"
+  std::wstring filter = Wide(request.filterName);
+  filter.push_back(L'\0');
+  filter += Wide(request.filterPattern);
+  filter.push_back(L'\0');
+  filter.push_back(L'\0');
+  const std::wstring title = Wide(request.title);
+  std::wstring file(32768, L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER;
+  if (!GetSaveFileNameW(&ofn)) return std::nullopt;
+  file.resize(wcslen(file.c_str()));
+  return Narrow(file);
+}
+
+SaveDialogHook SetSaveDialogHook(SaveDialogHook hook) {
+  return std::exchange(SaveHook(), std::move(hook));
+}
+
+ShellOpenHook& OpenHook() {
+  static ShellOpenHook hook;
+  return hook;
+}
+
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook) {
+  return std::exchange(OpenHook(), std::move(hook));
+}
+
 void OpenThroughShell(HWND parent, const std::string& target) {
+  if (OpenHook()) return OpenHook()(parent, target);
   ShellExecuteW(parent, L"Open", Wide(target).c_str(), nullptr, nullptr, SW_SHOW);
 }
 
@@ -290,6 +338,42 @@ HWND Form::AddListView(int id, int x, int y, int width, int height, DWORD extraS
   return list;
 }
 
+namespace {
+
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM:
+      return SendMessageW(GetParent(panel), message, wParam, lParam);
+    default:
+      return DefWindowProcW(panel, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+HWND Form::AddPanel(int id, int x, int y, int width, int height, DWORD exStyle) {
+  static const wchar_t* const kClass = L"TallowinPanel";
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (!GetClassInfoExW(instance, kClass, &existing)) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &PanelProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kClass;
+    if (RegisterClassExW(&wc) == 0) return nullptr;
+  }
+  return AddControl(kClass, "", WS_CLIPSIBLINGS | WS_CLIPCHILDREN, id, x, y, width, height,
+                    exStyle | WS_EX_CONTROLPARENT);
+}
+
 void Form::Place(HWND control, int x, int y, int width, int height) {
   MoveWindow(control, Scale(x), Scale(y), Scale(width), Scale(height), TRUE);
 }
@@ -374,6 +458,17 @@ int RunMessageLoop(HWND main, HACCEL accelerators) {
     DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
+}
+
+void PumpMessagesFor(DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (;;) {
+    PumpWaitingMessages();
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
+  }
 }
 
 void PumpWaitingMessages() {

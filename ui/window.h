@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,8 +52,24 @@ int ShowMessage(HWND owner, const std::string& text, UINT type);
 // Replaces the hook; an empty one restores the system's message box. Returns the old one.
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 
-// Opens a web page or a file through the shell ("Open", SW_SHOW).
+// The common save dialog, through a hook as the message boxes: returns the file name
+// chosen, or nothing when the user cancels. `filterName` and `filterPattern` make its
+// one filter ("Text files (*.txt)", "*.txt").
+struct SaveDialogRequest {
+  std::string title;
+  std::string filterName;
+  std::string filterPattern;
+};
+using SaveDialogHook =
+    std::function<std::optional<std::string>(HWND owner, const SaveDialogRequest& request)>;
+std::optional<std::string> AskSaveFileName(HWND owner, const SaveDialogRequest& request);
+SaveDialogHook SetSaveDialogHook(SaveDialogHook hook);
+
+// Opens a web page or a file through the shell ("Open", SW_SHOW). Through a hook too, so
+// that a test sees what would open without starting a browser.
 void OpenThroughShell(HWND parent, const std::string& target);
+using ShellOpenHook = std::function<void(HWND parent, const std::string& target)>;
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook);
 
 // Centres `window` on `owner` (or on the work area when there is none), keeping it on
 // the owner's monitor.
@@ -110,6 +127,9 @@ class Form : public Window {
   HWND AddProgressBar(int id, int x, int y, int width, int height, int minimum, int maximum);
   HWND AddListView(int id, int x, int y, int width, int height, DWORD extraStyle,
                    DWORD listExStyle);
+  // A plain child window in the window colour that passes its children's commands,
+  // notifications and colour requests on to the form.
+  HWND AddPanel(int id, int x, int y, int width, int height, DWORD exStyle = WS_EX_STATICEDGE);
 
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
   // Puts the keyboard focus on `control` now, and again whenever the form is activated
@@ -147,5 +167,7 @@ int RunMessageLoop(HWND main, HACCEL accelerators);
 // Processes the messages waiting for this thread without blocking (for long runs on
 // the main thread that must keep the windows answering).
 void PumpWaitingMessages();
+// Waits `milliseconds` while processing this thread's messages.
+void PumpMessagesFor(DWORD milliseconds);
 
 }  // namespace tallowin::ui
