@@ -71,15 +71,10 @@ class RepairRun {
       checked.push_back(i);
       if (ResolveIssueTarget(list_.rows[i]).kind == IssueTarget::Kind::Key) keyRows_ = true;
     }
+    total_ = checked.size();
 
     size_t next = 0;
-    while (next < checked.size()) {
-      if (prompts_.StopRequested()) {
-        result_.stopped = true;
-        for (; next < checked.size(); ++next) Report(checked[next], RepairOutcome::Stopped,
-                                                     "not processed: the run was stopped", "");
-        break;
-      }
+    while (next < checked.size() && !Stopping()) {
       std::vector<Row> batch;
       batch.reserve(kRepairBatchRows);
       batch_ = &batch;
@@ -91,18 +86,12 @@ class RepairRun {
       }
       batch_ = nullptr;
       ReleaseHeld();
-      if (!WriteBackups(batch)) {
-        for (Row& row : batch) Finish(row);
-        for (; next < checked.size(); ++next)
-          Report(checked[next], RepairOutcome::Stopped, "not processed: the run stopped", "");
-        break;
-      }
+      const bool written = WriteBackups(batch);
       for (Row& row : batch) {
-        if (!row.decided) {
-          if (prompts_.StopRequested()) {
-            result_.stopped = true;
+        if (written && !row.decided) {
+          if (Stopping()) {
             row.outcome = RepairOutcome::Stopped;
-            row.reason = "not processed: the run was stopped";
+            row.reason = kNotReachedText;
           } else {
             Delete(row);
           }
@@ -110,15 +99,23 @@ class RepairRun {
         Finish(row);
       }
       ReleaseHeld();
-      if (result_.stopped) {
-        for (; next < checked.size(); ++next)
-          Report(checked[next], RepairOutcome::Stopped, "not processed: the run was stopped", "");
-      }
+      if (!written) break;
     }
+    for (; next < checked.size(); ++next)
+      Report(checked[next], RepairOutcome::Stopped,
+             result_.stopped ? kNotReachedText : "not processed: the run stopped", "");
     RemoveFixedRows();
   }
 
  private:
+  static constexpr const char* kNotReachedText = "not processed: the run was stopped";
+
+  // Asked before every batch and every row; once asked for, the stop holds.
+  bool Stopping() {
+    if (!result_.stopped && prompts_.StopRequested()) result_.stopped = true;
+    return result_.stopped;
+  }
+
   // ---- planning: everything that can be decided before a backup --------------------
 
   void Plan(Row& row, size_t index) {
@@ -498,6 +495,7 @@ class RepairRun {
       ++result_.failed;
       result_.problems.push_back({issue, outcome, std::move(reason)});
     }
+    prompts_.RowsDone(result_.rows.size(), total_);
   }
 
   void Finish(Row& row) {
@@ -526,6 +524,7 @@ class RepairRun {
   std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
   bool keyRows_ = false;  // the run has rows that name keys
   std::vector<size_t> fixedIndexes_;
+  size_t total_ = 0;
 };
 
 }  // namespace

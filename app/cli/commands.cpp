@@ -15,8 +15,9 @@
 
 #include "app/cli/console.h"
 #include "app/cli/registry_stats.h"
-#include "app/core/console_scan.h"
+#include "app/core/scan_session.h"
 #include "app/core/settings.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/reg_global.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/repair_run.h"
@@ -78,16 +79,16 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
       std::fflush(stderr);
     };
   }
-  ConsoleScan scan(platform, onCaption);
+  ScanSession scan(platform, nullptr);
   OnInterrupt stopScan([&scan] { scan.Stop(); });
 
-  ConsoleScanRequest request;
+  ScanRequest request;
   request.codes = codes;
   request.filter = filter;
   request.ignoreRemoveDrives = options.IgnoreRemoveDrives;
   request.ignoreKeys = options.IgnoreKeys;
   request.ignoreKeyCount = options.IgnoreKeyCount;
-  return scan.Run(request, list);
+  return scan.Run(request, list, onCaption);
 }
 
 // The questions of the repair run, asked on the terminal or answered by --yes.
@@ -168,54 +169,23 @@ class ConsoleHint : public CommandHint {
   HintAction Poll() override { return HintAction::Wait; }
 };
 
-// For --stats: counts the file-system probes of a scan and the time spent in them.
-class ProbeCountingFileSystem : public platform::FileSystem {
+// For --stats: counts the file-system probes and folder listings of a scan and the time
+// spent in them.
+class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
  public:
-  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : ForwardingFileSystem(inner) {}
 
   bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
-    const Timer timer(*this);
-    return inner_.FindFirst(pattern, entry);
+    const Timer timer(probes_);
+    return ForwardingFileSystem::FindFirst(pattern, entry);
   }
   std::optional<uint32_t> Attributes(std::string_view path) override {
-    const Timer timer(*this);
-    return inner_.Attributes(path);
-  }
-  uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
-  bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
-  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
-    return inner_.ExpandEnvironment(text, capacity, expanded);
-  }
-  std::optional<std::string> SpecialFolder(int csidl) override { return inner_.SpecialFolder(csidl); }
-  std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
-    return inner_.ShortcutTarget(linkPath);
+    const Timer timer(probes_);
+    return ForwardingFileSystem::Attributes(path);
   }
   long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
-    const Timer timer(*this, listings_);
-    return inner_.List(pattern, entries);
-  }
-  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
-  bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
-  bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
-    return inner_.AppendToFile(path, header, text);
-  }
-  bool ReadFile(std::string_view path, std::string& contents) override {
-    return inner_.ReadFile(path, contents);
-  }
-  long CreateNewFile(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.CreateNewFile(path, file);
-  }
-  long OpenForAppend(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.OpenForAppend(path, file);
-  }
-  bool ReplaceFile(std::string_view from, std::string_view to) override {
-    return inner_.ReplaceFile(from, to);
-  }
-  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
-    return inner_.OpenForReading(path);
-  }
-  std::optional<std::string> FullPath(std::string_view path) override {
-    return inner_.FullPath(path);
+    const Timer timer(listings_);
+    return ForwardingFileSystem::List(pattern, entries);
   }
 
   unsigned long long probes() const { return probes_.count; }
@@ -235,10 +205,7 @@ class ProbeCountingFileSystem : public platform::FileSystem {
   };
   // The scan probes from one thread at a time: the cache serialises its misses.
   struct Timer {
-    explicit Timer(ProbeCountingFileSystem& owner) : Timer(owner, owner.probes_) {}
-    Timer(ProbeCountingFileSystem&, Tally& tally) : tally_(tally) {
-      QueryPerformanceCounter(&start_);
-    }
+    explicit Timer(Tally& tally) : tally_(tally) { QueryPerformanceCounter(&start_); }
     ~Timer() {
       LARGE_INTEGER end;
       QueryPerformanceCounter(&end);
@@ -249,7 +216,6 @@ class ProbeCountingFileSystem : public platform::FileSystem {
     LARGE_INTEGER start_;
   };
 
-  platform::FileSystem& inner_;
   Tally probes_;
   Tally listings_;
 };

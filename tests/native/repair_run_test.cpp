@@ -9,6 +9,8 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
+#include "tests/support/repair_prompts.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin {
 namespace {
@@ -20,49 +22,6 @@ using platform::memory::MemoryMachine;
 constexpr const char* kFolder = "C:\\Backup";
 constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
 constexpr const char* kStamp = "07/03/2013 14:05:09";
-
-class RecordingPrompts : public RepairPrompts {
- public:
-  bool AskYesNo(const std::string& text) override {
-    questions.push_back(text);
-    return answerYes;
-  }
-  void ShowError(const std::string& text) override { errors.push_back(text); }
-  bool RunRestorePointDialog() override {
-    ++restorePointDialogs;
-    return restorePointOk;
-  }
-
-  bool answerYes = true;
-  bool restorePointOk = true;
-  std::vector<std::string> questions;
-  std::vector<std::string> errors;
-  int restorePointDialogs = 0;
-};
-
-// Runs a hook before an open of one key path, then passes the call on.
-class HookedRegistry : public platform::Registry {
- public:
-  explicit HookedRegistry(platform::Registry& inner) : inner_(inner) {}
-  long Open(Root root, std::string_view path, platform::Access access,
-            std::unique_ptr<platform::RegistryKey>& key) override {
-    if (onOpen) onOpen(path, access);
-    return inner_.Open(root, path, access, key);
-  }
-  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
-                    std::unique_ptr<platform::RegistryKey>& key) override {
-    if (onOpen) onOpen(path, access);
-    return inner_.OpenNoFollow(root, path, access, key);
-  }
-  long Create(Root root, std::string_view path,
-              std::unique_ptr<platform::RegistryKey>& key) override {
-    return inner_.Create(root, path, key);
-  }
-  std::function<void(std::string_view, platform::Access)> onOpen;
-
- private:
-  platform::Registry& inner_;
-};
 
 Issue Row(EntryKind kind, std::string key, std::string data = "", bool checked = true) {
   Issue issue;
@@ -94,7 +53,7 @@ class RepairRunTest : public ::testing::Test {
   MemoryMachine m;
   IssueList list;
   RepairSettings settings;
-  RecordingPrompts prompts;
+  testing_support::RecordingPrompts prompts;
 };
 
 TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
@@ -147,6 +106,17 @@ TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Old App\"=\"C:\\\\old.exe\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead]\r\n@=\"gone.exe\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n");
+}
+
+TEST_F(RepairRunTest, ReportsProgressOncePerCheckedRowWhateverItsOutcome) {
+  m.registry.SetString(Root::CurrentUser, "Software\\P", "A", "x");
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\P\\A"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Unchecked", "", false));
+  list.Add(Row(ekKey, "no backslash"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Gone"));
+  ASSERT_TRUE(Run().completed);
+  EXPECT_EQ(prompts.progress,
+            (std::vector<std::pair<size_t, size_t>>{{1, 3}, {2, 3}, {3, 3}}));
 }
 
 TEST_F(RepairRunTest, NoCheckedRowWritesNoFileAndReportsZero) {
@@ -251,7 +221,7 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
   }
   // The first batch is the last rows; the disk fills up while the second is planned,
   // with room for a part of its first block only.
-  HookedRegistry hooked(m.registry);
+  testing_support::WatchedRegistry hooked(m.registry);
   hooked.onOpen = [&](std::string_view path, platform::Access) {
     if (path == "K5") m.files.LimitWrites(10);
   };
@@ -264,6 +234,9 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
   EXPECT_TRUE(result.statusText.empty());
   EXPECT_EQ(result.fixed, kRepairBatchRows);
   EXPECT_EQ(list.Count(), 10u);
+  ASSERT_EQ(result.rows.size(), rows);
+  for (size_t i = kRepairBatchRows; i < rows; ++i)
+    EXPECT_EQ(result.rows[i].outcome, RepairOutcome::BackupFailed) << result.rows[i].issue.key;
   for (size_t i = 0; i < rows; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 10) << i;
   // The file holds exactly the deleted keys, and ends on a whole entry.
@@ -409,7 +382,7 @@ TEST_F(RepairRunTest, RowsOfOneKeyOpenItOnceToReadAndOnceToDelete) {
   list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\c"));
   list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Other\\d"));
 
-  HookedRegistry hooked(m.registry);
+  testing_support::WatchedRegistry hooked(m.registry);
   std::map<std::pair<std::string, platform::Access>, int> opens;
   hooked.onOpen = [&](std::string_view path, platform::Access access) {
     ++opens[{std::string(path), access}];
@@ -440,7 +413,7 @@ TEST_F(RepairRunTest, AsksForFullAccessOnlyAfterTheBackupIsWritten) {
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
   list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\V", "v"));
 
-  HookedRegistry hooked(m.registry);
+  testing_support::WatchedRegistry hooked(m.registry);
   std::vector<std::string> fullAccess;
   hooked.onOpen = [&](std::string_view path, platform::Access access) {
     if (access != platform::Access::All) return;
