@@ -1,6 +1,7 @@
 #include "ui/frm_scan_registry.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "scan/volume_probe.h"
@@ -27,6 +28,8 @@ TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& c
   suiGroupBox2 = AddGroupBox(idGroupBox, "", 16, 94, 377, 73);
   // Inside the group box, at its offsets.
   Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idImage, 16 + 0, 94 + 8, 32, 32);
+  icon_ = LoadIconResource(GetModuleHandleW(nullptr), IDI_SCAN, Scale(32));
+  if (icon_) SendMessageW(Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   Memo1 = AddControl(L"EDIT", "Registry Key", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, idMemo,
                      16 + 40, 94 + 17, 329, 48);
   CenterOnOwner(hwnd_, owner);
@@ -62,22 +65,27 @@ void TfrmScanRegistry::StartScan() {
 
 void TfrmScanRegistry::TakeReports() {
   if (!session_) return;
-  for (ScanReport& report : session_->TakeReports()) {
+  // Only the end state of a batch would ever be seen: the last caption, key and step
+  // are put on screen once. A fast scan brings thousands of steps at a time.
+  const std::string* caption = nullptr;
+  const std::string* key = nullptr;
+  std::optional<bool> inCategory;
+  bool categoryDone = false;
+  std::vector<ScanReport> reports = session_->TakeReports();
+  for (ScanReport& report : reports) {
     switch (report.kind) {
       case ScanReport::Kind::BeginCategory:
-        SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
-        SetTimerEnabled(true);
+        inCategory = true;
         break;
       case ScanReport::Kind::EndCategory:
-        SetTimerEnabled(false);
-        SendMessageW(ProgressBar1, PBM_SETPOS, 1000, 0);
-        PostMessageW(owner_, WM_CATEGORYDONE, 0, 0);
+        inCategory = false;
+        categoryDone = true;
         break;
       case ScanReport::Kind::Caption:
-        SetWindowTextUtf8(lScanTask, report.text);
+        caption = &report.text;
         break;
       case ScanReport::Kind::CurrentKey:
-        SetWindowTextUtf8(Memo1, report.text);
+        key = &report.text;
         break;
       case ScanReport::Kind::Rows:
         host_.AddRows(std::move(report.rows));
@@ -89,6 +97,14 @@ void TfrmScanRegistry::TakeReports() {
         break;
     }
   }
+  if (inCategory.has_value()) {
+    // A category begins with the bar at 0 and its animation on, and ends at 1000.
+    SendMessageW(ProgressBar1, PBM_SETPOS, *inCategory ? 0 : 1000, 0);
+    SetTimerEnabled(*inCategory);
+  }
+  if (categoryDone) PostMessageW(owner_, WM_CATEGORYDONE, 0, 0);
+  if (caption != nullptr) SetWindowTextUtf8(lScanTask, *caption);
+  if (key != nullptr) SetWindowTextUtf8(Memo1, *key);
 }
 
 void TfrmScanRegistry::SetTimerEnabled(bool enabled) {

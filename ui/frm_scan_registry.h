@@ -9,6 +9,7 @@
 
 #include "app/core/scan_session.h"
 #include "platform/platform.h"
+#include "ui/picture.h"
 #include "ui/window.h"
 
 namespace tallowin::ui {
@@ -70,6 +71,7 @@ class TfrmScanRegistry : public Form {
   bool started_ = false;
   bool ended_ = false;
   bool timerEnabled_ = false;
+  UniqueIcon icon_;
 };
 
 }  // namespace tallowin::ui
