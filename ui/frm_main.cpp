@@ -435,7 +435,6 @@ void TfrmMain::AutoSizeColumns() { view_.AutoSizeColumns(); }
 bool TfrmMain::IgnoreRemoveDrives() const { return OptionsSetting.IgnoreRemoveDrives; }
 
 void TfrmMain::AddRows(std::vector<Issue>&& rows) {
-  list_.rows.reserve(list_.rows.size() + rows.size());
   for (Issue& row : rows) list_.rows.push_back(std::move(row));
   view_.RowsAppended();
 }

@@ -381,9 +381,12 @@ TEST_F(MainWindowTest, LinksAndHelpOpenTheirPages) {
   TfrmMain& main = Open();
   ShellOpens opens;
   SendMessageW(main.bHelp, BM_CLICK, 0, 0);
-  for (HWND link : {main.lCheckUpdate, main.suiURLLabel1, main.suiURLLabel2, main.Image1})
-    SendMessageW(main.handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(link), STN_CLICKED),
-                 reinterpret_cast<LPARAM>(link));
+  size_t expected = 1;
+  for (HWND link : {main.lCheckUpdate, main.suiURLLabel1, main.suiURLLabel2, main.Image1}) {
+    PostClick(link, {2, 2});
+    ++expected;
+    ASSERT_TRUE(WaitFor([&] { return opens.opened.size() >= expected; })) << GetDlgCtrlID(link);
+  }
   ASSERT_EQ(opens.opened.size(), 5u);
   EXPECT_EQ(opens.opened[0], folder_ / "Tallowin.html");
   EXPECT_EQ(opens.opened[1], opens.opened[2]);
