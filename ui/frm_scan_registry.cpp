@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "scan/volume_probe.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -14,6 +13,10 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimerInterval = 500;
+// Reports are taken at most this often: every take and every wake-up is a round trip
+// to the Wine server (or the kernel) that the scan thread's registry calls wait behind.
+constexpr UINT_PTR kTakeTimer = 2;
+constexpr ULONGLONG kTakeInterval = 50;
 
 }  // namespace
 
@@ -37,11 +40,10 @@ TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& c
 
 TfrmScanRegistry::~TfrmScanRegistry() {
   if (session_) session_->Stop();
-  if (hwnd_ != nullptr && timerEnabled_) KillTimer(hwnd_, kTimer1);
-}
-
-bool TfrmScanRegistry::IsVolumeReady(const platform::Platform& platform, const std::string& root) {
-  return tallowin::IsVolumeReady(platform.files, root);
+  if (hwnd_ != nullptr) {
+    KillTimer(hwnd_, kTimer1);
+    KillTimer(hwnd_, kTakeTimer);
+  }
 }
 
 void TfrmScanRegistry::FormShow() {
@@ -63,8 +65,24 @@ void TfrmScanRegistry::StartScan() {
   session_->Start(request);
 }
 
+void TfrmScanRegistry::ReportsWaiting() {
+  const ULONGLONG now = GetTickCount64();
+  if (now - lastTake_ >= kTakeInterval) {
+    TakeReports();
+  } else if (!takeTimerArmed_) {
+    // The queue stays non-empty meanwhile, so the scan posts no further wake-up.
+    takeTimerArmed_ = true;
+    SetTimer(hwnd_, kTakeTimer, static_cast<UINT>(kTakeInterval - (now - lastTake_)), nullptr);
+  }
+}
+
 void TfrmScanRegistry::TakeReports() {
   if (!session_) return;
+  lastTake_ = GetTickCount64();
+  if (takeTimerArmed_) {
+    takeTimerArmed_ = false;
+    KillTimer(hwnd_, kTakeTimer);
+  }
   // Only the end state of a batch would ever be seen: the last caption, key and step
   // are put on screen once. A fast scan brings thousands of steps at a time.
   const std::string* caption = nullptr;
@@ -154,6 +172,7 @@ void TfrmScanRegistry::OnCommand(int id, int notifyCode, HWND) {
 
 void TfrmScanRegistry::OnTimer(UINT_PTR id) {
   if (id == kTimer1) Timer1Timer();
+  if (id == kTakeTimer) TakeReports();
 }
 
 LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -162,7 +181,7 @@ LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       StartScan();
       return 0;
     case WM_SCANREPORTS:
-      TakeReports();
+      ReportsWaiting();
       return 0;
     case WM_SCANDONE:
       if (InModalLoop() && ModalResult() == mrNone) ScanDone();
