@@ -56,6 +56,17 @@ HFONT UnderlinedFont() {
   return font;
 }
 
+SIZE TextSize(std::string_view text, HFONT font) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font != nullptr ? font : DefaultFont());
+  const std::wstring wide = Wide(text);
+  SIZE size{};
+  GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &size);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  return {Unscale(size.cx) + 1, Unscale(size.cy)};
+}
+
 std::string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};
@@ -367,8 +378,31 @@ void Form::Place(HWND control, int x, int y, int width, int height) {
   MoveWindow(control, Scale(x), Scale(y), Scale(width), Scale(height), TRUE);
 }
 
+void Form::FocusControl(HWND control) {
+  focus_ = control;
+  if (control != nullptr && GetActiveWindow() == hwnd_) SetFocus(control);
+}
+
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_ACTIVATE:
+      // As a dialog does: the focused control is kept across a deactivation.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = GetFocus();
+        if (focused != nullptr && IsChild(hwnd_, focused)) focus_ = focused;
+        return 0;
+      }
+      if (HIWORD(wParam) == 0) {  // not minimized
+        HWND target = focus_;
+        if (target == nullptr || !IsWindow(target) || !IsChild(hwnd_, target) ||
+            !IsWindowVisible(target) || !IsWindowEnabled(target))
+          target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        if (target != nullptr) {
+          SetFocus(target);
+          return 0;
+        }
+      }
+      return DefaultHandling(message, wParam, lParam);
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       HWND control = reinterpret_cast<HWND>(lParam);

@@ -37,6 +37,10 @@ HFONT DefaultFont();
 HFONT BoldFont();
 HFONT UnderlinedFont();
 
+// The size of one line of `text` in `font`, in 96-DPI pixels: layouts widen to fit the
+// fonts the system substitutes.
+SIZE TextSize(std::string_view text, HFONT font = nullptr);
+
 // Text of a window or control, as UTF-8.
 std::string WindowText(HWND window);
 void SetWindowTextUtf8(HWND window, std::string_view text);
@@ -128,6 +132,9 @@ class Form : public Window {
   HWND AddPanel(int id, int x, int y, int width, int height, DWORD exStyle = WS_EX_STATICEDGE);
 
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  // Puts the keyboard focus on `control` now, and again whenever the form is activated
+  // until the user moves it elsewhere (without one: the first control in tab order).
+  void FocusControl(HWND control);
   // Moves a control to 96-DPI pixel coordinates of its parent's client area.
   void Place(HWND control, int x, int y, int width, int height);
 
@@ -146,6 +153,7 @@ class Form : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  HWND focus_ = nullptr;  // the control that gets the focus back at activation
   bool inModal_ = false;
   bool endModal_ = false;
   bool shown_ = false;
