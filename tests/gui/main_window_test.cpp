@@ -476,6 +476,90 @@ TEST_F(MainWindowTest, ActivateInstanceRestoresAMinimizedWindow) {
   EXPECT_TRUE(IsWindowVisible(main.handle()));
 }
 
+// The custom scan dialog answered from a timer while it runs modally: the sections to
+// check (codes), then Start Scan.
+std::vector<int> g_sections;
+bool g_customScanAnswered = false;
+void CALLBACK AnswerCustomScan(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = FindWindowW(L"TallowinTfrmCustomScan", nullptr);
+  if (dialog == nullptr || !IsWindowVisible(dialog)) return;
+  KillTimer(nullptr, id);
+  HWND list = FindWindowExW(dialog, nullptr, WC_LISTVIEWW, nullptr);
+  LVITEMW item{};
+  item.stateMask = LVIS_STATEIMAGEMASK;
+  item.state = INDEXTOSTATEIMAGEMASK(1);
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  item.state = INDEXTOSTATEIMAGEMASK(2);
+  for (int code : g_sections)
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(code - 1), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(FindWindowExW(dialog, nullptr, L"Button", L"&Start Scan"), BM_CLICK, 0, 0);
+  g_customScanAnswered = true;
+}
+
+TEST_F(MainWindowTest, CustomScanRunsExactlyTheChosenSectionsOrSaysNoneWasChosen) {
+  Seed(2);
+  TfrmMain& main = Open();
+  g_sections = {2, 16};
+  g_customScanAnswered = false;
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, &AnswerCustomScan);
+  SendMessageW(main.bCustomScan, BM_CLICK, 0, 0);
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_customScanAnswered);
+  EXPECT_EQ(main.CategoryCodes, (std::vector<std::string>{"2", "16"}));
+  EXPECT_TRUE(OptionsSetting.ScanSections[2] && OptionsSetting.ScanSections[16]);
+  EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Sub\\Gone1", "Sub\\Gone2"}));
+  const size_t found = main.Issues().Count();
+
+  g_sections = {};
+  g_customScanAnswered = false;
+  MessageBoxes boxes;
+  timer = SetTimer(nullptr, 0, 20, &AnswerCustomScan);
+  SendMessageW(main.bCustomScan, BM_CLICK, 0, 0);
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_customScanAnswered);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, "No sections were selected!");
+  EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_ICONINFORMATION));
+  EXPECT_EQ(main.Issues().Count(), found);  // the list stays as it was
+}
+
+// Each button's dialog, seen from a timer while it is modal, then closed.
+const wchar_t* g_dialogClass = nullptr;
+HWND g_dialogOwner = nullptr;
+bool g_ownerDisabled = false;
+std::string g_dialogCaption;
+void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = FindWindowW(g_dialogClass, nullptr);
+  if (dialog == nullptr || !IsWindowVisible(dialog)) return;
+  KillTimer(nullptr, id);
+  g_dialogOwner = GetWindow(dialog, GW_OWNER);
+  g_ownerDisabled = g_dialogOwner != nullptr && !IsWindowEnabled(g_dialogOwner);
+  g_dialogCaption = WindowText(dialog);
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+TEST_F(MainWindowTest, RestoreOptionsAndAboutOpenTheirDialogsModally) {
+  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
+  MessageBoxes boxes;  // none expected; a stray one must not hang the test
+  TfrmMain& main = Open();
+  const std::pair<HWND, const wchar_t*> buttons[] = {{main.bRestoreRegistry, L"TallowinTfrmRestore"},
+                                                     {main.bOptions, L"TallowinTfrmOptions"},
+                                                     {main.aAbout, L"TallowinTfrmAbout"}};
+  for (const auto& [button, dialogClass] : buttons) {
+    g_dialogClass = dialogClass;
+    g_dialogOwner = nullptr;
+    g_dialogCaption.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &CloseDialog);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_dialogOwner, main.handle()) << WindowText(button);
+    EXPECT_TRUE(g_ownerDisabled) << WindowText(button);
+    EXPECT_FALSE(g_dialogCaption.empty()) << WindowText(button);
+    EXPECT_TRUE(IsWindowEnabled(main.handle()));
+  }
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+}
+
 // The editor is another process: its status line names the key selected in its tree.
 std::string RegeditStatus(HWND editor) {
   HWND status = FindWindowExW(editor, nullptr, L"msctls_statusbar32", nullptr);
