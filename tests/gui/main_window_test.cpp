@@ -189,6 +189,16 @@ TEST_F(MainWindowTest, FullScanFillsTheListChecksEveryRowAndCountsThem) {
   EXPECT_EQ(list.CheckedCount(), list.Count());
   EXPECT_EQ(static_cast<size_t>(SendMessageW(main.lvRegistryData, LVM_GETITEMCOUNT, 0, 0)), list.Count());
   EXPECT_EQ(main.StatusText(), Status(list.Count(), list.Count()));
+  // Every column as wide as its widest text.
+  for (int column = 0; column < 3; ++column) {
+    const LRESULT width = SendMessageW(main.lvRegistryData, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+    for (const Issue& issue : list.rows) {
+      const std::wstring text = Wide(column == 0 ? issue.problem : column == 1 ? issue.data : issue.key);
+      EXPECT_LT(SendMessageW(main.lvRegistryData, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())),
+                width)
+          << "column " << column << ": " << Narrow(text);
+    }
+  }
   const Issue& row = list.rows[static_cast<size_t>(RowOf("Sub\\Gone2"))];
   EXPECT_EQ(row.problem, kProblem);
   EXPECT_EQ(row.data, Missing(2));
