@@ -49,10 +49,12 @@ TScanTaskThread::~TScanTaskThread() {
 void TScanTaskThread::Start() { thread_ = std::thread([this] { Execute(); }); }
 
 void TScanTaskThread::Stop() {
-  // Taking the observer lock means no observer call is in flight when Stop returns,
-  // and every later one sees the flag.
-  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
+  // The flag first: a scan that reports in a tight loop retakes the lock at once and
+  // would starve a Stop that waited for it before saying so. Taking the lock after it
+  // means no observer call is in flight when Stop returns, and every later one sees
+  // the flag.
   stop_.store(true);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
 }
 
 void TScanTaskThread::Wait() {
