@@ -26,7 +26,7 @@ ScanOutcome ConsoleScan::Run(const ConsoleScanRequest& request, IssueList& list)
     std::lock_guard<std::mutex> lock(threadMutex_);
     if (stopRequested_) return ScanOutcome::Stopped;
     thread_ = std::make_unique<TScanTaskThread>(platform_, static_cast<ScanObserver&>(*this),
-                                               request.ignoreRemoveDrives);
+                                               request.ignoreRemoveDrives, request.check64Bit);
     thread_->TaskList = request.codes;
     ProbeFloppyDrives(*thread_);
     thread_->Start();
@@ -102,7 +102,7 @@ bool ResolveAsScanWould(const platform::Platform& platform, const ResolveRequest
     void AddIssue(const Issue&) override {}
     void ScanDone() override {}
   } silent;
-  TScanTaskThread thread(platform, silent, request.ignoreRemoveDrives);
+  TScanTaskThread thread(platform, silent, request.ignoreRemoveDrives, request.check64Bit);
   ProbeFloppyDrives(thread);
   return thread.ResolveFileReference(request.text, request.requiredSuffix, request.dirsAllowed,
                                      thread.DriveLetters);
