@@ -186,7 +186,8 @@ class RepairRun {
       viewChosen_ = true;
     } else if (backup_.view() != target.view) {
       return Decide(row, RepairOutcome::Refused,
-                    "names its key in the other registry view than the run's backup file: " + shown);
+                    "names its key in the other registry view than the run's backup file: " +
+                        shown);
     }
 
     LocateHive(row, target.path);

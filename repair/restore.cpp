@@ -118,9 +118,9 @@ platform::View BackupFileView(platform::FileSystem& files, const AnsiCodePage& a
   if (!file) return platform::View::Process;
   platform::RegLineReader reader(*file, ansi);
   std::string line;
-  if (reader.Next(line, platform::kMaxRegHeaderLineBytes) != platform::RegLineReader::Result::Line ||
-      reader.Next(line, platform::kMaxRegHeaderLineBytes) != platform::RegLineReader::Result::Line)
-    return platform::View::Process;
+  for (int i = 0; i < 2; ++i)
+    if (reader.Next(line, platform::kMaxRegHeaderLineBytes) != platform::RegLineReader::Result::Line)
+      return platform::View::Process;
   return line == kNativeViewLine ? platform::View::Native : platform::View::Process;
 }
 

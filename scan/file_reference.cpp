@@ -151,7 +151,8 @@ bool TScanTaskThread::ResolveFileReference(const std::string& data,
     if (closing == kNone) return false;
     variable = path.substr(0, closing + 1);
   }
-  if (Check64Bit) return IsBrokenOnBothSides(path, variable, requiredSuffix, dirsAllowed, driveLetters);
+  if (Check64Bit)
+    return IsBrokenOnBothSides(path, variable, requiredSuffix, dirsAllowed, driveLetters);
 
   std::string expanded;
   if (!variable.empty()) {

@@ -30,7 +30,8 @@ constexpr std::string_view kUnredirectedFolders[] = {"catroot", "catroot2", "dri
 
 // `text` starts with `folder` as a whole path component.
 bool StartsWithFolder(std::string_view text, std::string_view folder) {
-  return StartsWithNoCase(text, folder) && (text.size() == folder.size() || text[folder.size()] == '\\');
+  return StartsWithNoCase(text, folder) &&
+         (text.size() == folder.size() || text[folder.size()] == '\\');
 }
 
 // Decimal text as the dispatch reads it: anything that is not a whole number is 0.

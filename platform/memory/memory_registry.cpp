@@ -285,7 +285,8 @@ std::string MemoryRegistry::Redirected(Root root, std::string_view path) const {
     case Root::ClassesRoot:
       return classes(root, "", 0);
     case Root::CurrentUser:
-      if (parts.size() < 2 || !EqualsNoCase(parts[0], "Software") || !EqualsNoCase(parts[1], "Classes"))
+      if (parts.size() < 2 || !EqualsNoCase(parts[0], "Software") ||
+          !EqualsNoCase(parts[1], "Classes"))
         return std::string(path);
       return classes(root, parts[0] + "\\" + parts[1], 2);
     case Root::LocalMachine: {
@@ -353,7 +354,8 @@ long MemoryRegistry::OpenKey(Root root, std::string_view rawPath, Access access,
       name = std::move(machineName);
     }
   } else {
-    const std::string path = view == View::Process ? Redirected(root, rawPath) : std::string(rawPath);
+    const std::string path =
+        view == View::Process ? Redirected(root, rawPath) : std::string(rawPath);
     rc = Find(root, path, followLast, 0, node, &name);
   }
   if (rc != kSuccess) return rc;
