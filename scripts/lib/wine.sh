@@ -33,3 +33,23 @@ in_prefix() {
   WINEPREFIX="$dir" wineserver -w
   return $rc
 }
+
+# gui_prefix DIR ARCH: a prefix for windows under Xvfb. Without a window manager, Wine
+# would wait for one at every hide and activation; unmanaged windows draw their own frame.
+gui_prefix() {
+  local dir; dir=$(realpath -m "$1")
+  make_prefix "$dir" "$2"
+  if [ ! -f "$dir/.tallowin-gui" ]; then
+    WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1 </dev/null
+    WINEPREFIX="$dir" wineserver -w
+    touch "$dir/.tallowin-gui"
+  fi
+  # A server started without a display holds the desktop: end it before the windows.
+  WINEPREFIX="$dir" wineserver -k 2>/dev/null || true
+}
+
+# with_display CMD...: runs CMD under a fresh virtual display (1024x768, 24 bits).
+with_display() {
+  xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$@"
+}

@@ -1,0 +1,44 @@
+// Tallowin.exe: one copy per desktop; a second start hands over to the first.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/com_initialization.h"
+#include "ui/frm_main.h"
+#include "ui/messages.h"
+#include "ui/window.h"
+
+namespace {
+
+std::vector<std::string> Arguments() {
+  std::vector<std::string> result;
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return result;
+  for (int i = 1; i < count; ++i) result.push_back(tallowin::ui::Narrow(argv[i]));
+  LocalFree(argv);
+  return result;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  using namespace tallowin::ui;
+  if (HWND running = FindWindowW(kMainWindowClass, nullptr)) {
+    PostMessageW(running, WM_ACTIVATEINSTANCE, 0, 0);
+    SetForegroundWindow(running);
+    return 0;
+  }
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  tallowin::platform::win32::ComInitialization com(tallowin::platform::win32::ComThreading::Apartment);
+
+  TfrmMain main;
+  if (!main.CreateMain(Arguments())) return 1;
+  main.Show(showCommand);
+  return RunMessageLoop(main.handle(), main.Accelerators());
+}
