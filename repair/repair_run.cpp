@@ -71,13 +71,7 @@ class RepairRun {
     total_ = checked.size();
 
     size_t next = 0;
-    while (next < checked.size()) {
-      if (prompts_.StopRequested()) {
-        result_.stopped = true;
-        for (; next < checked.size(); ++next) Report(checked[next], RepairOutcome::Stopped,
-                                                     "not processed: the run was stopped", "");
-        break;
-      }
+    while (next < checked.size() && !Stopping()) {
       std::vector<Row> batch;
       batch.reserve(kRepairBatchRows);
       batch_ = &batch;
@@ -88,33 +82,35 @@ class RepairRun {
         text += batch.back().block.size();
       }
       batch_ = nullptr;
-      if (!WriteBackups(batch)) {
-        for (Row& row : batch) Finish(row);
-        for (; next < checked.size(); ++next)
-          Report(checked[next], RepairOutcome::Stopped, "not processed: the run stopped", "");
-        break;
-      }
+      const bool written = WriteBackups(batch);
       for (Row& row : batch) {
-        if (!row.decided) {
-          if (prompts_.StopRequested()) {
-            result_.stopped = true;
+        if (written && !row.decided) {
+          if (Stopping()) {
             row.outcome = RepairOutcome::Stopped;
-            row.reason = "not processed: the run was stopped";
+            row.reason = kNotReachedText;
           } else {
             Delete(row);
           }
         }
         Finish(row);
       }
-      if (result_.stopped) {
-        for (; next < checked.size(); ++next)
-          Report(checked[next], RepairOutcome::Stopped, "not processed: the run was stopped", "");
-      }
+      if (!written) break;
     }
+    for (; next < checked.size(); ++next)
+      Report(checked[next], RepairOutcome::Stopped,
+             result_.stopped ? kNotReachedText : "not processed: the run stopped", "");
     RemoveFixedRows();
   }
 
  private:
+  static constexpr const char* kNotReachedText = "not processed: the run was stopped";
+
+  // Asked before every batch and every row; once asked for, the stop holds.
+  bool Stopping() {
+    if (!result_.stopped && prompts_.StopRequested()) result_.stopped = true;
+    return result_.stopped;
+  }
+
   // ---- planning: everything that can be decided before a backup --------------------
 
   void Plan(Row& row, size_t index) {

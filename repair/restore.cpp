@@ -254,6 +254,9 @@ RestoreOutcome Kept(RestoreStatus status, std::string message) {
 // The first reading, before anything is imported: every line one the backup writer
 // writes (so a file cut short anywhere inside a line is refused whole, as the editor
 // would import the entries before the cut), nothing that deletes, at least one key.
+// A file cut exactly at a line end reads as whole, as older backups end the same way;
+// the entries of such a file are all whole, and the run deletes nothing of a batch
+// before the batch is on the disk.
 // `file` stays open, so nobody changes the file until the check after the import.
 bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
                        const std::string& path, std::unique_ptr<platform::FileReader>& file,

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "scan/file_probe_cache.h"
 #include "scan/scan_task.h"
 
 namespace tallowin {
@@ -11,6 +12,7 @@ namespace {
 
 constexpr size_t kNone = std::string_view::npos;
 constexpr size_t kExpansionCapacity = 1024;
+constexpr size_t kMaxNameLength = 255;  // of one file or folder name
 
 bool IsSeparator(char c) {
   switch (c) {
@@ -45,9 +47,29 @@ DriveVerdict TestDrive(std::string_view path, std::string_view driveLetters,
   return DriveVerdict::Testable;
 }
 
+// Every folder answers for a device name as if it held such a file: "C:\Games\Con" is
+// found, on the way to "C:\Games\Console\x.exe". Only the whole reference may name one.
+bool IsDevicePrefix(std::string_view cand, std::string_view path) {
+  if (cand.size() >= path.size()) return false;
+  // Asked at every character of a reference: the look back stops where no name can be.
+  size_t start = cand.size();
+  for (; start > 0 && cand[start - 1] != '\\' && cand[start - 1] != '/'; --start)
+    if (cand.size() - start > kMaxNameLength) return false;
+  const std::string_view name = cand.substr(start);
+  if (name.size() < 3) return false;
+  switch (name.front() | 0x20) {
+    case 'a': case 'c': case 'l': case 'n': case 'p':
+      return IsDosDeviceName(name);
+    default:
+      return false;
+  }
+}
+
 // `cand` found as it stands (a file, or a folder when folders count), or as a program
 // with one of the executable extensions. `cand` is restored before returning.
-bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, bool dirsAllowed) {
+bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, std::string_view path,
+                     bool dirsAllowed) {
+  if (IsDevicePrefix(cand, path)) return false;
   if (thread.FileExists(cand)) return true;
   if (dirsAllowed && thread.FolderExists(cand)) return true;
   for (const char* extension : {".exe", ".com", ".bat"}) {
@@ -65,11 +87,11 @@ bool BrokenAfterArgumentCutting(TScanTaskThread& thread, std::string_view path, 
                                 bool dirsAllowed) {
   std::string cand(path.substr(0, lastSlash + 1));
   for (size_t k = lastSlash + 1; k < path.size(); ++k) {
-    if (IsSeparator(path[k]) && FoundWithTrials(thread, cand, dirsAllowed)) return false;
+    if (IsSeparator(path[k]) && FoundWithTrials(thread, cand, path, dirsAllowed)) return false;
     cand += path[k];
   }
   for (;;) {
-    if (FoundWithTrials(thread, cand, dirsAllowed)) return false;
+    if (FoundWithTrials(thread, cand, path, dirsAllowed)) return false;
     if (cand.empty() || cand.back() != ';') return true;
     cand.pop_back();
     if (cand.empty()) return true;
@@ -85,7 +107,7 @@ bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
   cand.reserve(path.size() + 4);
   bool folderMissing = false;
   for (const char c : path) {
-    if (IsSeparator(c) && !folderMissing) {
+    if (IsSeparator(c) && !folderMissing && !IsDevicePrefix(cand, path)) {
       cand += ".exe";
       const bool hit = thread.FileExists(cand);
       cand.resize(cand.size() - 4);
@@ -94,7 +116,7 @@ bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
     cand += c;
     // "/" separates folders too, and "..\" may climb out of a missing folder.
     if (c == '\\' || c == '/') folderMissing = !thread.FolderExists(cand);
-    if (!folderMissing && thread.FileExists(cand)) return false;
+    if (!folderMissing && !IsDevicePrefix(cand, path) && thread.FileExists(cand)) return false;
   }
   return true;
 }

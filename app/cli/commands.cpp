@@ -16,6 +16,7 @@
 #include "app/cli/console.h"
 #include "app/core/scan_session.h"
 #include "app/core/settings.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/reg_global.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/repair_run.h"
@@ -173,52 +174,17 @@ class ConsoleHint : public CommandHint {
 };
 
 // For --stats: counts the file-system probes of a scan and the time spent in them.
-class ProbeCountingFileSystem : public platform::FileSystem {
+class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
  public:
-  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : ForwardingFileSystem(inner) {}
 
   bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
     const Timer timer(*this);
-    return inner_.FindFirst(pattern, entry);
+    return ForwardingFileSystem::FindFirst(pattern, entry);
   }
   std::optional<uint32_t> Attributes(std::string_view path) override {
     const Timer timer(*this);
-    return inner_.Attributes(path);
-  }
-  uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
-  bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
-  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
-    return inner_.ExpandEnvironment(text, capacity, expanded);
-  }
-  std::optional<std::string> SpecialFolder(int csidl) override { return inner_.SpecialFolder(csidl); }
-  std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
-    return inner_.ShortcutTarget(linkPath);
-  }
-  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
-    return inner_.List(pattern, entries);
-  }
-  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
-  bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
-  bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
-    return inner_.AppendToFile(path, header, text);
-  }
-  bool ReadFile(std::string_view path, std::string& contents) override {
-    return inner_.ReadFile(path, contents);
-  }
-  long CreateNewFile(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.CreateNewFile(path, file);
-  }
-  long OpenForAppend(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.OpenForAppend(path, file);
-  }
-  bool ReplaceFile(std::string_view from, std::string_view to) override {
-    return inner_.ReplaceFile(from, to);
-  }
-  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
-    return inner_.OpenForReading(path);
-  }
-  std::optional<std::string> FullPath(std::string_view path) override {
-    return inner_.FullPath(path);
+    return ForwardingFileSystem::Attributes(path);
   }
 
   unsigned long long probes() const { return probes_; }
@@ -245,7 +211,6 @@ class ProbeCountingFileSystem : public platform::FileSystem {
     LARGE_INTEGER start_;
   };
 
-  platform::FileSystem& inner_;
   unsigned long long probes_ = 0;
   long long ticks_ = 0;
 };

@@ -12,32 +12,13 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/support/settings_test_support.h"
+#include "tests/support/win32_folders.h"
 
 namespace tallowin {
 namespace {
 
 using settings_test::FakeWindow;
 using settings_test::RecordingIni;
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
 
 class SettingsWineTest : public ::testing::Test {
  protected:
@@ -56,7 +37,7 @@ class SettingsWineTest : public ::testing::Test {
   void TearDown() override {
     OptionsSetting = TOptionsSetting{};
     ini_.reset();
-    RemoveTree(folder_);
+    testing_support::RemoveFolderTree(folder_);
   }
 
   void Given(const std::string& text) { WriteText(path_, text); }

@@ -12,6 +12,7 @@
 
 #include "platform/win32/win32_platform.h"
 #include "tests/backend/backend_fixture.h"
+#include "tests/support/win32_folders.h"
 
 namespace tallowin::testing_support {
 namespace {
@@ -22,23 +23,6 @@ std::string UniqueName() {
   static std::atomic<unsigned> counter{0};
   return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
          std::to_string(counter++);
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-      else DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
 }
 
 std::optional<std::string> Environment(const std::string& name) {
@@ -108,7 +92,7 @@ class Win32BackendUnderTest final : public BackendUnderTest {
       RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
       RegDeleteKeyA(HKEY_CURRENT_USER, kSandboxParent);  // only once no other run uses it
     }
-    if (!folder_.empty()) RemoveTree(folder_);
+    if (!folder_.empty()) RemoveFolderTree(folder_);
     for (const auto& [name, value] : savedEnvironment_)
       SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
   }
