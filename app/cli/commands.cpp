@@ -47,6 +47,10 @@ struct SettingsFile {
   std::string Save() { return SaveSettingsForConsole(*ini, path, exeDir); }
 };
 
+bool Check64Bit(Wow64Mode mode, const TOptionsSetting& options) {
+  return mode == Wow64Mode::Setting ? options.Check64Bit : mode == Wow64Mode::Check;
+}
+
 std::string TextLine(const Issue& issue) {
   return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
 }
@@ -70,7 +74,7 @@ void PrintIssues(const IssueList& list, Format format) {
 // Runs one scan with Ctrl+C wired to Stop. Captions go to a terminal only.
 ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptionsSetting& options,
                               const std::vector<std::string>& codes, bool filter,
-                              IssueList& list) {
+                              Wow64Mode wow64, IssueList& list) {
   std::function<void(const std::string&)> onCaption;
   if (IsTerminal(stderr)) {
     onCaption = [](const std::string& caption) {
@@ -87,6 +91,7 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
   request.ignoreRemoveDrives = options.IgnoreRemoveDrives;
   request.ignoreKeys = options.IgnoreKeys;
   request.ignoreKeyCount = options.IgnoreKeyCount;
+  request.check64Bit = Check64Bit(wow64, options);
   return scan.Run(request, list, onCaption);
 }
 
@@ -223,7 +228,7 @@ int RunScan(const ScanArgs& args) {
   IssueList list;
   const ULONGLONG started = GetTickCount64();
   const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, list);
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, args.wow64, list);
   const ULONGLONG scanned = GetTickCount64();
   PrintIssues(list, args.format);
   if (args.stats) {
@@ -251,6 +256,7 @@ int RunResolve(const ResolveArgs& args) {
   request.requiredSuffix = args.suffix;
   request.dirsAllowed = args.dirs;
   request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
+  request.check64Bit = Check64Bit(args.wow64, OptionsSetting);
   std::printf("%s\n", ResolveAsScanWould(platform, request) ? "broken" : "ok");
   return kExitOk;
 }
@@ -265,8 +271,8 @@ int RunFix(const FixArgs& args) {
   platform::Platform platform = machine.platform();
   SettingsFile settings(platform);
   IssueList list;
-  const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true, list);
+  const ScanOutcome outcome = ScanWithInterrupt(platform, OptionsSetting, args.codes,
+                                                /*filter=*/true, args.wow64, list);
   if (outcome == ScanOutcome::Stopped || WasInterrupted()) {
     Error("stopped before the repair; nothing was changed");
     return kExitStopped;
