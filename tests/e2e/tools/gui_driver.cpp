@@ -8,9 +8,9 @@
 //                                          in one process; stops at the first failure
 //   gui_driver help                        lists the commands
 //
-// A top-level window is chosen by --class NAME, --title TEXT (exact), --pid N or
-// --process-of CLASS (the process of that class's window); only visible windows count
-// unless --hidden is given. A control inside it by --ctl CLASS, --id N, --text CAPTION
+// A top-level window is chosen by --class NAME, --title TEXT (exact), --has CAPTION (it
+// holds a control of that caption), --pid N or --process-of CLASS (the process of that
+// class's window); only visible windows count unless --hidden is given. A control inside it by --ctl CLASS, --id N, --text CAPTION
 // and --nth N (counted among the matches, from 0). Captions match with their "&"
 // mnemonic marks or without. Waits end after --timeout MS (default 10000).
 // Exit status: 0 done, 1 a check failed, 2 bad arguments, 3 timed out, 4 no such window
@@ -18,6 +18,8 @@
 // unanswered.
 #include <windows.h>
 #include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -198,8 +200,8 @@ std::wstring TextOrEmpty(HWND window) {
 }
 
 struct WindowQuery {
-  std::wstring className, title;
-  bool hasClass = false, hasTitle = false;
+  std::wstring className, title, has;
+  bool hasClass = false, hasTitle = false, hasControl = false;
   DWORD pid = 0;
   bool hidden = false;
 };
@@ -207,6 +209,7 @@ struct WindowQuery {
 bool MakeQuery(const Args& args, WindowQuery& query) {
   if (args.Has("--class")) { query.className = Wide(args.Get("--class")); query.hasClass = true; }
   if (args.Has("--title")) { query.title = Wide(args.Get("--title")); query.hasTitle = true; }
+  if (args.Has("--has")) { query.has = Wide(args.Get("--has")); query.hasControl = true; }
   query.pid = static_cast<DWORD>(args.Number("--pid", 0));
   query.hidden = args.Flag("--hidden");
   if (args.Has("--process-of")) {
@@ -237,9 +240,15 @@ BOOL CALLBACK CollectTop(HWND window, LPARAM data) {
   return TRUE;
 }
 
+bool HoldsControl(HWND top, const std::wstring& caption);
+
 std::vector<HWND> TopWindows(const WindowQuery& query) {
   TopSearch search{&query, {}};
   EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+  if (query.hasControl)
+    search.found.erase(std::remove_if(search.found.begin(), search.found.end(),
+                                      [&](HWND w) { return !HoldsControl(w, query.has); }),
+                       search.found.end());
   return search.found;
 }
 
@@ -276,6 +285,12 @@ std::vector<HWND> Descendants(HWND top) {
   std::vector<HWND> found;
   EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+bool HoldsControl(HWND top, const std::wstring& caption) {
+  for (HWND child : Descendants(top))
+    if (SameCaption(TextOrEmpty(child), caption)) return true;
+  return false;
 }
 
 HWND FindControl(HWND top, const Args& args) {
@@ -677,15 +692,22 @@ int CmdClick(const Args& args) {
   return kOk;
 }
 
+// Prints enabled or disabled (hidden counts as disabled); with --expect, waits for that
+// state (enabling rules may follow on the next idle moment).
 int CmdEnabled(const Args& args) {
   HWND target = nullptr;
   if (int rc = Target(args, target)) return rc;
-  const bool enabled = IsWindowEnabled(target) && IsWindowVisible(target);
-  Print("%s\n", enabled ? "enabled" : "disabled");
-  if (args.Has("--expect") && args.Get("--expect") != (enabled ? "enabled" : "disabled"))
-    return Error(kCheckFailed, "\"%s\" is %s", Utf8(TextOrEmpty(target)).c_str(),
-                 enabled ? "enabled" : "disabled");
-  return kOk;
+  const double end = NowMs() + args.Timeout();
+  for (;;) {
+    const char* state = IsWindowEnabled(target) && IsWindowVisible(target) ? "enabled" : "disabled";
+    if (!args.Has("--expect") || args.Get("--expect") == state) {
+      Print("%s\n", state);
+      return kOk;
+    }
+    if (NowMs() >= end)
+      return Error(kCheckFailed, "\"%s\" is %s", Utf8(TextOrEmpty(target)).c_str(), state);
+    Sleep(args.Poll());
+  }
 }
 
 bool IsMessageBox(HWND window) {
@@ -1137,7 +1159,7 @@ const Command kCommands[] = {
     {"wait-text", CmdWaitText, "waits until the text meets --equals T / --contains T / --matches REGEX"},
     {"set-text", CmdSetText, "set-text TEXT: puts TEXT into an edit control"},
     {"click", CmdClick, "presses a button (--text CAPTION) once it is visible and enabled"},
-    {"enabled", CmdEnabled, "prints enabled or disabled; --expect enabled|disabled checks it"},
+    {"enabled", CmdEnabled, "prints enabled or disabled; --expect enabled|disabled waits for it"},
     {"msgbox", CmdMessageBox, "waits for a message box: prints its text; --expect TEXT, --buttons A,B, --press CAPTION"},
     {"status", CmdStatus, "the status bar's text"},
     {"wait-status", CmdWaitStatus, "waits until the status bar's text meets --equals / --contains / --matches"},
@@ -1227,6 +1249,7 @@ int CmdBatch(const Args& args) {
 }  // namespace
 
 int main() {
+  _setmode(_fileno(stdout), _O_BINARY);  // LF line ends, as the tests compare them
   QueryPerformanceFrequency(&g_frequency);
   QueryPerformanceCounter(&g_start);
   int count = 0;
