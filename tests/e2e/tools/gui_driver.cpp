@@ -9,8 +9,9 @@
 //   gui_driver help                        lists the commands
 //
 // A top-level window is chosen by --class NAME, --title TEXT (exact), --has CAPTION (it
-// holds a control of that caption), --pid N or --process-of CLASS (the process of that
-// class's window); only visible windows count unless --hidden is given. A control inside it by --ctl CLASS, --id N, --text CAPTION
+// holds a control of that caption), --pid N, --process-of CLASS (the process of that
+// class's window) or --hwnd HEX (as the windows command prints it); only visible windows
+// count unless --hidden is given. A control inside it by --ctl CLASS, --id N, --text CAPTION
 // and --nth N (counted among the matches, from 0). Captions match with their "&"
 // mnemonic marks or without. Waits end after --timeout MS (default 10000).
 // Exit status: 0 done, 1 a check failed, 2 bad arguments, 3 timed out, 4 no such window
@@ -119,8 +120,8 @@ bool SameCaption(const std::wstring& actual, const std::wstring& wanted) {
 
 // ---- Options -----------------------------------------------------------------------
 
-const std::set<std::string> kFlags = {"--hidden", "--right", "--double", "--rows-all",
-                                      "--summary", "--at-end", "--no-wait", "--focus"};
+const std::set<std::string> kFlags = {"--hidden", "--right", "--double", "--summary", "--at-end",
+                                      "--any"};
 
 struct Args {
   std::map<std::string, std::string> options;
@@ -203,6 +204,7 @@ struct WindowQuery {
   std::wstring className, title, has;
   bool hasClass = false, hasTitle = false, hasControl = false;
   DWORD pid = 0;
+  HWND window = nullptr;
   bool hidden = false;
 };
 
@@ -212,6 +214,7 @@ bool MakeQuery(const Args& args, WindowQuery& query) {
   if (args.Has("--has")) { query.has = Wide(args.Get("--has")); query.hasControl = true; }
   query.pid = static_cast<DWORD>(args.Number("--pid", 0));
   query.hidden = args.Flag("--hidden");
+  query.window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(args.Get("--hwnd", "0").c_str(), nullptr, 16)));
   if (args.Has("--process-of")) {
     HWND owner = FindWindowW(Wide(args.Get("--process-of")).c_str(), nullptr);
     if (owner == nullptr) return false;
@@ -229,6 +232,7 @@ BOOL CALLBACK CollectTop(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<TopSearch*>(data);
   const WindowQuery& q = *search->query;
   if (!q.hidden && !IsWindowVisible(window)) return TRUE;
+  if (q.window != nullptr && window != q.window) return TRUE;
   if (q.pid != 0 && ProcessOf(window) != q.pid) return TRUE;
   if (q.hasClass && !SameClass(window, q.className)) return TRUE;
   if (q.hasTitle) {
@@ -267,9 +271,10 @@ int WaitTop(const Args& args, HWND& window) {
     if (NowMs() >= end) break;
     Sleep(args.Poll());
   }
-  return Error(kTimeout, "no window with %s%s%s%s after %lu ms",
-               args.Has("--class") ? "class " : "", args.Get("--class").c_str(),
-               args.Has("--title") ? " title " : "", args.Get("--title").c_str(), args.Timeout());
+  std::string wanted;
+  for (const char* option : {"--class", "--title", "--has", "--process-of", "--pid", "--hwnd"})
+    if (args.Has(option)) wanted += std::string(" ") + (option + 2) + " \"" + args.Get(option) + "\"";
+  return Error(kTimeout, "no window with%s after %lu ms", wanted.c_str(), args.Timeout());
 }
 
 bool WantsControl(const Args& args) {
@@ -659,10 +664,29 @@ int WaitForText(const Args& args, Reader read) {
   return Error(kTimeout, "the text is still \"%s\" after %lu ms", last.c_str(), args.Timeout());
 }
 
+// With --any, any control of the window that the options choose (--nth aside) counts.
 int CmdWaitText(const Args& args) {
-  HWND target = nullptr;
-  if (int rc = Target(args, target)) return rc;
-  return WaitForText(args, [&](std::wstring& text) { return TextOf(target, text); });
+  HWND target = nullptr, top = nullptr;
+  if (!args.Flag("--any")) {
+    if (int rc = Target(args, target)) return rc;
+    return WaitForText(args, [&](std::wstring& text) { return TextOf(target, text); });
+  }
+  if (int rc = WaitTop(args, top)) return rc;
+  Args each = args;
+  each.options.erase("--nth");
+  return WaitForText(args, [&](std::wstring& text) {
+    bool read = false;
+    for (HWND child : Descendants(top)) {
+      if (each.Has("--ctl") && !SameClass(child, Wide(each.Get("--ctl")))) continue;
+      if (each.Has("--id") && GetDlgCtrlID(child) != each.Number("--id", 0)) continue;
+      std::wstring candidate;
+      if (!TextOf(child, candidate)) continue;
+      read = true;
+      text = candidate;
+      if (Meets(args, Normalized(Utf8(candidate)))) break;
+    }
+    return read;
+  });
 }
 
 int CmdSetText(const Args& args) {
@@ -1014,6 +1038,17 @@ int CmdIdle(const Args& args) {
   return kOk;
 }
 
+// Has the window paint what it has to paint now (UpdateWindow waits for its WM_PAINT);
+// prints how long that took.
+int CmdPaint(const Args& args) {
+  HWND target = nullptr;
+  if (int rc = Target(args, target)) return rc;
+  const double start = NowMs();
+  if (!UpdateWindow(target)) return Error(kNoAnswer, "UpdateWindow failed");
+  Print("painted in %.1f ms\n", NowMs() - start);
+  return kOk;
+}
+
 int CmdActivate(const Args& args) {
   HWND target = nullptr;
   if (int rc = Target(args, target)) return rc;
@@ -1156,7 +1191,7 @@ const Command kCommands[] = {
     {"gone", CmdGone, "waits until no such window is visible (exists, with --hidden)"},
     {"state", CmdState, "visible/hidden enabled/disabled foreground/background [minimized] [maximized]"},
     {"text", CmdText, "the window's or control's text"},
-    {"wait-text", CmdWaitText, "waits until the text meets --equals T / --contains T / --matches REGEX"},
+    {"wait-text", CmdWaitText, "waits until the text meets --equals T / --contains T / --matches REGEX (--any control)"},
     {"set-text", CmdSetText, "set-text TEXT: puts TEXT into an edit control"},
     {"click", CmdClick, "presses a button (--text CAPTION) once it is visible and enabled"},
     {"enabled", CmdEnabled, "prints enabled or disabled; --expect enabled|disabled waits for it"},
@@ -1173,6 +1208,7 @@ const Command kCommands[] = {
     {"send", CmdSend, "sends --msg N --wparam N --lparam N; prints the result"},
     {"command", CmdCommand, "posts WM_COMMAND --command ID"},
     {"idle", CmdIdle, "sends WM_NULL; prints how long the answer took"},
+    {"paint", CmdPaint, "has the window paint now; prints how long it took"},
     {"activate", CmdActivate, "brings the window to the front"},
     {"tree", CmdTree, "the path of the selected item of a tree view"},
     {"run", CmdRun, "run PROGRAM ARGS...: waits for its end; prints its visible windows and exit status"},
