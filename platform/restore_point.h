@@ -3,6 +3,7 @@
 // call ends, either keeping the point or cancelling it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace tallowin::platform {
@@ -24,7 +25,9 @@ struct RestorePointStart {
   int64_t sequence = 0;  // llSequenceNumber of the change begun; only with Created
 };
 
-class RestorePointService {
+// Owned through a shared_ptr by the machines, so that a worker whose call outlives its
+// dialog can keep the service alive (shared_from_this) instead of borrowing it.
+class RestorePointService : public std::enable_shared_from_this<RestorePointService> {
  public:
   virtual ~RestorePointService() = default;
   // BEGIN_SYSTEM_CHANGE, APPLICATION_INSTALL, sequence 0, with the description. Only a

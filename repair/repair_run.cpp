@@ -68,6 +68,7 @@ class RepairRun {
     std::vector<size_t> checked;
     for (size_t i = list_.Count(); i-- > 0;)
       if (list_.rows[i].checked) checked.push_back(i);
+    total_ = checked.size();
 
     size_t next = 0;
     while (next < checked.size()) {
@@ -454,6 +455,7 @@ class RepairRun {
       ++result_.failed;
       result_.problems.push_back({issue, outcome, std::move(reason)});
     }
+    prompts_.RowsDone(result_.rows.size(), total_);
   }
 
   void Finish(Row& row) {
@@ -474,6 +476,7 @@ class RepairRun {
   std::vector<Row>* batch_ = nullptr;  // the batch being planned
   std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
   std::vector<size_t> fixedIndexes_;
+  size_t total_ = 0;
 };
 
 }  // namespace

@@ -34,6 +34,8 @@ class RepairPrompts {
   virtual bool RunRestorePointDialog() = 0;
   // Asked before every row: true ends the run there (Ctrl+C, a Stop button).
   virtual bool StopRequested() { return false; }
+  // After each checked row: how many of the run's `total` checked rows are done.
+  virtual void RowsDone(size_t done, size_t total) { (void)done; (void)total; }
 };
 
 struct RepairSettings {

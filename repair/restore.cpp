@@ -125,6 +125,15 @@ CommandResult CommandHint::WaitWithHint(platform::Process& process, const std::s
   }
 }
 
+int NextBackupHintProgress(int position) {
+  if (position <= 300) return position + 10;
+  if (position <= 400) return position + 5;
+  if (position <= 450) return position + 3;
+  if (position <= 490) return position + 2;
+  if (position <= 500) return position + 1;
+  return position;
+}
+
 CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
                                  const std::string& commandLine, const std::string& hintText,
                                  CommandHint& hint) {

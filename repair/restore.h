@@ -71,6 +71,10 @@ class CommandHint {
   virtual HintAction Poll() { return HintAction::Wait; }
 };
 
+// The hint's bar (0..500) on each 500 ms tick while the process runs. It passes its
+// maximum by one and stays there: it does not measure the process.
+int NextBackupHintProgress(int position);
+
 // RunCommandWithHint's process part: starts the command hidden and waits for it
 // through the hint.
 [[nodiscard]] CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,

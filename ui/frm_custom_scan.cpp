@@ -1,12 +1,150 @@
 #include "ui/frm_custom_scan.h"
 
-namespace tallowin::ui {
+#include <windowsx.h>
 
-// Placeholder until the dialog is built: an empty window with its caption.
+#include <algorithm>
+
+#include "app/core/dialog_choices.h"
+#include "ui/resource.h"
+
+namespace tallowin::ui {
+namespace {
+
+enum : int { kImage = 100, kLabel, kList, kStartScan, kSave, kCancel };
+
+bool RowChecked(HWND list, int row) {
+  return ListView_GetCheckState(list, row) != 0;
+}
+
+}  // namespace
+
 TfrmCustomScan::TfrmCustomScan(HWND owner) {
+  const char* const question = "Which sections do you wish to scan during a Custom Scan?";
+  const int width = std::max(352, 54 + static_cast<int>(TextSize(question).cx) + 12);
   Create(L"TallowinTfrmCustomScan", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Custom Scan", 300, 100);
+         "Custom Scan", width, 390);
+  Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, kImage, 12, 10, 32, 32);
+  icon_ = LoadIconResource(GetModuleHandleW(nullptr), IDI_CUSTOM_SCAN, Scale(32));
+  SendMessageW(Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
+  Label1 = AddLabel(kLabel, question, 54, 20);
+  // Tall enough for the 17 rows without scrolling.
+  ListView1 = AddListView(kList, 12, 50, width - 24, 292,
+                          LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                          LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  std::wstring heading = Wide("Registry sections to scan");
+  column.pszText = heading.data();
+  column.cx = Scale(300);
+  ListView_InsertColumn(ListView1, 0, &column);
+  for (size_t i = 0; i < kScanSectionNames.size(); ++i) {
+    std::wstring text = Wide(kScanSectionNames[i]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = text.data();
+    ListView_InsertItem(ListView1, &item);
+  }
+  bStartScan = AddButton(kStartScan, "&Start Scan", width - 260, 352, 80, 27, true);
+  bSave = AddButton(kSave, "&Save", width - 176, 352);
+  bCancel = AddButton(kCancel, "&Cancel", width - 92, 352);
+  suiPopupMenu1 = CreatePopupMenu();
+  AppendMenuW(suiPopupMenu1, MF_STRING, kSelectAllCommand, Wide("Select &All").c_str());
+  AppendMenuW(suiPopupMenu1, MF_STRING, kDeselectAllCommand, Wide("&Deselect All").c_str());
+  EnableWindow(bSave, FALSE);
   CenterOnOwner(hwnd_, owner);
+}
+
+TfrmCustomScan::~TfrmCustomScan() {
+  if (suiPopupMenu1 != nullptr) DestroyMenu(suiPopupMenu1);
+}
+
+TScanSections TfrmCustomScan::Checks() const {
+  TScanSections checks;
+  for (int code = TScanSections::kFirst; code <= TScanSections::kLast; ++code)
+    checks[code] = RowChecked(ListView1, code - TScanSections::kFirst);
+  return checks;
+}
+
+void TfrmCustomScan::FormShow() {
+  filling_ = true;
+  for (int code = TScanSections::kFirst; code <= TScanSections::kLast; ++code)
+    ListView_SetCheckState(ListView1, code - TScanSections::kFirst,
+                           OptionsSetting.ScanSections[code] ? TRUE : FALSE);
+  filling_ = false;
+  aSaveUpdate();
+}
+
+void TfrmCustomScan::aSaveExecute() {
+  OptionsSetting.ScanSections = Checks();
+  aSaveUpdate();
+}
+
+void TfrmCustomScan::aSaveUpdate() {
+  EnableWindow(bSave, ScanSectionsDiffer(Checks(), OptionsSetting.ScanSections) ? TRUE : FALSE);
+}
+
+void TfrmCustomScan::bStartScanClick() {
+  if (IsWindowEnabled(bSave)) aSaveExecute();
+  EndModal(mrOk);
+}
+
+void TfrmCustomScan::SetAllChecks(bool checked) {
+  filling_ = true;
+  for (int row = 0; row < ListView_GetItemCount(ListView1); ++row)
+    ListView_SetCheckState(ListView1, row, checked ? TRUE : FALSE);
+  filling_ = false;
+  aSaveUpdate();
+}
+
+void TfrmCustomScan::miSelectAllClick() { SetAllChecks(true); }
+void TfrmCustomScan::miDeselectAllClick() { SetAllChecks(false); }
+
+void TfrmCustomScan::OnCommand(int id, int notifyCode, HWND) {
+  switch (id) {
+    case kStartScan:
+      if (notifyCode == BN_CLICKED) bStartScanClick();
+      break;
+    case kSave:
+      if (notifyCode == BN_CLICKED) aSaveExecute();
+      break;
+    case kCancel:
+      if (notifyCode == BN_CLICKED) EndModal(mrCancel);
+      break;
+    case kSelectAllCommand:
+      miSelectAllClick();
+      break;
+    case kDeselectAllCommand:
+      miDeselectAllClick();
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT TfrmCustomScan::OnNotify(NMHDR* header) {
+  // A check box click changes the row's state image: Save follows it at once.
+  if (header->hwndFrom == ListView1 && header->code == LVN_ITEMCHANGED && !filling_) {
+    const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+    if (change->uChanged & LVIF_STATE &&
+        ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) != 0)
+      aSaveUpdate();
+  }
+  return 0;
+}
+
+LRESULT TfrmCustomScan::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == ListView1) {
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (at.x == -1 && at.y == -1) {  // from the keyboard: below the list's corner
+      RECT list{};
+      GetWindowRect(ListView1, &list);
+      at = {list.left + 8, list.top + 8};
+    }
+    TrackPopupMenu(suiPopupMenu1, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    return 0;
+  }
+  return Form::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace tallowin::ui

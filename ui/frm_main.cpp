@@ -1,27 +1,790 @@
 #include "ui/frm_main.h"
 
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <exception>
+#include <utility>
+
+#include "app/core/code_list.h"
+#include "app/core/list_commands.h"
+#include "app/core/settings.h"
+#include "platform/reg_global.h"
+#include "platform/text.h"
+#include "platform/win32/win32_platform.h"
+#include "repair/repair_run.h"
+#include "repair/restore_point.h"
+#include "ui/frm_about.h"
+#include "ui/frm_custom_scan.h"
+#include "ui/frm_options.h"
+#include "ui/frm_restore.h"
+#include "ui/frm_system_point.h"
 #include "ui/messages.h"
+#include "ui/product_pages.h"
 
 namespace tallowin::ui {
 
+namespace {
+
+// Settings are loaded at the first activation; this posted message stands in for it
+// when the window is shown without becoming active.
+constexpr UINT WM_FIRSTACTIVATION = WM_APP + 2;
+
+constexpr int kStatusBarHeight = 22;
+constexpr int kImageSize = 216;
+
+const char* const kInstructions[] = {
+    "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
+    "of the registry that you wish to scan. After scanning, you will be shown a list of issues.",
+    "Then un-check some issues you don't want to remove. Click 'Fix Errors' to delete those",
+    " issues you checked. If you find the software deleted some registry keys or values which",
+    "should not be deleted, you can click 'Restore' to  undo any changes.",
+};
+constexpr int kInstructionTops[] = {39, 58, 78, 97, 117};
+
+// The main window as the settings file sees it: its bounds in screen pixels.
+class Placement : public TWindowPlacement {
+ public:
+  explicit Placement(HWND window) : window_(window) {}
+  int Left() override { return Bounds().left; }
+  int Top() override { return Bounds().top; }
+  int Width() override { return Bounds().right - Bounds().left; }
+  int Height() override { return Bounds().bottom - Bounds().top; }
+  void SetLeft(int value) override { Move(value, Bounds().top); }
+  void SetTop(int value) override { Move(Bounds().left, value); }
+  void SetWidth(int value) override { Resize(value, Height()); }
+  void SetHeight(int value) override { Resize(Width(), value); }
+  int ScreenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
+  int ScreenHeight() override { return GetSystemMetrics(SM_CYSCREEN); }
+  bool ShowState(int& showCmd) override {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(window_, &placement)) return false;
+    showCmd = static_cast<int>(placement.showCmd);
+    return true;
+  }
+
+ private:
+  RECT Bounds() const {
+    RECT r{};
+    GetWindowRect(window_, &r);
+    return r;
+  }
+  void Move(int x, int y) {
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  void Resize(int width, int height) {
+    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  HWND window_;
+};
+
+std::string SystemErrorText(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+    text.pop_back();
+  if (text.empty()) text = L"Error " + std::to_wstring(error);
+  return Narrow(text);
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, DWORD& error) {
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    return false;
+  }
+  bool ok = true;
+  size_t written = 0;
+  while (ok && written < bytes.size()) {
+    DWORD chunk = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 20));
+    ok = WriteFile(file, bytes.data() + written, wanted, &chunk, nullptr) && chunk > 0;
+    written += chunk;
+  }
+  if (!ok) error = GetLastError();
+  CloseHandle(file);
+  return ok;
+}
+
+struct FindClass {
+  const wchar_t* name;
+  HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM param) {
+  auto* find = reinterpret_cast<FindClass*>(param);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (lstrcmpiW(name, find->name) != 0) return TRUE;
+  find->found = window;
+  return FALSE;
+}
+
+// The editor's tree and list sit below an inner frame, not directly in its main window.
+HWND FindDescendant(HWND parent, const wchar_t* className) {
+  FindClass find{className, nullptr};
+  EnumChildWindows(parent, &MatchClass, reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+// The tree's type-ahead starts a new search after a pause of about a double-click time.
+DWORD TypeAheadPause() { return GetDoubleClickTime() * 2; }
+
+void SendKeystrokes(HWND target, const std::vector<Keystroke>& keys) {
+  for (const Keystroke& key : keys) {
+    DWORD_PTR ignored = 0;
+    // lParam 1: a repeat count of one, as a real key press has; some controls ignore
+    // characters without it.
+    switch (key.kind) {
+      case Keystroke::Kind::KeyDown:
+        SendMessageTimeoutW(target, WM_KEYDOWN, key.code, 1, SMTO_NORMAL, 2000, &ignored);
+        break;
+      case Keystroke::Kind::Char:
+        SendMessageTimeoutW(target, WM_CHAR, key.code, 1, SMTO_NORMAL, 2000, &ignored);
+        break;
+      case Keystroke::Kind::Pause:
+        PumpMessagesFor(10);
+        break;
+      case Keystroke::Kind::TypeAheadPause:
+        PumpMessagesFor(TypeAheadPause());
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+// ---- the repair run's questions ---------------------------------------------------------
+
+class TfrmMain::Prompts : public RepairPrompts {
+ public:
+  explicit Prompts(TfrmMain& main) : main_(main) {}
+  ~Prompts() override { EnableInput(); }
+
+  bool AskYesNo(const std::string& text) override {
+    return ShowMessage(main_.hwnd_, text, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+  }
+  void ShowError(const std::string& text) override { ShowMessage(main_.hwnd_, text, MB_ICONERROR); }
+  bool RunRestorePointDialog() override {
+    TfrmSystemPoint dialog(main_.hwnd_, main_.platform_);
+    const int result = dialog.ShowModal(main_.hwnd_);
+    change_ = dialog.TakeChange();
+    return result == mrOk;
+  }
+  // Between rows the windows keep answering; the main window takes no input meanwhile,
+  // so nothing else starts.
+  bool StopRequested() override {
+    if (!inputDisabled_) {
+      inputDisabled_ = true;
+      EnableWindow(main_.hwnd_, FALSE);
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (now - lastPump_ >= 50) {
+      lastPump_ = now;
+      PumpWaitingMessages();
+    }
+    return false;
+  }
+  void RowsDone(size_t done, size_t total) override {
+    const ULONGLONG now = GetTickCount64();
+    if (done != total && now - lastStatus_ < 100) return;
+    lastStatus_ = now;
+    main_.SetStatus(" Fixing errors... " + std::to_string(done) + " of " + std::to_string(total));
+    UpdateWindow(main_.StatusBar1);
+  }
+  void EnableInput() {
+    if (!inputDisabled_) return;
+    inputDisabled_ = false;
+    EnableWindow(main_.hwnd_, TRUE);
+  }
+  void EndRestorePoint(const RepairResult& result) { (void)EndSystemChange(change_, result); }
+
+ private:
+  TfrmMain& main_;
+  platform::SystemChange change_;
+  bool inputDisabled_ = false;
+  ULONGLONG lastPump_ = 0;
+  ULONGLONG lastStatus_ = 0;
+};
+
+// ---- creation ---------------------------------------------------------------------------
+
+TfrmMain::TfrmMain() : TfrmMain(MainWindowOptions{}) {}
+
+TfrmMain::TfrmMain(MainWindowOptions options)
+    : options_(std::move(options)),
+      machine_(options_.platform != nullptr ? nullptr
+                                            : std::make_unique<platform::win32::Win32Machine>()),
+      platform_(options_.platform != nullptr ? *options_.platform : machine_->platform()) {}
+
+TfrmMain::~TfrmMain() {
+  if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
+}
+
 bool TfrmMain::CreateMain(std::vector<std::string> arguments) {
   arguments_ = std::move(arguments);
-  if (!Create(kMainWindowClass, WS_OVERLAPPEDWINDOW, 0, nullptr, "Tallowin 2.8", 594, 442))
+  executableDirectory_ = options_.executableDirectory.empty()
+                             ? platform_.system.ExecutableDirectory()
+                             : options_.executableDirectory;
+  if (!executableDirectory_.empty() && executableDirectory_.back() != '\\') executableDirectory_ += '\\';
+  settingsPath_ =
+      options_.settingsPath.empty() ? SettingsPath(executableDirectory_) : options_.settingsPath;
+  ini_ = platform::win32::MakeIniFile(settingsPath_);
+
+  const std::string caption = std::string(kProductName) + " " + kVersionText;
+  if (!Create(kMainWindowClass, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, nullptr, caption, 594, 442))
     return false;
+  CreateControls();
+  FormCreate();
   CenterOnOwner(hwnd_, nullptr);
+  LayoutControls();
+
+  ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'R', static_cast<WORD>(idRegEdit)}};
+  accelerators_ = CreateAcceleratorTableW(keys, 1);
   return true;
 }
 
-void TfrmMain::Show(int showCommand) { ShowWindow(hwnd_, showCommand); }
+HWND TfrmMain::AddLink(int id, const char* caption, int x, int y, HWND parent) {
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, UnderlinedFont());
+  const std::wstring text = Wide(caption);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  HWND link = AddControl(L"STATIC", caption, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, id, x, y,
+                         Unscale(size.cx) + 1, Unscale(size.cy), 0, parent);
+  SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
+  return link;
+}
+
+bool TfrmMain::IsLink(HWND control) const {
+  return control != nullptr &&
+         (control == lCheckUpdate || control == suiURLLabel1 || control == suiURLLabel2);
+}
+
+void TfrmMain::CreateControls() {
+  lCheckUpdate = AddLink(idCheckUpdate, "Check for updates now...", 337, 4, nullptr);
+  bScanRegistry = AddButton(idScanRegistry, "Full &Scan", 16, 55);
+  bCustomScan = AddButton(idCustomScan, "&Custom Scan", 16, 97);
+  bFixErrors = AddButton(idFixErrors, "&Fix Errors", 16, 139);
+  bRestoreRegistry = AddButton(idRestoreRegistry, "&Restore", 16, 182);
+  bOptions = AddButton(idOptions, "&Options", 16, 224);
+  bHelp = AddButton(idHelp, "&Help", 16, 267);
+  aAbout = AddButton(idAbout, "&About", 16, 309);
+  bExit = AddButton(idExit, "&Exit", 16, 352);
+
+  lvRegistryData = AddListView(idRegistryData, 115, 40, 463, 358,
+                               LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER,
+                               LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  const std::pair<const char*, int> columns[] = {{"Problem", 100}, {"Data", 200}, {"Registry key", 150}};
+  int index = 0;
+  for (const auto& [title, width] : columns) {
+    std::wstring text = Wide(title);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = text.data();
+    column.cx = Scale(width);
+    column.iSubItem = index;
+    SendMessageW(lvRegistryData, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&column));
+    ++index;
+  }
+  view_.Attach(lvRegistryData, list_);
+
+  // The welcome panel lies over the list until the first scan.
+  Panel1 = AddPanel(idPanel, 120, 64, 457, 329);
+  SetWindowPos(Panel1, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowLongPtrW(lvRegistryData, GWL_STYLE,
+                    GetWindowLongPtrW(lvRegistryData, GWL_STYLE) | WS_CLIPSIBLINGS);
+  Label1 = AddLabel(idLabel1, "Welcome to Tallowin!", 15, 15, 0, 0, Panel1);
+  SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
+  // Measure in bold: the label was sized for the normal font.
+  {
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, BoldFont());
+    const std::wstring text = Wide("Welcome to Tallowin!");
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    Place(Label1, 15, 15, Unscale(size.cx) + 1, Unscale(size.cy));
+  }
+  for (int i = 0; i < 5; ++i)
+    AddLabel(idInstructions + i, kInstructions[i], 15, kInstructionTops[i], 0, 0, Panel1);
+  Image2 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idUpdateIcon, 16, 177, 32, 32, 0, Panel1);
+  suiURLLabel1 = AddLink(idUpdateLink, "Check for updates now...", 39, 178, Panel1);
+  suiURLLabel2 = AddLink(idDonateLink, "please donate to support our hard work (thanks :-)", 39, 315,
+                         Panel1);
+  // The picture lies below the texts: the donation link reaches into its corner.
+  Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE, idImage1,
+                      457 - kImageSize - 35, 329 - kImageSize - 8, kImageSize, kImageSize, 0, Panel1);
+  SetWindowPos(Image1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
+                             0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (tooltip_ != nullptr) {
+    std::wstring hint = Wide("Visit Tallowin's homepage");
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Panel1;
+    tool.uId = reinterpret_cast<UINT_PTR>(Image1);
+    tool.lpszText = hint.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+
+  StatusBar1 = AddControl(STATUSCLASSNAMEW, "", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                          idStatusBar, 0, 442 - kStatusBarHeight, 594, kStatusBarHeight);
+  // One panel over the whole bar; its text is the window text, readable from outside.
+  int parts[] = {-1};
+  SendMessageW(StatusBar1, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
+}
+
+void TfrmMain::FormCreate() {
+  CategoryCodes.reset();
+  RepairOnce = false;
+  OptionsSetting.IgnoreKeys.clear();
+  OptionsSetting.IgnoreKeyCount = 0;
+  // The list's headers appear with the first scan (LVS_NOCOLUMNHEADER at creation).
+}
+
+void TfrmMain::Show(int showCommand) {
+  ShowWindow(hwnd_, showCommand);
+  if (!activated_) PostMessageW(hwnd_, WM_FIRSTACTIVATION, 0, 0);
+}
+
+void TfrmMain::FormActivate() {
+  if (activated_) return;
+  activated_ = true;
+  Placement placement(hwnd_);
+  (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
+  if (!OptionsSetting.LastClean.empty()) SetStatus("Last fix at: " + OptionsSetting.LastClean);
+  if (OptionsSetting.WindowState == TWindowState::wsMaximized) ShowWindow(hwnd_, SW_MAXIMIZE);
+  if (!arguments_.empty() && AsciiUpper(arguments_.front()) == "-REPAIRONCE") {
+    RepairOnce = true;
+    PostMessageW(hwnd_, WM_REPAIRONCE, 0, 0);
+  }
+}
+
+bool TfrmMain::FormClose() {
+  if (busy_) return false;
+  CategoryCodes.reset();
+  Placement placement(hwnd_);
+  const std::string error =
+      LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement);
+  if (!error.empty()) {
+    ShowMessage(hwnd_, error, MB_ICONERROR);
+    // A hidden window could never be closed again.
+    if (!hiddenByRepairOnce_) return false;
+  }
+  OptionsSetting.IgnoreKeys.clear();
+  OptionsSetting.IgnoreKeyCount = 0;
+  return true;
+}
+
+// ---- layout and status ------------------------------------------------------------------
+
+void TfrmMain::LayoutControls() {
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const int width = Unscale(client.right);
+  const int height = Unscale(client.bottom);
+  const int listLeft = 115, listTop = 40;
+  const int listWidth = width - listLeft - 15;
+  const int listHeight = height - listTop - kStatusBarHeight - 15;
+  Place(lvRegistryData, listLeft, listTop, listWidth, listHeight);
+  Place(StatusBar1, 0, height - kStatusBarHeight, width, kStatusBarHeight);
+  Place(Panel1, listLeft, listTop, listWidth, listHeight);
+  Place(Image1, listWidth - kImageSize - 35, listHeight - kImageSize - 8, kImageSize, kImageSize);
+}
+
+void TfrmMain::SetStatus(const std::string& text) { SetWindowTextUtf8(StatusBar1, text); }
+
+std::string TfrmMain::StatusText() const { return WindowText(StatusBar1); }
+
+void TfrmMain::UpdateStatusCounts() { SetStatus(list_.StatusText()); }
+
+void TfrmMain::AutoSizeColumns() { view_.AutoSizeColumns(); }
+
+// ---- the scan ---------------------------------------------------------------------------
+
+bool TfrmMain::IgnoreRemoveDrives() const { return OptionsSetting.IgnoreRemoveDrives; }
+
+void TfrmMain::AddRows(std::vector<Issue>&& rows) {
+  list_.rows.reserve(list_.rows.size() + rows.size());
+  for (Issue& row : rows) list_.rows.push_back(std::move(row));
+  view_.RowsAppended();
+}
+
+void TfrmMain::FilterResults() {
+  list_.FilterResults(OptionsSetting.IgnoreKeys, OptionsSetting.IgnoreKeyCount,
+                      GetWindowsVersionCode(platform_.system));
+  view_.Refresh();
+}
+
+void TfrmMain::bScanRegistryClick() {
+  if (busy_) return;
+  CategoryCodes = FullScanCodes();
+  StartScan();
+}
+
+void TfrmMain::StartScan() {
+  if (busy_) return;
+  busy_ = true;
+  try {
+    if (IsWindowVisible(Panel1)) ShowWindow(Panel1, SW_HIDE);
+    if (view_.HeadersHidden()) view_.ShowHeaders();
+    if (list_.Count() == 0) {
+      SendMessageW(lvRegistryData, LVM_SETCOLUMNWIDTH, 1, Scale(180));
+      SendMessageW(lvRegistryData, LVM_SETCOLUMNWIDTH, 2, Scale(160));
+    }
+    list_.Clear();
+    view_.Refresh();
+    UpdateStatusCounts();
+    int result;
+    {
+      TfrmScanRegistry dialog(hwnd_, CategoryCodes.value_or(std::vector<std::string>{}), *this);
+      result = dialog.ShowModal(hwnd_);
+    }
+    FinishScan(list_, result == mrAbort);
+    view_.Refresh();
+    UpdateStatusCounts();
+    if (list_.Count() > 0) AutoSizeColumns();
+    UpdateStatusCounts();
+  } catch (const std::exception&) {
+    view_.Refresh();
+  }
+  busy_ = false;
+}
+
+void TfrmMain::bCustomScanClick() {
+  if (busy_) return;
+  {
+    TfrmCustomScan dialog(hwnd_);
+    if (dialog.ShowModal(hwnd_) != mrOk) return;
+  }
+  CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
+  if (CategoryCodes->empty()) {
+    ShowMessage(hwnd_, "No sections were selected!", MB_ICONINFORMATION);
+    return;
+  }
+  StartScan();
+}
+
+// ---- the repair -------------------------------------------------------------------------
+
+void TfrmMain::bFixErrorsClick() {
+  if (busy_) return;
+  busy_ = true;
+  RepairSettings settings;
+  settings.outputDirectory = OptionsSetting.OutputDirectory;
+  settings.createRestorePoint = OptionsSetting.CreateRP;
+  settings.osVersionCode = GetWindowsVersionCode(platform_.system);
+  RepairResult result;
+  {
+    Prompts prompts(*this);
+    result = FixErrors(list_, platform_, settings, prompts);
+    prompts.EnableInput();
+    prompts.EndRestorePoint(result);
+  }
+  if (!result.backupFile.empty()) BackupFileName = result.backupFile;
+  view_.Refresh();
+  if (result.completed) {
+    UpdateStatusCounts();
+    OptionsSetting.LastClean = result.lastClean;
+    SetStatus(result.statusText);
+  }
+  busy_ = false;
+}
+
+// ---- unattended -------------------------------------------------------------------------
+
+void TfrmMain::RepairOnceRun() {
+  ShowWindow(hwnd_, SW_HIDE);
+  hiddenByRepairOnce_ = true;
+  CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
+  // With no section chosen nothing is scanned or repaired; the run ends all the same.
+  if (!CategoryCodes->empty()) {
+    StartScan();
+    bFixErrorsClick();
+  }
+  PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void TfrmMain::ActivateInstance() {
+  if (hiddenByRepairOnce_) return;
+  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+}
+
+// ---- the other buttons and the links ---------------------------------------------------
+
+void TfrmMain::bRestoreRegistryClick() {
+  TfrmRestore dialog(hwnd_, platform_);
+  dialog.ShowModal(hwnd_);
+}
+
+void TfrmMain::bOptionsClick() {
+  TfrmOptions dialog(hwnd_);
+  dialog.ShowModal(hwnd_);
+}
+
+void TfrmMain::aAboutClick() {
+  TfrmAbout dialog(hwnd_);
+  dialog.ShowModal(hwnd_);
+}
+
+void TfrmMain::bHelpClick() { OpenThroughShell(hwnd_, executableDirectory_ + kHelpFileName); }
+
+void TfrmMain::bExitClick() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+void TfrmMain::Image1Click() { OpenThroughShell(hwnd_, kHomePage); }
+
+void TfrmMain::suiURLLabel2Click() { OpenThroughShell(hwnd_, kDonationPage); }
+
+void TfrmMain::lCheckUpdateClick() { OpenThroughShell(hwnd_, kUpdatePage); }
+
+// ---- the list and its menu --------------------------------------------------------------
+
+void TfrmMain::lvRegistryDataClick() { UpdateStatusCounts(); }
+
+HMENU TfrmMain::BuildPopupMenu() const {
+  HMENU menu = CreatePopupMenu();
+  const bool selected = list_.SelectionCommandsEnabled();
+  auto item = [&](int id, const char* caption, bool enabled) {
+    AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(id),
+                Wide(caption).c_str());
+  };
+  auto separator = [&] { AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); };
+  item(idSelectItem, "Select &Item", selected);
+  item(idDeselectItem, "&Deselect Item", selected);
+  separator();
+  item(idSelectAllType, "Select All of &Type", selected);
+  item(idUnselectAllType, "Deselect A&ll of Type", selected);
+  separator();
+  item(idSelectAll, "Select &All", true);
+  item(idSelectNone, "De&select All", true);
+  separator();
+  item(idAddToExclude, "Add to &Exclude List", true);
+  separator();
+  item(idSaveAs, "Save as Text...", list_.Count() > 0);
+  separator();
+  item(idRegEdit, "&RegEdit...\tCtrl+R", selected);
+  return menu;
+}
+
+void TfrmMain::ShowPopupMenu(LPARAM position) {
+  POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  if (at.x == -1 && at.y == -1) {  // from the keyboard: at the selected row
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    at = {0, 0};
+    if (list_.selected >= 0 &&
+        SendMessageW(lvRegistryData, LVM_GETITEMRECT, static_cast<WPARAM>(list_.selected),
+                     reinterpret_cast<LPARAM>(&row)))
+      at = {row.left, row.bottom};
+    ClientToScreen(lvRegistryData, &at);
+  }
+  HMENU menu = BuildPopupMenu();
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+  DestroyMenu(menu);
+}
+
+void TfrmMain::RunSelectionCommand(int id) {
+  switch (id) {
+    case idSelectItem: list_.SelectItem(); break;
+    case idDeselectItem: list_.DeselectItem(); break;
+    case idSelectAllType: list_.SelectAllType(); break;
+    case idUnselectAllType: list_.UnselectAllType(); break;
+    case idSelectAll: list_.SelectAll(); break;
+    case idSelectNone: list_.SelectNone(); break;
+    default: return;
+  }
+  InvalidateRect(lvRegistryData, nullptr, FALSE);
+  UpdateStatusCounts();
+}
+
+void TfrmMain::AddtoExcludeLists1Click() {
+  if (AddToExcludeList(list_, OptionsSetting) == ExcludeResult::NoSelection) return;
+  view_.Refresh();
+  UpdateStatusCounts();
+}
+
+void TfrmMain::aSaveAsExecute() {
+  if (list_.Count() == 0) return;
+  const std::optional<std::string> chosen =
+      AskSaveFileName(hwnd_, {kSaveAsTitle, kSaveAsFilterName, kSaveAsFilterPattern});
+  if (!chosen || chosen->empty()) return;
+  const std::string name = SaveAsTextFileName(*chosen);
+  if (FileExists(name) &&
+      ShowMessage(hwnd_, OverwriteQuestion(name), MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES)
+    return;
+  DWORD error = 0;
+  if (!WriteWholeFile(name, SaveAsTextContent(list_, platform_.system.Ansi()), error))
+    ShowMessage(hwnd_, "Cannot create file \"" + name + "\". " + SystemErrorText(error), MB_ICONERROR);
+}
+
+void TfrmMain::aOpenRegeditExecute() {
+  if (!list_.SelectionCommandsEnabled() || busy_) return;
+  OpenRegeditAt(RegeditPathOf(list_.rows[static_cast<size_t>(list_.selected)]));
+}
+
+void TfrmMain::OpenRegeditAt(const std::string& path) {
+  const RegeditTarget target = ResolveRegeditTarget(platform_.registry, path);
+  switch (target.kind) {
+    case RegeditTarget::Kind::Message:
+      ShowMessage(hwnd_, kCheckKeyMessage, MB_ICONINFORMATION);
+      return;
+    case RegeditTarget::Kind::Nothing:
+      return;
+    case RegeditTarget::Kind::Navigate:
+      NavigateRegedit(target.rootName, target.keyPath, target.valueName);
+      return;
+  }
+}
+
+void TfrmMain::NavigateRegedit(const std::string& rootName, const std::string& keyPath,
+                               const std::string& valueName) {
+  if (keyPath.empty()) return;
+  busy_ = true;
+  HWND editor = FindWindowW(L"RegEdit_RegEdit", nullptr);
+  if (editor == nullptr) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = hwnd_;
+    info.lpVerb = L"open";
+    info.lpFile = L"regedit.exe";
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info) && info.hProcess != nullptr) {
+      WaitForInputIdle(info.hProcess, 200);
+      // A slow start (Wine's first) gets a few seconds more before the keys go nowhere.
+      for (int i = 0; i < 100 && (editor = FindWindowW(L"RegEdit_RegEdit", nullptr)) == nullptr; ++i)
+        PumpMessagesFor(50);
+      CloseHandle(info.hProcess);
+    }
+  }
+  if (editor != nullptr) {
+    ShowWindow(editor, SW_SHOWMAXIMIZED);
+    if (HWND tree = FindDescendant(editor, L"SysTreeView32")) {
+      SetForegroundWindow(tree);
+      SendKeystrokes(tree, TreeKeystrokes(RegeditFullPath(rootName, keyPath)));
+      if (HWND values = FindDescendant(editor, L"SysListView32")) {
+        SetForegroundWindow(values);
+        SendKeystrokes(values, ValueKeystrokes(valueName));
+      }
+    }
+  }
+  busy_ = false;
+}
+
+// ---- messages ---------------------------------------------------------------------------
+
+void TfrmMain::OnCommand(int id, int notifyCode, HWND control) {
+  if (control != nullptr && notifyCode == BN_CLICKED && !busy_) {
+    switch (id) {
+      case idScanRegistry: return bScanRegistryClick();
+      case idCustomScan: return bCustomScanClick();
+      case idFixErrors: return bFixErrorsClick();
+      case idRestoreRegistry: return bRestoreRegistryClick();
+      case idOptions: return bOptionsClick();
+      case idHelp: return bHelpClick();
+      case idAbout: return aAboutClick();
+      case idExit: return bExitClick();
+      default: break;
+    }
+  }
+  if (control != nullptr && notifyCode == STN_CLICKED) {
+    if (control == lCheckUpdate || control == suiURLLabel1) return lCheckUpdateClick();
+    if (control == suiURLLabel2) return suiURLLabel2Click();
+    if (control == Image1) return Image1Click();
+    return;
+  }
+  if (control != nullptr || busy_) return;
+  // Menu items (notify code 0) and the Ctrl+R accelerator (1).
+  switch (id) {
+    case idSelectItem:
+    case idDeselectItem:
+    case idSelectAllType:
+    case idUnselectAllType:
+    case idSelectAll:
+    case idSelectNone:
+      return RunSelectionCommand(id);
+    case idAddToExclude: return AddtoExcludeLists1Click();
+    case idSaveAs: return aSaveAsExecute();
+    case idRegEdit: return aOpenRegeditExecute();
+    default: return;
+  }
+}
+
+LRESULT TfrmMain::OnNotify(NMHDR* header) {
+  LRESULT result = 0;
+  bool handled = false;
+  const bool checksChanged = view_.OnNotify(header, result, handled);
+  if (checksChanged) lvRegistryDataClick();
+  return result;
+}
 
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && !activated_) FormActivate();
+      return Form::HandleMessage(message, wParam, lParam);
+    case WM_FIRSTACTIVATION:
+      FormActivate();
+      return 0;
+    case WM_SIZE:
+      LayoutControls();
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      info->ptMinTrackSize = {Scale(130), Scale(32)};
+      return 0;
+    }
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == lvRegistryData && !busy_) {
+        ShowPopupMenu(lParam);
+        return 0;
+      }
+      return Form::HandleMessage(message, wParam, lParam);
+    case WM_SETCURSOR: {
+      HWND over = reinterpret_cast<HWND>(wParam);
+      if (IsLink(over) || over == Image1) {
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
+        return TRUE;
+      }
+      return Form::HandleMessage(message, wParam, lParam);
+    }
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      HWND control = reinterpret_cast<HWND>(lParam);
+      const bool onPanel = GetParent(control) == Panel1;
+      if (IsLink(control)) SetTextColor(dc, RGB(0, 0, 255));
+      SetBkColor(dc, GetSysColor(onPanel ? COLOR_WINDOW : COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(onPanel ? COLOR_WINDOW : COLOR_BTNFACE));
+    }
     case WM_ACTIVATEINSTANCE:
-      if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
-      SetForegroundWindow(hwnd_);
+      ActivateInstance();
+      return 0;
+    case WM_CATEGORYDONE:
+      UpdateStatusCounts();
+      return 0;
+    case WM_REPAIRONCE:
+      RepairOnceRun();
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      if (options_.endsProgram) PostQuitMessage(0);
       return 0;
     default:
       return Form::HandleMessage(message, wParam, lParam);

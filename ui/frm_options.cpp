@@ -1,12 +1,214 @@
 #include "ui/frm_options.h"
 
-namespace tallowin::ui {
+#include <windowsx.h>
 
-// Placeholder until the dialog is built: an empty window with its caption.
-TfrmOptions::TfrmOptions(HWND owner) {
+#include <algorithm>
+
+#include "app/core/dialog_choices.h"
+#include "app/core/settings.h"
+#include "platform/win32/win32_platform.h"
+#include "repair/restore.h"
+#include "ui/browse_folder.h"
+#include "ui/frm_reg_add_registry.h"
+#include "ui/picture.h"
+#include "ui/resource.h"
+
+namespace tallowin::ui {
+namespace {
+
+enum : int {
+  kGroup = 100,
+  kCreateRestore,
+  kIgnoreRemoveMedia,
+  kLabel2,
+  kKeys,
+  kAdd,
+  kEdit,
+  kRemove,
+  kDefault,
+  kLabel1,
+  kOutputFolder,
+  kBrowse,
+  kOK,
+  kCancel
+};
+
+std::string RowText(HWND list, int row) {
+  std::wstring text(1024, L'\0');
+  for (;;) {
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
+    const auto length = static_cast<size_t>(
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    if (length + 1 < text.size()) {
+      text.resize(length);
+      return Narrow(text);
+    }
+    text.resize(text.size() * 2);
+  }
+}
+
+}  // namespace
+
+TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem()) {
+  const char* const restoreText =
+      "Create a system restore point before repairing errors(XP, Vista, 7, 8)";
+  // The check box's text decides the width: box, gap, text, and the group's margins.
+  const int width = std::max(440, 20 + 20 + static_cast<int>(TextSize(restoreText).cx) + 20);
+  const int right = width - 16;  // inner right edge of the group box
   Create(L"TallowinTfrmOptions", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Options", 300, 100);
+         "Options", width, 414);
+  GroupBox2 = AddGroupBox(kGroup, "", 8, 6, width - 16, 362);
+  cbCreateRestore = AddCheckBox(kCreateRestore, restoreText, 20, 24, right - 28);
+  cbIgnoreRemoveMedia =
+      AddCheckBox(kIgnoreRemoveMedia, "Ignore missing files on removable drives", 20, 46, right - 28);
+  Label2 = AddLabel(kLabel2, "Registry Keys to exclude:", 20, 74);
+  lvKeys = AddListView(kKeys, 20, 92, right - 98, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                       LVS_EX_FULLROWSELECT);
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  std::wstring heading = Wide("Registry Keys");
+  column.pszText = heading.data();
+  column.cx = Scale(320);
+  ListView_InsertColumn(lvKeys, 0, &column);
+  bAdd = AddButton(kAdd, "&Add", right - 70, 92, 70, 25);
+  bEdit = AddButton(kEdit, "&Edit", right - 70, 122, 70, 25);
+  bRemove = AddButton(kRemove, "&Remove", right - 70, 152, 70, 25);
+  bDefault = AddButton(kDefault, "&Default", right - 70, 257, 70, 25);
+  Label1 = AddLabel(kLabel1, "Save backup files to: ", 20, 298);
+  eOutputFolder = AddEdit(kOutputFolder, "", 20, 318, right - 84, 21);
+  bBrowse.CreateControl(hwnd_, kBrowse, right - 56, 312, 32, 32);
+  bBrowse.OnClick = [this](TShiftImage&) { bBrowseClick(); };
+  HMODULE program = GetModuleHandleW(nullptr);
+  bBrowse.NoFocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE, Scale(32)).get());
+  bBrowse.FocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE_HOVER, Scale(32)).get());
+  bBrowse.Picture.Assign(bBrowse.NoFocusedPicture);
+  bOK = AddButton(kOK, "&OK", width - 172, 378, 80, 27, true);
+  bCancel = AddButton(kCancel, "&Cancel", width - 88, 378);
+  // Controls drawn inside the group box come after it in the z-order.
+  SetWindowPos(GroupBox2, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  aEditUpdate();
   CenterOnOwner(hwnd_, owner);
+}
+
+std::vector<std::string> TfrmOptions::Keys() const {
+  std::vector<std::string> keys;
+  const int count = ListView_GetItemCount(lvKeys);
+  for (int row = 0; row < count; ++row) keys.push_back(RowText(lvKeys, row));
+  return keys;
+}
+
+int TfrmOptions::SelectedRow() const {
+  return ListView_GetNextItem(lvKeys, -1, LVNI_SELECTED);
+}
+
+void TfrmOptions::AddRow(const std::string& text) {
+  std::wstring wide = Wide(text);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListView_GetItemCount(lvKeys);
+  item.pszText = wide.data();
+  ListView_InsertItem(lvKeys, &item);
+}
+
+void TfrmOptions::FormShow() {
+  const OptionsChoice choice = OptionsFromSettings(OptionsSetting);
+  Button_SetCheck(cbIgnoreRemoveMedia, choice.ignoreRemoveDrives ? BST_CHECKED : BST_UNCHECKED);
+  Button_SetCheck(cbCreateRestore, choice.createRestorePoint ? BST_CHECKED : BST_UNCHECKED);
+  SetWindowTextUtf8(eOutputFolder, choice.outputDirectory);
+  ListView_DeleteAllItems(lvKeys);
+  for (const std::string& key : choice.ignoreKeys) AddRow(key);
+  aEditUpdate();
+}
+
+void TfrmOptions::bOKClick() {
+  OptionsChoice choice;
+  choice.outputDirectory = WindowText(eOutputFolder);
+  choice.ignoreRemoveDrives = Button_GetCheck(cbIgnoreRemoveMedia) == BST_CHECKED;
+  choice.createRestorePoint = Button_GetCheck(cbCreateRestore) == BST_CHECKED;
+  choice.ignoreKeys = Keys();
+  const std::string refused = ApplyOptions(*files_, choice, OptionsSetting);
+  if (!refused.empty()) {
+    ShowMessage(hwnd_, refused, MB_OK | MB_ICONERROR);
+    FocusControl(eOutputFolder);
+    return;
+  }
+  EndModal(mrOk);
+}
+
+void TfrmOptions::bAddClick() {
+  TfrmRegAddRegistry editor(hwnd_);
+  if (editor.ShowModal(hwnd_) == mrOk) AddRow(editor.RegistryKey());
+}
+
+void TfrmOptions::aEditExecute() {
+  const int row = SelectedRow();
+  if (row < 0) return;
+  TfrmRegAddRegistry editor(hwnd_);
+  editor.SetRegistryKey(RowText(lvKeys, row));
+  if (editor.ShowModal(hwnd_) != mrOk) return;
+  std::wstring text = Wide(editor.RegistryKey());
+  LVITEMW item{};
+  item.iSubItem = 0;
+  item.pszText = text.data();
+  SendMessageW(lvKeys, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void TfrmOptions::aEditUpdate() {
+  const BOOL selected = SelectedRow() >= 0 ? TRUE : FALSE;
+  EnableWindow(bEdit, selected);
+  EnableWindow(bRemove, selected);
+}
+
+void TfrmOptions::aRemoveExecute() {
+  const int row = SelectedRow();
+  if (row < 0) return;
+  ListView_DeleteItem(lvKeys, row);
+  aEditUpdate();
+}
+
+void TfrmOptions::lvKeysDblClick() { aEditExecute(); }
+
+void TfrmOptions::bBrowseClick() {
+  std::string folder;
+  if (BrowseForDirectory(hwnd_, kBrowseCaption, L"", folder))
+    SetWindowTextUtf8(eOutputFolder, folder);
+}
+
+void TfrmOptions::OnCommand(int id, int notifyCode, HWND) {
+  if (notifyCode != BN_CLICKED) return;
+  switch (id) {
+    case kOK:
+      bOKClick();
+      break;
+    case kCancel:
+      EndModal(mrCancel);
+      break;
+    case kAdd:
+      bAddClick();
+      break;
+    case kEdit:
+      aEditExecute();
+      break;
+    case kRemove:
+      aRemoveExecute();
+      break;
+    default:  // "&Default" does nothing
+      break;
+  }
+}
+
+LRESULT TfrmOptions::OnNotify(NMHDR* header) {
+  if (header->hwndFrom != lvKeys) return 0;
+  if (header->code == LVN_ITEMCHANGED) {
+    const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+    if (change->uChanged & LVIF_STATE) aEditUpdate();
+  } else if (header->code == NM_DBLCLK) {
+    lvKeysDblClick();
+  }
+  return 0;
 }
 
 }  // namespace tallowin::ui

@@ -11,6 +11,8 @@ inline constexpr UINT WM_REPAIRONCE = 0x2411;        // main window to itself, "
 inline constexpr UINT WM_RESTOREPOINTDONE = 0x2412;  // restore point worker; lParam 0 ok, 1 failed
 inline constexpr UINT WM_CATEGORYDONE = 0x2413;      // after each scan category
 inline constexpr UINT WM_SCANDONE = 0x2414;          // after the last category
+// The scan dialog's own wake-up: reports wait in the scan's queue.
+inline constexpr UINT WM_SCANREPORTS = WM_APP + 1;
 
 // The main window's class name: the single-instance marker.
 inline constexpr const wchar_t* kMainWindowClass = L"Tallowin Made by Quorvel";

@@ -1,5 +1,6 @@
 #include "ui/window.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <mutex>
@@ -55,6 +56,17 @@ HFONT UnderlinedFont() {
   return font;
 }
 
+SIZE TextSize(std::string_view text, HFONT font) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font != nullptr ? font : DefaultFont());
+  const std::wstring wide = Wide(text);
+  SIZE size{};
+  GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &size);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  return {Unscale(size.cx) + 1, Unscale(size.cy)};
+}
+
 std::string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};
@@ -75,7 +87,54 @@ int ShowMessage(HWND owner, const std::string& text, UINT type) {
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) { return std::exchange(Hook(), std::move(hook)); }
 
+namespace {
+
+SaveDialogHook& SaveHook() {
+  static SaveDialogHook hook;
+  return hook;
+}
+
+}  // namespace
+
+std::optional<std::string> AskSaveFileName(HWND owner, const SaveDialogRequest& request) {
+  if (SaveHook()) return SaveHook()(owner, request);
+  // "name\0pattern\0\0"
+  std::wstring filter = Wide(request.filterName);
+  filter.push_back(L'\0');
+  filter += Wide(request.filterPattern);
+  filter.push_back(L'\0');
+  filter.push_back(L'\0');
+  const std::wstring title = Wide(request.title);
+  std::wstring file(32768, L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER;
+  if (!GetSaveFileNameW(&ofn)) return std::nullopt;
+  file.resize(wcslen(file.c_str()));
+  return Narrow(file);
+}
+
+SaveDialogHook SetSaveDialogHook(SaveDialogHook hook) {
+  return std::exchange(SaveHook(), std::move(hook));
+}
+
+ShellOpenHook& OpenHook() {
+  static ShellOpenHook hook;
+  return hook;
+}
+
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook) {
+  return std::exchange(OpenHook(), std::move(hook));
+}
+
 void OpenThroughShell(HWND parent, const std::string& target) {
+  if (OpenHook()) return OpenHook()(parent, target);
   ShellExecuteW(parent, L"Open", Wide(target).c_str(), nullptr, nullptr, SW_SHOW);
 }
 
@@ -279,12 +338,71 @@ HWND Form::AddListView(int id, int x, int y, int width, int height, DWORD extraS
   return list;
 }
 
+namespace {
+
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM:
+      return SendMessageW(GetParent(panel), message, wParam, lParam);
+    default:
+      return DefWindowProcW(panel, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+HWND Form::AddPanel(int id, int x, int y, int width, int height, DWORD exStyle) {
+  static const wchar_t* const kClass = L"TallowinPanel";
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (!GetClassInfoExW(instance, kClass, &existing)) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &PanelProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kClass;
+    if (RegisterClassExW(&wc) == 0) return nullptr;
+  }
+  return AddControl(kClass, "", WS_CLIPSIBLINGS | WS_CLIPCHILDREN, id, x, y, width, height,
+                    exStyle | WS_EX_CONTROLPARENT);
+}
+
 void Form::Place(HWND control, int x, int y, int width, int height) {
   MoveWindow(control, Scale(x), Scale(y), Scale(width), Scale(height), TRUE);
 }
 
+void Form::FocusControl(HWND control) {
+  focus_ = control;
+  if (control != nullptr && GetActiveWindow() == hwnd_) SetFocus(control);
+}
+
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_ACTIVATE:
+      // As a dialog does: the focused control is kept across a deactivation.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = GetFocus();
+        if (focused != nullptr && IsChild(hwnd_, focused)) focus_ = focused;
+        return 0;
+      }
+      if (HIWORD(wParam) == 0) {  // not minimized
+        HWND target = focus_;
+        if (target == nullptr || !IsWindow(target) || !IsChild(hwnd_, target) ||
+            !IsWindowVisible(target) || !IsWindowEnabled(target))
+          target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        if (target != nullptr) {
+          SetFocus(target);
+          return 0;
+        }
+      }
+      return DefaultHandling(message, wParam, lParam);
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       HWND control = reinterpret_cast<HWND>(lParam);
@@ -340,6 +458,17 @@ int RunMessageLoop(HWND main, HACCEL accelerators) {
     DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
+}
+
+void PumpMessagesFor(DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (;;) {
+    PumpWaitingMessages();
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
+  }
 }
 
 void PumpWaitingMessages() {

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,10 @@ HFONT DefaultFont();
 HFONT BoldFont();
 HFONT UnderlinedFont();
 
+// The size of one line of `text` in `font`, in 96-DPI pixels: layouts widen to fit the
+// fonts the system substitutes.
+SIZE TextSize(std::string_view text, HFONT font = nullptr);
+
 // Text of a window or control, as UTF-8.
 std::string WindowText(HWND window);
 void SetWindowTextUtf8(HWND window, std::string_view text);
@@ -47,8 +52,24 @@ int ShowMessage(HWND owner, const std::string& text, UINT type);
 // Replaces the hook; an empty one restores the system's message box. Returns the old one.
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 
-// Opens a web page or a file through the shell ("Open", SW_SHOW).
+// The common save dialog, through a hook as the message boxes: returns the file name
+// chosen, or nothing when the user cancels. `filterName` and `filterPattern` make its
+// one filter ("Text files (*.txt)", "*.txt").
+struct SaveDialogRequest {
+  std::string title;
+  std::string filterName;
+  std::string filterPattern;
+};
+using SaveDialogHook =
+    std::function<std::optional<std::string>(HWND owner, const SaveDialogRequest& request)>;
+std::optional<std::string> AskSaveFileName(HWND owner, const SaveDialogRequest& request);
+SaveDialogHook SetSaveDialogHook(SaveDialogHook hook);
+
+// Opens a web page or a file through the shell ("Open", SW_SHOW). Through a hook too, so
+// that a test sees what would open without starting a browser.
 void OpenThroughShell(HWND parent, const std::string& target);
+using ShellOpenHook = std::function<void(HWND parent, const std::string& target)>;
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook);
 
 // Centres `window` on `owner` (or on the work area when there is none), keeping it on
 // the owner's monitor.
@@ -106,8 +127,14 @@ class Form : public Window {
   HWND AddProgressBar(int id, int x, int y, int width, int height, int minimum, int maximum);
   HWND AddListView(int id, int x, int y, int width, int height, DWORD extraStyle,
                    DWORD listExStyle);
+  // A plain child window in the window colour that passes its children's commands,
+  // notifications and colour requests on to the form.
+  HWND AddPanel(int id, int x, int y, int width, int height, DWORD exStyle = WS_EX_STATICEDGE);
 
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  // Puts the keyboard focus on `control` now, and again whenever the form is activated
+  // until the user moves it elsewhere (without one: the first control in tab order).
+  void FocusControl(HWND control);
   // Moves a control to 96-DPI pixel coordinates of its parent's client area.
   void Place(HWND control, int x, int y, int width, int height);
 
@@ -126,6 +153,7 @@ class Form : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  HWND focus_ = nullptr;  // the control that gets the focus back at activation
   bool inModal_ = false;
   bool endModal_ = false;
   bool shown_ = false;
@@ -139,5 +167,7 @@ int RunMessageLoop(HWND main, HACCEL accelerators);
 // Processes the messages waiting for this thread without blocking (for long runs on
 // the main thread that must keep the windows answering).
 void PumpWaitingMessages();
+// Waits `milliseconds` while processing this thread's messages.
+void PumpMessagesFor(DWORD milliseconds);
 
 }  // namespace tallowin::ui

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/cli/console.h"
-#include "app/core/console_scan.h"
+#include "app/core/scan_session.h"
 #include "app/core/settings.h"
 #include "platform/reg_global.h"
 #include "platform/win32/win32_platform.h"
@@ -77,16 +77,16 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
       std::fflush(stderr);
     };
   }
-  ConsoleScan scan(platform, onCaption);
+  ScanSession scan(platform, nullptr);
   OnInterrupt stopScan([&scan] { scan.Stop(); });
 
-  ConsoleScanRequest request;
+  ScanRequest request;
   request.codes = codes;
   request.filter = filter;
   request.ignoreRemoveDrives = options.IgnoreRemoveDrives;
   request.ignoreKeys = options.IgnoreKeys;
   request.ignoreKeyCount = options.IgnoreKeyCount;
-  return scan.Run(request, list);
+  return scan.Run(request, list, onCaption);
 }
 
 // The questions of the repair run, asked on the terminal or answered by --yes.

@@ -82,4 +82,11 @@ std::vector<std::string> FullScanCodes() {
   return codes;
 }
 
+std::vector<std::string> SectionCodes(const TScanSections& sections) {
+  std::vector<std::string> codes;
+  for (int code = TScanSections::kFirst; code <= TScanSections::kLast; ++code)
+    if (sections[code]) codes.push_back(std::to_string(code));
+  return codes;
+}
+
 }  // namespace tallowin

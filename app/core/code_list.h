@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/core/settings.h"
+
 namespace tallowin {
 
 // Codes that name a scan category: 1..17, 104 and 106..110.
@@ -19,5 +21,8 @@ bool IsCategoryCode(int code);
 
 // "1" .. "17": the full scan.
 std::vector<std::string> FullScanCodes();
+
+// The custom scan's codes: each chosen section, in ascending order.
+std::vector<std::string> SectionCodes(const TScanSections& sections);
 
 }  // namespace tallowin

@@ -40,5 +40,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   TfrmMain main;
   if (!main.CreateMain(Arguments())) return 1;
   main.Show(showCommand);
-  return RunMessageLoop(main.handle(), nullptr);
+  return RunMessageLoop(main.handle(), main.Accelerators());
 }

@@ -252,7 +252,9 @@ class MemoryMachine {
   MemoryFileSystem files;
   MemorySystem system;
   MemoryProcessLauncher processes;
-  MemoryRestorePoint restorePoint;
+  // Shared, as the real machine's: a restore point worker may outlive the machine.
+  std::shared_ptr<MemoryRestorePoint> restorePointOwner = std::make_shared<MemoryRestorePoint>();
+  MemoryRestorePoint& restorePoint = *restorePointOwner;
   Platform platform() { return Platform{registry, files, system, processes, restorePoint}; }
 };
 

@@ -28,7 +28,7 @@ class Win32Machine {
   std::unique_ptr<FileSystem> files_;
   std::unique_ptr<System> system_;
   std::unique_ptr<ProcessLauncher> processes_;
-  std::unique_ptr<RestorePointService> restorePoint_;
+  std::shared_ptr<RestorePointService> restorePoint_;  // a worker may hold it longer
   Platform platform_;
 };
 

@@ -94,5 +94,15 @@ TEST(ParseCodeList, ArbitraryInputNeverYieldsAnUnknownCode) {
   }
 }
 
+TEST(SectionCodes, ChosenSectionsInAscendingOrder) {
+  TScanSections sections;
+  EXPECT_TRUE(SectionCodes(sections).empty());
+  sections[16] = true;
+  sections[3] = true;
+  EXPECT_EQ(SectionCodes(sections), Texts({3, 16}));
+  for (bool& chosen : sections.items) chosen = true;
+  EXPECT_EQ(SectionCodes(sections), FullScanCodes());
+}
+
 }  // namespace
 }  // namespace tallowin

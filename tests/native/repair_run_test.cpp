@@ -31,8 +31,11 @@ class RecordingPrompts : public RepairPrompts {
     return restorePointOk;
   }
 
+  void RowsDone(size_t done, size_t total) override { progress.emplace_back(done, total); }
+
   bool answerYes = true;
   bool restorePointOk = true;
+  std::vector<std::pair<size_t, size_t>> progress;
   std::vector<std::string> questions;
   std::vector<std::string> errors;
   int restorePointDialogs = 0;
@@ -145,6 +148,17 @@ TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Old App\"=\"C:\\\\old.exe\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead]\r\n@=\"gone.exe\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n");
+}
+
+TEST_F(RepairRunTest, ReportsProgressOncePerCheckedRowWhateverItsOutcome) {
+  m.registry.SetString(Root::CurrentUser, "Software\\P", "A", "x");
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\P\\A"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Unchecked", "", false));
+  list.Add(Row(ekKey, "no backslash"));
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\Software\\Gone"));
+  ASSERT_TRUE(Run().completed);
+  EXPECT_EQ(prompts.progress,
+            (std::vector<std::pair<size_t, size_t>>{{1, 3}, {2, 3}, {3, 3}}));
 }
 
 TEST_F(RepairRunTest, NoCheckedRowWritesNoFileAndReportsZero) {

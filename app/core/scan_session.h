@@ -1,0 +1,91 @@
+#pragma once
+// One scan as both front ends run it: the scan thread with its task list and floppy
+// probes, its reports through an ordered queue, and what happens to the list at the
+// end (a finished scan is filtered, a stopped one loses its last row, every row is
+// checked).
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/core/scan_report_queue.h"
+#include "platform/platform.h"
+#include "repair/issue_list.h"
+
+namespace tallowin {
+
+class TScanTaskThread;
+
+struct ScanRequest {
+  std::vector<std::string> codes;  // decimal texts, run in this order
+  bool ignoreRemoveDrives = true;
+  bool filter = true;  // false: the findings as the engine reported them
+  std::vector<std::string> ignoreKeys;
+  int32_t ignoreKeyCount = 0;
+};
+
+enum class ScanOutcome { Completed, Stopped };
+
+class ScanSession {
+ public:
+  // `wake` (may be empty) runs on the scan thread whenever reports arrive in an empty
+  // queue; the front end then calls TakeReports on its own thread.
+  ScanSession(const platform::Platform& platform, std::function<void()> wake);
+  ~ScanSession();  // stops the scan and waits for its thread
+  ScanSession(const ScanSession&) = delete;
+  ScanSession& operator=(const ScanSession&) = delete;
+
+  // Creates the scan thread for the codes, probes drives A and B unless removable
+  // drives are ignored, and starts it. Does nothing once Stop was called.
+  void Start(const ScanRequest& request);
+  // From any thread, before, during or after the scan. After it returns no report is
+  // added; the ones queued before stay to be taken.
+  void Stop();
+  bool StopRequested() const;
+  std::vector<ScanReport> TakeReports();
+  size_t RowsReported() const { return queue_.RowsReported(); }
+  // Blocks until reports wait in the queue or Stop was called.
+  void WaitForReports();
+  // Joins the scan thread (it ends after its Done report or soon after Stop).
+  void Wait();
+
+  // The console's whole scan: Start, the reports into `list` (cleared first) until the
+  // scan is done or stopped, then the end of the scan. `onCaption` receives the
+  // category captions (not the completion texts) on the calling thread.
+  ScanOutcome Run(const ScanRequest& request, IssueList& list,
+                  const std::function<void(const std::string&)>& onCaption);
+
+ private:
+  void Signal();
+
+  platform::Platform platform_;
+  std::function<void()> wake_;
+  ScanReportQueue queue_;  // outlives the thread that reports into it
+
+  std::mutex signalMutex_;
+  std::condition_variable signal_;
+  bool signalled_ = false;
+
+  mutable std::mutex threadMutex_;  // guards thread_ and stopRequested_ against Stop()
+  std::unique_ptr<TScanTaskThread> thread_;
+  bool stopRequested_ = false;
+};
+
+// The progress bar's next position on a tick of the scan dialog's timer (0..1000).
+int NextScanProgress(int position);
+
+// The drive letters, floppy flags and OS flags a scan would have under the setting, for
+// judging single references outside a scan.
+struct ResolveRequest {
+  std::string text;
+  std::string requiredSuffix;
+  bool dirsAllowed = false;
+  bool ignoreRemoveDrives = true;
+};
+bool ResolveAsScanWould(const platform::Platform& platform, const ResolveRequest& request);
+
+}  // namespace tallowin

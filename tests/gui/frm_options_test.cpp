@@ -1,0 +1,194 @@
+#include "ui/frm_options.h"
+
+#include <windowsx.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "app/core/settings.h"
+#include "tests/gui/gui_driver.h"
+
+namespace tallowin::ui {
+namespace {
+
+using namespace drive;
+
+const wchar_t* const kEditorClass = L"TallowinTfrmRegAddRegistry";
+
+HWND Editor() { return FindThreadWindow(kEditorClass); }
+HWND EditorField(HWND editor) { return FindWindowExW(editor, nullptr, L"Edit", nullptr); }
+void EditorOk(HWND editor) { Click(ChildWithText(editor, L"Button", "&OK")); }
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OptionsSetting = TOptionsSetting{};
+    OptionsSetting.OutputDirectory = "C:\\windows";
+    OptionsSetting.IgnoreKeys = {"HKEY_CURRENT_USER\\Software\\Old"};
+    OptionsSetting.IgnoreKeyCount = 1;
+  }
+  void TearDown() override { OptionsSetting = TOptionsSetting{}; }
+};
+
+TEST_F(OptionsTest, OkIsRefusedForAMissingOrEmptyFolderAndNothingIsStored) {
+  OptionsSetting.OutputDirectory = "C:\\tallowin-no-such-folder";
+  const TOptionsSetting before = OptionsSetting;
+  MessageBoxAnswers answers;
+  TfrmOptions dialog(nullptr);
+  HWND focusAfterRefusal = nullptr;
+  UiScript script;
+  script.Then("shown", [&] { return Showing(dialog.handle()); }, [&] {
+        Click(dialog.cbCreateRestore);
+        Click(dialog.bAdd);
+      })
+      .Then("editor", [&] { return Showing(Editor()); }, [&] {
+        Type(EditorField(Editor()), "HKEY_CURRENT_USER\\Software\\New");
+        EditorOk(Editor());
+      })
+      .Then("added", [&] { return ListCount(dialog.lvKeys) == 2; }, [&] { Click(dialog.bOK); })
+      .Then("refused", [&] { return answers.shown().size() == 1; }, [&] {
+        focusAfterRefusal = GetFocus();
+        Type(dialog.eOutputFolder, "");
+        Click(dialog.bOK);
+      })
+      .Then("refused again", [&] { return answers.shown().size() == 2; },
+            [&] { Click(dialog.bCancel); });
+  script.Start();
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrCancel);
+  EXPECT_TRUE(script.Done()) << script.Pending();
+  ASSERT_EQ(answers.shown().size(), 2u);
+  EXPECT_EQ(answers.shown()[0].text, "C:\\tallowin-no-such-folder,can not find the backup folder.");
+  EXPECT_EQ(answers.shown()[0].type, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(answers.shown()[1].text, ",can not find the backup folder.");
+  EXPECT_EQ(focusAfterRefusal, dialog.eOutputFolder);
+  EXPECT_EQ(OptionsSetting.OutputDirectory, before.OutputDirectory);
+  EXPECT_EQ(OptionsSetting.CreateRP, before.CreateRP);
+  EXPECT_EQ(OptionsSetting.IgnoreKeys, before.IgnoreKeys);
+  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 1);
+}
+
+TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes) {
+  TfrmOptions dialog(nullptr);
+  bool editorCaption = false, editorShowsRow = false;
+  auto add = [&](UiScript& script, int rowsBefore, const std::string& text) {
+    script.Then("add " + text, [&, rowsBefore] { return ListCount(dialog.lvKeys) == rowsBefore; },
+                [&] { Click(dialog.bAdd); })
+        .Then("editor for " + text, [&] { return Showing(Editor()); }, [&, text] {
+          editorCaption = WindowText(Editor()) == "Add to Ignore List";
+          Type(EditorField(Editor()), text);
+          EditorOk(Editor());
+        });
+  };
+  UiScript script;
+  script.Then("shown", [&] { return Showing(dialog.handle()); }, [] {});
+  add(script, 1, "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega ");
+  add(script, 2, "remove me");
+  add(script, 3, "");
+  add(script, 4, "HKEY_CURRENT_USER\\Software\\Old");
+  script
+      .Then("edit row 1", [&] { return ListCount(dialog.lvKeys) == 5; },
+            [&] { DoubleClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 1)); })
+      .Then("editor for row 1", [&] { return Showing(Editor()); }, [&] {
+        editorShowsRow = WindowText(EditorField(Editor())) == "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega ";
+        Type(EditorField(Editor()), "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited");
+        EditorOk(Editor());
+      })
+      .Then("edited", [&] { return ListText(dialog.lvKeys, 1) != "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega "; },
+            [&] { ClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 2)); })
+      .Then("row 2 selected", [&] { return IsWindowEnabled(dialog.bRemove); },
+            [&] { Click(dialog.bRemove); })
+      .Then("removed", [&] { return ListCount(dialog.lvKeys) == 4; }, [&] {
+        Click(dialog.cbIgnoreRemoveMedia);
+        Click(dialog.bOK);
+      });
+  script.Start();
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);
+  EXPECT_TRUE(script.Done()) << script.Pending();
+  EXPECT_TRUE(editorCaption);
+  EXPECT_TRUE(editorShowsRow);
+  const std::vector<std::string> expected = {"HKEY_CURRENT_USER\\Software\\Old",
+                                             "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited", "",
+                                             "HKEY_CURRENT_USER\\Software\\Old"};
+  EXPECT_EQ(OptionsSetting.IgnoreKeys, expected);
+  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 4);
+  EXPECT_TRUE(OptionsSetting.IgnoreRemoveDrives);
+  EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\windows");
+}
+
+TEST_F(OptionsTest, EditNeedsASelectedRowAndCancelKeepsTheSettings) {
+  TfrmOptions dialog(nullptr);
+  bool editEnabled = true, removeEnabled = true;
+  UiScript script;
+  script.Then("shown", [&] { return Showing(dialog.handle()); }, [&] {
+        editEnabled = IsWindowEnabled(dialog.bEdit);
+        removeEnabled = IsWindowEnabled(dialog.bRemove);
+        DoubleClickAt(dialog.lvKeys, EmptyListPoint(dialog.lvKeys));
+      })
+      // Timer ticks come after posted input: an editor would be open by now.
+      .Then("no editor", [&] { return !Showing(Editor()); }, [&] {
+        ClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 0));
+      })
+      .Then("selected", [&] { return IsWindowEnabled(dialog.bRemove); }, [&] {
+        Click(dialog.bRemove);
+        Click(dialog.cbCreateRestore);
+      })
+      .Then("removed", [&] { return ListCount(dialog.lvKeys) == 0; }, [&] {
+        PostMessageW(dialog.handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+      });
+  script.Start();
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrCancel);
+  EXPECT_TRUE(script.Done()) << script.Pending();
+  EXPECT_FALSE(editEnabled);
+  EXPECT_FALSE(removeEnabled);
+  EXPECT_EQ(OptionsSetting.IgnoreKeys, std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Old"});
+  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 1);
+  EXPECT_FALSE(OptionsSetting.CreateRP);
+}
+
+TEST_F(OptionsTest, RemovingEveryRowStoresAnEmptyList) {
+  TfrmOptions dialog(nullptr);
+  UiScript script;
+  script.Then("shown", [&] { return Showing(dialog.handle()); },
+              [&] { ClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 0)); })
+      .Then("selected", [&] { return IsWindowEnabled(dialog.bRemove); }, [&] { Click(dialog.bRemove); })
+      .Then("empty", [&] { return ListCount(dialog.lvKeys) == 0; }, [&] { Click(dialog.bOK); });
+  script.Start();
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);
+  EXPECT_TRUE(OptionsSetting.IgnoreKeys.empty());
+  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 0);
+}
+
+TEST_F(OptionsTest, BrowseFillsTheFolderAndACancelledBrowseKeepsIt) {
+  TfrmOptions dialog(nullptr);
+  bool disabledWhilePicking = false;
+  std::string afterCancel;
+  const auto picker = [] { return FindThreadWindow(L"#32770"); };
+  const POINT inside{4, 4};
+  UiScript script;
+  script.Then("shown", [&] { return Showing(dialog.handle()); },
+              [&] { ClickAt(dialog.bBrowse.handle(), inside); })
+      .Then("picker", [&] { return Showing(picker()); }, [&] {
+        disabledWhilePicking = !IsWindowEnabled(dialog.handle());
+        PostMessageW(picker(), WM_COMMAND, IDCANCEL, 0);
+      })
+      .Then("picker gone", [&] { return !Showing(picker()) && IsWindowEnabled(dialog.handle()); },
+            [&] {
+              afterCancel = WindowText(dialog.eOutputFolder);
+              ClickAt(dialog.bBrowse.handle(), inside);
+            })
+      .Then("picker again", [&] { return Showing(picker()); }, [&] {
+        SendMessageW(picker(), BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"C:\\users"));
+        PostMessageW(picker(), WM_COMMAND, IDOK, 0);
+      })
+      .Then("chosen", [&] { return !Showing(picker()) && IsWindowEnabled(dialog.handle()); },
+            [&] { Click(dialog.bOK); });
+  script.Start();
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);
+  EXPECT_TRUE(script.Done()) << script.Pending();
+  EXPECT_TRUE(disabledWhilePicking);
+  EXPECT_EQ(afterCancel, "C:\\windows");
+  EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\users");
+}
+
+}  // namespace
+}  // namespace tallowin::ui

@@ -1,0 +1,34 @@
+#include "ui/frm_reg_add_registry.h"
+
+namespace tallowin::ui {
+namespace {
+
+enum : int { kLabel1 = 100, kLabel2, kKey, kOK, kCancel };
+
+}  // namespace
+
+TfrmRegAddRegistry::TfrmRegAddRegistry(HWND owner) {
+  Create(L"TallowinTfrmRegAddRegistry", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
+         owner, "Add to Ignore List", 360, 124);
+  Label1 = AddLabel(kLabel1, "Registry Key to Exclude:", 12, 12);
+  eRegistryKey = AddEdit(kKey, "", 12, 30, 336, 21);
+  Label2 = AddLabel(kLabel2, "Example: HKEY_CURRENT_USER\\SOFTWARE", 12, 58);
+  bOK = AddButton(kOK, "&OK", 184, 86, 80, 27, true);
+  bCancel = AddButton(kCancel, "&Cancel", 268, 86);
+  CenterOnOwner(hwnd_, owner);
+}
+
+void TfrmRegAddRegistry::FormShow() {
+  SendMessageW(eRegistryKey, EM_SETSEL, 0, -1);
+  FocusControl(eRegistryKey);
+}
+
+void TfrmRegAddRegistry::aOKExecute() { EndModal(mrOk); }
+
+void TfrmRegAddRegistry::OnCommand(int id, int notifyCode, HWND) {
+  if (notifyCode != BN_CLICKED) return;
+  if (id == kOK) aOKExecute();
+  if (id == kCancel) EndModal(mrCancel);
+}
+
+}  // namespace tallowin::ui

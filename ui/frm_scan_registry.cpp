@@ -1,0 +1,159 @@
+#include "ui/frm_scan_registry.h"
+
+#include <exception>
+#include <utility>
+
+#include "scan/volume_probe.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+
+namespace tallowin::ui {
+
+namespace {
+
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimerInterval = 500;
+
+}  // namespace
+
+TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& codes, ScanHost& host)
+    : owner_(owner), host_(host), codes_(codes) {
+  if (!Create(L"TallowinTfrmScanRegistry", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
+              owner, "Scanning Registry", 408, 183))
+    return;
+  lScanTask = AddLabel(idScanTask, "Scanning ", 16, 42, 377, 13);
+  ProgressBar1 = AddProgressBar(idProgressBar, 16, 67, 289, 18, 0, 1000);
+  bStop = AddButton(idStop, "Stop", 312, 62, 80, 27);
+  suiGroupBox2 = AddGroupBox(idGroupBox, "", 16, 94, 377, 73);
+  // Inside the group box, at its offsets.
+  Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idImage, 16 + 0, 94 + 8, 32, 32);
+  Memo1 = AddControl(L"EDIT", "Registry Key", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, idMemo,
+                     16 + 40, 94 + 17, 329, 48);
+  CenterOnOwner(hwnd_, owner);
+}
+
+TfrmScanRegistry::~TfrmScanRegistry() {
+  if (session_) session_->Stop();
+  if (hwnd_ != nullptr && timerEnabled_) KillTimer(hwnd_, kTimer1);
+}
+
+bool TfrmScanRegistry::IsVolumeReady(const platform::Platform& platform, const std::string& root) {
+  return tallowin::IsVolumeReady(platform.files, root);
+}
+
+void TfrmScanRegistry::FormShow() {
+  SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
+  PostMessageW(hwnd_, WM_STARTSCAN, 0, 0);
+}
+
+void TfrmScanRegistry::StartScan() {
+  if (started_ || ended_) return;
+  if (host_.HiddenMode()) ShowWindow(hwnd_, SW_HIDE);
+  started_ = true;
+  HWND self = hwnd_;
+  // Runs on the scan thread: a post, never a call that waits for this one.
+  session_ = std::make_unique<ScanSession>(host_.ScanPlatform(),
+                                           [self] { PostMessageW(self, WM_SCANREPORTS, 0, 0); });
+  ScanRequest request;
+  request.codes = codes_;
+  request.ignoreRemoveDrives = host_.IgnoreRemoveDrives();
+  session_->Start(request);
+}
+
+void TfrmScanRegistry::TakeReports() {
+  if (!session_) return;
+  for (ScanReport& report : session_->TakeReports()) {
+    switch (report.kind) {
+      case ScanReport::Kind::BeginCategory:
+        SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
+        SetTimerEnabled(true);
+        break;
+      case ScanReport::Kind::EndCategory:
+        SetTimerEnabled(false);
+        SendMessageW(ProgressBar1, PBM_SETPOS, 1000, 0);
+        PostMessageW(owner_, WM_CATEGORYDONE, 0, 0);
+        break;
+      case ScanReport::Kind::Caption:
+        SetWindowTextUtf8(lScanTask, report.text);
+        break;
+      case ScanReport::Kind::CurrentKey:
+        SetWindowTextUtf8(Memo1, report.text);
+        break;
+      case ScanReport::Kind::Rows:
+        host_.AddRows(std::move(report.rows));
+        break;
+      case ScanReport::Kind::Done:
+        if (ended_) break;  // stopped meanwhile
+        ended_ = true;
+        PostMessageW(hwnd_, WM_SCANDONE, 0, 0);
+        break;
+    }
+  }
+}
+
+void TfrmScanRegistry::SetTimerEnabled(bool enabled) {
+  if (enabled == timerEnabled_) return;
+  timerEnabled_ = enabled;
+  if (enabled)
+    SetTimer(hwnd_, kTimer1, kTimerInterval, nullptr);
+  else
+    KillTimer(hwnd_, kTimer1);
+}
+
+void TfrmScanRegistry::Timer1Timer() {
+  const int position = static_cast<int>(SendMessageW(ProgressBar1, PBM_GETPOS, 0, 0));
+  SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(NextScanProgress(position)), 0);
+}
+
+void TfrmScanRegistry::bStopClick() {
+  if (session_) {
+    session_->Stop();
+    // What the scan reported before the stop still reaches the list; its end does not.
+    ended_ = true;
+    TakeReports();
+  }
+  ended_ = true;
+  SetTimerEnabled(false);
+  EndModal(mrAbort);
+}
+
+void TfrmScanRegistry::ScanDone() {
+  // The completion texts are on screen while the filter runs.
+  UpdateWindow(hwnd_);
+  try {
+    host_.FilterResults();
+  } catch (const std::exception&) {
+  }
+  SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+bool TfrmScanRegistry::FormClose() {
+  if (ScanRunning() || (!started_ && InModalLoop())) bStopClick();
+  return true;
+}
+
+void TfrmScanRegistry::OnCommand(int id, int notifyCode, HWND) {
+  if (id == idStop && notifyCode == BN_CLICKED) bStopClick();
+}
+
+void TfrmScanRegistry::OnTimer(UINT_PTR id) {
+  if (id == kTimer1) Timer1Timer();
+}
+
+LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_STARTSCAN:
+      StartScan();
+      return 0;
+    case WM_SCANREPORTS:
+      TakeReports();
+      return 0;
+    case WM_SCANDONE:
+      if (InModalLoop() && ModalResult() == mrNone) ScanDone();
+      return 0;
+    default:
+      return Form::HandleMessage(message, wParam, lParam);
+  }
+}
+
+}  // namespace tallowin::ui

@@ -1,0 +1,75 @@
+#pragma once
+// The scan progress dialog: starts the scan once it is on screen, shows the category
+// and the key being scanned, animates the bar, and closes when the scan ends (Stop or
+// its close button: mrAbort; a finished scan: mrCancel).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/core/scan_session.h"
+#include "platform/platform.h"
+#include "ui/window.h"
+
+namespace tallowin::ui {
+
+// What the dialog needs of the window that owns the list.
+class ScanHost {
+ public:
+  virtual ~ScanHost() = default;
+  virtual const platform::Platform& ScanPlatform() = 0;
+  // Hidden mode ("-repaironce"): the dialog hides itself.
+  virtual bool HiddenMode() const = 0;
+  virtual bool IgnoreRemoveDrives() const = 0;
+  // Findings in scan order, unchecked.
+  virtual void AddRows(std::vector<Issue>&& rows) = 0;
+  // The post-scan filter over the list.
+  virtual void FilterResults() = 0;
+};
+
+class TfrmScanRegistry : public Form {
+ public:
+  enum : int { idScanTask = 101, idProgressBar, idStop, idGroupBox, idImage, idMemo };
+
+  // Creates the dialog window (hidden) with its own copy of the codes.
+  TfrmScanRegistry(HWND owner, const std::vector<std::string>& codes, ScanHost& host);
+  ~TfrmScanRegistry() override;
+
+  HWND lScanTask = nullptr;
+  HWND ProgressBar1 = nullptr;
+  HWND bStop = nullptr;
+  HWND suiGroupBox2 = nullptr;
+  HWND Image1 = nullptr;
+  HWND Memo1 = nullptr;
+
+  bool TimerEnabled() const { return timerEnabled_; }
+  // True from the start of the scan until it has ended or been stopped.
+  bool ScanRunning() const { return started_ && !ended_; }
+
+  void bStopClick();
+  static bool IsVolumeReady(const platform::Platform& platform, const std::string& root);
+
+ protected:
+  void FormShow() override;
+  bool FormClose() override;
+  void OnCommand(int id, int notifyCode, HWND control) override;
+  void OnTimer(UINT_PTR id) override;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void StartScan();
+  void TakeReports();
+  void SetTimerEnabled(bool enabled);
+  void Timer1Timer();
+  void ScanDone();
+
+  HWND owner_;
+  ScanHost& host_;
+  std::vector<std::string> codes_;
+  std::unique_ptr<ScanSession> session_;
+  bool started_ = false;
+  bool ended_ = false;
+  bool timerEnabled_ = false;
+};
+
+}  // namespace tallowin::ui

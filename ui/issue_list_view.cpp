@@ -1,0 +1,167 @@
+#include "ui/issue_list_view.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+#include "ui/window.h"
+
+namespace tallowin::ui {
+
+namespace {
+
+constexpr int kColumns = 3;
+// Widths are measured on this many of a column's longest texts: at 100,000 rows the
+// list must be ready at once, and a text's width follows its length closely.
+constexpr size_t kMeasuredTexts = 200;
+
+const std::string& ColumnText(const Issue& row, int column) {
+  switch (column) {
+    case 0: return row.problem;
+    case 1: return row.data;
+    default: return row.key;
+  }
+}
+
+void CopyText(const std::string& utf8, wchar_t* buffer, int capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  const std::u16string wide = Utf8ToUtf16(utf8);
+  const size_t count = std::min(wide.size(), static_cast<size_t>(capacity - 1));
+  std::copy_n(wide.begin(), count, buffer);
+  buffer[count] = L'\0';
+}
+
+}  // namespace
+
+void IssueListView::Attach(HWND list, IssueList& model) {
+  list_ = list;
+  model_ = &model;
+  // The check boxes are state images the view asks for, drawn from the model.
+  SendMessageW(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
+}
+
+void IssueListView::Refresh() {
+  SendMessageW(list_, LVM_SETITEMCOUNT, model_->Count(), LVSICF_NOSCROLL);
+  LVITEMW clear{};
+  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  if (model_->SelectionCommandsEnabled()) {
+    LVITEMW select{};
+    select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(model_->selected),
+                 reinterpret_cast<LPARAM>(&select));
+  }
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void IssueListView::RowsAppended() {
+  SendMessageW(list_, LVM_SETITEMCOUNT, model_->Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void IssueListView::ToggleCheck(int row) {
+  if (row < 0 || static_cast<size_t>(row) >= model_->Count()) return;
+  Issue& issue = model_->rows[static_cast<size_t>(row)];
+  issue.checked = !issue.checked;
+  SendMessageW(list_, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+}
+
+void IssueListView::SyncSelectionFromView() {
+  model_->selected = static_cast<int>(
+      SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
+  handled = false;
+  result = 0;
+  if (header->hwndFrom != list_) return false;
+  switch (header->code) {
+    case LVN_GETDISPINFOW: {
+      handled = true;
+      LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+      if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= model_->Count()) return false;
+      const Issue& row = model_->rows[static_cast<size_t>(item.iItem)];
+      if (item.mask & LVIF_TEXT) CopyText(ColumnText(row, item.iSubItem), item.pszText, item.cchTextMax);
+      if (item.mask & LVIF_STATE) {
+        item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
+        item.stateMask |= LVIS_STATEIMAGEMASK;
+      }
+      return false;
+    }
+    case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
+      handled = true;
+      SyncSelectionFromView();
+      return false;
+    case NM_CLICK:
+    case NM_DBLCLK: {
+      handled = true;
+      const auto* click = reinterpret_cast<NMITEMACTIVATE*>(header);
+      LVHITTESTINFO hit{};
+      hit.pt = click->ptAction;
+      const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+      SyncSelectionFromView();
+      if (row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) ToggleCheck(row);
+      return true;  // every click may have changed a check mark
+    }
+    case LVN_KEYDOWN: {
+      handled = true;
+      if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey != VK_SPACE) return false;
+      const int focused = static_cast<int>(
+          SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+      ToggleCheck(focused >= 0 ? focused : model_->selected);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool IssueListView::HeadersHidden() const {
+  return (GetWindowLongPtrW(list_, GWL_STYLE) & LVS_NOCOLUMNHEADER) != 0;
+}
+
+void IssueListView::ShowHeaders() {
+  const LONG_PTR style = GetWindowLongPtrW(list_, GWL_STYLE);
+  SetWindowLongPtrW(list_, GWL_STYLE, style & ~static_cast<LONG_PTR>(LVS_NOCOLUMNHEADER));
+  SetWindowPos(list_, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void IssueListView::AutoSizeColumns() {
+  if (model_->Count() == 0) return;
+  HDC dc = GetDC(list_);
+  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0)));
+  int stateWidth = 0;
+  if (HIMAGELIST states = reinterpret_cast<HIMAGELIST>(SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0))) {
+    int cx = 0, cy = 0;
+    if (ImageList_GetIconSize(states, &cx, &cy)) stateWidth = cx;
+  }
+  for (int column = 0; column < kColumns; ++column) {
+    std::vector<std::pair<size_t, size_t>> lengths;  // (UTF-16 length, row)
+    lengths.reserve(model_->Count());
+    for (size_t i = 0; i < model_->Count(); ++i)
+      lengths.emplace_back(Utf16Length(ColumnText(model_->rows[i], column)), i);
+    const size_t measured = std::min(kMeasuredTexts, lengths.size());
+    std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured),
+                      lengths.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    int widest = 0;
+    for (size_t k = 0; k < measured; ++k) {
+      const std::u16string text = Utf8ToUtf16(ColumnText(model_->rows[lengths[k].second], column));
+      SIZE size{};
+      GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text.c_str()),
+                            static_cast<int>(text.size()), &size);
+      widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    // The margins the list view itself gives a label (and the check box in column 0).
+    int width = widest + Scale(12);
+    if (column == 0) width += stateWidth + Scale(4);
+    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), width);
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(list_, dc);
+}
+
+}  // namespace tallowin::ui
