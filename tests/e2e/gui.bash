@@ -42,7 +42,12 @@ gui_session() {
   GUI_RUNS=0
 }
 
+# GUI_KEEP=1 leaves the program, its display and server running at the end (to look).
 gui_end() {
+  if [ -n "${GUI_KEEP:-}" ]; then
+    echo "kept: DISPLAY=$DISPLAY WINEPREFIX=$GUI_PREFIX Xvfb pid $GUI_XVFB" >&2
+    return
+  fi
   WINEPREFIX=$GUI_PREFIX wineserver -k 2>/dev/null
   kill "$GUI_XVFB" 2>/dev/null
   wait "$GUI_XVFB" 2>/dev/null
@@ -63,7 +68,13 @@ d() { drv "$@" || fail "driver $*: $(cat "$GUI_W/drv.err")"; }
 out() { cat "$GUI_W/drv.out"; }
 
 # status_is TEXT: waits until the main window's status line reads TEXT.
-status_is() { d wait-status "${MAIN[@]}" --equals "$1"; }
+status_is() { d wait-status "${MAIN[@]}" --equals "$1" --timeout "${2:-10000}"; }
+
+# scan_ends: waits until a scan that finds something has ended (every row checked).
+scan_ends() {
+  d wait-status "${MAIN[@]}" --matches '^ ([1-9][0-9]*) Error Found,  \1 Error Selected\.$' --timeout 120000
+  d gone --title "Scanning Registry"
+}
 
 # counts N M: the status line after a scan or a change of check marks.
 counts() { printf ' %d Error Found,  %d Error Selected.' "$1" "$2"; }

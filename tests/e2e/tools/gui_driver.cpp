@@ -900,18 +900,32 @@ int CmdRow(const Args& args) {
   if (!memory.ok()) return Error(kNoAnswer, "cannot reach the list's memory");
   RECT bounds{};
   if (!ItemRect(list, memory, row, LVIR_BOUNDS, bounds)) return Error(kNoAnswer, "no rectangle of row %ld", row);
-  POINT point{bounds.left + 4, (bounds.top + bounds.bottom) / 2};
+  const LONG middle = (bounds.top + bounds.bottom) / 2;
   const std::string at = args.Get("--at", "label");
-  bool found = false;
-  for (LONG x = bounds.left; x < bounds.right && !found; x += 2) {
-    LVHITTESTINFO hit{};
-    point.x = x;
-    if (!HitTest(list, memory, point, hit)) return Error(kNoAnswer, "the list does not answer hit tests");
-    if (hit.iItem != row) continue;
-    found = at == "check" ? (hit.flags & LVHT_ONITEMSTATEICON) != 0 : (hit.flags & LVHT_ONITEMLABEL) != 0;
+  POINT point{-1, middle};
+  if (at == "check") {
+    // The middle of the stretch the list reports as the check box.
+    LONG first = -1, last = -1;
+    for (LONG x = bounds.left; x < bounds.right; ++x) {
+      LVHITTESTINFO hit{};
+      if (!HitTest(list, memory, POINT{x, middle}, hit)) return Error(kNoAnswer, "the list does not answer hit tests");
+      const bool on = hit.iItem == row && (hit.flags & LVHT_ONITEMSTATEICON) != 0;
+      if (on && first < 0) first = x;
+      if (on) last = x;
+      if (!on && first >= 0) break;
+    }
+    if (first >= 0) point.x = (first + last) / 2;
+  } else {
+    RECT label{};
+    if (!ItemRect(list, memory, row, LVIR_LABEL, label)) return Error(kNoAnswer, "no label of row %ld", row);
+    for (LONG x = label.left + 8; x < label.right && point.x < 0; x += 4) {
+      LVHITTESTINFO hit{};
+      if (!HitTest(list, memory, POINT{x, middle}, hit)) return Error(kNoAnswer, "the list does not answer hit tests");
+      if (hit.iItem == row && (hit.flags & LVHT_ONITEMSTATEICON) == 0 && (hit.flags & LVHT_ONITEM) != 0)
+        point.x = x;
+    }
   }
-  if (!found) return Error(kNotFound, "row %ld shows no %s", row, at.c_str());
-  point.x += at == "check" ? 2 : 6;  // inside, not on the edge
+  if (point.x < 0) return Error(kNotFound, "row %ld shows no %s", row, at.c_str());
   const LPARAM where = MAKELPARAM(point.x, point.y);
   const bool right = args.Flag("--right");
   const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, up = right ? WM_RBUTTONUP : WM_LBUTTONUP;

@@ -12,6 +12,8 @@ seed_demo "$prefix"
 gui_session "$prefix" "$w"
 settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0'
 ignored='HKEY_CURRENT_USER\Software\Tallowin Demo'
+tallowin
+d wait "${MAIN[@]}"
 
 cli_fast "$prefix" "$w/cli.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan: $(cat "$w/cli.err")"
 cli_rows "$w/cli.json" "$w/expected.rows"
@@ -20,9 +22,6 @@ grep -qF "|$ignored\\" "$w/expected.rows" || fail "no finding below $ignored"
 grep -q '^Non-existent Startup Programs|' "$w/expected.rows" || fail "no startup program finding"
 grep -vF "|$ignored\\" "$w/expected.rows" > "$w/expected-ignoring.rows"
 mi=$(grep -c . "$w/expected-ignoring.rows")
-
-tallowin
-d wait "${MAIN[@]}"
 
 # Custom Scan: nothing chosen at first use, Save follows the check marks.
 CUSTOM=(--process-of "$MAIN_CLASS" --title "Custom Scan")
@@ -47,9 +46,10 @@ tail -n +2 "$w/drv.out" | cut -f2 | grep -n x | cut -d: -f1 | tr '\n' ' ' > "$w/
 [ "$(cat "$w/checked")" = "2 16 " ] || fail "checked sections: $(cat "$w/checked")"
 d click "${CUSTOM[@]}" --text "&Start Scan"
 d gone "${CUSTOM[@]}"
-status_is "$(counts "$m" "$m")"
+scan_ends
 list_rows "$w/list.rows"
 diff -u "$w/expected.rows" "$w/list.rows" >&2 || fail "the custom scan's list differs from scan --codes 2,16"
+status_is "$(counts "$m" "$m")"
 
 # Options: the key goes into the ignore list; OK is refused while the folder is missing.
 OPTIONS=(--process-of "$MAIN_CLASS" --title Options)
@@ -80,9 +80,10 @@ tail -n +2 "$w/drv.out" | cut -f2 | grep -n x | cut -d: -f1 | tr '\n' ' ' > "$w/
 [ "$(cat "$w/checked")" = "2 16 " ] || fail "the sections were not kept: $(cat "$w/checked")"
 d enabled "${CUSTOM[@]}" --text "&Save" --expect disabled
 d click "${CUSTOM[@]}" --text "&Start Scan"
-status_is "$(counts "$mi" "$mi")"
+scan_ends
 list_rows "$w/list-ignoring.rows"
 diff -u "$w/expected-ignoring.rows" "$w/list-ignoring.rows" >&2 || fail "the ignore list was not honoured"
+status_is "$(counts "$mi" "$mi")"
 
 # Exit saves both; the command line reads them and finds the same.
 main_ends
