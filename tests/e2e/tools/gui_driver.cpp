@@ -1063,6 +1063,18 @@ int CmdPaint(const Args& args) {
   return kOk;
 }
 
+// Moves the window to --x, --y (screen pixels), its size kept: a picture of a window
+// that another one covers.
+int CmdMove(const Args& args) {
+  HWND target = nullptr;
+  if (int rc = Target(args, target)) return rc;
+  if (!SetWindowPos(target, nullptr, static_cast<int>(args.Number("--x", 0)),
+                    static_cast<int>(args.Number("--y", 0)), 0, 0,
+                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
+    return Error(kNoAnswer, "the window cannot be moved");
+  return kOk;
+}
+
 int CmdActivate(const Args& args) {
   HWND target = nullptr;
   if (int rc = Target(args, target)) return rc;
@@ -1223,6 +1235,7 @@ const Command kCommands[] = {
     {"command", CmdCommand, "posts WM_COMMAND --command ID"},
     {"idle", CmdIdle, "sends WM_NULL; prints how long the answer took"},
     {"paint", CmdPaint, "has the window paint now; prints how long it took"},
+    {"move", CmdMove, "moves the window to --x X --y Y"},
     {"activate", CmdActivate, "brings the window to the front"},
     {"tree", CmdTree, "the path of the selected item of a tree view"},
     {"run", CmdRun, "run PROGRAM ARGS...: waits for its end; prints its visible windows and exit status"},
