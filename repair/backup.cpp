@@ -339,6 +339,10 @@ void BackupFile::SetFormat(BackupFormat format) {
   if (!file_) format_ = format;
 }
 
+void BackupFile::SetView(platform::View view) {
+  if (!file_) view_ = view;
+}
+
 bool BackupFile::Create(std::string& error) {
   // One run, one new file: a name that is taken belongs to another run or program.
   for (int number = 1; number <= 99; ++number) {
@@ -353,7 +357,12 @@ bool BackupFile::Create(std::string& error) {
     std::string header;
     if (format_ == BackupFormat::Unicode) header = "\xFF\xFE";
     std::string text;
-    if (!Encode(BackupHeader(format_), format_, ansi_, text)) return false;
+    std::string lines(BackupHeader(format_));
+    if (view_ == platform::View::Native) {
+      lines += kNativeViewLine;
+      lines += "\r\n";
+    }
+    if (!Encode(lines, format_, ansi_, text)) return false;
     header += text;
     if (!file->Append(header) || !file->Flush()) {
       file.reset();

@@ -1,5 +1,6 @@
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/text.h"
 #include "scan/file_probe_cache.h"
@@ -120,6 +121,14 @@ bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
   return true;
 }
 
+// The 64-bit spelling of a program-folder variable, whose 32-bit expansion is the
+// "(x86)" folder; empty for every other variable.
+std::string_view NativeVariable(std::string_view variable) {
+  if (EqualsNoCase(variable, "%ProgramFiles%")) return "%ProgramW6432%";
+  if (EqualsNoCase(variable, "%CommonProgramFiles%")) return "%CommonProgramW6432%";
+  return {};
+}
+
 }  // namespace
 
 std::string TScanTaskThread::ExpandLeadingVariable(const std::string& text) {
@@ -141,8 +150,11 @@ bool TScanTaskThread::ResolveFileReference(const std::string& data,
   if (data.empty()) return false;
   if (data.find('?') != kNone) return false;
   if (ContainsNoCase(data, "\\hp")) return false;
-  if (IsWow64 && (ContainsNoCase(data, "system32") || ContainsNoCase(data, "ProgramFiles") ||
-                  ContainsNoCase(data, "Program Files")))
+  // A 32-bit process sees System32 and the program folders redirected, and does not
+  // judge them unless it looks at both sides.
+  const bool skipRedirected = IsWow64 && !Check64Bit;
+  if (skipRedirected && (ContainsNoCase(data, "system32") || ContainsNoCase(data, "ProgramFiles") ||
+                         ContainsNoCase(data, "Program Files")))
     return false;
 
   std::string_view path = data;
@@ -152,22 +164,56 @@ bool TScanTaskThread::ResolveFileReference(const std::string& data,
     path = quoted.substr(0, quoted.find('"'));
   }
 
-  std::string expanded;
+  std::string_view variable;
   if (!path.empty() && path.front() == '%') {
     if (path.size() == 1) return false;
     const size_t closing = path.find('%', 1);
     // A lone leading "%" opens no variable: the text is neither a variable nor a path
     // with a drive, so it cannot be judged.
     if (closing == kNone) return false;
-    expanded = ExpandLeadingVariable(std::string(path.substr(0, closing + 1)));
+    variable = path.substr(0, closing + 1);
+  }
+  if (Check64Bit)
+    return IsBrokenOnBothSides(path, variable, requiredSuffix, dirsAllowed, driveLetters);
+
+  std::string expanded;
+  if (!variable.empty()) {
+    expanded = ExpandLeadingVariable(std::string(variable));
     if (!expanded.empty() && expanded.front() == '%') return false;
-    expanded.append(path.substr(closing + 1));
+    expanded.append(path.substr(variable.size()));
     path = expanded;
   }
-
-  if (IsWow64 && (ContainsNoCase(path, "system32") || ContainsNoCase(path, "Program Files")))
+  if (skipRedirected && (ContainsNoCase(path, "system32") || ContainsNoCase(path, "Program Files")))
     return false;
+  return IsBrokenPath(path, requiredSuffix, dirsAllowed, driveLetters);
+}
 
+// Each place the reference may mean, for a 32-bit or a 64-bit program; broken only when
+// it is missing in all of them.
+bool TScanTaskThread::IsBrokenOnBothSides(std::string_view path, std::string_view variable,
+                                          const std::string& requiredSuffix, bool dirsAllowed,
+                                          const std::string& driveLetters) {
+  std::vector<std::string> places;
+  if (variable.empty()) {
+    places.emplace_back(path);
+  } else {
+    for (const std::string_view name : {variable, NativeVariable(variable)}) {
+      if (name.empty()) continue;
+      std::string expanded = ExpandLeadingVariable(std::string(name));
+      if (!expanded.empty() && expanded.front() == '%') continue;
+      expanded.append(path.substr(variable.size()));
+      places.push_back(std::move(expanded));
+    }
+    if (places.empty()) return false;
+  }
+  for (const std::string& place : places)
+    for (const std::string& spelling : PathSpellings(place))
+      if (!IsBrokenPath(spelling, requiredSuffix, dirsAllowed, driveLetters)) return false;
+  return true;
+}
+
+bool TScanTaskThread::IsBrokenPath(std::string_view path, const std::string& requiredSuffix,
+                                   bool dirsAllowed, const std::string& driveLetters) {
   if (!requiredSuffix.empty()) {
     const size_t at = FindNoCase(path, requiredSuffix);
     if (at == 0) return false;

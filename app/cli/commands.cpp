@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -48,6 +49,10 @@ struct SettingsFile {
   std::string Save() { return SaveSettingsForConsole(*ini, path, exeDir); }
 };
 
+bool Check64Bit(Wow64Mode mode, const TOptionsSetting& options) {
+  return mode == Wow64Mode::Setting ? options.Check64Bit : mode == Wow64Mode::Check;
+}
+
 std::string TextLine(const Issue& issue) {
   return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
 }
@@ -71,7 +76,7 @@ void PrintIssues(const IssueList& list, Format format) {
 // Runs one scan with Ctrl+C wired to Stop. Captions go to a terminal only.
 ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptionsSetting& options,
                               const std::vector<std::string>& codes, bool filter,
-                              IssueList& list) {
+                              Wow64Mode wow64, IssueList& list) {
   std::function<void(const std::string&)> onCaption;
   if (IsTerminal(stderr)) {
     onCaption = [](const std::string& caption) {
@@ -88,6 +93,7 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
   request.ignoreRemoveDrives = options.IgnoreRemoveDrives;
   request.ignoreKeys = options.IgnoreKeys;
   request.ignoreKeyCount = options.IgnoreKeyCount;
+  request.check64Bit = Check64Bit(wow64, options);
   return scan.Run(request, list, onCaption);
 }
 
@@ -170,38 +176,47 @@ class ConsoleHint : public CommandHint {
 };
 
 // For --stats: counts the file-system probes and folder listings of a scan and the time
-// spent in them.
+// spent in them, in every view.
 class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
  public:
-  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : ForwardingFileSystem(inner) {}
+  explicit ProbeCountingFileSystem(platform::FileSystem& inner)
+      : ForwardingFileSystem(inner), inner_(inner), tallies_(std::make_shared<Tallies>()) {}
 
   bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
-    const Timer timer(probes_);
+    const Timer timer(tallies_->probes);
     return ForwardingFileSystem::FindFirst(pattern, entry);
   }
   std::optional<uint32_t> Attributes(std::string_view path) override {
-    const Timer timer(probes_);
+    const Timer timer(tallies_->probes);
     return ForwardingFileSystem::Attributes(path);
   }
   long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
-    const Timer timer(listings_);
+    const Timer timer(tallies_->listings);
     return ForwardingFileSystem::List(pattern, entries);
   }
+  platform::FileSystem& InView(platform::View view) override {
+    platform::FileSystem& inner = inner_.InView(view);
+    if (&inner == &inner_) return *this;
+    std::unique_ptr<ProbeCountingFileSystem>& counting = views_[static_cast<size_t>(view)];
+    if (!counting) counting.reset(new ProbeCountingFileSystem(inner, tallies_));
+    return *counting;
+  }
 
-  unsigned long long probes() const { return probes_.count; }
-  double seconds() const { return static_cast<double>(probes_.ticks) / Frequency(); }
-  unsigned long long listings() const { return listings_.count; }
-  double listingSeconds() const { return static_cast<double>(listings_.ticks) / Frequency(); }
+  unsigned long long probes() const { return tallies_->probes.count; }
+  double seconds() const { return static_cast<double>(tallies_->probes.ticks) / Frequency(); }
+  unsigned long long listings() const { return tallies_->listings.count; }
+  double listingSeconds() const {
+    return static_cast<double>(tallies_->listings.ticks) / Frequency();
+  }
 
  private:
-  static double Frequency() {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(frequency.QuadPart);
-  }
   struct Tally {
     unsigned long long count = 0;
     long long ticks = 0;
+  };
+  struct Tallies {
+    Tally probes;
+    Tally listings;
   };
   // The scan probes from one thread at a time: the cache serialises its misses.
   struct Timer {
@@ -216,8 +231,18 @@ class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
     LARGE_INTEGER start_;
   };
 
-  Tally probes_;
-  Tally listings_;
+  ProbeCountingFileSystem(platform::FileSystem& inner, std::shared_ptr<Tallies> tallies)
+      : ForwardingFileSystem(inner), inner_(inner), tallies_(std::move(tallies)) {}
+
+  static double Frequency() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+  }
+
+  platform::FileSystem& inner_;
+  std::shared_ptr<Tallies> tallies_;
+  std::array<std::unique_ptr<ProbeCountingFileSystem>, 2> views_;  // by View, when asked for
 };
 
 }  // namespace
@@ -234,7 +259,7 @@ int RunScan(const ScanArgs& args) {
   IssueList list;
   const ULONGLONG started = GetTickCount64();
   const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, list);
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, args.wow64, list);
   const ULONGLONG scanned = GetTickCount64();
   PrintIssues(list, args.format);
   if (args.stats) {
@@ -264,6 +289,7 @@ int RunResolve(const ResolveArgs& args) {
   request.requiredSuffix = args.suffix;
   request.dirsAllowed = args.dirs;
   request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
+  request.check64Bit = Check64Bit(args.wow64, OptionsSetting);
   std::printf("%s\n", ResolveAsScanWould(platform, request) ? "broken" : "ok");
   return kExitOk;
 }
@@ -285,7 +311,8 @@ int RunFix(const FixArgs& args) {
   IssueList list;
   const ULONGLONG started = GetTickCount64();
   const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true, list);
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true,
+                        args.wow64, list);
   const ULONGLONG scanned = GetTickCount64();
   if (args.stats) {
     std::fprintf(stderr,

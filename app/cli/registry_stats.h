@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/view.h"
 
 namespace tallowin::cli {
 
@@ -19,19 +20,31 @@ class CountingRegistry final : public platform::Registry {
   enum Call { kOpen, kOpenNoFollow, kClose, kSubKeyNames, kValues, kQueryValue, kQueryInfo,
               kDelete, kLastWrite, kIsLink, kOther, kCalls };
 
-  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
+  explicit CountingRegistry(platform::Registry& inner)
+      : inner_(inner), tallies_(std::make_shared<Tallies>()) {}
 
   long Open(platform::Root root, std::string_view path, platform::Access access,
             std::unique_ptr<platform::RegistryKey>& key) override {
-    return Wrap(kOpen, inner_.Open(root, path, access, Start(kOpen)), key);
+    const long long start = Now();
+    return Wrap(kOpen, start, inner_.Open(root, path, access, key), key);
   }
   long OpenNoFollow(platform::Root root, std::string_view path, platform::Access access,
                     std::unique_ptr<platform::RegistryKey>& key) override {
-    return Wrap(kOpenNoFollow, inner_.OpenNoFollow(root, path, access, Start(kOpenNoFollow)), key);
+    const long long start = Now();
+    return Wrap(kOpenNoFollow, start, inner_.OpenNoFollow(root, path, access, key), key);
   }
   long Create(platform::Root root, std::string_view path,
               std::unique_ptr<platform::RegistryKey>& key) override {
-    return Wrap(kOther, inner_.Create(root, path, Start(kOther)), key);
+    const long long start = Now();
+    return Wrap(kOther, start, inner_.Create(root, path, key), key);
+  }
+  // The calls in another view count with these.
+  platform::Registry& InView(platform::View view) override {
+    platform::Registry& inner = inner_.InView(view);
+    if (&inner == &inner_) return *this;
+    std::unique_ptr<CountingRegistry>& counting = views_[static_cast<size_t>(view)];
+    if (!counting) counting.reset(new CountingRegistry(inner, tallies_));
+    return *counting;
   }
 
   // "name count seconds" lines for the calls made.
@@ -40,16 +53,22 @@ class CountingRegistry final : public platform::Registry {
         "open", "open-no-follow", "close", "sub-key names", "values", "query value",
         "query info", "delete", "last write", "is link", "other"};
     for (int i = 0; i < kCalls; ++i)
-      if (counts_[i] > 0)
-        std::fprintf(out, "%s registry %s: %llu calls, %.2f s\n", phase, kNames[i], counts_[i],
-                     static_cast<double>(ticks_[i]) / Frequency());
+      if (tallies_->counts[i] > 0)
+        std::fprintf(out, "%s registry %s: %llu calls, %.2f s\n", phase, kNames[i],
+                     tallies_->counts[i], static_cast<double>(tallies_->ticks[i]) / Frequency());
   }
-  void Reset() {
-    counts_.fill(0);
-    ticks_.fill(0);
-  }
+  void Reset() { *tallies_ = {}; }
 
  private:
+  // The command makes its registry calls from one thread at a time.
+  struct Tallies {
+    std::array<unsigned long long, kCalls> counts{};
+    std::array<long long, kCalls> ticks{};
+  };
+
+  CountingRegistry(platform::Registry& inner, std::shared_ptr<Tallies> tallies)
+      : inner_(inner), tallies_(std::move(tallies)) {}
+
   static double Frequency() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -60,19 +79,19 @@ class CountingRegistry final : public platform::Registry {
     QueryPerformanceCounter(&now);
     return now.QuadPart;
   }
-  void Add(Call call, long long start) {
-    ++counts_[call];
-    ticks_[call] += Now() - start;
+  static void Add(Tallies& tallies, Call call, long long start) {
+    ++tallies.counts[call];
+    tallies.ticks[call] += Now() - start;
   }
 
   class Key final : public platform::RegistryKey {
    public:
-    Key(CountingRegistry& owner, std::unique_ptr<platform::RegistryKey> inner)
-        : owner_(owner), inner_(std::move(inner)) {}
+    Key(std::shared_ptr<Tallies> tallies, std::unique_ptr<platform::RegistryKey> inner)
+        : tallies_(std::move(tallies)), inner_(std::move(inner)) {}
     ~Key() override {
       const long long start = Now();
       inner_.reset();
-      owner_.Add(kClose, start);
+      Add(*tallies_, kClose, start);
     }
     long SubKeyNames(std::vector<std::string>& names) override {
       return Timed(kSubKeyNames, [&] { return inner_->SubKeyNames(names); });
@@ -104,35 +123,31 @@ class CountingRegistry final : public platform::Registry {
     long IsLink(bool& link) override {
       return Timed(kIsLink, [&] { return inner_->IsLink(link); });
     }
+    long Name(std::string& name) override {
+      return Timed(kOther, [&] { return inner_->Name(name); });
+    }
 
    private:
     template <typename F>
     long Timed(Call call, F f) {
       const long long start = Now();
       const long rc = f();
-      owner_.Add(call, start);
+      Add(*tallies_, call, start);
       return rc;
     }
-    CountingRegistry& owner_;
+    std::shared_ptr<Tallies> tallies_;
     std::unique_ptr<platform::RegistryKey> inner_;
   };
 
-  std::unique_ptr<platform::RegistryKey>& Start(Call) {
-    start_ = Now();
-    opened_.reset();
-    return opened_;
-  }
-  long Wrap(Call call, long rc, std::unique_ptr<platform::RegistryKey>& key) {
-    Add(call, start_);
-    if (rc == platform::kSuccess) key = std::make_unique<Key>(*this, std::move(opened_));
+  long Wrap(Call call, long long start, long rc, std::unique_ptr<platform::RegistryKey>& key) {
+    Add(*tallies_, call, start);
+    if (rc == platform::kSuccess) key = std::make_unique<Key>(tallies_, std::move(key));
     return rc;
   }
 
   platform::Registry& inner_;
-  long long start_ = 0;
-  std::unique_ptr<platform::RegistryKey> opened_;
-  std::array<unsigned long long, kCalls> counts_{};
-  std::array<long long, kCalls> ticks_{};
+  std::shared_ptr<Tallies> tallies_;
+  std::array<std::unique_ptr<CountingRegistry>, 2> views_;  // by View, made when asked for
 };
 
 }  // namespace tallowin::cli

@@ -68,10 +68,25 @@ void DeleteLinkKey(const std::string& path) {
   RegCloseKey(key);
 }
 
+// The machine sandbox in both views: each holds its own copy below a WOW64 process.
+void RemoveMachineSandbox(const std::string& name) {
+  for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideAscii(kSandboxParent).c_str(), 0,
+                      KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS)
+      continue;
+    RegDeleteTreeW(parent, WideAscii(name).c_str());
+    RegCloseKey(parent);
+    // Only once no other run uses it.
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, WideAscii(kSandboxParent).c_str(), view, 0);
+  }
+}
+
 class Win32BackendUnderTest final : public BackendUnderTest {
  public:
   ~Win32BackendUnderTest() override {
     for (const std::string& link : links_) DeleteLinkKey(link);
+    if (!machineKey_.empty()) RemoveMachineSandbox(machineKey_);
     if (!key_.empty()) {
       RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
       RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
@@ -95,6 +110,11 @@ class Win32BackendUnderTest final : public BackendUnderTest {
       }
     }
     return key_;
+  }
+
+  std::string MachineSandboxKey() override {
+    if (machineKey_.empty()) machineKey_ = UniqueName();
+    return std::string(kSandboxParent) + "\\" + machineKey_;
   }
 
   std::string SandboxFolder() override {
@@ -130,6 +150,7 @@ class Win32BackendUnderTest final : public BackendUnderTest {
  private:
   platform::win32::Win32Machine machine_;
   std::string key_;
+  std::string machineKey_;  // the name below kSandboxParent
   std::string folder_;
   std::map<std::string, std::optional<std::string>> savedEnvironment_;
   std::vector<std::string> links_;

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Tallowin.exe as started by a user or a scheduled task: a second start, even with
+# "-repaironce", only brings the first window back and ends without a window of its own;
+# "-repaironce" with no section chosen ends without scanning; with two sections chosen it
+# scans them, repairs every finding with a backup, saves the last repair and ends,
+# leaving no window.
+source "$(dirname "$0")/gui.bash"
+prefix=$(new_gui_prefix gui-instance-repaironce) || exit 1
+w=$prefix/work
+tl=$prefix/drive_c/Tallowin
+seed_demo "$prefix"
+gui_session "$prefix" "$w"
+mkdir -p "$tl/Backup"
+settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0' '2=1' '16=1'
+
+cli_fast "$prefix" "$w/cli.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan: $(cat "$w/cli.err")"
+cli_rows "$w/cli.json" "$w/expected.rows"
+m=$(grep -c . "$w/expected.rows")
+[ "$m" -ge 5 ] || fail "only $m findings for sections 2 and 16"
+
+# A second start while the first copy is minimized.
+tallowin
+d wait "${MAIN[@]}"
+d post "${MAIN[@]}" --msg 0x0112 --wparam 0xF020  # WM_SYSCOMMAND, SC_MINIMIZE
+for i in $(seq 50); do drv state "${MAIN[@]}"; [[ $(out) == *minimized* ]] && break; sleep 0.1; done
+[[ $(out) == *minimized* ]] || fail "the window does not minimize: $(out)"
+d run --timeout 20000 'C:\Tallowin\Tallowin.exe' -repaironce
+grep -q '^visible' "$w/drv.out" && fail "the second start showed windows: $(cat "$w/drv.out")"
+[ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "the second start: $(cat "$w/drv.out")"
+for i in $(seq 50); do drv state "${MAIN[@]}"; [[ $(out) != *minimized* ]] && break; sleep 0.1; done
+[[ $(out) == "visible enabled foreground" ]] || fail "the first window after the second start: $(out)"
+d windows --hidden "${MAIN[@]}"
+[ "$(grep -c . "$w/drv.out")" = 1 ] || fail "main windows: $(cat "$w/drv.out")"
+# Its "-repaironce" was not acted upon.
+d list "${MAIN[@]}" --summary
+[[ $(out) == "count 0 "* ]] || fail "the list after the second start: $(out)"
+d state "${MAIN[@]}" --ctl Static --text "Welcome to Tallowin!"
+[[ $(out) == visible* ]] || fail "the welcome panel went: $(out)"
+main_ends
+[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+
+# Unattended with no section chosen: it ends, nothing is scanned or repaired.
+settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0'
+d run --timeout 30000 'C:\Tallowin\Tallowin.exe' -repaironce
+note "no section: $(tr '\n' ' ' < "$w/drv.out")"
+[ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "-repaironce without sections: $(cat "$w/drv.out")"
+[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+cli_fast "$prefix" "$w/again.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
+cli_rows "$w/again.json" "$w/again.rows"
+diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce without sections changed the registry"
+
+# Unattended with sections 2 and 16: every finding repaired, backed up, recorded.
+settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0' '2=1' '16=1'
+d run --timeout 60000 'C:\Tallowin\Tallowin.exe' -RepairOnce
+note "sections 2 and 16: $(tr '\n' ' ' < "$w/drv.out")"
+[ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "-repaironce: $(cat "$w/drv.out")"
+drv windows --hidden "${MAIN[@]}"
+[ ! -s "$w/drv.out" ] || fail "a main window is left: $(cat "$w/drv.out")"
+ls "$tl/Backup" > "$w/backups"
+[ "$(grep -c . "$w/backups")" = 1 ] || fail "backups: $(cat "$w/backups")"
+cli_fast "$prefix" "$w/after.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
+cli_rows "$w/after.json" "$w/after.rows"
+grep -xF -f "$w/expected.rows" "$w/after.rows" > "$w/left.rows"
+[ ! -s "$w/left.rows" ] || fail "findings left after -repaironce: $(head -3 "$w/left.rows")"
+iconv -f WINDOWS-1252 -t UTF-8 "$tl/Backup/$(cat "$w/backups")" | tr -d '\r' > "$w/backup.reg"
+for value in '"LastLog"=' '"OldEditor"=' '"TallowinDemoAgent"='; do
+  grep -qF "$value" "$w/backup.reg" || fail "the backup lacks $value"
+done
+strip_cr "$tl/Settings.dat" > "$w/settings.txt"
+grep -qE "^Last Clean=.+ , $m errors were fixed!$" "$w/settings.txt" \
+  || fail "Settings.dat has no Last Clean line: $(cat "$w/settings.txt")"
+grep -qxF '16=1' "$w/settings.txt" || fail "the sections were lost: $(cat "$w/settings.txt")"
+echo "ok: second start, -repaironce without sections and with $m findings"
