@@ -433,6 +433,7 @@ void TfrmMain::AutoSizeColumns() { view_.AutoSizeColumns(); }
 // ---- the scan ---------------------------------------------------------------------------
 
 bool TfrmMain::IgnoreRemoveDrives() const { return OptionsSetting.IgnoreRemoveDrives; }
+bool TfrmMain::Check64Bit() const { return OptionsSetting.Check64Bit; }
 
 void TfrmMain::AddRows(std::vector<Issue>&& rows) {
   for (Issue& row : rows) list_.rows.push_back(std::move(row));

@@ -160,6 +160,7 @@ class TfrmMain : public Form, private ScanHost {
   const platform::Platform& ScanPlatform() override { return platform_; }
   bool HiddenMode() const override { return RepairOnce; }
   bool IgnoreRemoveDrives() const override;
+  bool Check64Bit() const override;
   void AddRows(std::vector<Issue>&& rows) override;
 
   MainWindowOptions options_;

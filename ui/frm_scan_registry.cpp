@@ -62,6 +62,7 @@ void TfrmScanRegistry::StartScan() {
   ScanRequest request;
   request.codes = codes_;
   request.ignoreRemoveDrives = host_.IgnoreRemoveDrives();
+  request.check64Bit = host_.Check64Bit();
   session_->Start(request);
 }
 

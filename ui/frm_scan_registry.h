@@ -22,6 +22,8 @@ class ScanHost {
   // Hidden mode ("-repaironce"): the dialog hides itself.
   virtual bool HiddenMode() const = 0;
   virtual bool IgnoreRemoveDrives() const = 0;
+  // Both registry views and both sides of the file-system redirection under WOW64.
+  virtual bool Check64Bit() const { return false; }
   // Findings in scan order, unchecked.
   virtual void AddRows(std::vector<Issue>&& rows) = 0;
   // The post-scan filter over the list.
