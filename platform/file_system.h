@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/view.h"
 
 namespace tallowin::platform {
 
@@ -148,6 +149,15 @@ class FileSystem {
   // folder, "." and ".." resolved, separators as backslashes, short names of existing
   // folders and files in their long form. nullopt when it cannot be resolved.
   virtual std::optional<std::string> FullPath(std::string_view path) = 0;
+
+  // The same file system seen through `view`: with View::Native the existence tests
+  // (FindFirst, Attributes, List) see the folders as they are, without WOW64
+  // redirection, on whichever thread calls them; everything else is as in this one.
+  // Owned by this file system. One without redirection is its own every view.
+  virtual FileSystem& InView(View view) {
+    (void)view;
+    return *this;
+  }
 };
 
 // Shared by both backends and the callers.

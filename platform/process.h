@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/view.h"
+
 namespace tallowin::platform {
 
 class Process {
@@ -23,6 +25,13 @@ class ProcessLauncher {
   virtual ~ProcessLauncher() = default;
   // CreateProcess with SW_HIDE; nullptr when the program cannot be started.
   virtual std::unique_ptr<Process> StartHidden(const std::string& commandLine) = 0;
+  // The same with the program's path taken in `view`: View::Native starts the program
+  // the path names on the system as it is (WOW64 file-system redirection off while it
+  // starts), such as the 64-bit registry editor of the Windows folder.
+  virtual std::unique_ptr<Process> StartHiddenInView(const std::string& commandLine, View view) {
+    (void)view;
+    return StartHidden(commandLine);
+  }
   // The system's error code of the last start that failed (740: elevation required).
   virtual long LastStartError() const = 0;
 };

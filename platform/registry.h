@@ -9,12 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/view.h"
+
 namespace tallowin::platform {
 
 // Win32 status codes, so both backends and their callers speak one language.
 inline constexpr long kSuccess = 0;            // ERROR_SUCCESS
 inline constexpr long kFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 inline constexpr long kAccessDenied = 5;       // ERROR_ACCESS_DENIED
+inline constexpr long kNotSupported = 50;       // ERROR_NOT_SUPPORTED
 inline constexpr long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr long kKeyDeleted = 1018;      // ERROR_KEY_DELETED
 inline constexpr long kMoreData = 234;         // ERROR_MORE_DATA
@@ -78,6 +81,13 @@ class RegistryKey {
   // Whether the key is a symbolic link. Only a key opened with OpenNoFollow can tell:
   // one opened otherwise is already the link's target.
   [[nodiscard]] virtual long IsLink(bool& link) = 0;
+  // The registry's own name of the key (NtQueryKey KeyNameInformation), such as
+  // "\REGISTRY\MACHINE\Software\Wow6432Node\X": one key has one name, whatever view,
+  // link or root it was opened through. kNotSupported where the registry cannot tell.
+  [[nodiscard]] virtual long Name(std::string& name) {
+    (void)name;
+    return kNotSupported;
+  }
 };
 
 class Registry {
@@ -95,6 +105,12 @@ class Registry {
   // Creates the key and every missing parent (tests, backends, restore checks).
   [[nodiscard]] virtual long Create(Root root, std::string_view path,
                                     std::unique_ptr<RegistryKey>& key) = 0;
+  // The same registry seen through `view`: every open and create of the result names
+  // that view. Owned by this registry. A registry without views is its own every view.
+  virtual Registry& InView(View view) {
+    (void)view;
+    return *this;
+  }
 
   // Convenience: nullptr when the key cannot be opened.
   std::unique_ptr<RegistryKey> OpenKey(Root root, std::string_view path, Access access) {

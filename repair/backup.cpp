@@ -1,5 +1,6 @@
 #include "repair/backup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -38,6 +39,14 @@ bool IsStringType(uint32_t type) {
 bool FitsAnsi(std::string_view text, const AnsiCodePage& ansi) {
   std::string bytes;
   return ansi.FromUtf8(text, bytes);
+}
+
+// The size of the text with its backslashes and quotes escaped.
+size_t EscapedSize(std::string_view text) {
+  size_t size = text.size();
+  for (char c : text)
+    if (c == '\\' || c == '"') ++size;
+  return size;
 }
 
 std::string QuotedEscaped(std::string_view text) {
@@ -116,26 +125,47 @@ std::string EscapeQuotes(std::string_view text) {
 
 bool IsCarriableKeyPath(std::string_view keyPath) {
   if (keyPath.empty() || HasLineBreakOrNul(keyPath)) return false;
-  if (keyPath.front() == '\\' || keyPath.back() == '\\') return false;
-  return keyPath.find("\\\\") == std::string_view::npos;
+  // The restore refuses what the registry itself does not hold: longer names, deeper paths.
+  size_t depth = 0;
+  for (size_t start = 0;;) {
+    const size_t end = std::min(keyPath.find('\\', start), keyPath.size());
+    const std::string_view name = keyPath.substr(start, end - start);
+    if (name.empty() || ++depth > platform::kMaxKeyDepth) return false;
+    if (name.size() > platform::kMaxKeyNameLength &&
+        Utf16Length(name) > platform::kMaxKeyNameLength)
+      return false;
+    if (end == keyPath.size()) return true;
+    start = end + 1;
+  }
 }
 
-bool IsCarriableValueName(std::string_view name) { return !HasLineBreakOrNul(name); }
+bool IsCarriableValueName(std::string_view name) {
+  if (HasLineBreakOrNul(name)) return false;
+  return name.size() <= platform::kMaxValueNameLength ||
+         Utf16Length(name) <= platform::kMaxValueNameLength;
+}
 
 ExportStatus FormatValueLine(const RegValue& value, std::string& line, BackupFormat format,
                              const AnsiCodePage& ansi) {
   const bool ansiFile = format == BackupFormat::Regedit4;
   if (!IsCarriableValueName(value.name)) return ExportStatus::Refused;
   if (ansiFile && !FitsAnsi(value.name, ansi)) return ExportStatus::NotAnsi;
+  // A restore holds no larger value: one the backup cannot give back is not deleted.
+  if (value.data.size() > platform::kMaxRegValueBytes) return ExportStatus::TooLarge;
   std::string out = value.name.empty() ? std::string("@") : QuotedEscaped(value.name);
   out += '=';
-  std::string text;
-  // A quoted line must stay within what a restore reads; UTF-16 needs two bytes a unit.
-  const size_t lineLimit = platform::kMaxRegLineBytes / 2 - out.size() - 4;
-  if (value.type == platform::kRegSz && platform::QuotedFormOf(value.data, text) &&
-      text.size() <= lineLimit) {
-    if (ansiFile && !FitsAnsi(text, ansi)) return ExportStatus::NotAnsi;
-    out += QuotedEscaped(text);
+  std::string quoted;
+  {
+    std::string text;
+    // A quoted line must stay within what a restore reads, also once the file is
+    // UTF-16: at most two bytes of the file for each byte of UTF-8.
+    if (value.type == platform::kRegSz && platform::QuotedFormOf(value.data, text) &&
+        2 * (out.size() + EscapedSize(text) + 2) <= platform::kMaxRegLineBytes)
+      quoted = QuotedEscaped(text);
+  }
+  if (!quoted.empty()) {
+    if (ansiFile && !FitsAnsi(quoted, ansi)) return ExportStatus::NotAnsi;
+    out += quoted;
   } else if (value.type == platform::kRegDword && value.data.size() == 4) {
     uint32_t number = 0;
     for (int i = 3; i >= 0; --i)
@@ -280,6 +310,10 @@ void BackupFile::SetFormat(BackupFormat format) {
   if (!file_) format_ = format;
 }
 
+void BackupFile::SetView(platform::View view) {
+  if (!file_) view_ = view;
+}
+
 bool BackupFile::Create(std::string& error) {
   // One run, one new file: a name that is taken belongs to another run or program.
   for (int number = 1; number <= 99; ++number) {
@@ -294,7 +328,12 @@ bool BackupFile::Create(std::string& error) {
     std::string header;
     if (format_ == BackupFormat::Unicode) header = "\xFF\xFE";
     std::string text;
-    if (!Encode(BackupHeader(format_), format_, ansi_, text)) return false;
+    std::string lines(BackupHeader(format_));
+    if (view_ == platform::View::Native) {
+      lines += kNativeViewLine;
+      lines += "\r\n";
+    }
+    if (!Encode(lines, format_, ansi_, text)) return false;
     header += text;
     if (!file->Append(header) || !file->Flush()) {
       file.reset();

@@ -27,6 +27,10 @@ enum class BackupFormat {
 inline constexpr std::string_view kBackupHeader = "REGEDIT4\r\n";
 inline constexpr std::string_view kUnicodeBackupHeader = "Windows Registry Editor Version 5.00\r\n";
 std::string_view BackupHeader(BackupFormat format);
+// The line after the header of a backup whose key lines name keys as the 64-bit registry
+// view shows them (a scan of both views): its restore imports and checks them there. The
+// registry editor reads it as a comment. A backup without it names the process's view.
+inline constexpr std::string_view kNativeViewLine = "; Registry view: 64-bit";
 
 // OutputDirectory + "\" + YYYY_MM_DD_hhmmss.reg, for the local time now.
 std::string MakeBackupFileName(platform::System& system, std::string_view outputDirectory);
@@ -121,6 +125,9 @@ class BackupFile {
 
   // Before the first write: the format the file will be created in.
   void SetFormat(BackupFormat format);
+  // Before the first write: the registry view its key lines name (kNativeViewLine).
+  void SetView(platform::View view);
+  platform::View view() const { return view_; }
   // Writes `blocks` (UTF-8, composed for format()) and flushes them. False when that
   // failed: the file then ends where it ended before, and `error` says why.
   [[nodiscard]] bool Append(std::string_view blocks, std::string& error);
@@ -136,6 +143,7 @@ class BackupFile {
   std::string wanted_;
   std::string path_;
   BackupFormat format_ = BackupFormat::Regedit4;
+  platform::View view_ = platform::View::Process;
   std::unique_ptr<platform::WritableFile> file_;
   bool broken_ = false;  // lost its handle while switching formats: no more writes
 };

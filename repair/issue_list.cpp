@@ -1,9 +1,11 @@
 #include "repair/issue_list.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "platform/reg_global.h"
+#include "platform/registry_view.h"
 #include "platform/text.h"
 
 namespace tallowin {
@@ -100,6 +102,19 @@ bool RemovedByTextRules(const Issue& row) {
   return false;
 }
 
+// A row of the 64-bit view whose key lies below the redirection node names the 32-bit
+// view's key: the exclusions hold for it under the name that view gives it too. That
+// name (upper-cased, with a trailing backslash), or empty for any other row.
+std::string ProcessViewName(const Issue& row, std::string_view root, std::string_view checkPath) {
+  if (row.view != platform::View::Native) return {};
+  const std::optional<platform::Root> hive = platform::RootFromName(root);
+  if (!hive) return {};
+  const std::string_view keyPath = checkPath.substr(root.size() + 1);
+  if (!platform::IsBelowRedirectionNode(*hive, keyPath)) return {};
+  return AsciiUpper(
+      WithBackslash(std::string(root) + "\\" + platform::WithoutRedirectionNode(*hive, keyPath)));
+}
+
 // The second pass: the row lies in an excluded key (or, for a whole key, holds one).
 // `exclusions` are upper-cased and end with a backslash.
 bool RemovedByExclusions(const Issue& row, const std::vector<std::string>& exclusions) {
@@ -145,10 +160,15 @@ bool RemovedByExclusions(const Issue& row, const std::vector<std::string>& exclu
     default:  // ekFile, and anything that names no registry item
       return false;
   }
+  const std::string alias = ProcessViewName(row, root, checkPath);
   const std::string check = AsciiUpper(WithBackslash(std::move(checkPath)));
+  const std::string* const names[] = {&check, &alias};
   for (const std::string& entry : exclusions) {
-    if (Contains(check, entry)) return true;
-    if (valueName.empty() && Contains(entry, check)) return true;
+    for (const std::string* name : names) {
+      if (name->empty()) continue;
+      if (Contains(*name, entry)) return true;
+      if (valueName.empty() && Contains(entry, *name)) return true;
+    }
   }
   return false;
 }

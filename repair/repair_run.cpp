@@ -61,8 +61,8 @@ class RepairRun {
  public:
   RepairRun(IssueList& list, platform::Platform& platform, RepairPrompts& prompts,
             RepairResult& result, const std::string& backupName)
-      : list_(list), platform_(platform), registry_(platform.registry), prompts_(prompts),
-        result_(result), backup_(platform.files, platform.system.Ansi(), backupName) {}
+      : list_(list), platform_(platform), prompts_(prompts), result_(result),
+        backup_(platform.files, platform.system.Ansi(), backupName) {}
 
   void Run() {
     std::vector<size_t> checked;
@@ -71,13 +71,7 @@ class RepairRun {
     total_ = checked.size();
 
     size_t next = 0;
-    while (next < checked.size()) {
-      if (prompts_.StopRequested()) {
-        result_.stopped = true;
-        for (; next < checked.size(); ++next) Report(checked[next], RepairOutcome::Stopped,
-                                                     "not processed: the run was stopped", "");
-        break;
-      }
+    while (next < checked.size() && !Stopping()) {
       std::vector<Row> batch;
       batch.reserve(kRepairBatchRows);
       batch_ = &batch;
@@ -88,33 +82,35 @@ class RepairRun {
         text += batch.back().block.size();
       }
       batch_ = nullptr;
-      if (!WriteBackups(batch)) {
-        for (Row& row : batch) Finish(row);
-        for (; next < checked.size(); ++next)
-          Report(checked[next], RepairOutcome::Stopped, "not processed: the run stopped", "");
-        break;
-      }
+      const bool written = WriteBackups(batch);
       for (Row& row : batch) {
-        if (!row.decided) {
-          if (prompts_.StopRequested()) {
-            result_.stopped = true;
+        if (written && !row.decided) {
+          if (Stopping()) {
             row.outcome = RepairOutcome::Stopped;
-            row.reason = "not processed: the run was stopped";
+            row.reason = kNotReachedText;
           } else {
             Delete(row);
           }
         }
         Finish(row);
       }
-      if (result_.stopped) {
-        for (; next < checked.size(); ++next)
-          Report(checked[next], RepairOutcome::Stopped, "not processed: the run was stopped", "");
-      }
+      if (!written) break;
     }
+    for (; next < checked.size(); ++next)
+      Report(checked[next], RepairOutcome::Stopped,
+             result_.stopped ? kNotReachedText : "not processed: the run stopped", "");
     RemoveFixedRows();
   }
 
  private:
+  static constexpr const char* kNotReachedText = "not processed: the run was stopped";
+
+  // Asked before every batch and every row; once asked for, the stop holds.
+  bool Stopping() {
+    if (!result_.stopped && prompts_.StopRequested()) result_.stopped = true;
+    return result_.stopped;
+  }
+
   // ---- planning: everything that can be decided before a backup --------------------
 
   void Plan(Row& row, size_t index) {
@@ -149,6 +145,9 @@ class RepairRun {
       return Decide(row, RepairOutcome::NotAddressed, "a folder, not a file: " + path);
   }
 
+  // The registry in the view the row names its key in.
+  Registry& RegistryOf(const Row& row) { return platform_.registry.InView(row.target.view); }
+
   // Classes rows are backed up and deleted in the hive that holds the key (the user's
   // copy first, as Windows shows it), so a restore puts the key back where it was.
   void LocateHive(Row& row, const std::string& keyPath) {
@@ -158,7 +157,7 @@ class RepairRun {
     const std::string classes = "Software\\Classes\\" + keyPath;
     for (Root hive : {Root::CurrentUser, Root::LocalMachine}) {
       std::unique_ptr<RegistryKey> key;
-      if (registry_.Open(hive, classes, Access::Read, key) == platform::kSuccess) {
+      if (RegistryOf(row).Open(hive, classes, Access::Read, key) == platform::kSuccess) {
         row.root = hive;
         row.path = classes;
         return;
@@ -178,6 +177,15 @@ class RepairRun {
     // to import on every Windows version: it stays.
     if (!IsCarriableKeyPath(target.path) || (!wholeKey && !IsCarriableValueName(target.valueName)))
       return Decide(row, RepairOutcome::Refused, "a name no backup file can hold: " + shown);
+    // One backup file names its keys in one view, and its restore imports them there.
+    if (!viewChosen_) {
+      backup_.SetView(target.view);
+      viewChosen_ = true;
+    } else if (backup_.view() != target.view) {
+      return Decide(row, RepairOutcome::Refused,
+                    "names its key in the other registry view than the run's backup file: " +
+                        shown);
+    }
 
     LocateHive(row, target.path);
     // The path is taken as the system resolves it: links above the key are how Windows
@@ -185,7 +193,7 @@ class RepairRun {
     // below it are opened as themselves, and a link there is refused.
     {
       std::unique_ptr<RegistryKey> key;
-      const long rc = registry_.Open(row.root, row.path, Access::Read, key);
+      const long rc = RegistryOf(row).Open(row.root, row.path, Access::Read, key);
       if (rc == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
       if (rc != platform::kSuccess)
         return Decide(row, RepairOutcome::Unreadable, "cannot be opened: " + shown);
@@ -202,7 +210,7 @@ class RepairRun {
 
   void Compose(Row& row, const ItemStamp& stamp) {
     const bool wholeKey = row.target.kind == IssueTarget::Kind::Key;
-    ExportContext context{registry_, platform_.system.Ansi(), backup_.format(), row.root,
+    ExportContext context{RegistryOf(row), platform_.system.Ansi(), backup_.format(), row.root,
                           row.target.valueName, wholeKey, {}, {}, 0, {}, 0};
     ExportResult composed = ComposeBlock(context, row.path);
     if (composed.status == ExportStatus::NotAnsi && backup_.format() == BackupFormat::Regedit4) {
@@ -239,7 +247,7 @@ class RepairRun {
       return Decide(row, RepairOutcome::ChangedSinceScan,
                     "changed since the scan: its type or data is not what was found");
     if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.lastWrite) {
-      const auto own = ownWrites_.find(Id(row.root, row.path));
+      const auto own = ownWrites_.find(Id(row, row.path));
       if (own == ownWrites_.end() || own->second != context.lastWrite)
         return Decide(row, RepairOutcome::ChangedSinceScan,
                       "changed since the scan: the key was written after it was found");
@@ -257,7 +265,8 @@ class RepairRun {
     for (Row& row : *batch_) {
       if (row.decided || row.block.empty()) continue;
       Row* pending = &row;
-      ExportContext context{registry_, platform_.system.Ansi(), backup_.format(), pending->root,
+      ExportContext context{RegistryOf(*pending), platform_.system.Ansi(), backup_.format(),
+                            pending->root,
                             pending->target.valueName,
                             pending->target.kind == IssueTarget::Kind::Key, {}, {}, 0, {}, 0};
       if (ComposeBlock(context, pending->path).ok()) pending->block = std::move(context.text);
@@ -265,8 +274,10 @@ class RepairRun {
     return true;
   }
 
-  static std::string Id(Root root, const std::string& path) {
-    return FullKeyName(root, AsciiUpper(path));
+  // A key this run wrote, by view, root and path.
+  static std::string Id(const Row& row, const std::string& path) {
+    return (row.target.view == platform::View::Native ? "64:" : "") +
+           FullKeyName(row.root, AsciiUpper(path));
   }
 
   // ---- the batch's backup -------------------------------------------------------
@@ -309,9 +320,10 @@ class RepairRun {
   }
 
   void DeleteValue(Row& row) {
+    Registry& registry = RegistryOf(row);
     const std::string shown = ValueName(row.root, row.path, row.target.valueName);
     std::unique_ptr<RegistryKey> key;
-    long rc = registry_.Open(row.root, row.path, Access::All, key);
+    long rc = registry.Open(row.root, row.path, Access::All, key);
     if (rc == platform::kFileNotFound) {
       row.outcome = RepairOutcome::AlreadyGone;
       return;
@@ -342,11 +354,11 @@ class RepairRun {
       return;
     }
     uint64_t written = 0;
-    if (key->LastWriteTime(written) == platform::kSuccess) ownWrites_[Id(row.root, row.path)] = written;
+    if (key->LastWriteTime(written) == platform::kSuccess) ownWrites_[Id(row, row.path)] = written;
     key.reset();
-    if (ValueVisible(row.root, row.path, row.target.valueName) ||
+    if (ValueVisible(registry, row.root, row.path, row.target.valueName) ||
         (row.root != row.target.root &&
-         ValueVisible(row.target.root, row.target.path, row.target.valueName))) {
+         ValueVisible(registry, row.target.root, row.target.path, row.target.valueName))) {
       row.outcome = RepairOutcome::StillPresent;
       row.reason = "deleted, but a value of that name is still there: " +
                    ValueName(row.target.root, row.target.path, row.target.valueName);
@@ -355,30 +367,32 @@ class RepairRun {
     row.outcome = RepairOutcome::Deleted;
   }
 
-  bool ValueVisible(Root root, const std::string& path, const std::string& name) {
+  static bool ValueVisible(Registry& registry, Root root, const std::string& path,
+                           const std::string& name) {
     std::unique_ptr<RegistryKey> key;
-    if (registry_.Open(root, path, Access::Read, key) != platform::kSuccess) return false;
+    if (registry.Open(root, path, Access::Read, key) != platform::kSuccess) return false;
     platform::RegValue value;
     return key->QueryValue(name, value) != platform::kFileNotFound;
   }
 
-  bool KeyVisible(Root root, const std::string& path) {
+  static bool KeyVisible(Registry& registry, Root root, const std::string& path) {
     std::unique_ptr<RegistryKey> key;
-    return registry_.Open(root, path, Access::Read, key) != platform::kFileNotFound;
+    return registry.Open(root, path, Access::Read, key) != platform::kFileNotFound;
   }
 
   void DeleteKey(Row& row) {
+    Registry& registry = RegistryOf(row);
     const std::string shown = FullKeyName(row.root, row.path);
     {
       std::unique_ptr<RegistryKey> key;
-      long rc = registry_.OpenNoFollow(row.root, row.path, Access::Read, key);
+      long rc = registry.OpenNoFollow(row.root, row.path, Access::Read, key);
       if (rc == platform::kFileNotFound) {
         row.outcome = RepairOutcome::AlreadyGone;
         return;
       }
       uint64_t written = 0;
       if (rc == platform::kSuccess) rc = key->LastWriteTime(written);
-      const auto own = ownWrites_.find(Id(row.root, row.path));
+      const auto own = ownWrites_.find(Id(row, row.path));
       const bool ours = own != ownWrites_.end() && own->second == written;
       if (rc != platform::kSuccess || (written != row.lastWrite && !ours)) {
         row.outcome = RepairOutcome::ChangedSinceScan;
@@ -387,8 +401,8 @@ class RepairRun {
       }
     }
     std::string detail;
-    const long rc = DeleteTree(row.root, row.path, 0, detail);
-    if (rc != platform::kSuccess && KeyVisible(row.root, row.path)) {
+    const long rc = DeleteTree(registry, row.root, row.path, 0, detail);
+    if (rc != platform::kSuccess && KeyVisible(registry, row.root, row.path)) {
       row.outcome = RepairOutcome::DeleteFailed;
       row.reason = "backed up, but the registry refused the deletion (error " +
                    std::to_string(rc) + "): " + (detail.empty() ? shown : detail);
@@ -397,11 +411,11 @@ class RepairRun {
     const std::string parent = Parent(row.path);
     std::unique_ptr<RegistryKey> parentKey;
     uint64_t written = 0;
-    if (registry_.Open(row.root, parent, Access::Read, parentKey) == platform::kSuccess &&
+    if (registry.Open(row.root, parent, Access::Read, parentKey) == platform::kSuccess &&
         parentKey->LastWriteTime(written) == platform::kSuccess)
-      ownWrites_[Id(row.root, parent)] = written;
-    if (KeyVisible(row.root, row.path) ||
-        (row.root != row.target.root && KeyVisible(row.target.root, row.target.path))) {
+      ownWrites_[Id(row, parent)] = written;
+    if (KeyVisible(registry, row.root, row.path) ||
+        (row.root != row.target.root && KeyVisible(registry, row.target.root, row.target.path))) {
       row.outcome = RepairOutcome::StillPresent;
       row.reason = "deleted, but a key of that name is still there: " +
                    FullKeyName(row.target.root, row.target.path);
@@ -412,10 +426,11 @@ class RepairRun {
 
   // Sub-keys first, from the last enumeration index down, then the key itself; every
   // key opened as itself, so a link that appeared meanwhile stops the deletion.
-  long DeleteTree(Root root, const std::string& path, size_t depth, std::string& detail) {
+  long DeleteTree(Registry& registry, Root root, const std::string& path, size_t depth,
+                  std::string& detail) {
     if (depth > platform::kMaxKeyDepth) return platform::kInvalidParameter;
     std::unique_ptr<RegistryKey> key;
-    long rc = registry_.OpenNoFollow(root, path, Access::All, key);
+    long rc = registry.OpenNoFollow(root, path, Access::All, key);
     if (rc != platform::kSuccess) return rc;
     bool link = false;
     rc = key->IsLink(link);
@@ -429,13 +444,13 @@ class RepairRun {
     if (rc != platform::kSuccess) return rc;
     key.reset();
     for (size_t i = names.size(); i-- > 0;) {
-      rc = DeleteTree(root, path + "\\" + names[i], depth + 1, detail);
+      rc = DeleteTree(registry, root, path + "\\" + names[i], depth + 1, detail);
       if (rc != platform::kSuccess) return rc;
     }
     const std::string parent = Parent(path);
     const size_t slash = path.rfind('\\');
     const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-    rc = registry_.Open(root, parent, Access::All, key);
+    rc = registry.Open(root, parent, Access::All, key);
     if (rc != platform::kSuccess) return rc;
     rc = key->DeleteSubKey(leaf);
     if (rc != platform::kSuccess) detail = FullKeyName(root, path);
@@ -469,10 +484,10 @@ class RepairRun {
 
   IssueList& list_;
   platform::Platform& platform_;
-  Registry& registry_;
   RepairPrompts& prompts_;
   RepairResult& result_;
   BackupFile backup_;
+  bool viewChosen_ = false;  // the backup file's view, by the first registry row
   std::vector<Row>* batch_ = nullptr;  // the batch being planned
   std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
   std::vector<size_t> fixedIndexes_;

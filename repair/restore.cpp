@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/reg_stream.h"
+#include "repair/backup.h"
 #include "platform/text.h"
 
 namespace tallowin {
@@ -94,8 +95,9 @@ std::string BackupFilePath(std::string_view folder, std::string_view name) {
   return path;
 }
 
-std::string RegistryEditorPath(platform::FileSystem& files, platform::System& system) {
-  if (system.IsWow64()) {
+std::string RegistryEditorPath(platform::FileSystem& files, platform::System& system,
+                               platform::View view) {
+  if (view == platform::View::Process && system.IsWow64()) {
     // Redirected to the 32-bit editor (SysWOW64); a 64-bit one would import into the
     // other registry view than the one the backup was read from.
     const std::string wow = system.SystemDirectory() + "\\regedit.exe";
@@ -105,8 +107,21 @@ std::string RegistryEditorPath(platform::FileSystem& files, platform::System& sy
 }
 
 std::string RestoreCommandLine(platform::FileSystem& files, platform::System& system,
-                               std::string_view backupPath) {
-  return "\"" + RegistryEditorPath(files, system) + "\" /s \"" + std::string(backupPath) + "\"";
+                               std::string_view backupPath, platform::View view) {
+  return "\"" + RegistryEditorPath(files, system, view) + "\" /s \"" + std::string(backupPath) +
+         "\"";
+}
+
+platform::View BackupFileView(platform::FileSystem& files, const AnsiCodePage& ansi,
+                              const std::string& path) {
+  const std::unique_ptr<platform::FileReader> file = files.OpenForReading(path);
+  if (!file) return platform::View::Process;
+  platform::RegLineReader reader(*file, ansi);
+  std::string line;
+  for (int i = 0; i < 2; ++i)
+    if (reader.Next(line, platform::kMaxRegHeaderLineBytes) != platform::RegLineReader::Result::Line)
+      return platform::View::Process;
+  return line == kNativeViewLine ? platform::View::Native : platform::View::Process;
 }
 
 CommandResult CommandHint::WaitWithHint(platform::Process& process, const std::string& hintText) {
@@ -136,8 +151,10 @@ int NextBackupHintProgress(int position) {
 
 CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
                                  const std::string& commandLine, const std::string& hintText,
-                                 CommandHint& hint) {
-  const std::unique_ptr<platform::Process> process = launcher.StartHidden(commandLine);
+                                 CommandHint& hint, platform::View view) {
+  const std::unique_ptr<platform::Process> process =
+      view == platform::View::Process ? launcher.StartHidden(commandLine)
+                                      : launcher.StartHiddenInView(commandLine, view);
   if (!process) return CommandResult::NotStarted;
   return hint.WaitWithHint(*process, hintText);
 }
@@ -237,6 +254,9 @@ RestoreOutcome Kept(RestoreStatus status, std::string message) {
 // The first reading, before anything is imported: every line one the backup writer
 // writes (so a file cut short anywhere inside a line is refused whole, as the editor
 // would import the entries before the cut), nothing that deletes, at least one key.
+// A file cut exactly at a line end reads as whole, as older backups end the same way;
+// the entries of such a file are all whole, and the run deletes nothing of a batch
+// before the batch is on the disk.
 // `file` stays open, so nobody changes the file until the check after the import.
 bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
                        const std::string& path, std::unique_ptr<platform::FileReader>& file,
@@ -282,16 +302,17 @@ bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
   return false;
 }
 
-// The second reading, after the import: every key and value against the registry.
+// The second reading, after the import: every key and value against the registry, in
+// the view the file names.
 bool CheckAfterImport(platform::Platform& platform, const AnsiCodePage& ansi,
-                      const std::string& path, std::string& missing) {
+                      const std::string& path, platform::View view, std::string& missing) {
   const std::unique_ptr<platform::FileReader> file = platform.files.OpenForReading(path);
   if (!file) {
     missing = "the file could not be read again to check it";
     return false;
   }
   platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
-  ImportCheck check(platform.registry);
+  ImportCheck check(platform.registry.InView(view));
   std::string error;
   const auto onItem = [&](platform::RegLineParser::Item item) {
     return item == platform::RegLineParser::Item::Key ? check.Key(parser.key())
@@ -349,8 +370,9 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
                                                path + "; it was not imported and is kept.");
   }
 
-  const std::string commandLine = RestoreCommandLine(platform.files, platform.system, path);
-  switch (RunCommandWithHint(platform.processes, commandLine, kRestoreHintText, hint)) {
+  const platform::View view = BackupFileView(platform.files, ansi, path);
+  const std::string commandLine = RestoreCommandLine(platform.files, platform.system, path, view);
+  switch (RunCommandWithHint(platform.processes, commandLine, kRestoreHintText, hint, view)) {
     case CommandResult::Finished:
       break;
     case CommandResult::NotStarted:
@@ -364,7 +386,7 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
 
   std::string missing;
   try {
-    if (!CheckAfterImport(platform, ansi, path, missing)) {
+    if (!CheckAfterImport(platform, ansi, path, view, missing)) {
       return Kept(RestoreStatus::NotRestored,
                   "The backup was imported, but " + missing + "; the file " + path + " is kept.");
     }

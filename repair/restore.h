@@ -44,12 +44,21 @@ void SortBackupFiles(std::vector<BackupFileRow>& rows);
 std::string BackupFilePath(std::string_view folder, std::string_view name);
 
 // The registry editor by its full path, so that no regedit.exe beside the program or
-// in the current folder is run: the 32-bit one under WOW64 (it sees the same registry
-// view as this process), else the one in the Windows folder.
-std::string RegistryEditorPath(platform::FileSystem& files, platform::System& system);
+// in the current folder is run. For the process view: the 32-bit one under WOW64 (it
+// sees the same registry view as this process), else the one in the Windows folder.
+// For the 64-bit view: the one in the Windows folder, which must then be started in
+// that view (the system redirects a 32-bit caller to the 32-bit one).
+std::string RegistryEditorPath(platform::FileSystem& files, platform::System& system,
+                               platform::View view = platform::View::Process);
 // "<editor>" /s "<path>"
 std::string RestoreCommandLine(platform::FileSystem& files, platform::System& system,
-                               std::string_view backupPath);
+                               std::string_view backupPath,
+                               platform::View view = platform::View::Process);
+
+// The registry view a backup file's key lines name: Native when the line after its
+// header is kNativeViewLine. Process for any other file, and one that cannot be read.
+platform::View BackupFileView(platform::FileSystem& files, const AnsiCodePage& ansi,
+                              const std::string& path);
 
 enum class CommandResult {
   Finished,    // the process ended by itself
@@ -75,11 +84,12 @@ class CommandHint {
 // maximum by one and stays there: it does not measure the process.
 int NextBackupHintProgress(int position);
 
-// RunCommandWithHint's process part: starts the command hidden and waits for it
-// through the hint.
+// RunCommandWithHint's process part: starts the command hidden (its program as `view`
+// sees it) and waits for it through the hint.
 [[nodiscard]] CommandResult RunCommandWithHint(platform::ProcessLauncher& launcher,
                                                const std::string& commandLine,
-                                               const std::string& hintText, CommandHint& hint);
+                                               const std::string& hintText, CommandHint& hint,
+                                               platform::View view = platform::View::Process);
 
 // Whether every key and value of the document is in the registry with the same type
 // and bytes (string types may have gained the terminating NUL the import adds). The
@@ -114,8 +124,9 @@ struct RestoreOutcome {
 
 // Restore of one file: read it whole to check that every line is one the backup writer
 // writes (a file cut short is refused before anything is imported), import it with the
-// registry editor, read it again to check every value came back, and only then delete
-// it, when it lies in `backupFolder`. The file is read in chunks, never held whole.
+// registry editor of the view the file names (BackupFileView), read it again to check
+// every value came back in that view, and only then delete it, when it lies in
+// `backupFolder`. The file is read in chunks, never held whole.
 [[nodiscard]] RestoreOutcome RestoreBackupFile(platform::Platform& platform,
                                                const std::string& path,
                                                std::string_view backupFolder,

@@ -65,56 +65,63 @@ std::unordered_set<std::string> FontsFolderFiles(platform::FileSystem& files) {
 
 void TScanTaskThread::ScanSharedDlls() {
   SetCaption("Scanning: Shared DLLs");
-  std::unique_ptr<platform::RegistryKey> key =
-      Registry().OpenKey(Root::LocalMachine, kSharedDllsPath, Access::Read);
-  if (!key) return;
-  ShowCurrentKey(kSharedDllsPath);
-  std::vector<RegValue> values;
-  (void)key->Values(values);  // what was read before a failure is still judged
-  key.reset();
-  for (const RegValue& value : values) {
+  for (const std::string& keyPath : KeyPaths(Root::LocalMachine, kSharedDllsPath)) {
     if (StopRequested()) return;
-    if (value.type != platform::kRegDword) continue;
-    const bool broken = OnEmptyFloppy(*this, value.name) || IsZeroCount(value) ||
-                        ResolveFileReference(value.name, "", false, DriveLetters);
-    if (broken)
-      AddIssue(kSharedDllsProblem, value.name, std::string(kLocalMachine) + kSharedDllsPath,
-               ekValueInData);
+    std::unique_ptr<platform::RegistryKey> key =
+        Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
+    if (!key) continue;
+    ShowCurrentKey(keyPath);
+    std::vector<RegValue> values;
+    (void)key->Values(values);  // what was read before a failure is still judged
+    key.reset();
+    for (const RegValue& value : values) {
+      if (StopRequested()) return;
+      if (value.type != platform::kRegDword) continue;
+      const bool broken = OnEmptyFloppy(*this, value.name) || IsZeroCount(value) ||
+                          ResolveFileReference(value.name, "", false, DriveLetters);
+      if (broken) AddIssue(kSharedDllsProblem, value.name, kLocalMachine + keyPath, ekValueInData);
+    }
   }
 }
 
 void TScanTaskThread::ScanFonts() {
   SetCaption("Scanning: Fonts Sections");
-  const std::string keyPath =
+  const std::string fontsPath =
       UsesNtFontsKey(GetWindowsVersionCode(System())) ? kNtFontsPath : k9xFontsPath;
   const std::unordered_set<std::string> fontFiles = FontsFolderFiles(Files());
-  if (StopRequested()) return;
-  std::unique_ptr<platform::RegistryKey> key =
-      Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
-  if (!key) return;
-  ShowCurrentKey(keyPath);
-  std::vector<RegValue> values;
-  (void)key->Values(values);
-  key.reset();
-  for (const RegValue& value : values) {
+  for (const std::string& keyPath : KeyPaths(Root::LocalMachine, fontsPath)) {
     if (StopRequested()) return;
-    if (!IsTextValue(value)) continue;
-    const std::string data = ValueText(value);
-    bool broken = OnEmptyFloppy(*this, data);
-    if (!broken && fontFiles.count(AsciiUpper(data)) == 0)
-      broken = ResolveFileReference(data, "", false, DriveLetters);
-    if (!broken) continue;
-    if (HasBackslash(value.name))
-      AddIssue(kFontsProblem, value.name, kLocalMachine + keyPath, ekValueInData);
-    else
-      AddIssue(kFontsProblem, data, kLocalMachine + keyPath + "\\" + value.name,
-               ekValueInKeyPath);
+    std::unique_ptr<platform::RegistryKey> key =
+        Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
+    if (!key) continue;
+    ShowCurrentKey(keyPath);
+    std::vector<RegValue> values;
+    (void)key->Values(values);
+    key.reset();
+    for (const RegValue& value : values) {
+      if (StopRequested()) return;
+      if (!IsTextValue(value)) continue;
+      const std::string data = ValueText(value);
+      bool broken = OnEmptyFloppy(*this, data);
+      if (!broken && fontFiles.count(AsciiUpper(data)) == 0)
+        broken = ResolveFileReference(data, "", false, DriveLetters);
+      if (!broken) continue;
+      if (HasBackslash(value.name))
+        AddIssue(kFontsProblem, value.name, kLocalMachine + keyPath, ekValueInData);
+      else
+        AddIssue(kFontsProblem, data, kLocalMachine + keyPath + "\\" + value.name,
+                 ekValueInKeyPath);
+    }
   }
 }
 
 void TScanTaskThread::ScanHelpFiles() {
   SetCaption("Scanning: Invalid Help Files");
-  for (const std::string keyPath : {kHelpPath, kHtmlHelpPath}) {
+  std::vector<std::string> keyPaths;
+  for (const char* helpPath : {kHelpPath, kHtmlHelpPath})
+    for (std::string& path : KeyPaths(Root::LocalMachine, helpPath))
+      keyPaths.push_back(std::move(path));
+  for (const std::string& keyPath : keyPaths) {
     if (StopRequested()) return;
     std::unique_ptr<platform::RegistryKey> key =
         Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);

@@ -134,6 +134,7 @@ void Walk(TScanTaskThread& scan, const std::string& rootName, const std::string&
     if (scan.StopRequested()) return;
     if (users && AsciiUpper(name) == ".DEFAULT") continue;
     const std::string candidate = Child(path, name);
+    if (scan.IsSharedKeyAlias(*root, candidate)) continue;
     scan.ShowCurrentKey(candidate);
     if ((!userKeys || scan.IsUnprotectedKeyPath(candidate)) &&
         scan.CountKeyContent(*root, candidate, 1) < 1)
@@ -150,12 +151,18 @@ int TScanTaskThread::CountKeyContent(platform::Root root, const std::string& key
 
 void TScanTaskThread::WalkEmptyKeys(const std::string& rootName, const std::string& keyPath,
                                     bool recursive) {
-  Walk(*this, rootName, keyPath, recursive, false, 0);
+  const std::optional<Root> root = platform::RootFromName(rootName);
+  if (!root) return;
+  for (const std::string& path : KeyPaths(*root, keyPath, recursive))
+    Walk(*this, rootName, path, recursive, false, 0);
 }
 
 void TScanTaskThread::WalkEmptyUserKeys(const std::string& rootName, const std::string& keyPath,
                                         bool recursive) {
-  Walk(*this, rootName, keyPath, recursive, true, 0);
+  const std::optional<Root> root = platform::RootFromName(rootName);
+  if (!root) return;
+  for (const std::string& path : KeyPaths(*root, keyPath, recursive))
+    Walk(*this, rootName, path, recursive, true, 0);
 }
 
 bool TScanTaskThread::IsUnprotectedKeyPath(const std::string& keyPath) const {

@@ -48,20 +48,23 @@ bool IsUselessClassKey(TScanTaskThread& scan, const std::string& path) {
 }
 
 void ScanClassesPart(TScanTaskThread& scan) {
-  std::vector<std::string> names;
-  {
-    auto classes = scan.Registry().OpenKey(Root::LocalMachine, kClassesPath, Access::Read);
-    if (!classes) return;
-    // A list cut short by an error still holds real names, each judged on its own.
-    (void)classes->SubKeyNames(names);
-  }
-  const std::string registryKey = std::string("HKEY_LOCAL_MACHINE\\") + kClassesPath;
-  for (const std::string& name : names) {
-    if (scan.StopRequested()) return;
-    const std::string path = std::string(kClassesPath) + "\\" + name;
-    scan.ShowCurrentKey(path);
-    if (IsUselessClassKey(scan, path))
-      scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
+  for (const std::string& classesPath : scan.KeyPaths(Root::LocalMachine, kClassesPath)) {
+    std::vector<std::string> names;
+    {
+      auto classes = scan.Registry().OpenKey(Root::LocalMachine, classesPath, Access::Read);
+      if (!classes) continue;
+      // A list cut short by an error still holds real names, each judged on its own.
+      (void)classes->SubKeyNames(names);
+    }
+    const std::string registryKey = "HKEY_LOCAL_MACHINE\\" + classesPath;
+    for (const std::string& name : names) {
+      if (scan.StopRequested()) return;
+      const std::string path = classesPath + "\\" + name;
+      if (scan.IsSharedKeyAlias(Root::LocalMachine, path)) continue;
+      scan.ShowCurrentKey(path);
+      if (IsUselessClassKey(scan, path))
+        scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
+    }
   }
 }
 
@@ -130,6 +133,36 @@ void FindNextCommandKey(TScanTaskThread& scan, Root root, std::string& lastFound
   }
 }
 
+void ScanApplications(TScanTaskThread& scan, const std::string& applicationsPath) {
+  std::vector<std::string> applications;
+  {
+    auto key = scan.Registry().OpenKey(Root::LocalMachine, applicationsPath, Access::Read);
+    if (!key) return;
+    (void)key->SubKeyNames(applications);
+  }
+  std::string lastFound;
+  std::string result;
+  for (const std::string& application : applications) {
+    if (scan.StopRequested()) return;
+    const std::string base = applicationsPath + "\\" + application;
+    if (scan.IsSharedKeyAlias(Root::LocalMachine, base)) continue;
+    scan.ShowCurrentKey(base);
+    // Each application starts afresh: a search that stopped on a command text equal to
+    // the sentinel would otherwise leave its key behind and hide every later application.
+    lastFound.clear();
+    std::set<std::string> seen;
+    FindNextCommandKey(scan, Root::LocalMachine, lastFound, result, "", "command", base);
+    while (result != kNotFound) {
+      if (scan.StopRequested()) return;
+      if (!seen.insert(lastFound).second) break;  // the tree changed under the walk
+      if (result.empty() || scan.ResolveFileReference(result, "", false, scan.DriveLetters))
+        scan.AddIssue(kOpenWithIssue, result, "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command",
+                      ekKey);
+      FindNextCommandKey(scan, Root::LocalMachine, lastFound, result, "", "command", base);
+    }
+  }
+}
+
 }  // namespace
 
 void TScanTaskThread::ScanFileExtensions() {
@@ -140,30 +173,9 @@ void TScanTaskThread::ScanFileExtensions() {
 }
 
 void TScanTaskThread::ScanOpenWithApplications() {
-  std::vector<std::string> applications;
-  {
-    auto key = Registry().OpenKey(Root::LocalMachine, kApplicationsPath, Access::Read);
-    if (!key) return;
-    (void)key->SubKeyNames(applications);
-  }
-  std::string lastFound;
-  std::string result;
-  for (const std::string& application : applications) {
+  for (const std::string& applicationsPath : KeyPaths(Root::LocalMachine, kApplicationsPath)) {
     if (StopRequested()) return;
-    const std::string base = std::string(kApplicationsPath) + "\\" + application;
-    ShowCurrentKey(base);
-    // Each application starts afresh: a search that stopped on a command text equal to
-    // the sentinel would otherwise leave its key behind and hide every later application.
-    lastFound.clear();
-    std::set<std::string> seen;
-    FindNextCommandKey(*this, Root::LocalMachine, lastFound, result, "", "command", base);
-    while (result != kNotFound) {
-      if (StopRequested()) return;
-      if (!seen.insert(lastFound).second) break;  // the tree changed under the walk
-      if (result.empty() || ResolveFileReference(result, "", false, DriveLetters))
-        AddIssue(kOpenWithIssue, result, "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", ekKey);
-      FindNextCommandKey(*this, Root::LocalMachine, lastFound, result, "", "command", base);
-    }
+    ScanApplications(*this, applicationsPath);
   }
 }
 

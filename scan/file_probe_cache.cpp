@@ -12,16 +12,6 @@ namespace {
 // Longer paths may hit the limits of the ANSI file functions.
 constexpr size_t kMaxPlainPath = 240;
 
-bool IsDeviceName(std::string_view component) {
-  std::string base = AsciiUpper(component.substr(0, component.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
-      base == "CONOUT$")
-    return true;
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '0' && base[3] <= '9';
-}
-
 // A name that the file functions take literally: printable ASCII, no wildcard, separator,
 // stream or short-name marker, no leading or trailing dot or space, no device.
 bool IsPlainComponent(std::string_view component) {
@@ -40,7 +30,7 @@ bool IsPlainComponent(std::string_view component) {
   if (component.front() == ' ' || component.front() == '.' || component.back() == ' ' ||
       component.back() == '.')
     return false;
-  return !IsDeviceName(component);
+  return !IsDosDeviceName(component);
 }
 
 // Names as the ANSI listing shows them; one that is not printable ASCII may stand for
@@ -54,6 +44,21 @@ bool IsListableName(std::string_view name) {
 }
 
 }  // namespace
+
+bool IsDosDeviceName(std::string_view name) {
+  if (name.size() > 255) return false;  // longer than any name a folder holds
+  std::string base = AsciiUpper(name.substr(0, name.find_first_of(".:")));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$")
+    return true;
+  if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0))
+    return false;
+  const std::string_view digit = std::string_view(base).substr(3);
+  // Windows also takes the superscripts one to three.
+  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" ||
+         digit == "\xC2\xB2" || digit == "\xC2\xB3";
+}
 
 bool FileProbeCache::SplitPlain(std::string_view path, bool trailingSeparator, PlainPath& out) {
   if (path.size() > kMaxPlainPath || path.size() < 4) return false;

@@ -14,6 +14,10 @@
 
 namespace tallowin {
 
+// CON, PRN, AUX, NUL, COM0-9 and LPT0-9, with any extension: the file functions find
+// such a name in every folder that exists, as the device.
+bool IsDosDeviceName(std::string_view name);
+
 class FileProbeCache {
  public:
   explicit FileProbeCache(platform::FileSystem& files) : files_(files) {}

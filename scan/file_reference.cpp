@@ -1,7 +1,9 @@
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/text.h"
+#include "scan/file_probe_cache.h"
 #include "scan/scan_task.h"
 
 namespace tallowin {
@@ -10,6 +12,7 @@ namespace {
 
 constexpr size_t kNone = std::string_view::npos;
 constexpr size_t kExpansionCapacity = 1024;
+constexpr size_t kMaxNameLength = 255;  // of one file or folder name
 
 bool IsSeparator(char c) {
   switch (c) {
@@ -44,9 +47,29 @@ DriveVerdict TestDrive(std::string_view path, std::string_view driveLetters,
   return DriveVerdict::Testable;
 }
 
+// Every folder answers for a device name as if it held such a file: "C:\Games\Con" is
+// found, on the way to "C:\Games\Console\x.exe". Only the whole reference may name one.
+bool IsDevicePrefix(std::string_view cand, std::string_view path) {
+  if (cand.size() >= path.size()) return false;
+  // Asked at every character of a reference: the look back stops where no name can be.
+  size_t start = cand.size();
+  for (; start > 0 && cand[start - 1] != '\\' && cand[start - 1] != '/'; --start)
+    if (cand.size() - start > kMaxNameLength) return false;
+  const std::string_view name = cand.substr(start);
+  if (name.size() < 3) return false;
+  switch (name.front() | 0x20) {
+    case 'a': case 'c': case 'l': case 'n': case 'p':
+      return IsDosDeviceName(name);
+    default:
+      return false;
+  }
+}
+
 // `cand` found as it stands (a file, or a folder when folders count), or as a program
 // with one of the executable extensions. `cand` is restored before returning.
-bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, bool dirsAllowed) {
+bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, std::string_view path,
+                     bool dirsAllowed) {
+  if (IsDevicePrefix(cand, path)) return false;
   if (thread.FileExists(cand)) return true;
   if (dirsAllowed && thread.FolderExists(cand)) return true;
   for (const char* extension : {".exe", ".com", ".bat"}) {
@@ -64,11 +87,11 @@ bool BrokenAfterArgumentCutting(TScanTaskThread& thread, std::string_view path, 
                                 bool dirsAllowed) {
   std::string cand(path.substr(0, lastSlash + 1));
   for (size_t k = lastSlash + 1; k < path.size(); ++k) {
-    if (IsSeparator(path[k]) && FoundWithTrials(thread, cand, dirsAllowed)) return false;
+    if (IsSeparator(path[k]) && FoundWithTrials(thread, cand, path, dirsAllowed)) return false;
     cand += path[k];
   }
   for (;;) {
-    if (FoundWithTrials(thread, cand, dirsAllowed)) return false;
+    if (FoundWithTrials(thread, cand, path, dirsAllowed)) return false;
     if (cand.empty() || cand.back() != ';') return true;
     cand.pop_back();
     if (cand.empty()) return true;
@@ -84,7 +107,7 @@ bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
   cand.reserve(path.size() + 4);
   bool folderMissing = false;
   for (const char c : path) {
-    if (IsSeparator(c) && !folderMissing) {
+    if (IsSeparator(c) && !folderMissing && !IsDevicePrefix(cand, path)) {
       cand += ".exe";
       const bool hit = thread.FileExists(cand);
       cand.resize(cand.size() - 4);
@@ -93,9 +116,17 @@ bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
     cand += c;
     // "/" separates folders too, and "..\" may climb out of a missing folder.
     if (c == '\\' || c == '/') folderMissing = !thread.FolderExists(cand);
-    if (!folderMissing && thread.FileExists(cand)) return false;
+    if (!folderMissing && !IsDevicePrefix(cand, path) && thread.FileExists(cand)) return false;
   }
   return true;
+}
+
+// The 64-bit spelling of a program-folder variable, whose 32-bit expansion is the
+// "(x86)" folder; empty for every other variable.
+std::string_view NativeVariable(std::string_view variable) {
+  if (EqualsNoCase(variable, "%ProgramFiles%")) return "%ProgramW6432%";
+  if (EqualsNoCase(variable, "%CommonProgramFiles%")) return "%CommonProgramW6432%";
+  return {};
 }
 
 }  // namespace
@@ -119,8 +150,11 @@ bool TScanTaskThread::ResolveFileReference(const std::string& data,
   if (data.empty()) return false;
   if (data.find('?') != kNone) return false;
   if (ContainsNoCase(data, "\\hp")) return false;
-  if (IsWow64 && (ContainsNoCase(data, "system32") || ContainsNoCase(data, "ProgramFiles") ||
-                  ContainsNoCase(data, "Program Files")))
+  // A 32-bit process sees System32 and the program folders redirected, and does not
+  // judge them unless it looks at both sides.
+  const bool skipRedirected = IsWow64 && !Check64Bit;
+  if (skipRedirected && (ContainsNoCase(data, "system32") || ContainsNoCase(data, "ProgramFiles") ||
+                         ContainsNoCase(data, "Program Files")))
     return false;
 
   std::string_view path = data;
@@ -130,22 +164,56 @@ bool TScanTaskThread::ResolveFileReference(const std::string& data,
     path = quoted.substr(0, quoted.find('"'));
   }
 
-  std::string expanded;
+  std::string_view variable;
   if (!path.empty() && path.front() == '%') {
     if (path.size() == 1) return false;
     const size_t closing = path.find('%', 1);
     // A lone leading "%" opens no variable: the text is neither a variable nor a path
     // with a drive, so it cannot be judged.
     if (closing == kNone) return false;
-    expanded = ExpandLeadingVariable(std::string(path.substr(0, closing + 1)));
+    variable = path.substr(0, closing + 1);
+  }
+  if (Check64Bit)
+    return IsBrokenOnBothSides(path, variable, requiredSuffix, dirsAllowed, driveLetters);
+
+  std::string expanded;
+  if (!variable.empty()) {
+    expanded = ExpandLeadingVariable(std::string(variable));
     if (!expanded.empty() && expanded.front() == '%') return false;
-    expanded.append(path.substr(closing + 1));
+    expanded.append(path.substr(variable.size()));
     path = expanded;
   }
-
-  if (IsWow64 && (ContainsNoCase(path, "system32") || ContainsNoCase(path, "Program Files")))
+  if (skipRedirected && (ContainsNoCase(path, "system32") || ContainsNoCase(path, "Program Files")))
     return false;
+  return IsBrokenPath(path, requiredSuffix, dirsAllowed, driveLetters);
+}
 
+// Each place the reference may mean, for a 32-bit or a 64-bit program; broken only when
+// it is missing in all of them.
+bool TScanTaskThread::IsBrokenOnBothSides(std::string_view path, std::string_view variable,
+                                          const std::string& requiredSuffix, bool dirsAllowed,
+                                          const std::string& driveLetters) {
+  std::vector<std::string> places;
+  if (variable.empty()) {
+    places.emplace_back(path);
+  } else {
+    for (const std::string_view name : {variable, NativeVariable(variable)}) {
+      if (name.empty()) continue;
+      std::string expanded = ExpandLeadingVariable(std::string(name));
+      if (!expanded.empty() && expanded.front() == '%') continue;
+      expanded.append(path.substr(variable.size()));
+      places.push_back(std::move(expanded));
+    }
+    if (places.empty()) return false;
+  }
+  for (const std::string& place : places)
+    for (const std::string& spelling : PathSpellings(place))
+      if (!IsBrokenPath(spelling, requiredSuffix, dirsAllowed, driveLetters)) return false;
+  return true;
+}
+
+bool TScanTaskThread::IsBrokenPath(std::string_view path, const std::string& requiredSuffix,
+                                   bool dirsAllowed, const std::string& driveLetters) {
   if (!requiredSuffix.empty()) {
     const size_t at = FindNoCase(path, requiredSuffix);
     if (at == 0) return false;

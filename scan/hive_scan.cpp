@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/registry_view.h"
 #include "platform/text.h"
 #include "scan/scan_task.h"
 
@@ -49,6 +50,7 @@ constexpr std::string_view kImmersiveShellFragment =
     "Software\\Microsoft\\Windows\\CurrentVersion\\ImmersiveShell";
 
 constexpr std::string_view kNestedWow6432Node = "Software\\Wow6432Node\\Wow6432Node";
+constexpr std::string_view kNestedNode = "Wow6432Node\\Wow6432Node";
 
 // Windows itself nests keys at most 512 levels deep.
 constexpr int kMaxDepth = 512;
@@ -79,24 +81,24 @@ class KeyTreeWalk {
         requiredSuffix_(requiredSuffix),
         problem_(problem),
         code_(thread.CurrentCode()),
-        nt6_(thread.IsWindowsNt6) {}
+        nt6_(thread.IsWindowsNt6),
+        bothViews_(thread.Check64Bit) {}
 
   // `keyPath` is extended for the sub-keys and restored before returning.
   void Walk(std::string& keyPath, int depth) {
     if (thread_.StopRequested() || depth > kMaxDepth || Skipped(keyPath)) return;
     if (root_ == platform::Root::LocalMachine && StartsWithNoCase(keyPath, kNestedWow6432Node))
       return;
-    const std::unique_ptr<platform::RegistryKey> key =
-        thread_.Registry().OpenKey(root_, keyPath, platform::Access::Read);
-    if (!key) return;
+    if (bothViews_ && ContainsNoCase(keyPath, kNestedNode)) return;
+    std::unique_ptr<platform::RegistryKey> key;
+    std::vector<platform::RegValue> values;
+    bool readable = false;
+    if (!Open(keyPath, key, values, readable)) return;
     thread_.ShowCurrentKey(keyPath);
 
     // The value list is released before descending: only the sub-key name lists of
     // the keys on the current path stay in memory.
-    bool readable;
     {
-      std::vector<platform::RegValue> values;
-      readable = key->Values(values) == platform::kSuccess;
       // Values read before a failure are still judged; the rest of the key is not.
       for (const platform::RegValue& value : values) {
         if (thread_.StopRequested()) return;
@@ -105,6 +107,7 @@ class KeyTreeWalk {
         if (thread_.ResolveFileReference(text_, requiredSuffix_, true, driveLetters_))
           Report(keyPath, value.name);
       }
+      std::vector<platform::RegValue>().swap(values);
     }
     if (!readable) return;
 
@@ -121,7 +124,48 @@ class KeyTreeWalk {
   }
 
  private:
+  // Opens the key and reads its values. In the 64-bit view a key is opened as itself
+  // first: a link below the redirection node is a shared key's other name, examined at
+  // its own path; any other link is followed, as the process view does.
+  bool Open(const std::string& keyPath, std::unique_ptr<platform::RegistryKey>& key,
+            std::vector<platform::RegValue>& values, bool& readable) {
+    platform::Registry& registry = thread_.Registry();
+    if (!bothViews_) {
+      if (registry.Open(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
+        return false;
+      readable = key->Values(values) == platform::kSuccess;
+      return true;
+    }
+    if (registry.OpenNoFollow(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
+      return false;
+    readable = key->Values(values) == platform::kSuccess;
+    if (!IsLinkKey(values)) return true;
+    if (platform::IsBelowRedirectionNode(root_, keyPath)) return false;
+    values.clear();
+    key.reset();
+    if (registry.Open(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
+      return false;
+    readable = key->Values(values) == platform::kSuccess;
+    return true;
+  }
+
+  // A key opened as itself is a link when it holds its target as a REG_LINK value.
+  static bool IsLinkKey(const std::vector<platform::RegValue>& values) {
+    for (const platform::RegValue& value : values)
+      if (value.type == platform::kRegLink && EqualsNoCase(value.name, "SymbolicLinkValue"))
+        return true;
+    return false;
+  }
+
   bool Skipped(std::string_view keyPath) const {
+    if (SkippedAsNamed(keyPath)) return true;
+    // Both views' keys obey the rules: the 32-bit view's by the path it names them with.
+    if (!bothViews_) return false;
+    const std::string viewPath = platform::WithoutRedirectionNode(root_, keyPath);
+    return viewPath.size() != keyPath.size() && SkippedAsNamed(viewPath);
+  }
+
+  bool SkippedAsNamed(std::string_view keyPath) const {
     if (code_ == 3) {
       if (EqualsAnyNoCase(keyPath, kLocalMachineSkips)) return true;
       if (nt6_ && ContainsAny(keyPath, kLocalMachineFragments)) return true;
@@ -151,6 +195,7 @@ class KeyTreeWalk {
   const std::string& problem_;
   const int code_;
   const bool nt6_;
+  const bool bothViews_;
   std::string text_;  // the value being judged, reused across values
 };
 
@@ -162,8 +207,10 @@ void TScanTaskThread::ScanKeyTree(const std::string& rootName, const std::string
   const std::optional<platform::Root> root = platform::RootFromName(rootName);
   if (!root) return;
   KeyTreeWalk walk(*this, *root, AsciiUpper(rootName), driveLetters, requiredSuffix, problem);
-  std::string path = keyPath;
-  walk.Walk(path, 0);
+  for (std::string path : KeyPaths(*root, keyPath, /*descending=*/true)) {
+    if (StopRequested()) return;
+    walk.Walk(path, 0);
+  }
 }
 
 void TScanTaskThread::ScanClassesRoot() {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/view.h"
+
 namespace tallowin {
 
 enum EntryKind : int {
@@ -40,11 +42,14 @@ struct Issue {
   EntryKind kind = ekKey;
   bool checked = false;
   ItemStamp stamp;      // not shown; taken by the scan
+  // The registry view the Registry key column names its key in: Native for a scan of
+  // both views, whose rows name keys as the 64-bit registry editor shows them.
+  platform::View view = platform::View::Process;
 
-  // What the list shows; the stamp is no part of a row's identity.
+  // What the list shows and the key it means; the stamp is no part of a row's identity.
   bool operator==(const Issue& other) const {
     return problem == other.problem && data == other.data && key == other.key &&
-           kind == other.kind && checked == other.checked;
+           kind == other.kind && checked == other.checked && view == other.view;
   }
 };
 

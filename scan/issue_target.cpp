@@ -9,6 +9,7 @@ namespace tallowin {
 
 IssueTarget ResolveIssueTarget(const Issue& issue) {
   IssueTarget target;
+  target.view = issue.view;
   if (issue.kind == ekFile) {
     target.kind = IssueTarget::Kind::File;
     target.file = issue.key;
@@ -87,7 +88,8 @@ ItemStamp StampOfValue(const platform::RegValue& value) {
 ItemStamp TakeStamp(platform::Registry& registry, const IssueTarget& target) {
   if (target.kind != IssueTarget::Kind::Key && target.kind != IssueTarget::Kind::Value) return {};
   std::unique_ptr<platform::RegistryKey> key;
-  if (registry.Open(target.root, target.path, platform::Access::Read, key) != platform::kSuccess)
+  if (registry.InView(target.view).Open(target.root, target.path, platform::Access::Read, key) !=
+      platform::kSuccess)
     return {};
   if (target.kind == IssueTarget::Kind::Value) {
     platform::RegValue value;

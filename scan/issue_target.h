@@ -18,6 +18,7 @@ struct IssueTarget {
     File,   // the file `file`
   };
   Kind kind = Kind::None;
+  platform::View view = platform::View::Process;  // the row's
   std::string rootName;  // as the row writes it
   platform::Root root = platform::Root::CurrentUser;
   std::string path;      // below the root, without a trailing backslash
@@ -33,7 +34,7 @@ IssueTarget ResolveIssueTarget(const Issue& issue);
 uint64_t DataHash(std::string_view data);
 
 ItemStamp StampOfValue(const platform::RegValue& value);
-// Reads the item as it is now; Kind::None when it cannot be read.
+// Reads the item as it is now, in the target's view; Kind::None when it cannot be read.
 ItemStamp TakeStamp(platform::Registry& registry, const IssueTarget& target);
 
 }  // namespace tallowin

@@ -1,8 +1,12 @@
 #include "scan/scan_task.h"
 
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 
 #include "platform/reg_global.h"
+#include "platform/registry_view.h"
+#include "platform/text.h"
 #include "scan/file_probe_cache.h"
 #include "scan/issue_target.h"
 
@@ -12,6 +16,23 @@ namespace {
 
 constexpr const char* kCompletionCaption = "Optimizing...Do not close the dialog.";
 constexpr const char* kCompletionKey = "Please wait...";
+
+platform::Platform ViewOf(const platform::Platform& platform, bool native) {
+  if (!native) return platform;
+  return platform::Platform{platform.registry.InView(platform::View::Native),
+                            platform.files.InView(platform::View::Native), platform.system,
+                            platform.processes, platform.restorePoint};
+}
+
+// Folders of System32 that WOW64 never redirects.
+constexpr std::string_view kUnredirectedFolders[] = {"catroot", "catroot2", "drivers\\etc",
+                                                     "logfiles", "spool"};
+
+// `text` starts with `folder` as a whole path component.
+bool StartsWithFolder(std::string_view text, std::string_view folder) {
+  return StartsWithNoCase(text, folder) &&
+         (text.size() == folder.size() || text[folder.size()] == '\\');
+}
 
 // Decimal text as the dispatch reads it: anything that is not a whole number is 0.
 int CodeOf(const std::string& text) {
@@ -25,11 +46,12 @@ int CodeOf(const std::string& text) {
 }  // namespace
 
 TScanTaskThread::TScanTaskThread(const platform::Platform& platform, ScanObserver& observer,
-                                 bool ignoreRemoveDrives)
+                                 bool ignoreRemoveDrives, bool check64Bit)
     : IgnoreRemoveDrives(ignoreRemoveDrives),
-      platform_(platform),
+      Check64Bit(check64Bit && IsRunningUnderWow64(platform.system)),
+      platform_(ViewOf(platform, Check64Bit)),
       observer_(observer),
-      cache_(std::make_unique<FileProbeCache>(platform.files)) {
+      cache_(std::make_unique<FileProbeCache>(platform_.files)) {
   if (!ignoreRemoveDrives) DriveLetters = "ab";
   for (char letter = 'c'; letter <= 'z'; ++letter) {
     const std::string root = std::string(1, letter) + ":\\";
@@ -37,6 +59,7 @@ TScanTaskThread::TScanTaskThread(const platform::Platform& platform, ScanObserve
       DriveLetters += letter;
   }
   IsWow64 = IsRunningUnderWow64(platform.system);
+  if (Check64Bit) windowsDirectory_ = platform.system.WindowsDirectory();
   IsWindows7 = GetWindowsVersionCode(platform.system) == 12;
   IsWindowsNt6 = GetWindowsVersionCode(platform.system) == 11;
 }
@@ -49,10 +72,12 @@ TScanTaskThread::~TScanTaskThread() {
 void TScanTaskThread::Start() { thread_ = std::thread([this] { Execute(); }); }
 
 void TScanTaskThread::Stop() {
-  // Taking the observer lock means no observer call is in flight when Stop returns,
-  // and every later one sees the flag.
-  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
+  // The flag first: a scan that reports in a tight loop retakes the lock at once and
+  // would starve a Stop that waited for it before saying so. Taking the lock after it
+  // means no observer call is in flight when Stop returns, and every later one sees
+  // the flag.
   stop_.store(true);
+  std::lock_guard<std::recursive_mutex> lock(observerMutex_);
 }
 
 void TScanTaskThread::Wait() {
@@ -78,6 +103,7 @@ void TScanTaskThread::ShowCurrentKey(const std::string& keyPath) {
 void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
                                const std::string& key, EntryKind kind) {
   Issue issue{problem, data, key, kind, false, {}};
+  if (Check64Bit) issue.view = platform::View::Native;
   // What the row names as it is now: the repair deletes it only while it stays so.
   issue.stamp = TakeStamp(platform_.registry, ResolveIssueTarget(issue));
   std::lock_guard<std::recursive_mutex> lock(observerMutex_);
@@ -93,6 +119,57 @@ bool TScanTaskThread::FileExists(const std::string& path) {
 
 bool TScanTaskThread::FolderExists(const std::string& path) {
   return path.size() <= kMaxProbeName && cache_->FolderExists(path);
+}
+
+std::vector<std::string> TScanTaskThread::PathSpellings(const std::string& path) {
+  std::vector<std::string> spellings{path};
+  if (!Check64Bit) return spellings;
+  const std::string& windows = windowsDirectory_;
+  if (windows.empty() || !StartsWithNoCase(path, windows) || path.size() <= windows.size() ||
+      path[windows.size()] != '\\')
+    return spellings;
+  const std::string_view rest = std::string_view(path).substr(windows.size() + 1);
+  if (StartsWithFolder(rest, "Sysnative")) {
+    spellings[0] = windows + "\\system32" + std::string(rest.substr(9));
+    return spellings;
+  }
+  if (!StartsWithFolder(rest, "system32")) return spellings;
+  const std::string_view below = rest.size() > 9 ? rest.substr(9) : std::string_view();
+  for (const std::string_view folder : kUnredirectedFolders)
+    if (StartsWithFolder(below, folder)) return spellings;
+  spellings.push_back(windows + "\\SysWOW64" + std::string(rest.substr(8)));
+  return spellings;
+}
+
+std::vector<std::string> TScanTaskThread::KeyPaths(platform::Root root, const std::string& path,
+                                                   bool descending) {
+  std::vector<std::string> paths{path};
+  if (!Check64Bit) return paths;
+  const std::optional<std::string> copy = platform::RedirectedPath(root, path);
+  if (!copy) return paths;
+  if (descending && (path.empty() || StartsWithNoCase(*copy, path + "\\"))) return paths;
+  std::unique_ptr<platform::RegistryKey> copyKey;
+  if (Registry().Open(root, *copy, platform::Access::Read, copyKey) != platform::kSuccess)
+    return paths;
+  std::string copyName, ownName;
+  std::unique_ptr<platform::RegistryKey> own;
+  const bool named = copyKey->Name(copyName) == platform::kSuccess;
+  if (named && Registry().Open(root, path, platform::Access::Read, own) == platform::kSuccess &&
+      own->Name(ownName) == platform::kSuccess && platform::SameKeyName(ownName, copyName))
+    return paths;
+  // Without names, a link in the copy's place is the one sign of a shared key.
+  if (!named && IsSharedKeyAlias(root, *copy)) return paths;
+  paths.push_back(*copy);
+  return paths;
+}
+
+bool TScanTaskThread::IsSharedKeyAlias(platform::Root root, const std::string& path) {
+  if (!Check64Bit || !platform::IsBelowRedirectionNode(root, path)) return false;
+  std::unique_ptr<platform::RegistryKey> key;
+  if (Registry().OpenNoFollow(root, path, platform::Access::Read, key) != platform::kSuccess)
+    return false;
+  bool link = false;
+  return key->IsLink(link) == platform::kSuccess && link;
 }
 
 void TScanTaskThread::Execute() {

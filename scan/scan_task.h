@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -20,8 +21,9 @@ class FileProbeCache;
 class TScanTaskThread {
  public:
   // Computes DriveLetters and the OS flags; the thread is not started yet ("suspended").
+  // `check64Bit` is the "Check64Bit" setting: it takes effect under WOW64 only.
   TScanTaskThread(const platform::Platform& platform, ScanObserver& observer,
-                  bool ignoreRemoveDrives);
+                  bool ignoreRemoveDrives, bool check64Bit = false);
   ~TScanTaskThread();  // requests a stop and joins
   TScanTaskThread(const TScanTaskThread&) = delete;
   TScanTaskThread& operator=(const TScanTaskThread&) = delete;
@@ -35,6 +37,11 @@ class TScanTaskThread {
   bool IsWindows7 = false;
   bool IsWindowsNt6 = false;
   bool IgnoreRemoveDrives = true;
+  // Both registry views and the real system folder: the setting on, under WOW64. The
+  // scan then reads the 64-bit view, where the 32-bit view's keys have their
+  // Wow6432Node paths, probes files without redirection, and judges references into
+  // System32 and the program folders on both sides. Rows name the 64-bit view's keys.
+  const bool Check64Bit = false;
 
   void Start();  // runs Execute on a new thread
   // After Stop() returns the observer gets no further call. Safe from any thread, also
@@ -59,6 +66,15 @@ class TScanTaskThread {
   bool ResolveFileReference(const std::string& data, const std::string& requiredSuffix,
                             bool dirsAllowed, const std::string& driveLetters);
   std::string ExpandLeadingVariable(const std::string& text);
+  // The tests after the expansion (suffix, drive, argument cutting, prefix walk) on one
+  // candidate path.
+  bool IsBrokenPath(std::string_view path, const std::string& requiredSuffix, bool dirsAllowed,
+                    const std::string& driveLetters);
+  // With Check64Bit: the expansion and the tests for every place `path` (with its leading
+  // `variable`, if any) may mean.
+  bool IsBrokenOnBothSides(std::string_view path, std::string_view variable,
+                           const std::string& requiredSuffix, bool dirsAllowed,
+                           const std::string& driveLetters);
   void ScanKeyTree(const std::string& rootName, const std::string& keyPath,
                    const std::string& driveLetters, const std::string& requiredSuffix,
                    const std::string& problem);
@@ -68,7 +84,22 @@ class TScanTaskThread {
   static constexpr size_t kMaxProbeName = 1040;
   bool FileExists(const std::string& path);
   bool FolderExists(const std::string& path);
+  // The paths a 32-bit or a 64-bit program may mean by `path`: with Check64Bit, System32
+  // of the Windows folder is also SysWOW64 (not so the folders Windows never redirects),
+  // and Sysnative is System32. Otherwise just `path`.
+  std::vector<std::string> PathSpellings(const std::string& path);
 
+  // The places of a key the category examines: `path` itself and, with Check64Bit, the
+  // 32-bit view's copy where the 64-bit view shows it (below Wow6432Node), unless that
+  // is the same key (a shared one) or, for a walk that descends (`descending`), lies
+  // below `path` anyway.
+  std::vector<std::string> KeyPaths(platform::Root root, const std::string& path,
+                                    bool descending = false);
+  // With Check64Bit: a key below the redirection node that is a symbolic link. Such a key
+  // is how a shared key shows in the 32-bit view's place; it is examined where it is.
+  bool IsSharedKeyAlias(platform::Root root, const std::string& path);
+
+  // With Check64Bit, the 64-bit views of the registry and of the file probes.
   platform::Registry& Registry() { return platform_.registry; }
   platform::FileSystem& Files() { return platform_.files; }
   platform::System& System() { return platform_.system; }
@@ -114,6 +145,7 @@ class TScanTaskThread {
   platform::Platform platform_;
   ScanObserver& observer_;
   std::unique_ptr<FileProbeCache> cache_;
+  std::string windowsDirectory_;  // with Check64Bit, for PathSpellings
   std::atomic<bool> stop_{false};
   std::recursive_mutex observerMutex_;  // serialises observer calls against Stop()
   int currentCode_ = 0;

@@ -49,11 +49,19 @@ std::string ResolveShortcutTarget(TScanTaskThread& scan, const std::string& link
   return scan.Files().ShortcutTarget(link).value_or("");
 }
 
+// A folder on either side of the system folder's redirection.
+bool IsExistingFolder(TScanTaskThread& scan, const std::string& path) {
+  for (const std::string& spelling : scan.PathSpellings(path))
+    if (scan.FolderExists(spelling)) return true;
+  return false;
+}
+
 bool IsMissingShortcutTarget(TScanTaskThread& scan, const std::string& target) {
   const std::string upper = AsciiUpper(target);
-  if (scan.IsWow64 && (upper.find("SYSTEM32") != std::string::npos ||
-                       upper.find("PROGRAMFILES") != std::string::npos ||
-                       upper.find("PROGRAM FILES") != std::string::npos))
+  if (scan.IsWow64 && !scan.Check64Bit &&
+      (upper.find("SYSTEM32") != std::string::npos ||
+       upper.find("PROGRAMFILES") != std::string::npos ||
+       upper.find("PROGRAM FILES") != std::string::npos))
     return false;
   if (target.empty()) return false;
   if (AsciiUpper(scan.DriveLetters).find(upper[0]) == std::string::npos) return false;
@@ -63,7 +71,7 @@ bool IsMissingShortcutTarget(TScanTaskThread& scan, const std::string& target) {
     if (upper.starts_with("B:\\") && !scan.DriveBReady) return true;
   }
   return scan.ResolveFileReference(target, "", false, scan.DriveLetters) &&
-         !scan.FolderExists(target);
+         !IsExistingFolder(scan, target);
 }
 
 bool IsShortcutName(const std::string& name) {

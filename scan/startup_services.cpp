@@ -28,25 +28,28 @@ constexpr const char* kServiceProblem = "Windows Service Issue";
 void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& keyPath) {
   const std::optional<Root> root = platform::RootFromName(rootName);
   if (!root) return;
-  std::unique_ptr<platform::RegistryKey> key = Registry().OpenKey(*root, keyPath, Access::Read);
-  if (!key) return;
-  ShowCurrentKey(keyPath);
-  std::vector<RegValue> values;
-  (void)key->Values(values);  // what was read before a failure is still judged
-  key.reset();
-  const std::string keyText = AsciiUpper(rootName) + "\\" + keyPath;
-  for (const RegValue& value : values) {
+  for (const std::string& path : KeyPaths(*root, keyPath)) {
     if (StopRequested()) return;
-    if (!IsTextValue(value)) continue;
-    const std::string data = ValueText(value);
-    // An empty command line starts nothing, so it is reported although it names no file.
-    const bool broken =
-        data.empty() || data == "\"\"" || ResolveFileReference(data, "", false, DriveLetters);
-    if (!broken) continue;
-    if (HasBackslash(value.name))
-      AddIssue(kStartupProblem, value.name, keyText, ekValueInData);
-    else
-      AddIssue(kStartupProblem, data, keyText + "\\" + value.name, ekValueInKeyPath);
+    std::unique_ptr<platform::RegistryKey> key = Registry().OpenKey(*root, path, Access::Read);
+    if (!key) continue;
+    ShowCurrentKey(path);
+    std::vector<RegValue> values;
+    (void)key->Values(values);  // what was read before a failure is still judged
+    key.reset();
+    const std::string keyText = AsciiUpper(rootName) + "\\" + path;
+    for (const RegValue& value : values) {
+      if (StopRequested()) return;
+      if (!IsTextValue(value)) continue;
+      const std::string data = ValueText(value);
+      // An empty command line starts nothing, so it is reported although it names no file.
+      const bool broken =
+          data.empty() || data == "\"\"" || ResolveFileReference(data, "", false, DriveLetters);
+      if (!broken) continue;
+      if (HasBackslash(value.name))
+        AddIssue(kStartupProblem, value.name, keyText, ekValueInData);
+      else
+        AddIssue(kStartupProblem, data, keyText + "\\" + value.name, ekValueInKeyPath);
+    }
   }
 }
 
@@ -56,28 +59,29 @@ void TScanTaskThread::ScanStartupPrograms() {
   ScanRunKey("HKEY_CURRENT_USER", kRunOncePath);
   ScanRunKey("HKEY_LOCAL_MACHINE", kRunPath);
   ScanRunKey("HKEY_LOCAL_MACHINE", kRunOncePath);
-  if (StopRequested()) return;
-
-  std::unique_ptr<platform::RegistryKey> key =
-      Registry().OpenKey(Root::LocalMachine, kStartupRegPath, Access::Read);
-  if (!key) return;
-  ShowCurrentKey(kStartupRegPath);
-  std::vector<std::string> names;
-  (void)key->SubKeyNames(names);
-  key.reset();
-  for (const std::string& name : names) {
+  for (const std::string& startupReg : KeyPaths(Root::LocalMachine, kStartupRegPath)) {
     if (StopRequested()) return;
-    const std::string path = std::string(kStartupRegPath) + "\\" + name;
-    std::unique_ptr<platform::RegistryKey> entry =
-        Registry().OpenKey(Root::LocalMachine, path, Access::Read);
-    if (!entry) continue;
-    ShowCurrentKey(path);
-    RegValue command;
-    if (entry->QueryValue("command", command) != platform::kSuccess || !IsTextValue(command))
-      continue;
-    const std::string data = ValueText(command);
-    if (ResolveFileReference(data, "", false, DriveLetters))
-      AddIssue(kStartupProblem, data, "HKEY_LOCAL_MACHINE\\" + path, ekKey);
+    std::unique_ptr<platform::RegistryKey> key =
+        Registry().OpenKey(Root::LocalMachine, startupReg, Access::Read);
+    if (!key) continue;
+    ShowCurrentKey(startupReg);
+    std::vector<std::string> names;
+    (void)key->SubKeyNames(names);
+    key.reset();
+    for (const std::string& name : names) {
+      if (StopRequested()) return;
+      const std::string path = startupReg + "\\" + name;
+      std::unique_ptr<platform::RegistryKey> entry =
+          Registry().OpenKey(Root::LocalMachine, path, Access::Read);
+      if (!entry) continue;
+      ShowCurrentKey(path);
+      RegValue command;
+      if (entry->QueryValue("command", command) != platform::kSuccess || !IsTextValue(command))
+        continue;
+      const std::string data = ValueText(command);
+      if (ResolveFileReference(data, "", false, DriveLetters))
+        AddIssue(kStartupProblem, data, "HKEY_LOCAL_MACHINE\\" + path, ekKey);
+    }
   }
 }
 

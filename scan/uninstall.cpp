@@ -32,42 +32,49 @@ bool HasUninstallCommandOrIsSystem(const std::vector<std::string>& valueNames) {
 }
 
 void ScanInstallerFolders(TScanTaskThread& scan) {
-  std::vector<std::string> folders;
-  {
-    auto key = scan.Registry().OpenKey(Root::LocalMachine, kInstallerFoldersPath, Access::Read);
-    if (!key) return;
-    scan.ShowCurrentKey(kInstallerFoldersPath);
-    (void)key->ValueNames(folders);  // a cut-short list still holds real names
-  }
-  const std::string registryKey = std::string(kLocalMachinePrefix) + kInstallerFoldersPath;
-  for (const std::string& folder : folders) {
-    if (scan.StopRequested()) return;
-    if (scan.ResolveFileReference(folder, "", true, scan.DriveLetters))
-      scan.AddIssue(kInstallerIssue, folder, registryKey, ekValueInData);
+  for (const std::string& foldersPath : scan.KeyPaths(Root::LocalMachine, kInstallerFoldersPath)) {
+    std::vector<std::string> folders;
+    {
+      auto key = scan.Registry().OpenKey(Root::LocalMachine, foldersPath, Access::Read);
+      if (!key) continue;
+      scan.ShowCurrentKey(foldersPath);
+      (void)key->ValueNames(folders);  // a cut-short list still holds real names
+    }
+    const std::string registryKey = kLocalMachinePrefix + foldersPath;
+    for (const std::string& folder : folders) {
+      if (scan.StopRequested()) return;
+      if (scan.ResolveFileReference(folder, "", true, scan.DriveLetters))
+        scan.AddIssue(kInstallerIssue, folder, registryKey, ekValueInData);
+    }
   }
 }
 
 void ScanProgramsListCache(TScanTaskThread& scan) {
   // Without the full entry list every cache entry would look orphaned, so the step
-  // judges nothing then.
+  // judges nothing then. A cache entry of either view may stand for an entry of either.
   std::vector<std::string> entries;
-  {
-    auto key = scan.Registry().OpenKey(Root::LocalMachine, kUninstallTreePath, Access::Read);
-    if (!key || !keyread::ReadSubKeyNames(*key, entries) || entries.empty()) return;
+  for (const std::string& uninstallPath : scan.KeyPaths(Root::LocalMachine, kUninstallTreePath)) {
+    std::vector<std::string> names;
+    auto key = scan.Registry().OpenKey(Root::LocalMachine, uninstallPath, Access::Read);
+    if (!key || !keyread::ReadSubKeyNames(*key, names)) return;
+    entries.insert(entries.end(), names.begin(), names.end());
   }
+  if (entries.empty()) return;
   const keyread::NameList entryList(entries);
-  std::vector<std::string> cached;
-  {
-    auto key = scan.Registry().OpenKey(Root::LocalMachine, kArpCachePath, Access::Read);
-    if (!key) return;
-    scan.ShowCurrentKey(kArpCachePath);
-    (void)key->SubKeyNames(cached);
-  }
-  const std::string registryKey = std::string(kLocalMachinePrefix) + kArpCachePath;
-  for (const std::string& name : cached) {
-    if (scan.StopRequested()) return;
-    if (!entryList.AnyEquals(name))
-      scan.AddIssue(kInstallerIssue, name, registryKey, ekSubKeyInData);
+  for (const std::string& cachePath : scan.KeyPaths(Root::LocalMachine, kArpCachePath)) {
+    std::vector<std::string> cached;
+    {
+      auto key = scan.Registry().OpenKey(Root::LocalMachine, cachePath, Access::Read);
+      if (!key) continue;
+      scan.ShowCurrentKey(cachePath);
+      (void)key->SubKeyNames(cached);
+    }
+    const std::string registryKey = kLocalMachinePrefix + cachePath;
+    for (const std::string& name : cached) {
+      if (scan.StopRequested()) return;
+      if (!entryList.AnyEquals(name))
+        scan.AddIssue(kInstallerIssue, name, registryKey, ekSubKeyInData);
+    }
   }
 }
 
@@ -75,24 +82,27 @@ void ScanProgramsListCache(TScanTaskThread& scan) {
 
 void TScanTaskThread::ScanAddRemovePrograms() {
   SetCaption("Scanning: Add/Remove Programs");
-  std::vector<std::string> entries;
-  {
-    auto key = Registry().OpenKey(Root::LocalMachine, kUninstallPath, Access::Read);
-    if (!key) return;
-    (void)key->SubKeyNames(entries);
-  }
-  const std::string registryKey = std::string(kLocalMachinePrefix) + kUninstallPath;
-  for (const std::string& entry : entries) {
+  for (const std::string& uninstallPath : KeyPaths(Root::LocalMachine, kUninstallPath)) {
     if (StopRequested()) return;
-    if (!entry.empty() && entry[0] == '{') continue;  // product codes are judged elsewhere
-    const std::string path = std::string(kUninstallPath) + "\\" + entry;
-    ShowCurrentKey(path);
-    auto key = Registry().OpenKey(Root::LocalMachine, path, Access::Read);
-    if (!key) continue;
-    std::vector<std::string> valueNames;
-    if (key->ValueNames(valueNames) != platform::kSuccess) continue;
-    if (!HasUninstallCommandOrIsSystem(valueNames))
-      AddIssue(kAddRemoveIssue, entry, registryKey, ekSubKeyInData);
+    std::vector<std::string> entries;
+    {
+      auto key = Registry().OpenKey(Root::LocalMachine, uninstallPath, Access::Read);
+      if (!key) continue;
+      (void)key->SubKeyNames(entries);
+    }
+    const std::string registryKey = kLocalMachinePrefix + uninstallPath;
+    for (const std::string& entry : entries) {
+      if (StopRequested()) return;
+      if (!entry.empty() && entry[0] == '{') continue;  // product codes are judged elsewhere
+      const std::string path = uninstallPath + "\\" + entry;
+      ShowCurrentKey(path);
+      auto key = Registry().OpenKey(Root::LocalMachine, path, Access::Read);
+      if (!key) continue;
+      std::vector<std::string> valueNames;
+      if (key->ValueNames(valueNames) != platform::kSuccess) continue;
+      if (!HasUninstallCommandOrIsSystem(valueNames))
+        AddIssue(kAddRemoveIssue, entry, registryKey, ekSubKeyInData);
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/reg_global.h"
+#include "ui/product_pages.h"
 #include "ui/resource.h"
 
 namespace tallowin::ui {
@@ -30,12 +31,12 @@ TfrmAbout::TfrmAbout(HWND owner) {
   Label1 = AddLabel(kLabel1, std::string(kProductName) + " " + kVersionText, 16, 100, 200, 16);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   lCopywrite = AddLabel(kCopywrite, "Copyright \xC2\xA9 2008-2013 Quorvel. All rights reserved.", 16, 122);
-  Label3 = AddLabel(kLabel3, "E-mail: support@quorvel.example", 16, 140);
+  Label3 = AddLabel(kLabel3, "E-mail: support@tallowin.com", 16, 140);
   Label4 = AddLabel(kLabel4, std::string(donate1) + "\r\n" + donate2, 16, 164, width - 32,
                     2 * lineHeight + 2);
-  lbEAddress = AddControl(L"STATIC", "quorvel.example/tallowin", SS_LEFT | SS_NOPREFIX | SS_NOTIFY,
-                          kAddress, 16, 210, static_cast<int>(TextSize("quorvel.example/tallowin").cx),
-                          lineHeight);
+  const char* const address = "www.tallowin.com";
+  lbEAddress = AddControl(L"STATIC", address, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kAddress, 16, 210,
+                          static_cast<int>(TextSize(address).cx), lineHeight);
   SendMessageW(lbEAddress, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
   Image1 = AddControl(L"STATIC", "", SS_OWNERDRAW | SS_NOTIFY, kImage1, width - 78, 201, 62, 31);
   Panel2 = AddControl(L"STATIC", "", SS_ETCHEDHORZ, kPanel2, 8, 244, width - 16, 2);
@@ -43,9 +44,9 @@ TfrmAbout::TfrmAbout(HWND owner) {
   CenterOnOwner(hwnd_, owner);
 }
 
-void TfrmAbout::lbEAddressClick() { OpenThroughShell(hwnd_, kHomePageAddress); }
+void TfrmAbout::lbEAddressClick() { OpenThroughShell(hwnd_, kHomePage); }
 
-void TfrmAbout::Image1Click() { OpenThroughShell(hwnd_, kDonationPageAddress); }
+void TfrmAbout::Image1Click() { OpenThroughShell(hwnd_, kDonationPage); }
 
 void TfrmAbout::OnCommand(int id, int notifyCode, HWND) {
   if (id == kOK && notifyCode == BN_CLICKED) EndModal(mrOk);

@@ -6,9 +6,6 @@
 
 namespace tallowin::ui {
 
-inline constexpr const char* kHomePageAddress = "https://quorvel.example/tallowin/";
-inline constexpr const char* kDonationPageAddress = "https://quorvel.example/tallowin/donate/";
-
 class TfrmAbout : public Form {
  public:
   // Creates the dialog window (hidden); ShowModal(owner) shows it.

@@ -21,6 +21,7 @@
 #include "ui/frm_system_point.h"
 #include "ui/messages.h"
 #include "ui/product_pages.h"
+#include "ui/resource.h"
 
 namespace tallowin::ui {
 
@@ -327,9 +328,16 @@ void TfrmMain::CreateControls() {
   suiURLLabel2 = AddLink(idDonateLink, "please donate to support our hard work (thanks :-)", 39, 315,
                          Panel1);
   // The picture lies below the texts: the donation link reaches into its corner.
-  Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE, idImage1,
+  Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE | WS_CLIPSIBLINGS, idImage1,
                       457 - kImageSize - 35, 329 - kImageSize - 8, kImageSize, kImageSize, 0, Panel1);
   SetWindowPos(Image1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  HMODULE module = GetModuleHandleW(nullptr);
+  welcomePicture_ =
+      Picture::FromJpegResource(module, IDR_WELCOME_JPEG).Scaled(Scale(kImageSize), Scale(kImageSize));
+  if (welcomePicture_)
+    SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(welcomePicture_.bitmap()));
+  updateIcon_ = LoadIconResource(module, IDI_UPDATE, Scale(32));
+  if (updateIcon_) SendMessageW(Image2, STM_SETICON, reinterpret_cast<WPARAM>(updateIcon_.get()), 0);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
                              0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -409,7 +417,12 @@ void TfrmMain::LayoutControls() {
   Place(Image1, listWidth - kImageSize - 35, listHeight - kImageSize - 8, kImageSize, kImageSize);
 }
 
-void TfrmMain::SetStatus(const std::string& text) { SetWindowTextUtf8(StatusBar1, text); }
+void TfrmMain::SetStatus(const std::string& text) {
+  const std::wstring wide = Wide(text);
+  SendMessageW(StatusBar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  // Also as the window's own text, which GetWindowText reads from another process.
+  DefWindowProcW(StatusBar1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
 
 std::string TfrmMain::StatusText() const { return WindowText(StatusBar1); }
 
@@ -422,7 +435,6 @@ void TfrmMain::AutoSizeColumns() { view_.AutoSizeColumns(); }
 bool TfrmMain::IgnoreRemoveDrives() const { return OptionsSetting.IgnoreRemoveDrives; }
 
 void TfrmMain::AddRows(std::vector<Issue>&& rows) {
-  list_.rows.reserve(list_.rows.size() + rows.size());
   for (Issue& row : rows) list_.rows.push_back(std::move(row));
   view_.RowsAppended();
 }

@@ -12,6 +12,7 @@
 #include "repair/issue_list.h"
 #include "ui/frm_scan_registry.h"
 #include "ui/issue_list_view.h"
+#include "ui/picture.h"
 #include "ui/window.h"
 
 namespace tallowin {
@@ -103,6 +104,8 @@ class TfrmMain : public Form, private ScanHost {
   std::string BackupFileName;
 
   const IssueList& Issues() const { return list_; }
+  // Settings loaded (the first activation has happened).
+  bool Activated() const { return activated_; }
   std::string StatusText() const;
   // The list's popup menu with its items enabled by the current rows and selection;
   // the caller destroys it.
@@ -169,6 +172,8 @@ class TfrmMain : public Form, private ScanHost {
   IssueList list_;
   IssueListView view_;
   HACCEL accelerators_ = nullptr;
+  Picture welcomePicture_;
+  UniqueIcon updateIcon_;
   HWND tooltip_ = nullptr;
   bool activated_ = false;
   bool hiddenByRepairOnce_ = false;

@@ -50,7 +50,7 @@ TfrmRestore::TfrmRestore(HWND owner, const platform::Platform& platform) : platf
   AddColumn(ListView1, 0, "File Name", 230);
   AddColumn(ListView1, 1, "Date Created", 130);
   AddColumn(ListView1, 2, "Size", 0);
-  bRestore = AddButton(kRestore, "&Restore", buttons, 78, 80, 27, true);
+  bRestore = AddButton(kRestore, "&Restore", buttons, 78);
   bDelete = AddButton(kDelete, "&Delete", buttons, 110);
   bClose = AddButton(kClose, "&Close", buttons, 279);
   aRestoreUpdate();

@@ -1,9 +1,9 @@
 #include "ui/frm_scan_registry.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
-#include "scan/volume_probe.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -13,6 +13,10 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimerInterval = 500;
+// Reports are taken at most this often: every take and every wake-up is a round trip
+// to the Wine server (or the kernel) that the scan thread's registry calls wait behind.
+constexpr UINT_PTR kTakeTimer = 2;
+constexpr ULONGLONG kTakeInterval = 50;
 
 }  // namespace
 
@@ -27,6 +31,8 @@ TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& c
   suiGroupBox2 = AddGroupBox(idGroupBox, "", 16, 94, 377, 73);
   // Inside the group box, at its offsets.
   Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idImage, 16 + 0, 94 + 8, 32, 32);
+  icon_ = LoadIconResource(GetModuleHandleW(nullptr), IDI_SCAN, Scale(32));
+  if (icon_) SendMessageW(Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   Memo1 = AddControl(L"EDIT", "Registry Key", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, idMemo,
                      16 + 40, 94 + 17, 329, 48);
   CenterOnOwner(hwnd_, owner);
@@ -34,11 +40,10 @@ TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& c
 
 TfrmScanRegistry::~TfrmScanRegistry() {
   if (session_) session_->Stop();
-  if (hwnd_ != nullptr && timerEnabled_) KillTimer(hwnd_, kTimer1);
-}
-
-bool TfrmScanRegistry::IsVolumeReady(const platform::Platform& platform, const std::string& root) {
-  return tallowin::IsVolumeReady(platform.files, root);
+  if (hwnd_ != nullptr) {
+    KillTimer(hwnd_, kTimer1);
+    KillTimer(hwnd_, kTakeTimer);
+  }
 }
 
 void TfrmScanRegistry::FormShow() {
@@ -60,24 +65,45 @@ void TfrmScanRegistry::StartScan() {
   session_->Start(request);
 }
 
+void TfrmScanRegistry::ReportsWaiting() {
+  const ULONGLONG now = GetTickCount64();
+  if (now - lastTake_ >= kTakeInterval) {
+    TakeReports();
+  } else if (!takeTimerArmed_) {
+    // The queue stays non-empty meanwhile, so the scan posts no further wake-up.
+    takeTimerArmed_ = true;
+    SetTimer(hwnd_, kTakeTimer, static_cast<UINT>(kTakeInterval - (now - lastTake_)), nullptr);
+  }
+}
+
 void TfrmScanRegistry::TakeReports() {
   if (!session_) return;
-  for (ScanReport& report : session_->TakeReports()) {
+  lastTake_ = GetTickCount64();
+  if (takeTimerArmed_) {
+    takeTimerArmed_ = false;
+    KillTimer(hwnd_, kTakeTimer);
+  }
+  // Only the end state of a batch would ever be seen: the last caption, key and step
+  // are put on screen once. A fast scan brings thousands of steps at a time.
+  const std::string* caption = nullptr;
+  const std::string* key = nullptr;
+  std::optional<bool> inCategory;
+  bool categoryDone = false;
+  std::vector<ScanReport> reports = session_->TakeReports();
+  for (ScanReport& report : reports) {
     switch (report.kind) {
       case ScanReport::Kind::BeginCategory:
-        SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
-        SetTimerEnabled(true);
+        inCategory = true;
         break;
       case ScanReport::Kind::EndCategory:
-        SetTimerEnabled(false);
-        SendMessageW(ProgressBar1, PBM_SETPOS, 1000, 0);
-        PostMessageW(owner_, WM_CATEGORYDONE, 0, 0);
+        inCategory = false;
+        categoryDone = true;
         break;
       case ScanReport::Kind::Caption:
-        SetWindowTextUtf8(lScanTask, report.text);
+        caption = &report.text;
         break;
       case ScanReport::Kind::CurrentKey:
-        SetWindowTextUtf8(Memo1, report.text);
+        key = &report.text;
         break;
       case ScanReport::Kind::Rows:
         host_.AddRows(std::move(report.rows));
@@ -89,6 +115,14 @@ void TfrmScanRegistry::TakeReports() {
         break;
     }
   }
+  if (inCategory.has_value()) {
+    // A category begins with the bar at 0 and its animation on, and ends at 1000.
+    SendMessageW(ProgressBar1, PBM_SETPOS, *inCategory ? 0 : 1000, 0);
+    SetTimerEnabled(*inCategory);
+  }
+  if (categoryDone) PostMessageW(owner_, WM_CATEGORYDONE, 0, 0);
+  if (caption != nullptr) SetWindowTextUtf8(lScanTask, *caption);
+  if (key != nullptr) SetWindowTextUtf8(Memo1, *key);
 }
 
 void TfrmScanRegistry::SetTimerEnabled(bool enabled) {
@@ -138,6 +172,7 @@ void TfrmScanRegistry::OnCommand(int id, int notifyCode, HWND) {
 
 void TfrmScanRegistry::OnTimer(UINT_PTR id) {
   if (id == kTimer1) Timer1Timer();
+  if (id == kTakeTimer) TakeReports();
 }
 
 LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -146,7 +181,7 @@ LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       StartScan();
       return 0;
     case WM_SCANREPORTS:
-      TakeReports();
+      ReportsWaiting();
       return 0;
     case WM_SCANDONE:
       if (InModalLoop() && ModalResult() == mrNone) ScanDone();

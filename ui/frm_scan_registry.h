@@ -9,6 +9,7 @@
 
 #include "app/core/scan_session.h"
 #include "platform/platform.h"
+#include "ui/picture.h"
 #include "ui/window.h"
 
 namespace tallowin::ui {
@@ -47,7 +48,6 @@ class TfrmScanRegistry : public Form {
   bool ScanRunning() const { return started_ && !ended_; }
 
   void bStopClick();
-  static bool IsVolumeReady(const platform::Platform& platform, const std::string& root);
 
  protected:
   void FormShow() override;
@@ -59,6 +59,7 @@ class TfrmScanRegistry : public Form {
  private:
   void StartScan();
   void TakeReports();
+  void ReportsWaiting();
   void SetTimerEnabled(bool enabled);
   void Timer1Timer();
   void ScanDone();
@@ -70,6 +71,9 @@ class TfrmScanRegistry : public Form {
   bool started_ = false;
   bool ended_ = false;
   bool timerEnabled_ = false;
+  bool takeTimerArmed_ = false;
+  ULONGLONG lastTake_ = 0;
+  UniqueIcon icon_;
 };
 
 }  // namespace tallowin::ui

@@ -16,6 +16,7 @@
 #include "app/cli/console.h"
 #include "app/core/scan_session.h"
 #include "app/core/settings.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/reg_global.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/repair_run.h"
@@ -46,6 +47,10 @@ struct SettingsFile {
   std::string Save() { return SaveSettingsForConsole(*ini, path, exeDir); }
 };
 
+bool Check64Bit(Wow64Mode mode, const TOptionsSetting& options) {
+  return mode == Wow64Mode::Setting ? options.Check64Bit : mode == Wow64Mode::Check;
+}
+
 std::string TextLine(const Issue& issue) {
   return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
 }
@@ -69,7 +74,7 @@ void PrintIssues(const IssueList& list, Format format) {
 // Runs one scan with Ctrl+C wired to Stop. Captions go to a terminal only.
 ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptionsSetting& options,
                               const std::vector<std::string>& codes, bool filter,
-                              IssueList& list) {
+                              Wow64Mode wow64, IssueList& list) {
   std::function<void(const std::string&)> onCaption;
   if (IsTerminal(stderr)) {
     onCaption = [](const std::string& caption) {
@@ -86,6 +91,7 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
   request.ignoreRemoveDrives = options.IgnoreRemoveDrives;
   request.ignoreKeys = options.IgnoreKeys;
   request.ignoreKeyCount = options.IgnoreKeyCount;
+  request.check64Bit = Check64Bit(wow64, options);
   return scan.Run(request, list, onCaption);
 }
 
@@ -168,52 +174,17 @@ class ConsoleHint : public CommandHint {
 };
 
 // For --stats: counts the file-system probes of a scan and the time spent in them.
-class ProbeCountingFileSystem : public platform::FileSystem {
+class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
  public:
-  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : ForwardingFileSystem(inner) {}
 
   bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
     const Timer timer(*this);
-    return inner_.FindFirst(pattern, entry);
+    return ForwardingFileSystem::FindFirst(pattern, entry);
   }
   std::optional<uint32_t> Attributes(std::string_view path) override {
     const Timer timer(*this);
-    return inner_.Attributes(path);
-  }
-  uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
-  bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
-  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
-    return inner_.ExpandEnvironment(text, capacity, expanded);
-  }
-  std::optional<std::string> SpecialFolder(int csidl) override { return inner_.SpecialFolder(csidl); }
-  std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
-    return inner_.ShortcutTarget(linkPath);
-  }
-  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
-    return inner_.List(pattern, entries);
-  }
-  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
-  bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
-  bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
-    return inner_.AppendToFile(path, header, text);
-  }
-  bool ReadFile(std::string_view path, std::string& contents) override {
-    return inner_.ReadFile(path, contents);
-  }
-  long CreateNewFile(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.CreateNewFile(path, file);
-  }
-  long OpenForAppend(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.OpenForAppend(path, file);
-  }
-  bool ReplaceFile(std::string_view from, std::string_view to) override {
-    return inner_.ReplaceFile(from, to);
-  }
-  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
-    return inner_.OpenForReading(path);
-  }
-  std::optional<std::string> FullPath(std::string_view path) override {
-    return inner_.FullPath(path);
+    return ForwardingFileSystem::Attributes(path);
   }
 
   unsigned long long probes() const { return probes_; }
@@ -240,7 +211,6 @@ class ProbeCountingFileSystem : public platform::FileSystem {
     LARGE_INTEGER start_;
   };
 
-  platform::FileSystem& inner_;
   unsigned long long probes_ = 0;
   long long ticks_ = 0;
 };
@@ -258,7 +228,7 @@ int RunScan(const ScanArgs& args) {
   IssueList list;
   const ULONGLONG started = GetTickCount64();
   const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, list);
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, args.wow64, list);
   const ULONGLONG scanned = GetTickCount64();
   PrintIssues(list, args.format);
   if (args.stats) {
@@ -286,6 +256,7 @@ int RunResolve(const ResolveArgs& args) {
   request.requiredSuffix = args.suffix;
   request.dirsAllowed = args.dirs;
   request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
+  request.check64Bit = Check64Bit(args.wow64, OptionsSetting);
   std::printf("%s\n", ResolveAsScanWould(platform, request) ? "broken" : "ok");
   return kExitOk;
 }
@@ -300,8 +271,8 @@ int RunFix(const FixArgs& args) {
   platform::Platform platform = machine.platform();
   SettingsFile settings(platform);
   IssueList list;
-  const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true, list);
+  const ScanOutcome outcome = ScanWithInterrupt(platform, OptionsSetting, args.codes,
+                                                /*filter=*/true, args.wow64, list);
   if (outcome == ScanOutcome::Stopped || WasInterrupted()) {
     Error("stopped before the repair; nothing was changed");
     return kExitStopped;

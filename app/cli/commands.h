@@ -14,23 +14,30 @@ inline constexpr int kExitStopped = 130;  // Ctrl+C ended the scan or the repair
 
 enum class Format { Text, Json };
 
+// --wow64: both registry views and the real system folder under WOW64 (check), today's
+// 32-bit view alone (skip), or what the Check64Bit setting says.
+enum class Wow64Mode { Setting, Check, Skip };
+
 struct ScanArgs {
   std::vector<std::string> codes;
   bool filter = true;
   Format format = Format::Text;
   bool stats = false;  // peak memory on stderr, for the benchmark
+  Wow64Mode wow64 = Wow64Mode::Setting;
 };
 
 struct ResolveArgs {
   std::string text;
   std::string suffix;
   bool dirs = false;
+  Wow64Mode wow64 = Wow64Mode::Setting;
 };
 
 struct FixArgs {
   std::vector<std::string> codes;
   bool yes = false;
   Format format = Format::Text;
+  Wow64Mode wow64 = Wow64Mode::Setting;
 };
 
 struct RestoreArgs {

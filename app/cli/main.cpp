@@ -17,9 +17,11 @@ using namespace tallowin;
 using namespace tallowin::cli;
 
 constexpr const char* kUsage =
-    "usage: tallowin-cli scan [--codes LIST] [--no-filter] [--format text|json]\n"
-    "       tallowin-cli resolve TEXT [--suffix S] [--dirs]\n"
-    "       tallowin-cli fix [--codes LIST] [--yes] [--format text|json]\n"
+    "usage: tallowin-cli scan [--codes LIST] [--no-filter] [--format text|json]"
+    " [--wow64 check|skip]\n"
+    "       tallowin-cli resolve TEXT [--suffix S] [--dirs] [--wow64 check|skip]\n"
+    "       tallowin-cli fix [--codes LIST] [--yes] [--format text|json]"
+    " [--wow64 check|skip]\n"
     "       tallowin-cli backups [--folder DIR]\n"
     "       tallowin-cli restore FILE|NAME\n"
     "       tallowin-cli --version\n";
@@ -31,6 +33,9 @@ constexpr const char* kHelp =
     "            --no-filter   skip the post-scan filter and the ignore list\n"
     "            --format      text: Problem  ^^^  Data  ^^^  Registry key; json: one\n"
     "                          object per line with problem, data, key and kind\n"
+    "            --wow64       on 64-bit Windows: check both registry views and the real\n"
+    "                          system folder (check), or the 32-bit view alone (skip);\n"
+    "                          default: the Check64Bit setting (on when missing)\n"
     "  resolve   print broken or ok: the verdict of the file-reference test on TEXT\n"
     "  fix       scan, then back up and remove every finding (--yes answers Yes);\n"
     "            --format json prints one object per finding with its outcome\n"
@@ -72,12 +77,16 @@ int Main(std::vector<std::string> arguments) {
   scan->add_flag("--no-filter", noFilter);
   scan->add_option("--format", format)->check(CLI::IsMember({"text", "json"}));
   scan->add_flag("--stats", stats)->group("");
+  const auto wow64Check = CLI::IsMember({"check", "skip"});
+  std::string scanWow64, resolveWow64, fixWow64;
+  scan->add_option("--wow64", scanWow64)->check(wow64Check);
 
   ResolveArgs resolveArgs;
   CLI::App* resolve = app.add_subcommand("resolve");
   resolve->add_option("TEXT", resolveArgs.text)->required();
   resolve->add_option("--suffix", resolveArgs.suffix);
   resolve->add_flag("--dirs", resolveArgs.dirs);
+  resolve->add_option("--wow64", resolveWow64)->check(wow64Check);
 
   std::string fixCodes = "1-17";
   bool yes = false;
@@ -86,6 +95,7 @@ int Main(std::vector<std::string> arguments) {
   fix->add_flag("--yes", yes);
   std::string fixFormat = "text";
   fix->add_option("--format", fixFormat)->check(CLI::IsMember({"text", "json"}));
+  fix->add_option("--wow64", fixWow64)->check(wow64Check);
 
   std::string folder;
   CLI::App* backups = app.add_subcommand("backups");
@@ -115,6 +125,10 @@ int Main(std::vector<std::string> arguments) {
     return kExitOk;
   }
 
+  const auto wow64Mode = [](const std::string& text) {
+    if (text.empty()) return Wow64Mode::Setting;
+    return text == "check" ? Wow64Mode::Check : Wow64Mode::Skip;
+  };
   InstallInterruptHandler();
   std::string error;
   if (scan->parsed()) {
@@ -123,14 +137,19 @@ int Main(std::vector<std::string> arguments) {
     args.filter = !noFilter;
     args.format = format == "json" ? Format::Json : Format::Text;
     args.stats = stats;
+    args.wow64 = wow64Mode(scanWow64);
     return RunScan(args);
   }
-  if (resolve->parsed()) return RunResolve(resolveArgs);
+  if (resolve->parsed()) {
+    resolveArgs.wow64 = wow64Mode(resolveWow64);
+    return RunResolve(resolveArgs);
+  }
   if (fix->parsed()) {
     FixArgs args;
     if (!ParseCodeList(fixCodes, args.codes, error)) return UsageError(error);
     args.yes = yes;
     args.format = fixFormat == "json" ? Format::Json : Format::Text;
+    args.wow64 = wow64Mode(fixWow64);
     return RunFix(args);
   }
   if (backups->parsed()) {

@@ -10,13 +10,6 @@ bool ScanSectionsDiffer(const TScanSections& checks, const TScanSections& stored
   return checks.items != stored.items;
 }
 
-std::vector<std::string> CustomScanCodes(const TScanSections& sections) {
-  std::vector<std::string> codes;
-  for (int code = TScanSections::kFirst; code <= TScanSections::kLast; ++code)
-    if (sections[code]) codes.push_back(std::to_string(code));
-  return codes;
-}
-
 OptionsChoice OptionsFromSettings(const TOptionsSetting& settings) {
   OptionsChoice choice;
   choice.outputDirectory = settings.OutputDirectory;

@@ -19,12 +19,8 @@ inline constexpr std::array<const char*, 17> kScanSectionNames = {
     "MRU History Lists",  "Empty Registry Keys", "Software Locations", "Startup Programs",
     "Windows Services"};
 
-inline constexpr const char* kNoSectionsSelectedText = "No sections were selected!";
-
 // Whether the check marks differ from the stored choice (the Save button's rule).
 bool ScanSectionsDiffer(const TScanSections& checks, const TScanSections& stored);
-// The codes a custom scan runs: "k" for every chosen section, ascending.
-std::vector<std::string> CustomScanCodes(const TScanSections& sections);
 
 // The options dialog's fields.
 struct OptionsChoice {

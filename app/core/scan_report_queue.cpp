@@ -6,21 +6,28 @@ namespace tallowin {
 
 ScanReportQueue::ScanReportQueue(std::function<void()> wake) : wake_(std::move(wake)) {}
 
+ScanReport* ScanReportQueue::InStretch(ScanReport::Kind kind) {
+  for (size_t i = stretchStart_; i < reports_.size(); ++i)
+    if (reports_[i].kind == kind) return &reports_[i];
+  return nullptr;
+}
+
 void ScanReportQueue::Push(ScanReport::Kind kind, std::string text) {
   bool wasEmpty;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     wasEmpty = reports_.empty();
-    // Only the latest key matters to the reader; a scan names thousands a second.
-    if (kind == ScanReport::Kind::CurrentKey && !wasEmpty &&
-        reports_.back().kind == ScanReport::Kind::CurrentKey) {
-      reports_.back().text = std::move(text);
-      return;
+    if (kind == ScanReport::Kind::CurrentKey) {
+      if (ScanReport* key = InStretch(kind)) {
+        key->text = std::move(text);
+        return;
+      }
     }
     ScanReport report;
     report.kind = kind;
     report.text = std::move(text);
     reports_.push_back(std::move(report));
+    if (kind != ScanReport::Kind::CurrentKey) stretchStart_ = reports_.size();
   }
   if (wasEmpty && wake_) wake_();
 }
@@ -41,12 +48,14 @@ void ScanReportQueue::AddIssue(const Issue& issue) {
     std::lock_guard<std::mutex> lock(mutex_);
     wasEmpty = reports_.empty();
     ++rowsReported_;
-    if (wasEmpty || reports_.back().kind != ScanReport::Kind::Rows) {
+    ScanReport* rows = InStretch(ScanReport::Kind::Rows);
+    if (rows == nullptr) {
       ScanReport report;
       report.kind = ScanReport::Kind::Rows;
       reports_.push_back(std::move(report));
+      rows = &reports_.back();
     }
-    reports_.back().rows.push_back(issue);
+    rows->rows.push_back(issue);
   }
   if (wasEmpty && wake_) wake_();
 }
@@ -55,6 +64,7 @@ std::vector<ScanReport> ScanReportQueue::Take() {
   std::vector<ScanReport> taken;
   std::lock_guard<std::mutex> lock(mutex_);
   taken.swap(reports_);
+  stretchStart_ = 0;
   return taken;
 }
 

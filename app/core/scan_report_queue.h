@@ -1,7 +1,9 @@
 #pragma once
 // The scan thread's reports on their way to the thread that shows them: kept in the
-// order the scan made them, rows batched, and a wake-up only when the queue goes from
-// empty to non-empty. Nothing here ever waits for the receiving thread.
+// order the scan made them, and a wake-up only when the queue goes from empty to
+// non-empty. Between two category steps or captions the rows form one batch and only
+// the latest current key is kept (a scan names a key before nearly every row, and no
+// one could read them all). Nothing here ever waits for the receiving thread.
 
 #include <cstddef>
 #include <functional>
@@ -43,10 +45,13 @@ class ScanReportQueue : public ScanObserver {
 
  private:
   void Push(ScanReport::Kind kind, std::string text);
+  // The report of `kind` in the current stretch (after the last step or caption).
+  ScanReport* InStretch(ScanReport::Kind kind);
 
   std::function<void()> wake_;
   mutable std::mutex mutex_;
   std::vector<ScanReport> reports_;
+  size_t stretchStart_ = 0;  // index in reports_ of the current stretch
   size_t rowsReported_ = 0;
 };
 

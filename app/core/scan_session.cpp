@@ -23,7 +23,7 @@ void ScanSession::Start(const ScanRequest& request) {
   std::lock_guard<std::mutex> lock(threadMutex_);
   if (stopRequested_ || thread_) return;
   thread_ = std::make_unique<TScanTaskThread>(platform_, static_cast<ScanObserver&>(queue_),
-                                             request.ignoreRemoveDrives);
+                                             request.ignoreRemoveDrives, request.check64Bit);
   thread_->TaskList = request.codes;
   ProbeFloppyDrives(*thread_);
   thread_->Start();
@@ -126,7 +126,7 @@ bool ResolveAsScanWould(const platform::Platform& platform, const ResolveRequest
     void AddIssue(const Issue&) override {}
     void ScanDone() override {}
   } silent;
-  TScanTaskThread thread(platform, silent, request.ignoreRemoveDrives);
+  TScanTaskThread thread(platform, silent, request.ignoreRemoveDrives, request.check64Bit);
   ProbeFloppyDrives(thread);
   return thread.ResolveFileReference(request.text, request.requiredSuffix, request.dirsAllowed,
                                      thread.DriveLetters);

@@ -26,6 +26,7 @@ struct ScanRequest {
   bool filter = true;  // false: the findings as the engine reported them
   std::vector<std::string> ignoreKeys;
   int32_t ignoreKeyCount = 0;
+  bool check64Bit = false;  // both registry views under WOW64 (the Check64Bit setting)
 };
 
 enum class ScanOutcome { Completed, Stopped };
@@ -85,6 +86,7 @@ struct ResolveRequest {
   std::string requiredSuffix;
   bool dirsAllowed = false;
   bool ignoreRemoveDrives = true;
+  bool check64Bit = false;
 };
 bool ResolveAsScanWould(const platform::Platform& platform, const ResolveRequest& request);
 

@@ -79,6 +79,7 @@ void LoadFile(SettingsFile& file, const std::string& executableDirectory, TWindo
   }
   o.CreateRP = file.ReadBool(kSettings, "CreateRP", false);
   o.LastClean = file.ReadString(kSettings, "Last Clean", "");
+  o.Check64Bit = file.ReadBool(kSettings, "Check64Bit", true);
 }
 
 bool SaveFile(SettingsFile& file, TWindowPlacement& window) {
@@ -100,7 +101,8 @@ bool SaveFile(SettingsFile& file, TWindowPlacement& window) {
   if (!file.WriteInteger(kSettings, "Width", window.Width())) return false;
   if (!file.WriteInteger(kSettings, "Height", window.Height())) return false;
   if (!file.WriteBool(kSettings, "CreateRP", o.CreateRP)) return false;
-  return file.WriteString(kSettings, "Last Clean", o.LastClean);
+  if (!file.WriteString(kSettings, "Last Clean", o.LastClean)) return false;
+  return file.WriteBool(kSettings, "Check64Bit", o.Check64Bit);
 }
 
 // No window: sets are dropped, the show state is unknown.

@@ -32,6 +32,10 @@ struct TOptionsSetting {
   TWindowState WindowState = TWindowState::wsNormal;
   bool CreateRP = false;
   std::string LastClean;
+  // "Check 64-bit programs and registry": on 64-bit Windows, scan both registry views
+  // and judge references into System32 and the program folders on both sides. Missing
+  // from the file means on; it changes nothing on 32-bit Windows.
+  bool Check64Bit = false;
 };
 
 extern TOptionsSetting OptionsSetting;

@@ -171,7 +171,97 @@ MemoryFileSystem::MemoryFileSystem() : root_(std::make_unique<Entry>()) { AddDri
 
 MemoryFileSystem::~MemoryFileSystem() = default;
 
+// The 64-bit view of the memory machine's files: its probes see every path as written.
+class MemoryFileSystem::NativeView final : public FileSystem {
+ public:
+  explicit NativeView(MemoryFileSystem& owner) : owner_(owner) {}
+  bool FindFirst(std::string_view pattern, FindEntry& entry) override {
+    return owner_.FindFirstAt(pattern, entry);
+  }
+  std::optional<uint32_t> Attributes(std::string_view path) override {
+    return owner_.AttributesAt(path);
+  }
+  long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
+    return owner_.ListAt(pattern, entries);
+  }
+  uint32_t DriveType(std::string_view root) override { return owner_.DriveType(root); }
+  bool VolumeReady(std::string_view root) override { return owner_.VolumeReady(root); }
+  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
+    return owner_.ExpandEnvironment(text, capacity, expanded);
+  }
+  std::optional<std::string> SpecialFolder(int csidl) override { return owner_.SpecialFolder(csidl); }
+  std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
+    return owner_.ShortcutTarget(linkPath);
+  }
+  bool RemoveFile(std::string_view path) override { return owner_.RemoveFile(path); }
+  bool CreateDirectories(std::string_view path) override { return owner_.CreateDirectories(path); }
+  bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
+    return owner_.AppendToFile(path, header, text);
+  }
+  bool ReadFile(std::string_view path, std::string& contents) override {
+    return owner_.ReadFile(path, contents);
+  }
+  long CreateNewFile(std::string_view path, std::unique_ptr<WritableFile>& file) override {
+    return owner_.CreateNewFile(path, file);
+  }
+  long OpenForAppend(std::string_view path, std::unique_ptr<WritableFile>& file) override {
+    return owner_.OpenForAppend(path, file);
+  }
+  bool ReplaceFile(std::string_view from, std::string_view to) override {
+    return owner_.ReplaceFile(from, to);
+  }
+  std::unique_ptr<FileReader> OpenForReading(std::string_view path) override {
+    return owner_.OpenForReading(path);
+  }
+  std::optional<std::string> FullPath(std::string_view path) override { return owner_.FullPath(path); }
+  FileSystem& InView(View view) override { return owner_.InView(view); }
+
+ private:
+  MemoryFileSystem& owner_;
+};
+
+FileSystem& MemoryFileSystem::InView(View view) {
+  if (view == View::Process) return *this;
+  if (!native_) native_ = std::make_unique<NativeView>(*this);
+  return *native_;
+}
+
+// What a 32-bit process's probe of `path` reaches on a WOW64 machine: System32 is
+// SysWOW64 but for the folders Windows exempts, and Sysnative is System32.
+std::string MemoryFileSystem::Redirected(std::string_view path) const {
+  if (!wow64) return std::string(path);
+  const std::string base = windowsFolder + "\\";
+  if (!StartsWithNoCase(path, base)) return std::string(path);
+  std::string_view rest = path.substr(base.size());
+  const auto folder = [&](std::string_view name) {
+    return StartsWithNoCase(rest, name) &&
+           (rest.size() == name.size() || IsSeparator(rest[name.size()]));
+  };
+  if (folder("Sysnative")) return base + "system32" + std::string(rest.substr(9));
+  if (!folder("system32")) return std::string(path);
+  const std::string_view below = rest.size() > 9 ? rest.substr(9) : std::string_view();
+  for (const char* exempt : {"catroot", "catroot2", "drivers\\etc", "logfiles", "spool"}) {
+    const std::string_view name = exempt;
+    if (StartsWithNoCase(below, name) &&
+        (below.size() == name.size() || IsSeparator(below[name.size()])))
+      return std::string(path);
+  }
+  return base + "SysWOW64" + std::string(rest.substr(8));
+}
+
 bool MemoryFileSystem::FindFirst(std::string_view pattern, FindEntry& entry) {
+  return FindFirstAt(Redirected(pattern), entry);
+}
+
+std::optional<uint32_t> MemoryFileSystem::Attributes(std::string_view path) {
+  return AttributesAt(Redirected(path));
+}
+
+long MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
+  return ListAt(Redirected(pattern), entries);
+}
+
+bool MemoryFileSystem::FindFirstAt(std::string_view pattern, FindEntry& entry) {
   ++probes_;
   bool found = false;
   const long searched = Search(*root_, pattern, true, [&](const std::string& name, const Entry& match) {
@@ -182,7 +272,7 @@ bool MemoryFileSystem::FindFirst(std::string_view pattern, FindEntry& entry) {
   return searched == kSuccess && found;
 }
 
-std::optional<uint32_t> MemoryFileSystem::Attributes(std::string_view path) {
+std::optional<uint32_t> MemoryFileSystem::AttributesAt(std::string_view path) {
   ++probes_;
   if (HasWildcard(path)) return std::nullopt;
   const auto parsed = ParsePath(path);
@@ -250,7 +340,7 @@ std::optional<std::string> MemoryFileSystem::ShortcutTarget(std::string_view lin
   return it->second;
 }
 
-long MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
+long MemoryFileSystem::ListAt(std::string_view pattern, std::vector<DirEntry>& entries) {
   entries.clear();
   const auto parsed = ParsePath(pattern);
   if (parsed && !parsed->parts.empty()) {

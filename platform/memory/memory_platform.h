@@ -39,8 +39,17 @@ class MemoryRegistry : public Registry {
   // first, the machine's sub-keys showing through); otherwise ClassesRoot is a root of
   // its own, as under Wine.
   bool mergeClasses = false;
-  // A symbolic-link key at `path` that points at targetRoot\targetPath.
+  // A symbolic-link key at `path` that points at targetRoot\targetPath. Opened as itself
+  // it shows the target's name as its "SymbolicLinkValue" (REG_LINK), as Windows does.
   void CreateLink(Root root, std::string_view path, Root targetRoot, std::string_view targetPath);
+
+  // A 32-bit process on 64-bit Windows. Opened in the process view, HKLM\Software\X is
+  // Software\Wow6432Node\X (while that node exists; shared keys are links there, as
+  // Wine makes them), and a classes key X (of HKCR, and of Software\Classes in HKLM and
+  // HKCU) is Wow6432Node\X of its classes where that exists, else X itself.
+  // View::Native opens every path as it stands. Without this every view is the same.
+  bool wow64 = false;
+  Registry& InView(View view) override;
 
   // Test set-up and inspection. Paths are key paths below the root ("" = the root).
   void CreateKey(Root root, std::string_view path);
@@ -67,13 +76,19 @@ class MemoryRegistry : public Registry {
   struct Node;
 
  private:
+  class ViewOf;
+  friend class ViewOf;
   long Find(Root root, std::string_view path, bool followLast, int hops,
-            std::shared_ptr<Node>& found) const;
+            std::shared_ptr<Node>& found, std::string* name = nullptr) const;
   long OpenKey(Root root, std::string_view path, Access access, bool followLast,
-               std::unique_ptr<RegistryKey>& key);
+               std::unique_ptr<RegistryKey>& key, View view);
+  long CreateIn(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key, View view);
+  // The path the process view of a WOW64 machine opens for `path`.
+  std::string Redirected(Root root, std::string_view path) const;
 
   // Shared with open keys, so a handle to a deleted key stays safe to use (it fails).
   std::shared_ptr<Node> roots_[5];
+  std::unique_ptr<Registry> native_;
 };
 
 class MemoryFileSystem : public FileSystem {
@@ -132,13 +147,27 @@ class MemoryFileSystem : public FileSystem {
   void FailReadingAfter(std::string_view path, size_t bytes);
   // Counts FindFirst and Attributes calls, for tests of the probe cache.
   size_t ProbeCount() const { return probes_; }
+
+  // A 32-bit process on 64-bit Windows: in the process view, the probes (FindFirst,
+  // Attributes, List) of windowsFolder\System32 reach its SysWOW64 (but for the
+  // folders Windows exempts: catroot, catroot2, drivers\etc, logfiles, spool), and
+  // Sysnative reaches System32. View::Native probes every path as written.
+  bool wow64 = false;
+  std::string windowsFolder = "C:\\Windows";
+  FileSystem& InView(View view) override;
   // Replaces (or creates) a file's contents with the checks of AppendToFile; for MemoryIniFile.
   [[nodiscard]] bool WriteWholeFile(std::string_view path, std::string_view contents);
 
   struct Entry;
 
  private:
+  class NativeView;
   friend class MemoryWritableFile;
+  std::string Redirected(std::string_view path) const;
+  bool FindFirstAt(std::string_view pattern, FindEntry& entry);
+  std::optional<uint32_t> AttributesAt(std::string_view path);
+  long ListAt(std::string_view pattern, std::vector<DirEntry>& entries);
+  std::unique_ptr<FileSystem> native_;
   Entry* FileEntry(std::string_view path);
   std::optional<uint64_t> writeBudget_;
   bool WriteFile(std::string_view path, std::string_view header, std::string_view text, bool append);
@@ -186,8 +215,10 @@ class MemoryProcessLauncher : public ProcessLauncher {
   std::function<bool(const std::string& commandLine)> onStart;  // false: cannot start
   bool keepRunning = false;
   std::vector<std::string> started;  // every command line asked for, also those that failed
+  std::vector<View> startedViews;    // the view each of them was started in
   long startError = 2;               // what a start refused by `onStart` reports
   std::unique_ptr<Process> StartHidden(const std::string& commandLine) override;
+  std::unique_ptr<Process> StartHiddenInView(const std::string& commandLine, View view) override;
   long LastStartError() const override { return lastStartError_; }
   // How many started processes were terminated.
   size_t TerminatedCount() const { return *terminated_; }

@@ -2,6 +2,7 @@
 
 #include "platform/memory/memory_platform.h"
 #include "platform/reg_text.h"
+#include "platform/registry_view.h"
 #include "platform/text.h"
 
 namespace tallowin::platform::memory {
@@ -36,6 +37,18 @@ bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
 }
 
 size_t RootIndex(Root root) { return static_cast<size_t>(root); }
+
+// Each root of the memory machine is a tree of its own, so each gets a name of its own.
+const char* RootKeyName(Root root) {
+  switch (root) {
+    case Root::ClassesRoot: return "\\REGISTRY\\CLASSES_ROOT";
+    case Root::CurrentUser: return "\\REGISTRY\\CURRENT_USER";
+    case Root::LocalMachine: return "\\REGISTRY\\MACHINE";
+    case Root::Users: return "\\REGISTRY\\USER";
+    case Root::CurrentConfig: return "\\REGISTRY\\CURRENT_CONFIG";
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -81,8 +94,10 @@ class MemoryKey : public RegistryKey {
  public:
   // `merged`: the machine's copy of a classes key that the user's copy (`node`) hides;
   // its sub-keys show through the merged view.
-  MemoryKey(std::shared_ptr<Node> node, bool writable, std::shared_ptr<Node> merged = nullptr)
-      : node_(std::move(node)), merged_(std::move(merged)), writable_(writable) {}
+  MemoryKey(std::shared_ptr<Node> node, bool writable, std::string name,
+            std::shared_ptr<Node> merged = nullptr)
+      : node_(std::move(node)), merged_(std::move(merged)), writable_(writable),
+        name_(std::move(name)) {}
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
@@ -183,10 +198,17 @@ class MemoryKey : public RegistryKey {
     return kSuccess;
   }
 
+  long Name(std::string& name) override {
+    if (node_->deleted) return kKeyDeleted;
+    name = name_;
+    return kSuccess;
+  }
+
  private:
   std::shared_ptr<Node> node_;
   std::shared_ptr<Node> merged_;
   bool writable_;
+  std::string name_;
 };
 
 // Walks to the key without checks; creates missing keys when asked. nullptr when missing
@@ -209,64 +231,148 @@ std::shared_ptr<Node> Walk(const std::shared_ptr<Node>& root, std::string_view p
 
 }  // namespace
 
-MemoryRegistry::MemoryRegistry() {
+// The registry seen through the 64-bit view: every path as it stands.
+class MemoryRegistry::ViewOf final : public Registry {
+ public:
+  explicit ViewOf(MemoryRegistry& owner) : owner_(owner) {}
+  long Open(Root root, std::string_view path, Access access,
+            std::unique_ptr<RegistryKey>& key) override {
+    return owner_.OpenKey(root, path, access, true, key, View::Native);
+  }
+  long OpenNoFollow(Root root, std::string_view path, Access access,
+                    std::unique_ptr<RegistryKey>& key) override {
+    return owner_.OpenKey(root, path, access, false, key, View::Native);
+  }
+  long Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) override {
+    return owner_.CreateIn(root, path, key, View::Native);
+  }
+  Registry& InView(View view) override { return owner_.InView(view); }
+
+ private:
+  MemoryRegistry& owner_;
+};
+
+MemoryRegistry::MemoryRegistry() : native_(std::make_unique<ViewOf>(*this)) {
   for (auto& root : roots_) root = std::make_shared<Node>();
 }
 
 MemoryRegistry::~MemoryRegistry() = default;
 
+Registry& MemoryRegistry::InView(View view) {
+  return view == View::Native ? *native_ : static_cast<Registry&>(*this);
+}
+
+std::string MemoryRegistry::Redirected(Root root, std::string_view path) const {
+  std::vector<std::string> parts;
+  if (!wow64 || !SplitPath(path, parts)) return std::string(path);
+  const auto exists = [&](Root r, const std::string& p) {
+    return Walk(roots_[RootIndex(r)], p, false) != nullptr;
+  };
+  const auto join = [&](size_t from) {
+    std::string rest;
+    for (size_t i = from; i < parts.size(); ++i) rest += "\\" + parts[i];
+    return rest;
+  };
+  const std::string node(kRedirectionNode);
+  // A classes key: the 32-bit copy where there is one, else the shared key.
+  const auto classes = [&](Root r, const std::string& base, size_t first) {
+    if (first >= parts.size()) return std::string(path);
+    const std::string copy = (base.empty() ? "" : base + "\\") + node + "\\" + parts[first];
+    if (EqualsNoCase(parts[first], node) || !exists(r, copy)) return std::string(path);
+    return (base.empty() ? node : base + "\\" + node) + join(first);
+  };
+  switch (root) {
+    case Root::ClassesRoot:
+      return classes(root, "", 0);
+    case Root::CurrentUser:
+      if (parts.size() < 2 || !EqualsNoCase(parts[0], "Software") ||
+          !EqualsNoCase(parts[1], "Classes"))
+        return std::string(path);
+      return classes(root, parts[0] + "\\" + parts[1], 2);
+    case Root::LocalMachine: {
+      if (parts.empty() || !EqualsNoCase(parts[0], "Software")) return std::string(path);
+      if (parts.size() >= 2 && EqualsNoCase(parts[1], "Classes"))
+        return classes(root, parts[0] + "\\" + parts[1], 2);
+      const std::string software = parts[0] + "\\" + node;
+      if (parts.size() >= 2 && EqualsNoCase(parts[1], node)) return std::string(path);
+      if (!exists(root, software)) return std::string(path);
+      return software + join(1);
+    }
+    case Root::Users:
+    case Root::CurrentConfig:
+      break;
+  }
+  return std::string(path);
+}
+
 long MemoryRegistry::Find(Root root, std::string_view path, bool followLast, int hops,
-                          std::shared_ptr<Node>& found) const {
+                          std::shared_ptr<Node>& found, std::string* name) const {
   std::vector<std::string> parts;
   if (!SplitPath(path, parts)) return kFileNotFound;
   std::shared_ptr<Node> node = roots_[RootIndex(root)];
   if (node->denyOpen) return kAccessDenied;
+  std::string canonical = RootKeyName(root);
   for (size_t i = 0; i < parts.size(); ++i) {
     const auto it = node->children.find(parts[i]);
     if (it == node->children.end()) return kFileNotFound;
     node = it->second;
+    canonical += '\\';
+    canonical += it->first;
     if (node->denyOpen) return kAccessDenied;
     if (node->isLink && (followLast || i + 1 < parts.size())) {
       if (hops >= kMaxLinkHops) return kFileNotFound;
       std::shared_ptr<Node> target;
-      const long rc = Find(node->linkRoot, node->linkPath, true, hops + 1, target);
+      const long rc = Find(node->linkRoot, node->linkPath, true, hops + 1, target, &canonical);
       if (rc != kSuccess) return rc;
       node = target;
     }
   }
   found = std::move(node);
+  if (name != nullptr) *name = std::move(canonical);
   return kSuccess;
 }
 
-long MemoryRegistry::OpenKey(Root root, std::string_view path, Access access, bool followLast,
-                             std::unique_ptr<RegistryKey>& key) {
+long MemoryRegistry::OpenKey(Root root, std::string_view rawPath, Access access, bool followLast,
+                             std::unique_ptr<RegistryKey>& key, View view) {
   std::shared_ptr<Node> node, merged;
+  std::string name;
   long rc = kFileNotFound;
   if (root == Root::ClassesRoot && mergeClasses) {
     // The user's copy of a classes key hides the machine's; the machine's sub-keys
     // still show through.
-    const std::string suffix = path.empty() ? std::string() : "\\" + std::string(path);
-    rc = Find(Root::CurrentUser, "Software\\Classes" + suffix, followLast, 0, node);
-    const long machine = Find(Root::LocalMachine, "Software\\Classes" + suffix, followLast, 0,
-                              rc == kSuccess ? merged : node);
-    if (rc != kSuccess) rc = machine;
+    const std::string suffix = rawPath.empty() ? std::string() : "\\" + std::string(rawPath);
+    const auto in = [&](Root hive) {
+      const std::string path = "Software\\Classes" + suffix;
+      return view == View::Process ? Redirected(hive, path) : path;
+    };
+    rc = Find(Root::CurrentUser, in(Root::CurrentUser), followLast, 0, node, &name);
+    std::string machineName;
+    const long machine = Find(Root::LocalMachine, in(Root::LocalMachine), followLast, 0,
+                              rc == kSuccess ? merged : node, &machineName);
+    if (rc != kSuccess) {
+      rc = machine;
+      name = std::move(machineName);
+    }
   } else {
-    rc = Find(root, path, followLast, 0, node);
+    const std::string path =
+        view == View::Process ? Redirected(root, rawPath) : std::string(rawPath);
+    rc = Find(root, path, followLast, 0, node, &name);
   }
   if (rc != kSuccess) return rc;
   if (access == Access::All && node->denyWrite) return kAccessDenied;
-  key = std::make_unique<MemoryKey>(std::move(node), access == Access::All, std::move(merged));
+  key = std::make_unique<MemoryKey>(std::move(node), access == Access::All, std::move(name),
+                                    std::move(merged));
   return kSuccess;
 }
 
 long MemoryRegistry::Open(Root root, std::string_view path, Access access,
                           std::unique_ptr<RegistryKey>& key) {
-  return OpenKey(root, path, access, true, key);
+  return OpenKey(root, path, access, true, key, View::Process);
 }
 
 long MemoryRegistry::OpenNoFollow(Root root, std::string_view path, Access access,
                                   std::unique_ptr<RegistryKey>& key) {
-  return OpenKey(root, path, access, false, key);
+  return OpenKey(root, path, access, false, key, View::Process);
 }
 
 void MemoryRegistry::CreateLink(Root root, std::string_view path, Root targetRoot,
@@ -275,13 +381,23 @@ void MemoryRegistry::CreateLink(Root root, std::string_view path, Root targetRoo
     node->isLink = true;
     node->linkRoot = targetRoot;
     node->linkPath = std::string(targetPath);
+    std::string target = RootKeyName(targetRoot);
+    if (!targetPath.empty()) target += "\\" + std::string(targetPath);
+    node->Set("SymbolicLinkValue", kRegLink, Utf16LeBytes(Utf8ToUtf16(target)));
   }
 }
 
 long MemoryRegistry::Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) {
+  return CreateIn(root, path, key, View::Process);
+}
+
+long MemoryRegistry::CreateIn(Root root, std::string_view rawPath,
+                              std::unique_ptr<RegistryKey>& key, View view) {
+  const std::string path = view == View::Process ? Redirected(root, rawPath) : std::string(rawPath);
   std::vector<std::string> parts;
   if (!SplitPath(path, parts)) return kInvalidParameter;
   std::shared_ptr<Node> node = roots_[RootIndex(root)];
+  std::string name = RootKeyName(root);
   if (node->denyOpen) return kAccessDenied;
   // Check the whole walk before creating anything, so a refusal changes nothing.
   size_t existing = 0;
@@ -289,14 +405,18 @@ long MemoryRegistry::Create(Root root, std::string_view path, std::unique_ptr<Re
     const auto it = node->children.find(parts[existing]);
     if (it == node->children.end()) break;
     node = it->second;
+    name += '\\';
+    name += it->first;
     if (node->denyOpen) return kAccessDenied;
   }
   if (node->denyWrite) return kAccessDenied;
   for (size_t i = existing; i < parts.size(); ++i) {
     node->lastWrite = Tick();
     node = node->children.emplace(parts[i], std::make_shared<Node>()).first->second;
+    name += '\\';
+    name += parts[i];
   }
-  key = std::make_unique<MemoryKey>(std::move(node), true);
+  key = std::make_unique<MemoryKey>(std::move(node), true, std::move(name));
   return kSuccess;
 }
 

@@ -85,7 +85,13 @@ class MemoryProcess : public Process {
 }  // namespace
 
 std::unique_ptr<Process> MemoryProcessLauncher::StartHidden(const std::string& commandLine) {
+  return StartHiddenInView(commandLine, View::Process);
+}
+
+std::unique_ptr<Process> MemoryProcessLauncher::StartHiddenInView(const std::string& commandLine,
+                                                                  View view) {
   started.push_back(commandLine);
+  startedViews.push_back(view);
   if (onStart && !onStart(commandLine)) {
     lastStartError_ = startError;
     return nullptr;

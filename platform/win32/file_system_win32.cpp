@@ -9,6 +9,7 @@
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/wow64_redirection.h"
 
 namespace tallowin::platform::win32 {
 namespace {
@@ -304,6 +305,13 @@ class Win32FileSystem final : public FileSystem {
     }
     return Narrow(full);
   }
+
+  FileSystem& InView(View view) override {
+    return view == View::Native ? *native_ : static_cast<FileSystem&>(*this);
+  }
+
+ private:
+  const std::unique_ptr<FileSystem> native_ = MakeNativeProbeFileSystem(*this);
 };
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/wow64_redirection.h"
 
 namespace tallowin::platform::win32 {
 namespace {
@@ -27,6 +29,17 @@ class Win32Process final : public Process {
 class Win32ProcessLauncher final : public ProcessLauncher {
  public:
   std::unique_ptr<Process> StartHidden(const std::string& commandLine) override {
+    return Start(commandLine, View::Process);
+  }
+
+  std::unique_ptr<Process> StartHiddenInView(const std::string& commandLine, View view) override {
+    return Start(commandLine, view);
+  }
+
+  long LastStartError() const override { return lastError_; }
+
+ private:
+  std::unique_ptr<Process> Start(const std::string& commandLine, View view) {
     // CreateProcessW may write into the command line.
     std::wstring line = Wide(commandLine);
     STARTUPINFOW startup{};
@@ -39,19 +52,21 @@ class Win32ProcessLauncher final : public ProcessLauncher {
     PROCESS_INFORMATION info{};
     // No handle of ours is inherited: the child gets none of the standard handles
     // anyway, and must not keep a backup file or a pipe of the caller open.
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info)) {
-      lastError_ = static_cast<long>(GetLastError());
-      return nullptr;
+    BOOL started = FALSE;
+    {
+      // The system redirects %windir%\regedit.exe and System32 for a 32-bit caller.
+      std::optional<FsRedirectionOff> off;
+      if (view == View::Native) off.emplace();
+      started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                               NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info);
+      if (!started) lastError_ = static_cast<long>(GetLastError());
     }
+    if (!started) return nullptr;
     lastError_ = kSuccess;
     UniqueKernelHandle thread(info.hThread);
     return std::make_unique<Win32Process>(UniqueKernelHandle(info.hProcess));
   }
 
-  long LastStartError() const override { return lastError_; }
-
- private:
   long lastError_ = 0;
 };
 

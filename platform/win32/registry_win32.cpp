@@ -27,6 +27,24 @@ HKEY RootKey(Root root) {
 
 REGSAM Sam(Access access) { return access == Access::All ? KEY_ALL_ACCESS : KEY_READ; }
 
+// KEY_WOW64_64KEY for the 64-bit view; the process view names none, so a registry
+// without views (32-bit Windows) sees exactly what it always saw.
+REGSAM ViewFlag(View view) { return view == View::Native ? KEY_WOW64_64KEY : 0; }
+
+// Looked up at run time: ntdll's NtQueryKey, and RegDeleteKeyExW, which 32-bit Windows
+// before Vista does not have (it has no other view to delete in, either).
+template <typename Fn>
+Fn Entry(const char* module, const char* name) {
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(module), name)));
+}
+
+using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+using RegDeleteKeyExWFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+constexpr int kKeyNameInformation = 3;
+constexpr LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
+constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+
 DWORD Grow(DWORD current, DWORD reported) {
   const DWORD doubled = current > MAXDWORD / 2 ? MAXDWORD : current * 2;
   return std::max(doubled, reported);
@@ -34,7 +52,8 @@ DWORD Grow(DWORD current, DWORD reported) {
 
 class Win32RegistryKey final : public RegistryKey {
  public:
-  Win32RegistryKey(UniqueRegKey key, Access access) : key_(std::move(key)), access_(access) {}
+  Win32RegistryKey(UniqueRegKey key, Access access, View view)
+      : key_(std::move(key)), access_(access), view_(view) {}
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
@@ -112,6 +131,13 @@ class Win32RegistryKey final : public RegistryKey {
     // Windows checks the sub-key, not this handle: a key opened for reading must not
     // delete either, like it cannot change values.
     if (access_ == Access::Read) return kAccessDenied;
+    // RegDeleteKey opens the sub-key in the process view again; below HKLM\Software that
+    // would be another key than the one this handle's view shows.
+    if (view_ == View::Native) {
+      static const auto deleteKeyEx = Entry<RegDeleteKeyExWFn>("advapi32", "RegDeleteKeyExW");
+      if (deleteKeyEx == nullptr) return kNotSupported;
+      return deleteKeyEx(key_.get(), Wide(name).c_str(), KEY_WOW64_64KEY, 0);
+    }
     return RegDeleteKeyW(key_.get(), Wide(name).c_str());
   }
 
@@ -157,6 +183,28 @@ class Win32RegistryKey final : public RegistryKey {
     return kSuccess;
   }
 
+  long Name(std::string& name) override {
+    static const auto queryKey = Entry<NtQueryKeyFn>("ntdll", "NtQueryKey");
+    if (queryKey == nullptr) return kNotSupported;
+    // KEY_NAME_INFORMATION: the length in bytes, then the UTF-16 name.
+    std::vector<ULONG> buffer(256);
+    for (int step = 0; step < kMaxGrowSteps; ++step) {
+      ULONG needed = 0;
+      const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+      const LONG status = queryKey(key_.get(), kKeyNameInformation, buffer.data(), size, &needed);
+      if (status == kStatusBufferTooSmall || status == kStatusBufferOverflow) {
+        buffer.resize(Grow(size, needed) / sizeof(ULONG) + 1);
+        continue;
+      }
+      if (status != 0) return ERROR_INVALID_FUNCTION;
+      const ULONG bytes = std::min<ULONG>(buffer[0], size - sizeof(ULONG));
+      name = Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(buffer.data() + 1),
+                                      bytes / sizeof(wchar_t)));
+      return kSuccess;
+    }
+    return ERROR_MORE_DATA;
+  }
+
  private:
   // One RegEnumValueW pass; the data is fetched only when `withData` is set.
   long Enumerate(bool withData, std::vector<RegValue>& values) {
@@ -198,17 +246,24 @@ class Win32RegistryKey final : public RegistryKey {
 
   UniqueRegKey key_;
   Access access_;
+  View view_;
 };
 
+// One object per view; the process view owns the native one.
 class Win32Registry final : public Registry {
  public:
+  explicit Win32Registry(View view, Win32Registry* process = nullptr)
+      : view_(view), process_(process == nullptr ? this : process) {
+    if (view == View::Process) native_ = std::make_unique<Win32Registry>(View::Native, this);
+  }
+
   long Open(Root root, std::string_view path, Access access,
             std::unique_ptr<RegistryKey>& key) override {
     HKEY handle = nullptr;
-    const LONG rc =
-        RegOpenKeyExW(RootKey(root), Wide(path).c_str(), 0, Sam(access), &handle);
+    const LONG rc = RegOpenKeyExW(RootKey(root), Wide(path).c_str(), 0,
+                                  Sam(access) | ViewFlag(view_), &handle);
     if (rc != ERROR_SUCCESS) return rc;
-    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access);
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access, view_);
     return kSuccess;
   }
 
@@ -216,25 +271,35 @@ class Win32Registry final : public Registry {
                     std::unique_ptr<RegistryKey>& key) override {
     HKEY handle = nullptr;
     const LONG rc = RegOpenKeyExW(RootKey(root), Wide(path).c_str(), REG_OPTION_OPEN_LINK,
-                                  Sam(access), &handle);
+                                  Sam(access) | ViewFlag(view_), &handle);
     if (rc != ERROR_SUCCESS) return rc;
-    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access);
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), access, view_);
     return kSuccess;
   }
 
   long Create(Root root, std::string_view path, std::unique_ptr<RegistryKey>& key) override {
     HKEY handle = nullptr;
     const LONG rc = RegCreateKeyExW(RootKey(root), Wide(path).c_str(), 0, nullptr,
-                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
-                                    nullptr);
+                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | ViewFlag(view_),
+                                    nullptr, &handle, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
-    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), Access::All);
+    key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), Access::All, view_);
     return kSuccess;
   }
+
+  Registry& InView(View view) override {
+    if (view == View::Native) return process_->native_ ? *process_->native_ : *this;
+    return *process_;
+  }
+
+ private:
+  View view_;
+  Win32Registry* process_;
+  std::unique_ptr<Win32Registry> native_;
 };
 
 }  // namespace
 
-std::unique_ptr<Registry> MakeRegistry() { return std::make_unique<Win32Registry>(); }
+std::unique_ptr<Registry> MakeRegistry() { return std::make_unique<Win32Registry>(View::Process); }
 
 }  // namespace tallowin::platform::win32

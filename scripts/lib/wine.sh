@@ -34,11 +34,22 @@ in_prefix() {
   return $rc
 }
 
+# add_wine_fonts DIR: Wine's own fonts (package fonts-wine) into the prefix's Fonts folder,
+# where Wine finds them: "MS Sans Serif" is then Wine's bitmap font of that name, with the
+# metrics the layouts are made for, instead of a wider fontconfig substitute.
+add_wine_fonts() {
+  local dir; dir=$(realpath -m "$1")
+  local fonts=/usr/share/wine/fonts
+  [ -d "$fonts" ] && [ -d "$dir/drive_c/windows/Fonts" ] || return 0
+  cp -n "$fonts"/*.fon "$fonts"/*.ttf "$dir/drive_c/windows/Fonts/" 2>/dev/null || true
+}
+
 # gui_prefix DIR ARCH: a prefix for windows under Xvfb. Without a window manager, Wine
 # would wait for one at every hide and activation; unmanaged windows draw their own frame.
 gui_prefix() {
   local dir; dir=$(realpath -m "$1")
   make_prefix "$dir" "$2"
+  add_wine_fonts "$dir"
   if [ ! -f "$dir/.tallowin-gui" ]; then
     WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
       >/dev/null 2>&1 </dev/null

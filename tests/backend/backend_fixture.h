@@ -16,6 +16,9 @@ class BackendUnderTest {
   virtual platform::Platform platform() = 0;
   // A fresh, empty key path below HKEY_CURRENT_USER for this test (created).
   virtual std::string SandboxKey() = 0;
+  // A fresh key path below HKEY_LOCAL_MACHINE\Software\TallowinTest, where a WOW64
+  // process's view is redirected; not created. Removed in both registry views.
+  virtual std::string MachineSandboxKey() = 0;
   // A fresh, empty folder on drive C: for this test (created), no trailing backslash.
   virtual std::string SandboxFolder() = 0;
   // Sets an environment variable as the process sees it.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_view.h"
+#include "platform/text.h"
 #include "tests/backend/contract_test_support.h"
 #include "tests/support/reg_data.h"
 
@@ -362,6 +364,116 @@ TEST_F(RegistryContract, ReadAccess_RefusesChanges) {
   EXPECT_EQ(key->QueryValue("v", value), platform::kSuccess);
   EXPECT_EQ(key->QueryValue("w", value), platform::kFileNotFound);
   EXPECT_TRUE(Exists("Child"));
+}
+
+// ---- the registry views -------------------------------------------------------------
+
+// Below HKEY_LOCAL_MACHINE\Software the two views of a WOW64 process differ; without WOW64
+// they are one registry.
+class RegistryViewContract : public RegistryContract {
+ protected:
+  void SetUp() override {
+    RegistryContract::SetUp();
+    machine_ = backend_->MachineSandboxKey();
+    wow64_ = backend_->platform().system.IsWow64();
+  }
+
+  platform::Registry& native() { return registry().InView(platform::View::Native); }
+
+  // Where the 64-bit view shows a key the process view has at `path`.
+  std::string NativePathOf(const std::string& path) const {
+    return wow64_ ? platform::RedirectedPath(Root::LocalMachine, path).value_or("") : path;
+  }
+
+  std::string NameOf(platform::Registry& in, Root root, const std::string& path, bool follow = true) {
+    std::unique_ptr<RegistryKey> key;
+    const long rc = follow ? in.Open(root, path, Access::Read, key)
+                           : in.OpenNoFollow(root, path, Access::Read, key);
+    std::string name;
+    if (rc != platform::kSuccess || key->Name(name) != platform::kSuccess) return "";
+    return name;
+  }
+
+  std::string machine_;
+  bool wow64_ = false;
+};
+
+TEST_F(RegistryViewContract, InView_TheProcessViewsKeyIsAtItsRedirectedPathInTheNativeView) {
+  std::unique_ptr<RegistryKey> key;
+  ASSERT_EQ(registry().Create(Root::LocalMachine, machine_ + "\\A", key), platform::kSuccess);
+  ASSERT_EQ(key->SetValue("v", platform::kRegSz, Utf16Data("32\0"s)), platform::kSuccess);
+  ASSERT_EQ(native().Create(Root::LocalMachine, machine_ + "\\B", key), platform::kSuccess);
+
+  std::unique_ptr<RegistryKey> seen;
+  ASSERT_EQ(native().Open(Root::LocalMachine, NativePathOf(machine_ + "\\A"), Access::Read, seen),
+            platform::kSuccess);
+  RegValue value;
+  ASSERT_EQ(seen->QueryValue("v", value), platform::kSuccess);
+  EXPECT_EQ(value.data, Utf16Data("32\0"s));
+  // Each view has its own key below HKLM\Software under WOW64.
+  const long expected = wow64_ ? platform::kFileNotFound : platform::kSuccess;
+  EXPECT_EQ(native().Open(Root::LocalMachine, machine_ + "\\A", Access::Read, seen), expected);
+  EXPECT_EQ(registry().Open(Root::LocalMachine, machine_ + "\\B", Access::Read, seen), expected);
+  // The native view leads back to the process view.
+  EXPECT_EQ(native().InView(platform::View::Process)
+                .Open(Root::LocalMachine, machine_ + "\\A", Access::Read, seen),
+            platform::kSuccess);
+  // Outside HKLM\Software both views are one.
+  ASSERT_NE(Create("Shared"), nullptr);
+  EXPECT_EQ(native().Open(Root::CurrentUser, Path("Shared"), Access::Read, seen), platform::kSuccess);
+}
+
+TEST_F(RegistryViewContract, Name_OneKeyHasOneNameThroughEveryViewAndLink) {
+  std::unique_ptr<RegistryKey> key;
+  ASSERT_EQ(registry().Create(Root::LocalMachine, machine_ + "\\A", key), platform::kSuccess);
+  ASSERT_EQ(native().Create(Root::LocalMachine, machine_ + "\\B", key), platform::kSuccess);
+  const std::string a = NameOf(registry(), Root::LocalMachine, machine_ + "\\A");
+  ASSERT_FALSE(a.empty());
+  EXPECT_EQ(a.rfind("\\REGISTRY\\", 0), 0u) << a;
+  EXPECT_TRUE(platform::SameKeyName(a, NameOf(native(), Root::LocalMachine, NativePathOf(machine_ + "\\A"))));
+  EXPECT_TRUE(platform::SameKeyName(a, NameOf(registry(), Root::LocalMachine, AsciiUpper(machine_ + "\\A"))));
+  EXPECT_FALSE(platform::SameKeyName(a, NameOf(native(), Root::LocalMachine, machine_ + "\\B")));
+  // The process view takes a path through the redirection node as written, not twice.
+  EXPECT_TRUE(platform::SameKeyName(
+      a, NameOf(registry(), Root::LocalMachine, NativePathOf(machine_ + "\\A"))));
+
+  ASSERT_NE(Create("Target"), nullptr);
+  ASSERT_TRUE(backend_->CreateLink(Path("Link"), Path("Target")));
+  const std::string target = NameOf(registry(), Root::CurrentUser, Path("Target"));
+  ASSERT_FALSE(target.empty());
+  EXPECT_TRUE(platform::SameKeyName(target, NameOf(registry(), Root::CurrentUser, Path("Link"))));
+  EXPECT_FALSE(
+      platform::SameKeyName(target, NameOf(registry(), Root::CurrentUser, Path("Link"), false)));
+}
+
+TEST_F(RegistryViewContract, DeleteSubKey_InTheNativeViewDeletesThatViewsKey) {
+  std::unique_ptr<RegistryKey> key;
+  ASSERT_EQ(registry().Create(Root::LocalMachine, machine_ + "\\Same", key), platform::kSuccess);
+  ASSERT_EQ(native().Create(Root::LocalMachine, machine_ + "\\Same", key), platform::kSuccess);
+  std::unique_ptr<RegistryKey> parent;
+  ASSERT_EQ(native().Open(Root::LocalMachine, machine_, Access::All, parent), platform::kSuccess);
+  ASSERT_EQ(parent->DeleteSubKey("Same"), platform::kSuccess);
+  std::unique_ptr<RegistryKey> seen;
+  EXPECT_EQ(native().Open(Root::LocalMachine, machine_ + "\\Same", Access::Read, seen),
+            platform::kFileNotFound);
+  EXPECT_EQ(registry().Open(Root::LocalMachine, machine_ + "\\Same", Access::Read, seen),
+            wow64_ ? platform::kSuccess : platform::kFileNotFound);
+}
+
+TEST_F(RegistryViewContract, Values_ALinkOpenedAsItselfShowsItsTarget) {
+  ASSERT_NE(Create("Target"), nullptr);
+  ASSERT_TRUE(backend_->CreateLink(Path("Link"), Path("Target")));
+  std::unique_ptr<RegistryKey> link;
+  ASSERT_EQ(registry().OpenNoFollow(Root::CurrentUser, Path("Link"), Access::Read, link),
+            platform::kSuccess);
+  std::vector<RegValue> values;
+  ASSERT_EQ(link->Values(values), platform::kSuccess);
+  ASSERT_EQ(values.size(), 1u);
+  EXPECT_EQ(values[0].name, "SymbolicLinkValue");
+  EXPECT_EQ(values[0].type, platform::kRegLink);
+  // The target as the registry names it.
+  const std::string target = NameOf(registry(), Root::CurrentUser, Path("Target"));
+  EXPECT_TRUE(platform::SameKeyName(Utf16ToUtf8(Utf16FromLeBytes(values[0].data)), target));
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ cat_seed() {
 # cat_var PREFIX NAME: a value of PREFIX/work/vars.
 cat_var() { sed -n "s/^$2=//p" "$1/work/vars"; }
 
-# cat_expected PREFIX CODE: the expected rows of CODE ("problem|data|key|kind", sorted),
+# cat_expected PREFIX CODE [FILE]: the expected rows of CODE ("problem|data|key|kind", sorted)
+# in FILE of the data folder (expected.txt),
 # placeholders such as {SID} replaced from PREFIX/work/vars.
 cat_expected() {
   local prefix=$1 code=$2 line name value
@@ -124,7 +125,7 @@ cat_expected() {
     line=${line#*|}
     for name in "${!vars[@]}"; do line=${line//"{$name}"/"${vars[$name]}"}; done
     printf '%s\n' "$line"
-  done < "$CAT_DATA/expected.txt" | LC_ALL=C sort
+  done < "$CAT_DATA/${3:-expected.txt}" | LC_ALL=C sort
 }
 
 # cat_seeded_rows JSON: the rows that name the seeded entries (TallowinCat or a class id

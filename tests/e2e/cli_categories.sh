@@ -3,7 +3,8 @@
 # seeded with stale entries of every category and with look-alikes: each code reports
 # exactly its seeded entries, with the Problem, Data, Registry key and entry kind of its
 # category, and none of the look-alikes (tests/data/categories). Shortcuts are real shell
-# links, the font file lies in the real fonts folder.
+# links, the font file lies in the real fonts folder. Once with --wow64 skip, the 32-bit
+# view alone (expected.txt), and once with --wow64 check, both views (expected-wow64.txt).
 source "$(dirname "$0")/lib.bash"
 source "$(dirname "$0")/categories.bash"
 prefix=$(new_prefix cli-categories) || exit 1
@@ -51,9 +52,11 @@ declare -A problem=(
 
 failures=0
 total=0
-for code in "${CAT_CODES[@]}"; do
-  json=$w/scan-$code.json
-  cli_fast "$prefix" "$json" "$w/scan-$code.err" scan --codes "$code" --format json --no-filter
+# check_code MODE EXPECTED-FILE CODE: one code's scan against its expected rows.
+check_code() {
+  local mode=$1 expected=$2 code=$3 json=$w/scan-$3.json
+  cli_fast "$prefix" "$json" "$w/scan-$code.err" scan --codes "$code" --format json --no-filter \
+    --wow64 "$mode"
   rc=$?; [ $rc -eq 0 ] || fail "scan --codes $code: exit $rc ($(cat "$w/scan-$code.err"))"
   [ ! -s "$w/scan-$code.err" ] || fail "scan --codes $code wrote to standard error: $(cat "$w/scan-$code.err")"
   jq -e -c 'keys_unsorted == ["problem","data","key","kind"]' "$json" > "$w/keys-$code.txt" \
@@ -61,20 +64,22 @@ for code in "${CAT_CODES[@]}"; do
   jq -r --arg p "${problem[$code]}" 'select(.problem != $p) | .problem' "$json" > "$w/bad-problem.txt"
   [ ! -s "$w/bad-problem.txt" ] || fail "code $code: problem texts $(sort -u "$w/bad-problem.txt" | tr '\n' ';')"
 
-  cat_expected "$prefix" "$code" > "$w/expected-$code.rows"
+  cat_expected "$prefix" "$code" "$expected" > "$w/expected-$code.rows"
   cat_seeded_rows "$json" > "$w/seeded-$code.rows"
   [ -s "$w/expected-$code.rows" ] || fail "no expected rows for code $code"
   if ! diff -u "$w/expected-$code.rows" "$w/seeded-$code.rows" > "$w/diff-$code.txt"; then
-    echo "code $code: seeded findings differ (- expected, + reported):" >&2
+    echo "code $code, --wow64 $mode: seeded findings differ (- expected, + reported):" >&2
     tail -n +3 "$w/diff-$code.txt" >&2
     failures=$((failures + 1))
   fi
   total=$((total + $(grep -c . "$w/expected-$code.rows")))
   cat_other_rows "$json" > "$w/other-$code.rows"
-  while IFS= read -r row; do note "code $code, not seeded: $row"; done < "$w/other-$code.rows"
-done
+  while IFS= read -r row; do note "code $code, --wow64 $mode, not seeded: $row"; done < "$w/other-$code.rows"
+}
+for code in "${CAT_CODES[@]}"; do check_code skip expected.txt "$code"; done
+for code in "${CAT_CODES[@]}"; do check_code check expected-wow64.txt "$code"; done
 [ "$failures" -eq 0 ] || fail "$failures codes report other findings than seeded"
-note "$total seeded findings over ${#CAT_CODES[@]} codes"
+note "$total seeded findings over ${#CAT_CODES[@]} codes, in both modes"
 
 drop_prefix "$prefix"
 echo PASS

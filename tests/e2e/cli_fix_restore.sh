@@ -2,7 +2,8 @@
 # fix on a seeded prefix removes exactly the findings, writes the backup and "Last Clean";
 # backups lists the file; restore brings everything back and deletes it; a corrupt or
 # foreign .reg file is kept and reported. Without a terminal and without --yes, fix
-# refuses and changes nothing.
+# refuses and changes nothing. The 32-bit view alone (--wow64 skip), which the exports of
+# the 32-bit reg.exe show; cli_wow64.sh fixes and restores in both views.
 source "$(dirname "$0")/lib.bash"
 prefix=$(new_prefix cli-fix-restore) || exit 1
 w=$prefix/work; mkdir -p "$w"
@@ -17,12 +18,12 @@ grep -q -- "--yes" "$w/refuse.err" || fail "the refusal does not say what to do:
 # The settings ask for a restore point; --yes also answers the question after a failure.
 printf '[Settings]\r\nCreateRP=1\r\n' > "$tl/Settings.dat"
 export_hives "$prefix" "$w/before.reg"
-cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes 1-4,15 --format json; rc=$?
+cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes 1-4,15 --format json --wow64 skip; rc=$?
 [ $rc -eq 0 ] || fail "scan: exit $rc"
 found=$(grep -c . "$w/findings.json")
 [ "$found" -ge 18 ] || fail "only $found findings in the seeded prefix"
 
-cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4,15 --yes; rc=$?
+cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4,15 --yes --wow64 skip; rc=$?
 note "fix: $(strip_cr "$w/fix.out" | tr '\n' ' ')"
 [ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
 grep -q "Creating Restore Point" "$w/fix.err" || fail "no restore point was asked for: $(cat "$w/fix.err")"
@@ -42,7 +43,7 @@ grep -qx "CreateRP=1" "$w/settings.txt" || fail "the save lost CreateRP: $(cat "
 
 # Exactly the findings are gone: nothing is left to find, nothing was added, and every
 # line that went belongs to a finding's key.
-cli "$prefix" "$w/again.json" "$w/again.err" scan --codes 1-4,15 --format json --no-filter
+cli "$prefix" "$w/again.json" "$w/again.err" scan --codes 1-4,15 --format json --no-filter --wow64 skip
 [ ! -s "$w/again.json" ] || fail "findings left after the fix: $(head -3 "$w/again.json")"
 export_hives "$prefix" "$w/fixed.reg"
 reg_items "$w/before.reg" > "$w/before.items"

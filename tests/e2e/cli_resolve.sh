@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # resolve TEXT [--suffix S] [--dirs] gives the file-reference verdicts on real files, in
-# a 64-bit prefix (WOW64: system32 and Program Files are not judged) and a 32-bit one,
-# with the drive letters of the "Ignore Remove Drives" setting in Settings.dat.
+# a 64-bit prefix (WOW64 with --wow64 skip: system32 and Program Files are not judged)
+# and a 32-bit one, with the drive letters of the "Ignore Remove Drives" setting in
+# Settings.dat; with --wow64 check the 64-bit prefix judges them on both sides.
 source "$(dirname "$0")/lib.bash"
 
 # win64 verdict | win32 verdict | options | text
@@ -26,12 +27,27 @@ cases=(
   'ok|ok|--suffix .dll|C:\RC\Lib\Foo.ocx'
   'ok|ok|--dirs|C:\RC\Tools'
   'broken|broken||C:\RC\Tools'
+  'broken|broken||C:\RC\Console\gone.exe'
+  'broken|broken||C:\RC\nul\x.exe'
+  'broken|broken||C:\RC\aux.txt\y.dll'
+  'broken|broken||C:\RC\Com1 Tools\a.exe -x'
+  'ok|ok||C:\RC\NUL'
   'ok|ok||C:\RC\gone?.exe'
   'ok|ok||C:\RC\HP\gone.exe'
   'ok|broken||C:\Program Files\Gone\gone.exe'
   'ok|broken||C:\windows\system32\gone.dll'
   'ok|broken||%ProgramFiles%\Gone\gone.exe'
   'ok|ok||A:\Setup.exe'
+)
+
+# win64 verdict with --wow64 check | text (the 32-bit prefix gives its verdict above)
+check_cases=(
+  'broken|C:\Program Files\Gone\gone.exe'
+  'broken|C:\windows\system32\gone.dll'
+  'broken|%ProgramFiles%\Gone\gone.exe'
+  'ok|C:\windows\system32\notepad.exe'
+  'ok|"%ProgramFiles%\TallowinRC\app.exe" /x'
+  'ok|C:\windows\syswow64\notepad.exe'
 )
 
 export TALLOWIN_MISSING='C:\NoSuchFolder' TALLOWIN_HERE='C:\RC'
@@ -41,16 +57,31 @@ for arch in win64 win32; do
   c=$prefix/drive_c
   mkdir -p "$c/RC/My Apps/App" "$c/RC/Tools" "$c/RC/Data" "$c/RC/Lib"
   touch "$c/RC/My Apps/App/app.exe" "$c/RC/Tools/tool.exe" "$c/RC/Data/list.txt" "$c/RC/Lib/Foo.dll"
+  # Only in the 64-bit program folder: %ProgramFiles% of a 32-bit program is the other.
+  mkdir -p "$c/Program Files/TallowinRC" && touch "$c/Program Files/TallowinRC/app.exe"
   [ -f "$c/windows/notepad.exe" ] || fail "$arch prefix has no notepad.exe"
   keep_server "$prefix"
   for case in "${cases[@]}"; do
     IFS='|' read -r v64 v32 opts text <<< "$case"
     want=$v64; [ "$arch" = win32 ] && want=$v32
     # shellcheck disable=SC2086
-    cli_fast "$prefix" "$prefix/out.txt" "$prefix/err.txt" resolve "$text" $opts; rc=$?
+    cli_fast "$prefix" "$prefix/out.txt" "$prefix/err.txt" resolve "$text" --wow64 skip $opts; rc=$?
     got=$(strip_cr "$prefix/out.txt")
     if [ $rc -ne 0 ] || [ "$got" != "$want" ]; then
       echo "FAIL ($arch): resolve '$text' $opts: '$got' (exit $rc), expected '$want'" >&2
+      failures=$((failures + 1))
+    fi
+  done
+  for case in "${check_cases[@]}"; do
+    IFS='|' read -r want text <<< "$case"
+    if [ "$arch" = win32 ]; then
+      cli_fast "$prefix" "$prefix/out.txt" "$prefix/err.txt" resolve "$text" --wow64 skip
+      want=$(strip_cr "$prefix/out.txt")
+    fi
+    cli_fast "$prefix" "$prefix/out.txt" "$prefix/err.txt" resolve "$text" --wow64 check; rc=$?
+    got=$(strip_cr "$prefix/out.txt")
+    if [ $rc -ne 0 ] || [ "$got" != "$want" ]; then
+      echo "FAIL ($arch): resolve '$text' --wow64 check: '$got' (exit $rc), expected '$want'" >&2
       failures=$((failures + 1))
     fi
   done

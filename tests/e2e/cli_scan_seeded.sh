@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # scan --codes 1-4,15 --format json --no-filter in a 64-bit prefix seeded with the demo's
 # stale entries reports exactly the broken references among them, with the Data, Registry
-# key and entry kind of the hive-wide scan; the text format carries the same rows.
+# key and entry kind of the hive-wide scan; the text format carries the same rows. The
+# 32-bit view alone (--wow64 skip); cli_wow64.sh and cli_categories.sh check both views.
 source "$(dirname "$0")/lib.bash"
 prefix=$(new_prefix cli-scan-seeded) || exit 1
 w=$prefix/work; mkdir -p "$w"
 
-cli "$prefix" "$w/before.json" "$w/before.err" scan --codes 1-4,15 --format json --no-filter
+cli "$prefix" "$w/before.json" "$w/before.err" scan --codes 1-4,15 --format json --no-filter --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "scan before seeding: exit $rc ($(cat "$w/before.err"))"
 seed_demo "$prefix"
-cli "$prefix" "$w/after.json" "$w/after.err" scan --codes 1-4,15 --format json --no-filter
+cli "$prefix" "$w/after.json" "$w/after.err" scan --codes 1-4,15 --format json --no-filter --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "scan after seeding: exit $rc ($(cat "$w/after.err"))"
 [ ! -s "$w/after.err" ] || fail "progress on a standard error that is no terminal: $(cat "$w/after.err")"
 
@@ -61,7 +62,7 @@ fi
 note "$(wc -l < "$w/new.rows") seeded findings, $(wc -l < "$w/before.rows") in the unseeded prefix"
 
 # Text: the same rows in the same order, columns joined by "  ^^^  ".
-cli "$prefix" "$w/after.txt" "$w/text.err" scan --codes 1-4,15 --no-filter
+cli "$prefix" "$w/after.txt" "$w/text.err" scan --codes 1-4,15 --no-filter --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "text scan: exit $rc"
 jq -r '[.problem, .data, .key] | join("  ^^^  ")' "$w/after.json" > "$w/json-as-text.txt"
 # Text keeps the ANSI code page (as "Save as Text" does), json is UTF-8.
@@ -69,7 +70,7 @@ strip_cr "$w/after.txt" | iconv -f CP1252 -t UTF-8 > "$w/after-lf.txt" || fail "
 diff -u "$w/json-as-text.txt" "$w/after-lf.txt" >&2 || fail "text and json rows differ"
 
 # The default (filtered) scan keeps these findings: none lies under an excluded key.
-cli "$prefix" "$w/filtered.json" "$w/filtered.err" scan --codes 1-4,15 --format json
+cli "$prefix" "$w/filtered.json" "$w/filtered.err" scan --codes 1-4,15 --format json --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "filtered scan: exit $rc"
 json_rows "$w/filtered.json" > "$w/filtered.rows"
 LC_ALL=C comm -23 "$w/expected.rows" "$w/filtered.rows" > "$w/filtered-out.rows"

@@ -51,9 +51,8 @@ TEST(BrowseForDirectory, ReturnsTheChosenFolderAndDisablesTheProgramMeanwhile) {
     placed = {rect.left, rect.top};
     expected = Centred(picker());
     title = WindowText(ChildWithText(picker(), L"Static", "Please select the directory"));
-    SendMessageW(picker(), BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"C:\\windows"));
-    PostMessageW(picker(), WM_COMMAND, IDOK, 0);
   });
+  script.Then("chosen", [&] { return ChooseInPicker(picker(), "C:\\windows"); }, [] {});
   script.Start();
   std::string folder = "C:\\no-such-folder";
   EXPECT_TRUE(BrowseForDirectory(owner.handle(), "Please select the directory", L"", folder));

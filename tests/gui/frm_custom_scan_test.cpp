@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/core/code_list.h"
 #include "app/core/dialog_choices.h"
 #include "app/core/settings.h"
 #include "tests/gui/gui_driver.h"
@@ -103,7 +104,7 @@ TEST_F(CustomScanTest, StartScanStoresTheChoiceEvenWhenEmpty) {
   EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);
   EXPECT_TRUE(script.Done()) << script.Pending();
   EXPECT_EQ(OptionsSetting.ScanSections.items, TScanSections{}.items);
-  EXPECT_TRUE(CustomScanCodes(OptionsSetting.ScanSections).empty());
+  EXPECT_TRUE(SectionCodes(OptionsSetting.ScanSections).empty());
 }
 
 TEST_F(CustomScanTest, PopupMenuSelectsAllAndDeselectsAll) {
@@ -138,7 +139,7 @@ TEST_F(CustomScanTest, PopupMenuSelectsAllAndDeselectsAll) {
   EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);
   EXPECT_TRUE(script.Done()) << script.Pending();
   EXPECT_TRUE(clearedBeforeSave) << "the menu commands store nothing";
-  const std::vector<std::string> codes = CustomScanCodes(OptionsSetting.ScanSections);
+  const std::vector<std::string> codes = SectionCodes(OptionsSetting.ScanSections);
   ASSERT_EQ(codes.size(), 17u);
   EXPECT_EQ(codes.front(), "1");
   EXPECT_EQ(codes.back(), "17");

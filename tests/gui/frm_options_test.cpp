@@ -1,7 +1,6 @@
 #include "ui/frm_options.h"
 
 #include <windowsx.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -176,11 +175,8 @@ TEST_F(OptionsTest, BrowseFillsTheFolderAndACancelledBrowseKeepsIt) {
               afterCancel = WindowText(dialog.eOutputFolder);
               ClickAt(dialog.bBrowse.handle(), inside);
             })
-      .Then("picker again", [&] { return Showing(picker()); }, [&] {
-        SendMessageW(picker(), BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"C:\\users"));
-        PostMessageW(picker(), WM_COMMAND, IDOK, 0);
-      })
-      .Then("chosen", [&] { return !Showing(picker()) && IsWindowEnabled(dialog.handle()); },
+      .Then("chosen", [&] { return ChooseInPicker(picker(), "C:\\users"); }, [] {})
+      .Then("picker closed", [&] { return !Showing(picker()) && IsWindowEnabled(dialog.handle()); },
             [&] { Click(dialog.bOK); });
   script.Start();
   EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);

@@ -1,6 +1,5 @@
 #include "ui/frm_restore.h"
 
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -96,11 +95,7 @@ TEST_F(RestoreTest, AMissingFolderIsToldAndBrowseListsAnother) {
         afterCancel = WindowText(dialog.eFolder);
         Click(dialog.bBrowseFolder);
       })
-      .Then("picker again", [&] { return Showing(picker()); }, [&] {
-        const std::wstring folder = Wide(folder_);
-        SendMessageW(picker(), BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
-        PostMessageW(picker(), WM_COMMAND, IDOK, 0);
-      })
+      .Then("chosen", [&] { return ChooseInPicker(picker(), folder_); }, [] {})
       .Then("listed", [&] { return ListCount(dialog.ListView1) == 1; }, [&] { Click(dialog.bClose); });
   script.Start();
   EXPECT_EQ(dialog.ShowModal(nullptr), mrCancel);

@@ -3,6 +3,8 @@
 
 #include "ui/frm_system_point.h"
 
+#include "platform/win32/win32_platform.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -58,6 +60,11 @@ TEST(TfrmSystemPoint, AFailedCallAsksAndTheAnswerDecides) {
     EXPECT_EQ(answers.shown()[0].type, 0x144u);
     EXPECT_FALSE(dialog.TakeChange().open());
   }
+}
+
+TEST(TfrmSystemPoint, TheRealMachineSharesItsServiceWithTheWorker) {
+  platform::win32::Win32Machine machine;
+  EXPECT_FALSE(machine.platform().restorePoint.weak_from_this().expired());
 }
 
 TEST(TfrmSystemPoint, AServiceWithoutASharedOwnerIsNeverCalledAndCountsAsAFailure) {

@@ -1,5 +1,7 @@
 #include "tests/gui/gui_driver.h"
 
+#include <shlobj.h>
+
 #include <map>
 #include <utility>
 
@@ -113,6 +115,27 @@ HWND FindThreadWindow(const wchar_t* className) {
 HWND ChildWithText(HWND parent, const wchar_t* className, std::string_view text) {
   const std::wstring wanted = Wide(text);
   return FindWindowExW(parent, nullptr, className, wanted.c_str());
+}
+
+bool ChooseInPicker(HWND picker, std::string_view folder) {
+  if (picker == nullptr) return false;
+  const std::wstring path = Wide(folder);
+  SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+  HWND tree = FindWindowExW(picker, nullptr, WC_TREEVIEWW, nullptr);
+  const auto selected = reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  wchar_t text[MAX_PATH] = {};
+  TVITEMW item{};
+  item.mask = TVIF_TEXT;
+  item.hItem = selected;
+  item.pszText = text;
+  item.cchTextMax = MAX_PATH;
+  if (selected == nullptr || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+    return false;
+  const std::wstring leaf = path.substr(path.find_last_of(L'\\') + 1);
+  if (lstrcmpiW(text, leaf.c_str()) != 0) return false;
+  SendMessageW(picker, WM_COMMAND, IDOK, 0);
+  return true;
 }
 
 bool Showing(HWND window) { return window != nullptr && IsWindowVisible(window); }

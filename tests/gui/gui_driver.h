@@ -59,6 +59,10 @@ class UiScript {
 HWND FindThreadWindow(const wchar_t* className);
 // The child control of `parent` of that class showing that text (nullptr if none).
 HWND ChildWithText(HWND parent, const wchar_t* className, std::string_view text);
+// Selects `folder` in the shell's folder picker and, once the picker shows it selected,
+// confirms it; false (nothing confirmed) while it does not. Under Wine the picker at
+// times does not select a folder created moments before: a step retries.
+bool ChooseInPicker(HWND picker, std::string_view folder);
 // Whether `window` exists and is shown.
 bool Showing(HWND window);
 

@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin {
 namespace {
@@ -34,30 +35,6 @@ std::string Sequence(size_t n) {
   for (size_t i = 0; i < n; ++i) out.push_back(static_cast<char>(i));
   return out;
 }
-
-// Records the access every open asks for.
-class AccessRecorder : public platform::Registry {
- public:
-  explicit AccessRecorder(platform::Registry& inner) : inner_(inner) {}
-  long Open(Root root, std::string_view path, platform::Access access,
-            std::unique_ptr<platform::RegistryKey>& key) override {
-    accesses.push_back(access);
-    return inner_.Open(root, path, access, key);
-  }
-  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
-                    std::unique_ptr<platform::RegistryKey>& key) override {
-    accesses.push_back(access);
-    return inner_.OpenNoFollow(root, path, access, key);
-  }
-  long Create(Root root, std::string_view path,
-              std::unique_ptr<platform::RegistryKey>& key) override {
-    return inner_.Create(root, path, key);
-  }
-  std::vector<platform::Access> accesses;
-
- private:
-  platform::Registry& inner_;
-};
 
 class BackupTest : public ::testing::Test {
  protected:
@@ -274,7 +251,7 @@ TEST_F(BackupTest, NestsSubKeyBlocksDepthFirstInEnumerationOrder) {
 TEST_F(BackupTest, ReadsWithReadAccessOnly) {
   m.registry.SetString(Root::LocalMachine, "Software\\Locked\\Sub", "v", "x");
   m.registry.DenyWrite(Root::LocalMachine, "Software\\Locked");
-  AccessRecorder recorder(m.registry);
+  testing_support::WatchedRegistry recorder(m.registry);
   const ExportResult result = ExportRegistryItem(m.files, recorder, Windows1252(), kFile, Root::LocalMachine,
                                                  "Software\\Locked", "", true);
   ASSERT_TRUE(result.ok()) << result.detail;
@@ -319,6 +296,84 @@ TEST_F(BackupTest, RefusesWhatTheFileCannotCarry) {
     EXPECT_EQ(Export(Root::CurrentUser, c.path, c.value, c.wholeKey).status, ExportStatus::Refused);
   }
   EXPECT_FALSE(m.files.Exists(kFile));
+}
+
+// At the registry's limits a block is written and a restore reads it back; one past
+// them, the writer refuses what a restore would refuse.
+TEST_F(BackupTest, WritesExactlyWhatARestoreReads) {
+  const std::string longest(platform::kMaxKeyNameLength, 'k');
+  std::string accented;  // 255 characters of two bytes each in UTF-8
+  for (size_t i = 0; i < platform::kMaxKeyNameLength; ++i) accented += "\xC3\xA9";
+  std::string deepest = "D";
+  for (size_t i = 1; i < platform::kMaxKeyDepth; ++i) deepest += "\\D";
+  const std::string longName(platform::kMaxValueNameLength, 'v');
+  m.registry.SetString(Root::CurrentUser, "Names", longName, "x");
+  m.registry.SetString(Root::CurrentUser, "Names2", longName + "v", "x");
+  const struct {
+    std::string label, path, value;
+    bool wholeKey;
+    ExportStatus status;
+  } cases[] = {
+      {"the longest key name", "Top\\" + longest, "", true, ExportStatus::Written},
+      {"a key name one longer", "Top\\" + longest + "k", "", true, ExportStatus::Refused},
+      {"a name of 255 two-byte characters", "Top\\" + accented, "", true, ExportStatus::Written},
+      {"the deepest path", deepest, "", true, ExportStatus::Written},
+      {"one level deeper", deepest + "\\D", "", true, ExportStatus::Refused},
+      {"the longest value name", "Names", longName, false, ExportStatus::Written},
+      {"a key holding the longest value name", "Names", "", true, ExportStatus::Written},
+      {"a value name one longer", "Names2", longName + "v", false, ExportStatus::Refused},
+      {"a key holding it", "Names2", "", true, ExportStatus::Refused},
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    if (c.wholeKey) m.registry.CreateKey(Root::CurrentUser, c.path);
+    const std::string file = "C:\\Backup\\case" + std::to_string(++number) + ".reg";
+    const ExportResult result = ExportRegistryItem(m.files, m.registry, Windows1252(), file,
+                                                   Root::CurrentUser, c.path, c.value, c.wholeKey);
+    EXPECT_EQ(result.status, c.status) << result.detail;
+    if (c.status != ExportStatus::Written) {
+      EXPECT_FALSE(m.files.Exists(file));
+      continue;
+    }
+    std::string text, error;
+    platform::RegTextDocument document;
+    ASSERT_TRUE(platform::DecodeRegFileBytes(m.files.Contents(file), text));
+    EXPECT_TRUE(platform::ParseRegText(text, document, &error, Windows1252(),
+                                       platform::RegTextRules::Backup))
+        << error;
+  }
+}
+
+TEST(FormatValueLine, RefusesDataLargerThanARestoreReads) {
+  std::string line = "untouched";
+  for (uint32_t type : {platform::kRegBinary, platform::kRegSz, platform::kRegMultiSz}) {
+    SCOPED_TRACE(type);
+    // Not ANSI text either: the size is what counts.
+    const RegValue big{"big", type, std::string(platform::kMaxRegValueBytes + 1, '\xFF')};
+    EXPECT_EQ(FormatValueLine(big, line, BackupFormat::Regedit4), ExportStatus::TooLarge);
+    EXPECT_EQ(FormatValueLine(big, line, BackupFormat::Unicode), ExportStatus::TooLarge);
+  }
+  EXPECT_EQ(line, "untouched");
+}
+
+// Escaping doubles every backslash: a string short enough as text may not fit on one
+// line of a Unicode file once escaped. It keeps its type in the hex form instead.
+TEST(FormatValueLine, AStringWhoseEscapedLineIsTooLongIsWrittenAsHex) {
+  // The line "s"="\\\\..." takes 2 * (2 * N + 6) bytes in UTF-16.
+  const size_t fits = platform::kMaxRegLineBytes / 4 - 8;
+  for (size_t backslashes : {fits, fits + 8}) {
+    SCOPED_TRACE(backslashes);
+    const RegValue value{"s", platform::kRegSz, Utf16Data(std::string(backslashes, '\\') + '\0')};
+    std::string line;
+    ASSERT_EQ(FormatValueLine(value, line, BackupFormat::Unicode), ExportStatus::Written);
+    const bool quoted = backslashes == fits;
+    EXPECT_EQ(line.rfind(quoted ? "\"s\"=\"\\\\" : "\"s\"=hex(1):5C,00,5C,00", 0), 0u)
+        << line.substr(0, 20);
+    if (quoted) {
+      EXPECT_LE(2 * line.size(), platform::kMaxRegLineBytes);
+    }
+  }
 }
 
 TEST_F(BackupTest, ReportsAFileThatCannotBeWritten) {

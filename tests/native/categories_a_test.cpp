@@ -8,6 +8,7 @@
 
 #include "platform/reg_global.h"
 #include "tests/native/category_test_support.h"
+#include "tests/support/reg_data.h"
 
 namespace tallowin {
 namespace {
@@ -18,6 +19,7 @@ using category_test::RunScan;
 using platform::Root;
 using platform::memory::MemoryMachine;
 using Rows = std::vector<std::string>;
+using testing_support::Dword;
 
 const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
 const std::string kHkcu = "HKEY_CURRENT_USER\\";
@@ -40,12 +42,6 @@ const char* kHelpProblem = "Invalid Help Files Item";
 const char* kStartupProblem = "Non-existent Startup Programs";
 const char* kServiceProblem = "Windows Service Issue";
 const char* kMruProblem = "Non-existent MRU and History Lists file";
-
-std::string Dword(uint32_t v) {
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return data;
-}
 
 // A UserAssist counter: session word, run count, two more words.
 std::string Counter(uint32_t runCount) { return Dword(1) + Dword(runCount) + Dword(0) + Dword(0); }
@@ -427,21 +423,7 @@ TEST_F(CategoryTest, StopEndsAValueListAtOnce) {
     machine.registry.SetString(Root::LocalMachine, kServices + "\\S" + std::to_string(i),
                                "ImagePath", R"(C:\gone.exe)");
   }
-  for (const char* code : {"9", "17"}) {
-    SCOPED_TRACE(code);
-    size_t probesAtStop = 0;
-    int opensAtStop = 0;
-    RunScan(machine, counting, recorder, {code}, {}, [&](TScanTaskThread& scan) {
-      recorder.onIssue = [&] {
-        scan.Stop();
-        probesAtStop = machine.files.ProbeCount();
-        opensAtStop = counting.opens;
-      };
-    });
-    EXPECT_EQ(recorder.issues.size(), 1u);
-    EXPECT_EQ(machine.files.ProbeCount(), probesAtStop);
-    EXPECT_EQ(counting.opens, opensAtStop);
-  }
+  ExpectTheStopEndsAllWork({"9", "17"});
 }
 
 }  // namespace

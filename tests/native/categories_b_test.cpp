@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/forwarding_file_system.h"
 #include "tests/native/category_test_support.h"
 #include "tests/support/reg_data.h"
 
@@ -562,60 +563,18 @@ TEST_F(ShortcutsTest, FloppyTargets) {
 }
 
 // Reports the folders of one name as junctions (reparse points) in listings.
-class JunctionFiles : public platform::FileSystem {
+class JunctionFiles : public platform::ForwardingFileSystem {
  public:
   JunctionFiles(platform::FileSystem& inner, std::string junction)
-      : inner_(inner), junction_(std::move(junction)) {}
-  bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
-    return inner_.FindFirst(pattern, entry);
-  }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
-    return inner_.Attributes(path);
-  }
-  uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
-  bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
-  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& out) override {
-    return inner_.ExpandEnvironment(text, capacity, out);
-  }
-  std::optional<std::string> SpecialFolder(int csidl) override {
-    return inner_.SpecialFolder(csidl);
-  }
-  std::optional<std::string> ShortcutTarget(std::string_view link) override {
-    return inner_.ShortcutTarget(link);
-  }
+      : ForwardingFileSystem(inner), junction_(std::move(junction)) {}
   long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
-    const long ok = inner_.List(pattern, entries);
+    const long ok = ForwardingFileSystem::List(pattern, entries);
     for (platform::DirEntry& entry : entries)
       if (entry.name == junction_) entry.attributes |= 0x400;
     return ok;
   }
-  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
-  bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
-  bool AppendToFile(std::string_view path, std::string_view header,
-                    std::string_view text) override {
-    return inner_.AppendToFile(path, header, text);
-  }
-  bool ReadFile(std::string_view path, std::string& contents) override {
-    return inner_.ReadFile(path, contents);
-  }
-  long CreateNewFile(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.CreateNewFile(path, file);
-  }
-  long OpenForAppend(std::string_view path, std::unique_ptr<platform::WritableFile>& file) override {
-    return inner_.OpenForAppend(path, file);
-  }
-  bool ReplaceFile(std::string_view from, std::string_view to) override {
-    return inner_.ReplaceFile(from, to);
-  }
-  std::unique_ptr<platform::FileReader> OpenForReading(std::string_view path) override {
-    return inner_.OpenForReading(path);
-  }
-  std::optional<std::string> FullPath(std::string_view path) override {
-    return inner_.FullPath(path);
-  }
 
  private:
-  platform::FileSystem& inner_;
   std::string junction_;
 };
 
@@ -687,21 +646,7 @@ TEST_F(CategoriesBTest, StopEndsEveryCategoryAtOnce) {
     reg.SetString(Root::CurrentUser, "AppEvents\\Schemes\\Apps\\A" + n + "\\E\\.Current", "",
                   "C:\\Gone\\w" + n + ".wav");
   }
-  for (const char* code : {"7", "110", "104", "108", "8", "109", "5", "106", "107"}) {
-    SCOPED_TRACE(code);
-    size_t probesAtStop = 0;
-    int opensAtStop = 0;
-    RunScan(machine, counting, recorder, {code}, {}, [&](TScanTaskThread& scan) {
-      recorder.onIssue = [&] {
-        scan.Stop();
-        probesAtStop = machine.files.ProbeCount();
-        opensAtStop = counting.opens;
-      };
-    });
-    EXPECT_EQ(recorder.issues.size(), 1u);
-    EXPECT_EQ(machine.files.ProbeCount(), probesAtStop);
-    EXPECT_EQ(counting.opens, opensAtStop);
-  }
+  ExpectTheStopEndsAllWork({"7", "110", "104", "108", "8", "109", "5", "106", "107"});
 }
 
 }  // namespace

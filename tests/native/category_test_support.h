@@ -4,81 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
 #include "scan/scan_task.h"
+#include "tests/support/scan_recorder.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin::category_test {
 
-class Recorder : public ScanObserver {
- public:
-  std::vector<std::string> captions;
-  std::vector<std::string> keys;
-  std::vector<Issue> issues;
-  std::function<void()> onIssue;
-
-  void BeginCategory() override {}
-  void EndCategory() override {}
-  void SetCaption(const std::string& caption) override { captions.push_back(caption); }
-  void ShowCurrentKey(const std::string& key) override { keys.push_back(key); }
-  void AddIssue(const Issue& issue) override {
-    issues.push_back(issue);
-    if (onIssue) onIssue();
-  }
-  void ScanDone() override {}
-  void Reset() {
-    captions.clear();
-    keys.clear();
-    issues.clear();
-  }
-};
-
-// Counts opens, and opens that ask for more than reading.
-class CountingRegistry : public platform::Registry {
- public:
-  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
-  long Open(platform::Root root, std::string_view path, platform::Access access,
-            std::unique_ptr<platform::RegistryKey>& key) override {
-    ++opens;
-    if (access != platform::Access::Read) ++writeOpens;
-    return inner_.Open(root, path, access, key);
-  }
-  long OpenNoFollow(platform::Root root, std::string_view path, platform::Access access,
-                    std::unique_ptr<platform::RegistryKey>& key) override {
-    ++opens;
-    if (access != platform::Access::Read) ++writeOpens;
-    return inner_.OpenNoFollow(root, path, access, key);
-  }
-  long Create(platform::Root root, std::string_view path,
-              std::unique_ptr<platform::RegistryKey>& key) override {
-    return inner_.Create(root, path, key);
-  }
-  int opens = 0;
-  int writeOpens = 0;
-
- private:
-  platform::Registry& inner_;
-};
-
-// One issue as a line, so that a failed comparison shows every column.
-inline std::string Row(const Issue& issue) {
-  return issue.problem + " | " + issue.data + " | " + issue.key + " | " +
-         std::to_string(static_cast<int>(issue.kind));
-}
-
-inline std::vector<std::string> Rows(const std::vector<Issue>& issues) {
-  std::vector<std::string> rows;
-  for (const Issue& issue : issues) rows.push_back(Row(issue));
-  return rows;
-}
-
-inline std::string Row(const std::string& problem, const std::string& data,
-                       const std::string& key, EntryKind kind) {
-  return Row(Issue{problem, data, key, kind, false});
-}
+using Recorder = testing_support::ScanRecorder;
+using testing_support::Row;
+using testing_support::Rows;
 
 struct DriveSetup {
   bool ignoreRemoveDrives = true;
@@ -109,11 +49,30 @@ class CategoryTest : public ::testing::Test {
  protected:
   platform::memory::MemoryMachine machine;
   Recorder recorder;
-  CountingRegistry counting{machine.registry};
+  testing_support::WatchedRegistry counting{machine.registry};
 
   std::vector<std::string> Run(int code, DriveSetup drives = {},
                                const std::function<void(TScanTaskThread&)>& configure = {}) {
     return RunScan(machine, counting, recorder, {std::to_string(code)}, drives, configure);
+  }
+
+  // Each code, stopped at its first issue, probes no file and opens no key after it.
+  void ExpectTheStopEndsAllWork(std::initializer_list<const char*> codes) {
+    for (const char* code : codes) {
+      SCOPED_TRACE(code);
+      size_t probesAtStop = 0;
+      int opensAtStop = 0;
+      RunScan(machine, counting, recorder, {code}, {}, [&](TScanTaskThread& scan) {
+        recorder.onIssue = [&] {
+          scan.Stop();
+          probesAtStop = machine.files.ProbeCount();
+          opensAtStop = counting.opens;
+        };
+      });
+      EXPECT_EQ(recorder.issues.size(), 1u);
+      EXPECT_EQ(machine.files.ProbeCount(), probesAtStop);
+      EXPECT_EQ(counting.opens, opensAtStop);
+    }
   }
 
   void SetVersion(uint32_t platformId, uint32_t major, uint32_t minor) {

@@ -19,18 +19,6 @@ TEST(CustomScanChoice, SaveIsDueExactlyWhenAMarkDiffers) {
   EXPECT_FALSE(ScanSectionsDiffer(checks, stored));
 }
 
-TEST(CustomScanChoice, CodesAreTheChosenSectionsAscending) {
-  TScanSections sections;
-  EXPECT_TRUE(CustomScanCodes(sections).empty());
-  sections[16] = true;
-  sections[3] = true;
-  EXPECT_EQ(CustomScanCodes(sections), (std::vector<std::string>{"3", "16"}));
-  sections.items.fill(true);
-  const std::vector<std::string> all = CustomScanCodes(sections);
-  ASSERT_EQ(all.size(), 17u);
-  for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i], std::to_string(i + 1));
-}
-
 TEST(OptionsChoice, OpensWithTheCountedKeysOnly) {
   TOptionsSetting settings;
   settings.IgnoreKeys = {"HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\C"};

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/memory/memory_platform.h"
+#include "scan/file_probe_cache.h"
 #include "scan/scan_task.h"
 #include "tests/native/scan_engine_support.h"
 
@@ -145,6 +146,38 @@ TEST_F(FileReference, SystemPathsAreNotJudgedUnderWow64) {
   scan->IsWow64 = false;
   Check(*scan, {"%APPDIR%\\gone.exe", "", true, true});
   Check(*scan, {"C:\\Windows\\System32\\gone.dll", "", true, true});
+}
+
+// The file functions find a device name (CON, NUL, ...) in every folder that exists, as
+// Wine and Windows do; here the folder holds such "files". Met on the way through a
+// longer reference they say nothing of it.
+TEST_F(FileReference, DeviceNamesOnTheWayDoNotHideAMissingFile) {
+  for (const char* device : {"Con", "nul", "aux.txt", "COM1", "Prn"})
+    machine.files.AddFile(std::string("C:\\Games\\") + device);
+  machine.files.AddFile("C:\\Games\\Console.exe");
+  const Case cases[] = {
+      {"C:\\Games\\Console\\x.exe", "", true, true},
+      {"C:\\Games\\nul\\x.exe", "", true, true},
+      {"C:\\Games\\aux.txt\\y.dll", "", true, true},
+      {"C:\\Games\\COM1 Tools\\a.exe", "", true, true},
+      {"C:\\Games\\Prnt\\a.exe -x", "", true, true},
+      {"C:\\Games\\Con gone -x", "", true, true},
+      {"C:\\Games\\Console -x", "", true, false},  // Console.exe is a real file
+      {"C:\\Games\\Con", "", true, false},         // the whole reference names the device
+      {"C:\\Games\\nul -x", "", true, true},
+  };
+  auto scan = MakeScan();
+  for (const Case& c : cases) Check(*scan, c);
+}
+
+TEST(IsDosDeviceName, TheNamesWithAnyExtension) {
+  for (const char* name : {"CON", "con", "Nul", "aux.txt", "PRN.a.b", "nul  .x", "nul ", "COM1",
+                           "com9.log", "LPT0", "lpt5", "COM\xC2\xB9", "LPT\xC2\xB3.x", "CONIN$",
+                           "conout$", "nul:stream"})
+    EXPECT_TRUE(IsDosDeviceName(name)) << name;
+  for (const char* name : {"", "CO", "CONX", "CONSOLE", "xcon", "NULL", "COM", "COM10", "COM1x",
+                           "LPT", "COMa", "COM\xC2\xB4", " nul", ".nul", "auxiliary.txt"})
+    EXPECT_FALSE(IsDosDeviceName(name)) << name;
 }
 
 TEST_F(FileReference, EmptyFloppyDriveIsBrokenWithoutTouchingIt) {

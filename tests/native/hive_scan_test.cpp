@@ -8,6 +8,7 @@
 #include "scan/scan_task.h"
 #include "tests/native/scan_engine_support.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin {
 namespace {
@@ -28,36 +29,9 @@ std::string Missing(const std::string& data, const std::string& key, EntryKind k
   return Row(Issue{"Non-existent File or Folder", data, key, kind, false});
 }
 
-// Counts opens that ask for more than reading.
-class CountingRegistry : public platform::Registry {
- public:
-  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
-  long Open(Root root, std::string_view path, platform::Access access,
-            std::unique_ptr<platform::RegistryKey>& key) override {
-    if (access != platform::Access::Read) ++writeOpens;
-    ++opens;
-    return inner_.Open(root, path, access, key);
-  }
-  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
-                    std::unique_ptr<platform::RegistryKey>& key) override {
-    if (access != platform::Access::Read) ++writeOpens;
-    ++opens;
-    return inner_.OpenNoFollow(root, path, access, key);
-  }
-  long Create(Root root, std::string_view path,
-              std::unique_ptr<platform::RegistryKey>& key) override {
-    return inner_.Create(root, path, key);
-  }
-  int opens = 0;
-  int writeOpens = 0;
-
- private:
-  platform::Registry& inner_;
-};
-
 class HiveScan : public ::testing::Test, public engine_test::ScanFixture {
  protected:
-  CountingRegistry counting{machine.registry};
+  testing_support::WatchedRegistry counting{machine.registry};
 
   std::unique_ptr<TScanTaskThread> Scan() {
     platform::Platform p = machine.platform();

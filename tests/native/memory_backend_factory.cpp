@@ -9,9 +9,13 @@ namespace {
 
 class MemoryBackendUnderTest final : public BackendUnderTest {
  public:
+  // A 32-bit process on 64-bit Windows, as the 64-bit Wine prefix runs the tests.
   MemoryBackendUnderTest() {
     machine_.registry.CreateKey(platform::Root::CurrentUser, "Software\\Microsoft");
+    machine_.registry.CreateKey(platform::Root::LocalMachine, "Software\\Wow6432Node");
     machine_.files.AddFolder("C:\\Windows\\system32");
+    machine_.files.AddFolder("C:\\Windows\\SysWOW64");
+    machine_.system.wow64 = machine_.registry.wow64 = machine_.files.wow64 = true;
   }
 
   platform::Platform platform() override { return machine_.platform(); }
@@ -21,6 +25,8 @@ class MemoryBackendUnderTest final : public BackendUnderTest {
     machine_.registry.CreateKey(platform::Root::CurrentUser, path);
     return path;
   }
+
+  std::string MachineSandboxKey() override { return "Software\\TallowinTest\\Machine"; }
 
   std::string SandboxFolder() override {
     const std::string path = "C:\\tallowin-test";

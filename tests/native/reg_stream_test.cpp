@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fuzz.h"
 #include "tests/support/reg_data.h"
 
 namespace tallowin::platform {
@@ -236,18 +237,8 @@ TEST(ReadRegFile, AgreesWithParseRegTextOnFuzzedFiles) {
   std::mt19937 rng(20130307);
   size_t accepted = 0, refused = 0, editorOnly = 0;
   for (int iteration = 0; iteration < 6000; ++iteration) {
-    std::string text = seeds[iteration % seeds.size()];
-    const int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits && !text.empty(); ++e) {
-      const size_t pos = rng() % text.size();
-      switch (rng() % 5) {
-        case 0: text[pos] = alphabet[rng() % alphabet.size()]; break;
-        case 1: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
-        case 2: text.erase(pos, 1 + rng() % 8); break;
-        case 3: text.resize(pos); break;
-        default: text.insert(pos, text.substr(rng() % text.size(), rng() % 20)); break;
-      }
-    }
+    const std::string text =
+        testing_support::Mutate(seeds[iteration % seeds.size()], alphabet, rng);
     const std::vector<size_t> sizes = {1 + rng() % 9, 1 + rng() % 200};
     SCOPED_TRACE(testing::PrintToString(text));
     for (const RegTextRules rules : {RegTextRules::Editor, RegTextRules::Backup}) {

@@ -7,6 +7,8 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
+#include "tests/support/repair_prompts.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin {
 namespace {
@@ -18,52 +20,6 @@ using platform::memory::MemoryMachine;
 constexpr const char* kFolder = "C:\\Backup";
 constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
 constexpr const char* kStamp = "07/03/2013 14:05:09";
-
-class RecordingPrompts : public RepairPrompts {
- public:
-  bool AskYesNo(const std::string& text) override {
-    questions.push_back(text);
-    return answerYes;
-  }
-  void ShowError(const std::string& text) override { errors.push_back(text); }
-  bool RunRestorePointDialog() override {
-    ++restorePointDialogs;
-    return restorePointOk;
-  }
-
-  void RowsDone(size_t done, size_t total) override { progress.emplace_back(done, total); }
-
-  bool answerYes = true;
-  bool restorePointOk = true;
-  std::vector<std::pair<size_t, size_t>> progress;
-  std::vector<std::string> questions;
-  std::vector<std::string> errors;
-  int restorePointDialogs = 0;
-};
-
-// Runs a hook before an open of one key path, then passes the call on.
-class HookedRegistry : public platform::Registry {
- public:
-  explicit HookedRegistry(platform::Registry& inner) : inner_(inner) {}
-  long Open(Root root, std::string_view path, platform::Access access,
-            std::unique_ptr<platform::RegistryKey>& key) override {
-    if (onOpen) onOpen(path, access);
-    return inner_.Open(root, path, access, key);
-  }
-  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
-                    std::unique_ptr<platform::RegistryKey>& key) override {
-    if (onOpen) onOpen(path, access);
-    return inner_.OpenNoFollow(root, path, access, key);
-  }
-  long Create(Root root, std::string_view path,
-              std::unique_ptr<platform::RegistryKey>& key) override {
-    return inner_.Create(root, path, key);
-  }
-  std::function<void(std::string_view, platform::Access)> onOpen;
-
- private:
-  platform::Registry& inner_;
-};
 
 Issue Row(EntryKind kind, std::string key, std::string data = "", bool checked = true) {
   Issue issue;
@@ -95,7 +51,7 @@ class RepairRunTest : public ::testing::Test {
   MemoryMachine m;
   IssueList list;
   RepairSettings settings;
-  RecordingPrompts prompts;
+  testing_support::RecordingPrompts prompts;
 };
 
 TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
@@ -263,7 +219,7 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
   }
   // The first batch is the last rows; the disk fills up while the second is planned,
   // with room for a part of its first block only.
-  HookedRegistry hooked(m.registry);
+  testing_support::WatchedRegistry hooked(m.registry);
   hooked.onOpen = [&](std::string_view path, platform::Access) {
     if (path == "K5") m.files.LimitWrites(10);
   };
@@ -276,6 +232,9 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
   EXPECT_TRUE(result.statusText.empty());
   EXPECT_EQ(result.fixed, kRepairBatchRows);
   EXPECT_EQ(list.Count(), 10u);
+  ASSERT_EQ(result.rows.size(), rows);
+  for (size_t i = kRepairBatchRows; i < rows; ++i)
+    EXPECT_EQ(result.rows[i].outcome, RepairOutcome::BackupFailed) << result.rows[i].issue.key;
   for (size_t i = 0; i < rows; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 10) << i;
   // The file holds exactly the deleted keys, and ends on a whole entry.
@@ -420,7 +379,7 @@ TEST_F(RepairRunTest, AsksForFullAccessOnlyAfterTheBackupIsWritten) {
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
   list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\V", "v"));
 
-  HookedRegistry hooked(m.registry);
+  testing_support::WatchedRegistry hooked(m.registry);
   std::vector<std::string> fullAccess;
   hooked.onOpen = [&](std::string_view path, platform::Access access) {
     if (access != platform::Access::All) return;

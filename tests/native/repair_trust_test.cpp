@@ -13,6 +13,7 @@
 #include "scan/issue_target.h"
 #include "tests/backend/registry_snapshot.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/repair_prompts.h"
 
 namespace tallowin {
 namespace {
@@ -30,16 +31,6 @@ constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
 const std::string kOmega = "\xCE\xA9mega";
 const std::string kUnicodeKey = "\xD0\xAE\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xB4";
 const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC";
-
-class YesPrompts : public RepairPrompts {
- public:
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowError(const std::string&) override {}
-  bool RunRestorePointDialog() override { return true; }
-  bool StopRequested() override { return stopAfter >= 0 && asked++ >= stopAfter; }
-  int stopAfter = -1;  // rows allowed before the stop
-  int asked = 0;
-};
 
 class RepairTrustTest : public ::testing::Test {
  protected:
@@ -71,7 +62,7 @@ class RepairTrustTest : public ::testing::Test {
 
   MemoryMachine m;
   IssueList list;
-  YesPrompts prompts;
+  testing_support::RecordingPrompts prompts;
 };
 
 TEST_F(RepairTrustTest, ValueChangedSinceTheScanIsLeftAlone) {
@@ -174,6 +165,34 @@ TEST_F(RepairTrustTest, ASubTreeHoldingALinkIsRefusedAndTheTargetSurvives) {
   EXPECT_TRUE(m.registry.KeyExists(Root::LocalMachine, "Software\\Classes\\Stale\\shell"));
   EXPECT_FALSE(m.files.Exists(kFile));
   EXPECT_EQ(list.Count(), 2u);
+}
+
+// A backup that a restore would refuse gives nothing back: what it would hold stays.
+TEST_F(RepairTrustTest, AValueLargerThanARestoreReadsIsRefused) {
+  m.registry.SetValue(Root::CurrentUser, "Software\\Big\\Sub", "huge", platform::kRegBinary,
+                      std::string(platform::kMaxRegValueBytes + 1, 'x'));
+  m.registry.SetString(Root::CurrentUser, "Software\\Small", "v", "C:\\Gone\\x.exe");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Big\\Sub\\huge");
+  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Big");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Small\\v");
+
+  const RepairResult result = Run();
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.fixed, 1u);
+  EXPECT_EQ(result.failed, 2u);
+  for (const char* key : {"HKEY_CURRENT_USER\\Software\\Big\\Sub\\huge", "HKEY_CURRENT_USER\\Software\\Big"}) {
+    SCOPED_TRACE(key);
+    const RowReport* row = ReportFor(result, key);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->outcome, RepairOutcome::Refused);
+    EXPECT_NE(row->reason.find("too large for a backup"), std::string::npos) << row->reason;
+  }
+  const auto huge = m.registry.GetValue(Root::CurrentUser, "Software\\Big\\Sub", "huge");
+  ASSERT_TRUE(huge.has_value());
+  EXPECT_EQ(huge->data.size(), platform::kMaxRegValueBytes + 1);
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Small", "v").has_value());
+  EXPECT_EQ(m.files.Contents(kFile),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Small]\r\n\"v\"=\"C:\\\\Gone\\\\x.exe\"\r\n");
 }
 
 // Windows shows the user's classes over the machine's; Wine does not merge them.
@@ -280,6 +299,11 @@ TEST_F(RepairTrustTest, AStopEndsTheRunBeforeTheNextRow) {
   EXPECT_EQ(list.Count(), 3u);
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 3) << i;
+  ASSERT_EQ(result.rows.size(), 5u);
+  for (size_t i = 2; i < 5; ++i) {
+    EXPECT_EQ(result.rows[i].outcome, RepairOutcome::Stopped);
+    EXPECT_EQ(result.rows[i].reason, "not processed: the run was stopped");
+  }
   // Whatever was deleted is in the backup.
   MemoryMachine restored;
   ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));

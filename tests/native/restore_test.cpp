@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "repair/repair_run.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/repair_prompts.h"
 
 namespace tallowin {
 namespace {
@@ -27,13 +28,6 @@ class ScriptedHint : public CommandHint {
   HintAction action = HintAction::Wait;
   int actAfter = 1;
   int polls = 0;
-};
-
-class NoPrompts : public RepairPrompts {
- public:
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowError(const std::string&) override {}
-  bool RunRestorePointDialog() override { return true; }
 };
 
 TEST(FormatSizeKB, RoundsUpAndGroupsDigits) {
@@ -168,7 +162,7 @@ class RestoreTest : public ::testing::Test {
     IssueList list;
     list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\App", ekKey, true});
     list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\Run\\Old", ekValueInKeyPath, true});
-    NoPrompts prompts;
+    testing_support::RecordingPrompts prompts;
     platform::Platform p = m.platform();
     const RepairResult result = FixErrors(list, p, {"C:\\Backup", false, 12}, prompts);
     ASSERT_EQ(result.fixed, 2u);

@@ -44,7 +44,7 @@ std::vector<std::string> Shape(const std::vector<ScanReport>& reports) {
   return shape;
 }
 
-TEST(ScanReportQueue, KeepsTheOrderBatchesRowsAndKeepsOnlyTheLatestOfAdjacentKeys) {
+TEST(ScanReportQueue, KeepsTheOrderOfStepsAndOneBatchAndOneKeyBetweenThem) {
   ScanReportQueue queue(nullptr);
   queue.BeginCategory();
   queue.SetCaption("Scanning: HKEY_CURRENT_USER");
@@ -59,11 +59,10 @@ TEST(ScanReportQueue, KeepsTheOrderBatchesRowsAndKeepsOnlyTheLatestOfAdjacentKey
   queue.ScanDone();
   const std::vector<ScanReport> reports = queue.Take();
   EXPECT_EQ(Shape(reports),
-            (std::vector<std::string>{"B", "C:Scanning: HKEY_CURRENT_USER", "K:Software\\A", "R:2",
-                                      "K:Software\\B", "R:1", "E",
-                                      "C:Optimizing...Do not close the dialog.", "D"}));
+            (std::vector<std::string>{"B", "C:Scanning: HKEY_CURRENT_USER", "K:Software\\B", "R:3",
+                                      "E", "C:Optimizing...Do not close the dialog.", "D"}));
   EXPECT_EQ(reports[3].rows[0].data, "d1");
-  EXPECT_EQ(reports[3].rows[1].data, "d2");
+  EXPECT_EQ(reports[3].rows[2].data, "d3");
   EXPECT_TRUE(queue.Empty());
   EXPECT_TRUE(queue.Take().empty());
   EXPECT_EQ(queue.RowsReported(), 3u);
@@ -87,6 +86,24 @@ TEST(ScanReportQueue, WakesOnlyWhenTheQueueWasEmptyAndNeverUnderItsLock) {
   EXPECT_EQ(wakes, 2);
   queue.ShowCurrentKey("x");
   EXPECT_EQ(wakes, 2);
+}
+
+// A key between every row, as the hive scan reports: still one batch per stretch.
+TEST(ScanReportQueue, KeysBetweenRowsDoNotSplitTheBatch) {
+  ScanReportQueue queue(nullptr);
+  queue.BeginCategory();
+  for (int i = 0; i < 1000; ++i) {
+    queue.ShowCurrentKey("k" + std::to_string(i));
+    queue.AddIssue(Row(i));
+  }
+  queue.SetCaption("c");
+  queue.ShowCurrentKey("after");
+  queue.AddIssue(Row(1000));
+  EXPECT_EQ(Shape(queue.Take()),
+            (std::vector<std::string>{"B", "K:k999", "R:1000", "C:c", "K:after", "R:1"}));
+  // A new stretch begins with the next take.
+  queue.AddIssue(Row(1001));
+  EXPECT_EQ(Shape(queue.Take()), (std::vector<std::string>{"R:1"}));
 }
 
 // A reader that takes while the writer reports sees every row once, in order, and one

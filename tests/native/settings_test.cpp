@@ -46,6 +46,7 @@ TEST_F(SettingsFileTest, MissingFileGivesEveryDefault) {
   EXPECT_EQ(o.WindowState, TWindowState::wsNormal);
   EXPECT_FALSE(o.CreateRP);
   EXPECT_EQ(o.LastClean, "");
+  EXPECT_TRUE(o.Check64Bit);
   // Centred: (1025 - 800) / 2 and (769 - 600) / 2, truncated.
   EXPECT_EQ(window.log, (std::vector<std::string>{"left=112", "top=84", "width=800", "height=600"}));
   EXPECT_FALSE(files.Exists(kPath));
@@ -161,6 +162,21 @@ TEST_F(SettingsFileTest, ScanSectionValuesParseAsIntegers) {
   EXPECT_TRUE(OptionsSetting.CreateRP);
 }
 
+TEST_F(SettingsFileTest, Check64BitReadsAsABooleanWhoseDefaultIsOn) {
+  const std::pair<const char*, bool> cases[] = {
+      {"[Settings]\r\nCheck64Bit=0\r\n", false},  {"[Settings]\r\nCheck64Bit=1\r\n", true},
+      {"[Settings]\r\ncheck64bit=0x0\r\n", false}, {"[Settings]\r\nCheck64Bit=off\r\n", true},
+      {"[Settings]\r\nCheck64Bit=\r\n", true},    {"[Settings]\r\nCreateRP=1\r\n", true},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    OptionsSetting = TOptionsSetting{};
+    files.AddFile(kPath, text);
+    ASSERT_EQ(Load(), "");
+    EXPECT_EQ(OptionsSetting.Check64Bit, expected);
+  }
+}
+
 TEST(ParseSettingsInteger, DecimalHexAndFallback) {
   const int32_t def = 77;
   struct Case {
@@ -200,6 +216,7 @@ TEST_F(SettingsFileTest, FirstSaveWritesEveryKeyInOrder) {
   OptionsSetting.IgnoreKeys = {"HKEY_CURRENT_USER\\Software\\A", ""};
   OptionsSetting.CreateRP = false;
   OptionsSetting.LastClean = "07/03/2013 14:05:09 , 3 errors were fixed!";
+  OptionsSetting.Check64Bit = true;
   window.showState = 3;
   window.left = -4;
   window.top = -4;
@@ -215,6 +232,7 @@ TEST_F(SettingsFileTest, FirstSaveWritesEveryKeyInOrder) {
             "State=3\r\nLeft=-4\r\nTop=-4\r\nWidth=1032\r\nHeight=776\r\n"
             "CreateRP=0\r\n"
             "Last Clean=07/03/2013 14:05:09 , 3 errors were fixed!\r\n"
+            "Check64Bit=1\r\n"
             "[IgnoreKey]\r\n"
             "Count=2\r\n"
             "Key1=HKEY_CURRENT_USER\\Software\\A\r\n"
@@ -265,6 +283,8 @@ TEST_F(SettingsFileTest, SaveThenLoadRestoresTheRecord) {
   EXPECT_EQ(OptionsSetting.IgnoreRemoveDrives, saved.IgnoreRemoveDrives);
   EXPECT_EQ(OptionsSetting.CreateRP, saved.CreateRP);
   EXPECT_EQ(OptionsSetting.LastClean, saved.LastClean);
+  // Off is written and read back as off, not as the missing key's default.
+  EXPECT_FALSE(OptionsSetting.Check64Bit);
 }
 
 TEST_F(SettingsFileTest, WriteFailureStopsAtThatKeyAndNamesTheFile) {

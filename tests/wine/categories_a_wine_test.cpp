@@ -16,6 +16,9 @@
 #include "platform/win32/win32_platform.h"
 #include "scan/scan_task.h"
 #include "tests/backend/backend_fixture.h"
+#include "tests/support/reg_data.h"
+#include "tests/support/registry_tree.h"
+#include "tests/support/scan_recorder.h"
 
 namespace tallowin {
 namespace {
@@ -23,6 +26,8 @@ namespace {
 using platform::Access;
 using platform::Root;
 using Rows = std::vector<std::string>;
+using testing_support::Dword;
+using testing_support::Row;
 
 const std::string kSharedDlls = R"(Software\Microsoft\Windows\CurrentVersion\SharedDlls)";
 const std::string kNtFonts = R"(Software\Microsoft\Windows NT\CurrentVersion\Fonts)";
@@ -36,28 +41,6 @@ const std::string kMru = R"(Software\Microsoft\Windows\CurrentVersion\Explorer\C
 const std::string kUserAssist =
     R"(Software\Microsoft\Windows\CurrentVersion\Explorer\UserAssist\{75048700-EF1F-11D0-9888-006097DEACF9}\Count)";
 const std::string kUninstall = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall)";
-
-class Recorder : public ScanObserver {
- public:
-  std::vector<Issue> issues;
-  void BeginCategory() override {}
-  void EndCategory() override {}
-  void SetCaption(const std::string&) override {}
-  void ShowCurrentKey(const std::string&) override {}
-  void AddIssue(const Issue& issue) override { issues.push_back(issue); }
-  void ScanDone() override {}
-};
-
-std::string Row(const std::string& problem, const std::string& data, const std::string& key,
-                EntryKind kind) {
-  return problem + " | " + data + " | " + key + " | " + std::to_string(static_cast<int>(kind));
-}
-
-std::string Dword(uint32_t v) {
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return data;
-}
 
 // REG_SZ data as the wide functions store it.
 std::string Text(const std::string& text) { return RegStringData(text); }
@@ -77,7 +60,8 @@ class CategoriesOnRealRegistry : public ::testing::Test {
       std::unique_ptr<platform::RegistryKey> key = registry().OpenKey(it->root, it->path, Access::All);
       if (key) (void)key->DeleteValue(it->name);
     }
-    for (auto it = trees_.rbegin(); it != trees_.rend(); ++it) DeleteTree(it->root, it->path);
+    for (auto it = trees_.rbegin(); it != trees_.rend(); ++it)
+      testing_support::RemoveRegistryTree(registry(), it->root, it->path);
     for (const std::string& file : files_) DeleteFileA(file.c_str());
     backend_.reset();
   }
@@ -117,13 +101,11 @@ class CategoriesOnRealRegistry : public ::testing::Test {
   }
 
   Rows Run(int code) {
-    Recorder recorder;
+    testing_support::ScanRecorder recorder;
     TScanTaskThread scan(machine_.platform(), recorder, true);
     scan.TaskList = {std::to_string(code)};
     scan.Execute();
-    Rows rows;
-    for (const Issue& i : recorder.issues) rows.push_back(Row(i.problem, i.data, i.key, i.kind));
-    return rows;
+    return testing_support::Rows(recorder.issues);
   }
 
   static bool Has(const Rows& rows, const std::string& row) {
@@ -145,23 +127,6 @@ class CategoriesOnRealRegistry : public ::testing::Test {
     std::string path;
     std::string name;
   };
-
-  void DeleteTree(Root root, const std::string& path) {
-    std::unique_ptr<platform::RegistryKey> key = registry().OpenKey(root, path, Access::All);
-    if (!key) return;
-    std::vector<std::string> names;
-    (void)key->SubKeyNames(names);
-    for (const std::string& name : names) {
-      DeleteTree(root, path + "\\" + name);
-      (void)key->DeleteSubKey(name);
-    }
-    key.reset();
-    const size_t slash = path.rfind('\\');
-    if (slash == std::string::npos) return;
-    std::unique_ptr<platform::RegistryKey> parent =
-        registry().OpenKey(root, path.substr(0, slash), Access::All);
-    if (parent) (void)parent->DeleteSubKey(path.substr(slash + 1));
-  }
 
   std::unique_ptr<testing_support::BackendUnderTest> backend_;
   std::vector<Place> values_;

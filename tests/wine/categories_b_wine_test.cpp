@@ -17,6 +17,10 @@
 #include "platform/text.h"
 #include "platform/win32/win32_platform.h"
 #include "scan/scan_task.h"
+#include "tests/support/reg_data.h"
+#include "tests/support/registry_tree.h"
+#include "tests/support/scan_recorder.h"
+#include "tests/support/win32_folders.h"
 
 namespace tallowin {
 namespace {
@@ -24,6 +28,9 @@ namespace {
 using platform::Access;
 using platform::Root;
 using Rows = std::vector<std::string>;
+using testing_support::Dword;
+using testing_support::RemoveFolderTree;
+using testing_support::Row;
 
 const std::string kClasses = R"(Software\Classes)";
 const std::string kFileExts = R"(Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts)";
@@ -35,46 +42,8 @@ const std::string kMenuOrder =
     R"(Software\Microsoft\Windows\CurrentVersion\Explorer\MenuOrder\Start Menu2\Programs)";
 const std::string kSchemes = R"(AppEvents\Schemes\Apps)";
 
-class Recorder : public ScanObserver {
- public:
-  std::vector<Issue> issues;
-  void BeginCategory() override {}
-  void EndCategory() override {}
-  void SetCaption(const std::string&) override {}
-  void ShowCurrentKey(const std::string&) override {}
-  void AddIssue(const Issue& issue) override { issues.push_back(issue); }
-  void ScanDone() override {}
-};
-
-std::string Row(const std::string& problem, const std::string& data, const std::string& key,
-                EntryKind kind) {
-  return problem + " | " + data + " | " + key + " | " + std::to_string(static_cast<int>(kind));
-}
-
 // REG_SZ data as the wide functions store it.
 std::string Text(const std::string& text) { return RegStringData(text); }
-
-std::string Dword(uint32_t v) {
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return data;
-}
-
-void RemoveFolderTree(const std::string& folder) {
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolderTree(path);
-      else DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
 
 // Writes a shell link with the shell's own link object.
 bool CreateShortcut(const std::string& link, const std::string& target) {
@@ -107,7 +76,8 @@ class CategoriesBOnRealMachine : public ::testing::Test {
     for (auto it = values_.rbegin(); it != values_.rend(); ++it)
       if (auto key = registry().OpenKey(it->root, it->path, Access::All))
         (void)key->DeleteValue(it->name);
-    for (auto it = trees_.rbegin(); it != trees_.rend(); ++it) DeleteTree(it->root, it->path);
+    for (auto it = trees_.rbegin(); it != trees_.rend(); ++it)
+      testing_support::RemoveRegistryTree(registry(), it->root, it->path);
     for (auto it = files_.rbegin(); it != files_.rend(); ++it) DeleteFileA(it->c_str());
     for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveFolderTree(*it);
     CoUninitialize();
@@ -160,15 +130,13 @@ class CategoriesBOnRealMachine : public ::testing::Test {
   }
 
   Rows Run(std::vector<std::string> codes) {
-    Recorder recorder;
+    testing_support::ScanRecorder recorder;
     TScanTaskThread scan(machine_.platform(), recorder, true);
     scan.TaskList = std::move(codes);
     scan.Execute();
     isWow64_ = scan.IsWow64;
     isWindows7_ = scan.IsWindows7;
-    Rows rows;
-    for (const Issue& i : recorder.issues) rows.push_back(Row(i.problem, i.data, i.key, i.kind));
-    return rows;
+    return testing_support::Rows(recorder.issues);
   }
   Rows Run(int code) { return Run(std::vector<std::string>{std::to_string(code)}); }
 
@@ -193,20 +161,6 @@ class CategoriesBOnRealMachine : public ::testing::Test {
     std::string path;
     std::string name;
   };
-
-  void DeleteTree(Root root, const std::string& path) {
-    auto key = registry().OpenKey(root, path, Access::All);
-    if (!key) return;
-    std::vector<std::string> names;
-    (void)key->SubKeyNames(names);
-    for (const std::string& name : names) DeleteTree(root, path + "\\" + name);
-    key.reset();
-    const size_t slash = path.rfind('\\');
-    auto parent = registry().OpenKey(root, slash == std::string::npos ? "" : path.substr(0, slash),
-                                     Access::All);
-    if (parent)
-      (void)parent->DeleteSubKey(slash == std::string::npos ? path : path.substr(slash + 1));
-  }
 
   std::vector<Place> values_;
   std::vector<Place> trees_;

@@ -17,6 +17,7 @@
 #include "tests/backend/backend_fixture.h"
 #include "tests/backend/registry_snapshot.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/repair_prompts.h"
 
 namespace tallowin {
 namespace {
@@ -39,13 +40,6 @@ constexpr const char* kPlantMarkerVariable = "TALLOWIN_PLANTED_EDITOR_MARKER";
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   ExitProcess(0);
 }();
-
-class YesPrompts : public RepairPrompts {
- public:
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowError(const std::string& text) override { ADD_FAILURE() << text; }
-  bool RunRestorePointDialog() override { return true; }
-};
 
 // Waits for the editor, but not for ever.
 class PatientHint : public CommandHint {
@@ -130,8 +124,10 @@ class RoundTripWineTest : public ::testing::Test {
 
   RepairResult Repair(IssueList& list) {
     platform::Platform p = backend_->platform();
-    YesPrompts prompts;
-    return FixErrors(list, p, settings_, prompts);
+    testing_support::RecordingPrompts prompts;
+    RepairResult result = FixErrors(list, p, settings_, prompts);
+    EXPECT_EQ(prompts.errors, std::vector<std::string>{});
+    return result;
   }
 
   Snapshot Take(Root root, const std::string& path) {

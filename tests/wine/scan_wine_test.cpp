@@ -15,24 +15,13 @@
 #include "scan/volume_probe.h"
 #include "tests/backend/backend_fixture.h"
 #include "tests/support/reg_data.h"
+#include "tests/support/scan_recorder.h"
 
 namespace tallowin {
 namespace {
 
 using platform::Root;
 using Rows = std::vector<std::string>;
-
-class Recorder : public ScanObserver {
- public:
-  std::vector<Issue> issues;
-  std::vector<std::string> keys;
-  void BeginCategory() override {}
-  void EndCategory() override {}
-  void SetCaption(const std::string&) override {}
-  void ShowCurrentKey(const std::string& key) override { keys.push_back(key); }
-  void AddIssue(const Issue& issue) override { issues.push_back(issue); }
-  void ScanDone() override {}
-};
 
 std::string Row(const Issue& issue) {
   return issue.data + " | " + issue.key + " | " + std::to_string(issue.kind);
@@ -80,7 +69,7 @@ class ScanWine : public ::testing::Test {
 
   std::unique_ptr<testing_support::BackendUnderTest> backend_;
   std::string folder_;  // C:\tallowin-test-..., no trailing backslash
-  Recorder recorder_;
+  testing_support::ScanRecorder recorder_;
 };
 
 struct Case {

@@ -12,32 +12,13 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/support/settings_test_support.h"
+#include "tests/support/win32_folders.h"
 
 namespace tallowin {
 namespace {
 
 using settings_test::FakeWindow;
 using settings_test::RecordingIni;
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
 
 class SettingsWineTest : public ::testing::Test {
  protected:
@@ -56,7 +37,7 @@ class SettingsWineTest : public ::testing::Test {
   void TearDown() override {
     OptionsSetting = TOptionsSetting{};
     ini_.reset();
-    RemoveTree(folder_);
+    testing_support::RemoveFolderTree(folder_);
   }
 
   void Given(const std::string& text) { WriteText(path_, text); }
@@ -174,7 +155,8 @@ TEST_F(SettingsWineTest, FirstSaveMatchesTheMemoryFileByteForByte) {
   EXPECT_EQ(real.rfind("[Settings]\r\nOutputDirectory=C:\\Backups\r\nIgnore Remove Drives=1\r\n1=0\r\n", 0), 0u)
       << real;
   EXPECT_NE(real.find("17=0\r\nState=2\r\nLeft=0\r\nTop=0\r\nWidth=800\r\nHeight=600\r\nCreateRP=1\r\n"
-                      "Last Clean=07/03/2013 14:05:09 , 3 errors were fixed!\r\n[IgnoreKey]\r\nCount=2\r\n"
+                      "Last Clean=07/03/2013 14:05:09 , 3 errors were fixed!\r\nCheck64Bit=0\r\n"
+                      "[IgnoreKey]\r\nCount=2\r\n"
                       "Key1=HKEY_CURRENT_USER\\Software\\A\r\nKey2=HKEY_USERS\\B\r\n"),
             std::string::npos)
       << real;

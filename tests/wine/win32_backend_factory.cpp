@@ -12,6 +12,7 @@
 
 #include "platform/win32/win32_platform.h"
 #include "tests/backend/backend_fixture.h"
+#include "tests/support/win32_folders.h"
 
 namespace tallowin::testing_support {
 namespace {
@@ -22,23 +23,6 @@ std::string UniqueName() {
   static std::atomic<unsigned> counter{0};
   return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
          std::to_string(counter++);
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-      else DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
 }
 
 std::optional<std::string> Environment(const std::string& name) {
@@ -84,16 +68,31 @@ void DeleteLinkKey(const std::string& path) {
   RegCloseKey(key);
 }
 
+// The machine sandbox in both views: each holds its own copy below a WOW64 process.
+void RemoveMachineSandbox(const std::string& name) {
+  for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideAscii(kSandboxParent).c_str(), 0,
+                      KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS)
+      continue;
+    RegDeleteTreeW(parent, WideAscii(name).c_str());
+    RegCloseKey(parent);
+    // Only once no other run uses it.
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, WideAscii(kSandboxParent).c_str(), view, 0);
+  }
+}
+
 class Win32BackendUnderTest final : public BackendUnderTest {
  public:
   ~Win32BackendUnderTest() override {
     for (const std::string& link : links_) DeleteLinkKey(link);
+    if (!machineKey_.empty()) RemoveMachineSandbox(machineKey_);
     if (!key_.empty()) {
       RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
       RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
       RegDeleteKeyA(HKEY_CURRENT_USER, kSandboxParent);  // only once no other run uses it
     }
-    if (!folder_.empty()) RemoveTree(folder_);
+    if (!folder_.empty()) RemoveFolderTree(folder_);
     for (const auto& [name, value] : savedEnvironment_)
       SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
   }
@@ -111,6 +110,11 @@ class Win32BackendUnderTest final : public BackendUnderTest {
       }
     }
     return key_;
+  }
+
+  std::string MachineSandboxKey() override {
+    if (machineKey_.empty()) machineKey_ = UniqueName();
+    return std::string(kSandboxParent) + "\\" + machineKey_;
   }
 
   std::string SandboxFolder() override {
@@ -146,6 +150,7 @@ class Win32BackendUnderTest final : public BackendUnderTest {
  private:
   platform::win32::Win32Machine machine_;
   std::string key_;
+  std::string machineKey_;  // the name below kSandboxParent
   std::string folder_;
   std::map<std::string, std::optional<std::string>> savedEnvironment_;
   std::vector<std::string> links_;
