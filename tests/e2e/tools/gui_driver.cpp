@@ -13,7 +13,7 @@
 // class's window) or --hwnd HEX (as the windows command prints it); only visible windows
 // count unless --hidden is given. A control inside it by --ctl CLASS, --id N, --text CAPTION
 // and --nth N (counted among the matches, from 0). Captions match with their "&"
-// mnemonic marks or without. Waits end after --timeout MS (default 10000).
+// mnemonic marks or without. Waits end after --timeout MS (default 30000).
 // Exit status: 0 done, 1 a check failed, 2 bad arguments, 3 timed out, 4 no such window
 // or control, 5 the control cannot be used (hidden or disabled), 6 a message went
 // unanswered.
@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -138,7 +139,7 @@ struct Args {
     auto found = options.find(name);
     return found == options.end() ? fallback : std::strtol(found->second.c_str(), nullptr, 0);
   }
-  DWORD Timeout() const { return static_cast<DWORD>(Number("--timeout", 10000)); }
+  DWORD Timeout() const { return static_cast<DWORD>(Number("--timeout", 30000)); }
   DWORD Poll() const { return static_cast<DWORD>(Number("--poll", 20)); }
 };
 
@@ -643,12 +644,13 @@ bool Meets(const Args& args, const std::string& text) {
 
 // Polls READ until its text meets the condition; prints the last text.
 template <typename Reader>
-int WaitForText(const Args& args, Reader read) {
+int WaitForText(const Args& args, HWND window, Reader read) {
   const double end = NowMs() + args.Timeout();
   std::string last;
   bool answered = false;
   for (;;) {
     std::wstring text;
+    if (!IsWindow(window)) return Error(kNotFound, "the window closed; its text was \"%s\"", last.c_str());
     if (read(text)) {
       answered = true;
       last = Normalized(Utf8(text));
@@ -669,12 +671,12 @@ int CmdWaitText(const Args& args) {
   HWND target = nullptr, top = nullptr;
   if (!args.Flag("--any")) {
     if (int rc = Target(args, target)) return rc;
-    return WaitForText(args, [&](std::wstring& text) { return TextOf(target, text); });
+    return WaitForText(args, target, [&](std::wstring& text) { return TextOf(target, text); });
   }
   if (int rc = WaitTop(args, top)) return rc;
   Args each = args;
   each.options.erase("--nth");
-  return WaitForText(args, [&](std::wstring& text) {
+  return WaitForText(args, top, [&](std::wstring& text) {
     bool read = false;
     for (HWND child : Descendants(top)) {
       if (each.Has("--ctl") && !SameClass(child, Wide(each.Get("--ctl")))) continue;
@@ -819,7 +821,7 @@ int CmdWaitStatus(const Args& args) {
   int rc = kOk;
   HWND bar = StatusBarOf(args, rc);
   if (rc) return rc;
-  return WaitForText(args, [&](std::wstring& text) { return StatusText(bar, text); });
+  return WaitForText(args, bar, [&](std::wstring& text) { return StatusText(bar, text); });
 }
 
 HWND ListOf(const Args& given, int& rc) {
@@ -1194,10 +1196,60 @@ int CmdProbeStop(const Args& args) {
         g_probe->messages, g_probe->unanswered, g_probe->longest, g_probe->longestAt,
         g_probe->messages ? g_probe->total / static_cast<double>(g_probe->messages) : 0.0);
   const double limit = static_cast<double>(args.Number("--limit", 0));
-  const bool over = (limit > 0 && g_probe->longest > limit) || g_probe->unanswered > 0;
+  const bool over = limit > 0 && (g_probe->longest > limit || g_probe->unanswered > 0);
   delete g_probe;
   g_probe = nullptr;
   if (over) return Error(kCheckFailed, "the window did not answer within %.0f ms", limit);
+  return kOk;
+}
+
+// ---- Threads of the program: the scan runs on one of its own -------------------------
+
+std::set<DWORD> ThreadsOf(DWORD pid) {
+  std::set<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == pid) ids.insert(entry.th32ThreadID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+std::set<DWORD> g_markedThreads;
+DWORD g_markedProcess = 0;
+
+int CmdThreadMark(const Args& args) {
+  HWND top = nullptr;
+  if (int rc = WaitTop(args, top)) return rc;
+  g_markedProcess = ProcessOf(top);
+  g_markedThreads = ThreadsOf(g_markedProcess);
+  Print("threads %zu\n", g_markedThreads.size());
+  return kOk;
+}
+
+// Waits until the program has started a thread since thread-mark, then until every
+// thread started since then has ended; prints when.
+int CmdThreadWait(const Args& args) {
+  if (g_markedProcess == 0) return Error(kUsage, "thread-wait needs thread-mark first");
+  const double end = NowMs() + args.Timeout();
+  std::vector<HANDLE> handles;
+  while (handles.empty()) {
+    for (DWORD id : ThreadsOf(g_markedProcess)) {
+      if (g_markedThreads.count(id)) continue;
+      if (HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id)) handles.push_back(thread);
+    }
+    if (!handles.empty()) break;
+    if (NowMs() >= end) return Error(kTimeout, "no new thread after %lu ms", args.Timeout());
+    Sleep(1);
+  }
+  const double left = end - NowMs();
+  const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE,
+                                              left > 0 ? static_cast<DWORD>(left) : 0);
+  for (HANDLE thread : handles) CloseHandle(thread);
+  if (waited == WAIT_TIMEOUT) return Error(kTimeout, "the new threads still run after %lu ms", args.Timeout());
+  Print("threads %zu ended at %.1f ms\n", handles.size(), NowMs());
   return kOk;
 }
 
@@ -1241,6 +1293,8 @@ const Command kCommands[] = {
     {"run", CmdRun, "run PROGRAM ARGS...: waits for its end; prints its visible windows and exit status"},
     {"probe-start", CmdProbeStart, "starts sending WM_NULL every --interval MS (batch)"},
     {"probe-stop", CmdProbeStop, "stops the probe; prints the longest wait; fails above --limit MS"},
+    {"thread-mark", CmdThreadMark, "notes the threads of the window's process"},
+    {"thread-wait", CmdThreadWait, "waits for a thread started since thread-mark, then for the end of all of them"},
     {"mark", CmdMark, "mark NAME: prints the time since the start in ms"},
     {"sleep", CmdSleep, "sleep MS"},
     {"batch", CmdBatch, "batch FILE: the commands of FILE, one a line, in this process"},
