@@ -200,17 +200,43 @@ ExportStatus FormatValueLine(const RegValue& value, std::string& line, BackupFor
   return ExportStatus::Written;
 }
 
-bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
+namespace {
+
+bool WriteKeyLine(ExportContext& context, std::string_view keyPath) {
   const std::string name = KeyName(context.root, keyPath);
   if (context.depth > platform::kMaxKeyDepth)
     return Fail(context, ExportStatus::Incomplete, name);
   if (!IsCarriableKeyPath(keyPath)) return Fail(context, ExportStatus::Refused, name);
   if (context.format == BackupFormat::Regedit4 && !FitsAnsi(keyPath, context.ansi))
     return Fail(context, ExportStatus::NotAnsi, name);
-
   context.text += "\r\n[";
   context.text += name;
   context.text += "]\r\n";
+  return true;
+}
+
+bool WriteValueLine(ExportContext& context, std::string_view keyPath) {
+  std::string line;
+  const ExportStatus status = FormatValueLine(context.value, line, context.format, context.ansi);
+  if (status != ExportStatus::Written)
+    return Fail(context, status, ValueDetail(context.root, keyPath, context.valueName));
+  context.text += line;
+  context.text += "\r\n";
+  return true;
+}
+
+void StartBlock(ExportContext& context, std::string_view& keyPath) {
+  if (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
+  context.text.clear();
+  context.result = {};
+  context.depth = 0;
+}
+
+}  // namespace
+
+bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
+  if (!WriteKeyLine(context, keyPath)) return false;
+  const std::string name = KeyName(context.root, keyPath);
 
   std::unique_ptr<platform::RegistryKey> key;
   std::string line;
@@ -224,13 +250,8 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
     if (key->QueryValue(context.valueName, value) != platform::kSuccess)
       return Fail(context, ExportStatus::Incomplete,
                   ValueDetail(context.root, keyPath, context.valueName));
-    const ExportStatus status = FormatValueLine(value, line, context.format, context.ansi);
-    if (status != ExportStatus::Written)
-      return Fail(context, status, ValueDetail(context.root, keyPath, context.valueName));
-    context.text += line;
-    context.text += "\r\n";
     context.value = std::move(value);
-    return true;
+    return WriteValueLine(context, keyPath);
   }
 
   // A key is opened as itself: a link's target is somebody else's key, and the registry
@@ -272,13 +293,21 @@ bool WriteKeyBlock(ExportContext& context, std::string_view keyPath) {
 }
 
 ExportResult ComposeBlock(ExportContext& context, std::string_view keyPath) {
-  if (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
-  context.text.clear();
-  context.result = {};
-  context.depth = 0;
+  StartBlock(context, keyPath);
   if (!context.wholeKey && !IsCarriableValueName(context.valueName))
     return {ExportStatus::Refused, ValueDetail(context.root, keyPath, context.valueName)};
   if (!WriteKeyBlock(context, keyPath)) {
+    context.text.clear();
+    return context.result;
+  }
+  return {};
+}
+
+ExportResult ComposeValueBlock(ExportContext& context, std::string_view keyPath) {
+  StartBlock(context, keyPath);
+  if (!IsCarriableValueName(context.valueName))
+    return {ExportStatus::Refused, ValueDetail(context.root, keyPath, context.valueName)};
+  if (!WriteKeyLine(context, keyPath) || !WriteValueLine(context, keyPath)) {
     context.text.clear();
     return context.result;
   }

@@ -99,6 +99,10 @@ struct ExportContext {
 // `keyPath` is dropped. `context` is filled in, so the caller can see what was read.
 [[nodiscard]] ExportResult ComposeBlock(ExportContext& context, std::string_view keyPath);
 
+// ComposeBlock in value mode for the value already read into context.value (the value
+// `context.valueName` of `keyPath`): the same block, without reading it again.
+[[nodiscard]] ExportResult ComposeValueBlock(ExportContext& context, std::string_view keyPath);
+
 // Appends one block to `fileName` ("REGEDIT4"), creating it with the header when it does
 // not exist. With `wholeKey` the key and its sub-tree; otherwise the value `valueName` of
 // the key. Nothing is written unless the block is complete.

@@ -66,8 +66,11 @@ class RepairRun {
 
   void Run() {
     std::vector<size_t> checked;
-    for (size_t i = list_.Count(); i-- > 0;)
-      if (list_.rows[i].checked) checked.push_back(i);
+    for (size_t i = list_.Count(); i-- > 0;) {
+      if (!list_.rows[i].checked) continue;
+      checked.push_back(i);
+      if (ResolveIssueTarget(list_.rows[i]).kind == IssueTarget::Kind::Key) keyRows_ = true;
+    }
     total_ = checked.size();
 
     size_t next = 0;
@@ -82,6 +85,7 @@ class RepairRun {
         text += batch.back().block.size();
       }
       batch_ = nullptr;
+      ReleaseHeld();
       const bool written = WriteBackups(batch);
       for (Row& row : batch) {
         if (written && !row.decided) {
@@ -94,6 +98,7 @@ class RepairRun {
         }
         Finish(row);
       }
+      ReleaseHeld();
       if (!written) break;
     }
     for (; next < checked.size(); ++next)
@@ -191,28 +196,34 @@ class RepairRun {
     // The path is taken as the system resolves it: links above the key are how Windows
     // (and Wine) present shared and redirected keys. The key itself and everything
     // below it are opened as themselves, and a link there is refused.
-    {
-      std::unique_ptr<RegistryKey> key;
-      const long rc = RegistryOf(row).Open(row.root, row.path, Access::Read, key);
-      if (rc == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
-      if (rc != platform::kSuccess)
-        return Decide(row, RepairOutcome::Unreadable, "cannot be opened: " + shown);
-      if (!wholeKey) {
-        platform::RegValue value;
-        const long query = key->QueryValue(target.valueName, value);
-        if (query == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
-        if (query != platform::kSuccess)
-          return Decide(row, RepairOutcome::Unreadable, "cannot be read: " + shown);
-      }
-    }
-    Compose(row, stamp);
+    RegistryKey* key = nullptr;
+    const long rc = OpenHeld(row, Access::Read, key);
+    if (rc == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
+    if (rc != platform::kSuccess)
+      return Decide(row, RepairOutcome::Unreadable, "cannot be opened: " + shown);
+    if (wholeKey) return Compose(row, stamp, nullptr);
+    // The value as read here is what the backup holds and what the deletion checks.
+    platform::RegValue value;
+    const long query = key->QueryValue(target.valueName, value);
+    if (query == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
+    if (query != platform::kSuccess)
+      return Decide(row, RepairOutcome::Unreadable, "cannot be read: " + shown);
+    Compose(row, stamp, &value);
   }
 
-  void Compose(Row& row, const ItemStamp& stamp) {
+  // A value row's block is composed from `value`; a key row's is read from the registry.
+  ExportResult ComposeRow(const Row& row, const platform::RegValue* value,
+                          ExportContext& context) {
+    if (value == nullptr) return ComposeBlock(context, row.path);
+    context.value = *value;
+    return ComposeValueBlock(context, row.path);
+  }
+
+  void Compose(Row& row, const ItemStamp& stamp, const platform::RegValue* value) {
     const bool wholeKey = row.target.kind == IssueTarget::Kind::Key;
     ExportContext context{RegistryOf(row), platform_.system.Ansi(), backup_.format(), row.root,
                           row.target.valueName, wholeKey, {}, {}, 0, {}, 0};
-    ExportResult composed = ComposeBlock(context, row.path);
+    ExportResult composed = ComposeRow(row, value, context);
     if (composed.status == ExportStatus::NotAnsi && backup_.format() == BackupFormat::Regedit4) {
       std::string error;
       if (!SwitchToUnicode(error))
@@ -220,7 +231,7 @@ class RepairRun {
                       "holds text the ANSI backup file cannot carry (" + composed.detail +
                           "), and the file could not be made a Unicode one: " + error);
       context.format = backup_.format();
-      composed = ComposeBlock(context, row.path);
+      composed = ComposeRow(row, value, context);
     }
     switch (composed.status) {
       case ExportStatus::Written:
@@ -264,12 +275,11 @@ class RepairRun {
     if (batch_ == nullptr) return true;
     for (Row& row : *batch_) {
       if (row.decided || row.block.empty()) continue;
-      Row* pending = &row;
-      ExportContext context{RegistryOf(*pending), platform_.system.Ansi(), backup_.format(),
-                            pending->root,
-                            pending->target.valueName,
-                            pending->target.kind == IssueTarget::Kind::Key, {}, {}, 0, {}, 0};
-      if (ComposeBlock(context, pending->path).ok()) pending->block = std::move(context.text);
+      const bool wholeKey = row.target.kind == IssueTarget::Kind::Key;
+      ExportContext context{RegistryOf(row), platform_.system.Ansi(), backup_.format(), row.root,
+                            row.target.valueName, wholeKey, {}, {}, 0, {}, 0};
+      if (ComposeRow(row, wholeKey ? nullptr : &row.value, context).ok())
+        row.block = std::move(context.text);
     }
     return true;
   }
@@ -322,8 +332,8 @@ class RepairRun {
   void DeleteValue(Row& row) {
     Registry& registry = RegistryOf(row);
     const std::string shown = ValueName(row.root, row.path, row.target.valueName);
-    std::unique_ptr<RegistryKey> key;
-    long rc = registry.Open(row.root, row.path, Access::All, key);
+    RegistryKey* key = nullptr;
+    long rc = OpenHeld(row, Access::All, key);
     if (rc == platform::kFileNotFound) {
       row.outcome = RepairOutcome::AlreadyGone;
       return;
@@ -353,12 +363,14 @@ class RepairRun {
                    std::to_string(rc) + "): " + shown;
       return;
     }
-    uint64_t written = 0;
-    if (key->LastWriteTime(written) == platform::kSuccess) ownWrites_[Id(row, row.path)] = written;
-    key.reset();
-    if (ValueVisible(registry, row.root, row.path, row.target.valueName) ||
-        (row.root != row.target.root &&
-         ValueVisible(registry, row.target.root, row.target.path, row.target.valueName))) {
+    held_.written = true;
+    // Asked through the handle the deletion went through: the key the row names, as
+    // opened by its path for this deletion.
+    platform::RegValue left;
+    rc = key->QueryValue(row.target.valueName, left);
+    const bool gone = rc == platform::kFileNotFound || rc == platform::kKeyDeleted;
+    if (!gone || (row.root != row.target.root &&
+                  ValueVisible(registry, row.target.root, row.target.path, row.target.valueName))) {
       row.outcome = RepairOutcome::StillPresent;
       row.reason = "deleted, but a value of that name is still there: " +
                    ValueName(row.target.root, row.target.path, row.target.valueName);
@@ -381,6 +393,7 @@ class RepairRun {
   }
 
   void DeleteKey(Row& row) {
+    ReleaseHeld();  // its deletions count as this run's own writes below
     Registry& registry = RegistryOf(row);
     const std::string shown = FullKeyName(row.root, row.path);
     {
@@ -457,6 +470,40 @@ class RepairRun {
     return rc;
   }
 
+  // ---- the key of consecutive rows ----------------------------------------------
+
+  // Rows of one key follow each other: the key opened for one row serves the next ones,
+  // when they name the same path and need the same access.
+  long OpenHeld(const Row& row, Access access, RegistryKey*& key) {
+    Registry& registry = RegistryOf(row);
+    if (!held_.key || held_.registry != &registry || held_.root != row.root ||
+        held_.access != access || held_.path != row.path) {
+      ReleaseHeld();
+      std::unique_ptr<RegistryKey> opened;
+      const long rc = registry.Open(row.root, row.path, access, opened);
+      if (rc != platform::kSuccess) return rc;
+      held_.key = std::move(opened);
+      held_.registry = &registry;
+      held_.root = row.root;
+      held_.path = row.path;
+      held_.access = access;
+      held_.id = Id(row, row.path);
+    }
+    key = held_.key.get();
+    return platform::kSuccess;
+  }
+
+  // A key this run deleted values in: its last-write time after them is the run's own,
+  // which a key row compares with.
+  void ReleaseHeld() {
+    uint64_t written = 0;
+    if (held_.key && held_.written && keyRows_ &&
+        held_.key->LastWriteTime(written) == platform::kSuccess)
+      ownWrites_[held_.id] = written;
+    held_.key.reset();
+    held_.written = false;
+  }
+
   // ---- the report ----------------------------------------------------------------
 
   void Report(size_t index, RepairOutcome outcome, std::string reason, std::string backupFile) {
@@ -489,7 +536,17 @@ class RepairRun {
   BackupFile backup_;
   bool viewChosen_ = false;  // the backup file's view, by the first registry row
   std::vector<Row>* batch_ = nullptr;  // the batch being planned
+  struct HeldKey {
+    std::unique_ptr<RegistryKey> key;
+    Registry* registry = nullptr;  // the view it was opened in
+    Root root = Root::CurrentUser;
+    std::string path;
+    Access access = Access::Read;
+    std::string id;        // as ownWrites_ names it
+    bool written = false;  // a value was deleted through it
+  } held_;
   std::map<std::string, uint64_t> ownWrites_;  // keys this run wrote, with the time after
+  bool keyRows_ = false;  // the run has rows that name keys
   std::vector<size_t> fixedIndexes_;
   size_t total_ = 0;
 };

@@ -103,7 +103,12 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
           listing.names.clear();
           break;
         }
-        listing.names.insert(AsciiUpper(entry.name));
+        const Entry kind =
+            (entry.attributes & platform::kAttrDirectory) != 0 ? Entry::Folder : Entry::File;
+        // Names that differ in case only (a case-sensitive disk under Wine): which one a
+        // query reaches is the file system's choice.
+        const auto [it, added] = listing.names.emplace(AsciiUpper(entry.name), kind);
+        if (!added) it->second = Entry::Several;
       }
       listed_names_ += listing.names.size();
     }
@@ -111,34 +116,66 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
   return listings_.emplace(folder, std::move(listing)).first->second;
 }
 
-bool FileProbeCache::KnownMissing(const std::string& path, bool forFile) {
-  PlainPath plain;
-  if (!SplitPlain(path, !forFile, plain)) return false;
+// A name with trailing dots or spaces may reach the name without them (the system strips
+// them) or keep some (a search keeps a trailing dot as a wildcard form): it is known to be
+// missing only when none of those spellings is listed.
+FileProbeCache::Verdict FileProbeCache::FromListing(const PlainPath& plain, bool forFile) {
   const Listing& listing = ListingOf(plain.folder);
   switch (listing.state) {
-    case ListState::Unusable: return false;
+    case ListState::Unusable: return Verdict::Unsure;
     // GetFileAttributes may reach into a folder that cannot be listed.
-    case ListState::Unsearchable: return forFile;
-    case ListState::Listed: return listing.names.count(AsciiUpper(plain.name)) == 0;
+    case ListState::Unsearchable: return forFile ? Verdict::Missing : Verdict::Unsure;
+    case ListState::Listed: break;
   }
-  return false;
+  const std::string name = AsciiUpper(plain.name);
+  const size_t stem = name.find_last_not_of(". ") + 1;
+  if (stem < name.size()) {
+    for (size_t length = stem; length <= name.size(); ++length)
+      if (listing.names.count(name.substr(0, length))) return Verdict::Unsure;
+    return Verdict::Missing;
+  }
+  const auto it = listing.names.find(name);
+  if (it == listing.names.end()) return Verdict::Missing;
+  switch (it->second) {
+    case Entry::File: return Verdict::File;
+    case Entry::Folder: return Verdict::Folder;
+    case Entry::Several: break;
+  }
+  return Verdict::Unsure;
+}
+
+bool FileProbeCache::SplitTrimmable(std::string_view path, bool trailingSeparator,
+                                    PlainPath& out) {
+  if (path.size() > kMaxPlainPath) return false;
+  if (trailingSeparator && !path.empty() && path.back() == '\\') path.remove_suffix(1);
+  const size_t last = path.find_last_not_of(". ");
+  if (last == std::string_view::npos) return false;
+  if (!SplitPlain(path.substr(0, last + 1), false, out)) return false;
+  out.name.append(path.substr(last + 1));
+  return true;
 }
 
 // Answers are kept by the path as spelled: a file system may hold names that differ only
-// in case (Wine on a case-sensitive disk), and the cache must not join them. A folder is listed once a name in it is found missing: the names asked after that in
-// it are mostly missing too, and a listing answers those exactly.
+// in case (Wine on a case-sensitive disk), and the cache must not join them. A file's
+// folder is listed when a name in it is first asked: a listing costs little more than one
+// search, shows what a search for each of its names would find, and references to one
+// folder come in numbers. A folder's folder is listed once a name in it is found missing.
 bool FileProbeCache::FileExists(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = files_cache_.find(path);
   if (it != files_cache_.end()) return it->second;
   PlainPath plain;
-  bool found = false;
-  if (SplitPlain(path, false, plain) && listings_.count(plain.folder)) {
-    found = !KnownMissing(path, true) && platform::FileExists(files_, path);
-  } else {
-    found = platform::FileExists(files_, path);
-    if (!found && !plain.folder.empty()) (void)ListingOf(plain.folder);
+  const bool split = SplitTrimmable(path, false, plain);
+  Verdict verdict = Verdict::Unsure;
+  if (split) {
+    verdict = FromListing(plain, true);
+  } else if (SplitPlain(path, true, plain) && listings_.count(plain.folder)) {
+    // A search for "folder\" finds no file where the listing shows a folder or nothing.
+    const Verdict named = FromListing(plain, true);
+    if (named == Verdict::Missing || named == Verdict::Folder) verdict = Verdict::Missing;
   }
+  bool found = verdict == Verdict::File;
+  if (verdict == Verdict::Unsure) found = platform::FileExists(files_, path);
   files_cache_.emplace(path, found);
   return found;
 }
@@ -148,12 +185,13 @@ bool FileProbeCache::FolderExists(const std::string& path) {
   auto it = folders_cache_.find(path);
   if (it != folders_cache_.end()) return it->second;
   PlainPath plain;
-  bool found = false;
-  if (SplitPlain(path, true, plain) && listings_.count(plain.folder)) {
-    found = !KnownMissing(path, false) && platform::FolderExists(files_, path);
-  } else {
+  const bool split = SplitTrimmable(path, true, plain);
+  const Verdict verdict =
+      split && listings_.count(plain.folder) ? FromListing(plain, false) : Verdict::Unsure;
+  bool found = verdict == Verdict::Folder;
+  if (verdict == Verdict::Unsure) {
     found = platform::FolderExists(files_, path);
-    if (!found && !plain.folder.empty()) (void)ListingOf(plain.folder);
+    if (!found && split) (void)ListingOf(plain.folder);
   }
   folders_cache_.emplace(path, found);
   return found;

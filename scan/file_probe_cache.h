@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/file_system.h"
 
@@ -39,13 +38,18 @@ class FileProbeCache {
 
  private:
   enum class ListState { Unusable, Unsearchable, Listed };
+  // What the names of one upper-cased spelling are in a listing.
+  enum class Entry : unsigned char { File, Folder, Several };
   struct Listing {
     ListState state = ListState::Unusable;
-    std::unordered_set<std::string> names;  // upper-cased
+    std::unordered_map<std::string, Entry> names;  // upper-cased
   };
+  enum class Verdict { Missing, File, Folder, Unsure };
   const Listing& ListingOf(const std::string& folder);
-  // True when the folder's listing shows that `path` names nothing; false when unsure.
-  bool KnownMissing(const std::string& path, bool forFile);
+  // What the listing of `plain.folder` says the name reaches; Unsure when it cannot tell.
+  Verdict FromListing(const PlainPath& plain, bool forFile);
+  // As SplitPlain, but the last component may end in dots and spaces, which `name` keeps.
+  static bool SplitTrimmable(std::string_view path, bool trailingSeparator, PlainPath& out);
 
   platform::FileSystem& files_;
   std::mutex mutex_;

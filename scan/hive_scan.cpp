@@ -105,7 +105,7 @@ class KeyTreeWalk {
         if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) continue;
         TextFromRegData(value.data, text_);
         if (thread_.ResolveFileReference(text_, requiredSuffix_, true, driveLetters_))
-          Report(keyPath, value.name);
+          Report(keyPath, value);
       }
       std::vector<platform::RegValue>().swap(values);
     }
@@ -174,16 +174,16 @@ class KeyTreeWalk {
     return nt6_ && keyPath.find(kImmersiveShellFragment) != std::string_view::npos;
   }
 
-  void Report(const std::string& keyPath, const std::string& valueName) {
+  void Report(const std::string& keyPath, const platform::RegValue& value) {
     std::string location = rootName_;
     location += '\\';
     location += keyPath;
-    if (valueName.find('\\') != std::string::npos) {
-      thread_.AddIssue(problem_, valueName, location, ekValueInData);
+    if (value.name.find('\\') != std::string::npos) {
+      thread_.AddIssue(problem_, value.name, location, ekValueInData, value);
     } else {
       location += '\\';
-      location += valueName;
-      thread_.AddIssue(problem_, text_, location, ekValueInKeyPath);
+      location += value.name;
+      thread_.AddIssue(problem_, text_, location, ekValueInKeyPath, value);
     }
   }
 

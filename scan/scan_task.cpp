@@ -102,10 +102,23 @@ void TScanTaskThread::ShowCurrentKey(const std::string& keyPath) {
 
 void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
                                const std::string& key, EntryKind kind) {
+  AddIssue(problem, data, key, kind, nullptr);
+}
+
+void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
+                               const std::string& key, EntryKind kind,
+                               const platform::RegValue& value) {
+  AddIssue(problem, data, key, kind, &value);
+}
+
+void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
+                               const std::string& key, EntryKind kind,
+                               const platform::RegValue* read) {
   Issue issue{problem, data, key, kind, false, {}};
   if (Check64Bit) issue.view = platform::View::Native;
   // What the row names as it is now: the repair deletes it only while it stays so.
-  issue.stamp = TakeStamp(platform_.registry, ResolveIssueTarget(issue));
+  issue.stamp = read != nullptr ? StampOfValue(*read)
+                                : TakeStamp(platform_.registry, ResolveIssueTarget(issue));
   std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   if (!StopRequested()) observer_.AddIssue(issue);
 }

@@ -61,6 +61,9 @@ class TScanTaskThread {
   void ShowCurrentKey(const std::string& keyPath);
   void AddIssue(const std::string& problem, const std::string& data, const std::string& key,
                 EntryKind kind);
+  // For a value row whose value the category has just read: stamped from that reading.
+  void AddIssue(const std::string& problem, const std::string& data, const std::string& key,
+                EntryKind kind, const platform::RegValue& value);
 
   // True = broken (the file or folder the text refers to is missing).
   bool ResolveFileReference(const std::string& data, const std::string& requiredSuffix,
@@ -141,6 +144,10 @@ class TScanTaskThread {
 
  private:
   void RunCategory(int code);
+  // The item of a value row is `read` when the category has just read it, else it is
+  // read for the stamp.
+  void AddIssue(const std::string& problem, const std::string& data, const std::string& key,
+                EntryKind kind, const platform::RegValue* read);
 
   platform::Platform platform_;
   ScanObserver& observer_;

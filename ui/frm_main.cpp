@@ -432,7 +432,12 @@ void TfrmMain::AutoSizeColumns() { view_.AutoSizeColumns(); }
 
 // ---- the scan ---------------------------------------------------------------------------
 
-bool TfrmMain::IgnoreRemoveDrives() const { return OptionsSetting.IgnoreRemoveDrives; }
+ScanRequest TfrmMain::ScanOptions() const {
+  ScanRequest request;
+  request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
+  request.check64Bit = OptionsSetting.Check64Bit;
+  return request;
+}
 
 void TfrmMain::AddRows(std::vector<Issue>&& rows) {
   for (Issue& row : rows) list_.rows.push_back(std::move(row));

@@ -159,7 +159,7 @@ class TfrmMain : public Form, private ScanHost {
   // ScanHost
   const platform::Platform& ScanPlatform() override { return platform_; }
   bool HiddenMode() const override { return RepairOnce; }
-  bool IgnoreRemoveDrives() const override;
+  ScanRequest ScanOptions() const override;
   void AddRows(std::vector<Issue>&& rows) override;
 
   MainWindowOptions options_;

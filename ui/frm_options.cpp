@@ -20,6 +20,7 @@ enum : int {
   kGroup = 100,
   kCreateRestore,
   kIgnoreRemoveMedia,
+  kCheck64Bit,
   kLabel2,
   kKeys,
   kAdd,
@@ -59,13 +60,14 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   const int width = std::max(440, 20 + 20 + static_cast<int>(TextSize(restoreText).cx) + 20);
   const int right = width - 16;  // inner right edge of the group box
   Create(L"TallowinTfrmOptions", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Options", width, 414);
-  GroupBox2 = AddGroupBox(kGroup, "", 8, 6, width - 16, 362);
+         "Options", width, 436);
+  GroupBox2 = AddGroupBox(kGroup, "", 8, 6, width - 16, 384);
   cbCreateRestore = AddCheckBox(kCreateRestore, restoreText, 20, 24, right - 28);
   cbIgnoreRemoveMedia =
       AddCheckBox(kIgnoreRemoveMedia, "Ignore missing files on removable drives", 20, 46, right - 28);
-  Label2 = AddLabel(kLabel2, "Registry Keys to exclude:", 20, 74);
-  lvKeys = AddListView(kKeys, 20, 92, right - 98, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+  cbCheck64Bit = AddCheckBox(kCheck64Bit, "Check 64-bit programs and registry", 20, 68, right - 28);
+  Label2 = AddLabel(kLabel2, "Registry Keys to exclude:", 20, 96);
+  lvKeys = AddListView(kKeys, 20, 114, right - 98, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                        LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -73,20 +75,20 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   column.pszText = heading.data();
   column.cx = Scale(320);
   ListView_InsertColumn(lvKeys, 0, &column);
-  bAdd = AddButton(kAdd, "&Add", right - 70, 92, 70, 25);
-  bEdit = AddButton(kEdit, "&Edit", right - 70, 122, 70, 25);
-  bRemove = AddButton(kRemove, "&Remove", right - 70, 152, 70, 25);
-  bDefault = AddButton(kDefault, "&Default", right - 70, 257, 70, 25);
-  Label1 = AddLabel(kLabel1, "Save backup files to: ", 20, 298);
-  eOutputFolder = AddEdit(kOutputFolder, "", 20, 318, right - 84, 21);
-  bBrowse.CreateControl(hwnd_, kBrowse, right - 56, 312, 32, 32);
+  bAdd = AddButton(kAdd, "&Add", right - 70, 114, 70, 25);
+  bEdit = AddButton(kEdit, "&Edit", right - 70, 144, 70, 25);
+  bRemove = AddButton(kRemove, "&Remove", right - 70, 174, 70, 25);
+  bDefault = AddButton(kDefault, "&Default", right - 70, 279, 70, 25);
+  Label1 = AddLabel(kLabel1, "Save backup files to: ", 20, 320);
+  eOutputFolder = AddEdit(kOutputFolder, "", 20, 340, right - 84, 21);
+  bBrowse.CreateControl(hwnd_, kBrowse, right - 56, 334, 32, 32);
   bBrowse.OnClick = [this](TShiftImage&) { bBrowseClick(); };
   HMODULE program = GetModuleHandleW(nullptr);
   bBrowse.NoFocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE, Scale(32)).get());
   bBrowse.FocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE_HOVER, Scale(32)).get());
   bBrowse.Picture.Assign(bBrowse.NoFocusedPicture);
-  bOK = AddButton(kOK, "&OK", width - 172, 378, 80, 27, true);
-  bCancel = AddButton(kCancel, "&Cancel", width - 88, 378);
+  bOK = AddButton(kOK, "&OK", width - 172, 400, 80, 27, true);
+  bCancel = AddButton(kCancel, "&Cancel", width - 88, 400);
   // Controls drawn inside the group box come after it in the z-order.
   SetWindowPos(GroupBox2, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   aEditUpdate();
@@ -117,6 +119,7 @@ void TfrmOptions::FormShow() {
   const OptionsChoice choice = OptionsFromSettings(OptionsSetting);
   Button_SetCheck(cbIgnoreRemoveMedia, choice.ignoreRemoveDrives ? BST_CHECKED : BST_UNCHECKED);
   Button_SetCheck(cbCreateRestore, choice.createRestorePoint ? BST_CHECKED : BST_UNCHECKED);
+  Button_SetCheck(cbCheck64Bit, choice.check64Bit ? BST_CHECKED : BST_UNCHECKED);
   SetWindowTextUtf8(eOutputFolder, choice.outputDirectory);
   ListView_DeleteAllItems(lvKeys);
   for (const std::string& key : choice.ignoreKeys) AddRow(key);
@@ -128,6 +131,7 @@ void TfrmOptions::bOKClick() {
   choice.outputDirectory = WindowText(eOutputFolder);
   choice.ignoreRemoveDrives = Button_GetCheck(cbIgnoreRemoveMedia) == BST_CHECKED;
   choice.createRestorePoint = Button_GetCheck(cbCreateRestore) == BST_CHECKED;
+  choice.check64Bit = Button_GetCheck(cbCheck64Bit) == BST_CHECKED;
   choice.ignoreKeys = Keys();
   const std::string refused = ApplyOptions(*files_, choice, OptionsSetting);
   if (!refused.empty()) {

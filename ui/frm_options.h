@@ -20,6 +20,7 @@ class TfrmOptions : public Form {
   HWND GroupBox2 = nullptr;
   HWND cbCreateRestore = nullptr;
   HWND cbIgnoreRemoveMedia = nullptr;
+  HWND cbCheck64Bit = nullptr;
   HWND Label2 = nullptr;
   HWND lvKeys = nullptr;
   HWND bAdd = nullptr;

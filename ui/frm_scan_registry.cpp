@@ -59,9 +59,8 @@ void TfrmScanRegistry::StartScan() {
   // Runs on the scan thread: a post, never a call that waits for this one.
   session_ = std::make_unique<ScanSession>(host_.ScanPlatform(),
                                            [self] { PostMessageW(self, WM_SCANREPORTS, 0, 0); });
-  ScanRequest request;
+  ScanRequest request = host_.ScanOptions();
   request.codes = codes_;
-  request.ignoreRemoveDrives = host_.IgnoreRemoveDrives();
   session_->Start(request);
 }
 

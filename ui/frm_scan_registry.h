@@ -21,7 +21,9 @@ class ScanHost {
   virtual const platform::Platform& ScanPlatform() = 0;
   // Hidden mode ("-repaironce"): the dialog hides itself.
   virtual bool HiddenMode() const = 0;
-  virtual bool IgnoreRemoveDrives() const = 0;
+  // What the settings say about the scan (drives, registry views); the codes are the
+  // dialog's own.
+  virtual ScanRequest ScanOptions() const = 0;
   // Findings in scan order, unchecked.
   virtual void AddRows(std::vector<Issue>&& rows) = 0;
   // The post-scan filter over the list.

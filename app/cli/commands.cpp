@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/cli/console.h"
+#include "app/cli/registry_stats.h"
 #include "app/core/scan_session.h"
 #include "app/core/settings.h"
 #include "platform/forwarding_file_system.h"
@@ -173,46 +175,74 @@ class ConsoleHint : public CommandHint {
   HintAction Poll() override { return HintAction::Wait; }
 };
 
-// For --stats: counts the file-system probes of a scan and the time spent in them.
+// For --stats: counts the file-system probes and folder listings of a scan and the time
+// spent in them, in every view.
 class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
  public:
-  explicit ProbeCountingFileSystem(platform::FileSystem& inner) : ForwardingFileSystem(inner) {}
+  explicit ProbeCountingFileSystem(platform::FileSystem& inner)
+      : ForwardingFileSystem(inner), inner_(inner), tallies_(std::make_shared<Tallies>()) {}
 
   bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
-    const Timer timer(*this);
+    const Timer timer(tallies_->probes);
     return ForwardingFileSystem::FindFirst(pattern, entry);
   }
   std::optional<uint32_t> Attributes(std::string_view path) override {
-    const Timer timer(*this);
+    const Timer timer(tallies_->probes);
     return ForwardingFileSystem::Attributes(path);
   }
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    const Timer timer(tallies_->listings);
+    return ForwardingFileSystem::List(pattern, entries);
+  }
+  platform::FileSystem& InView(platform::View view) override {
+    platform::FileSystem& inner = inner_.InView(view);
+    if (&inner == &inner_) return *this;
+    std::unique_ptr<ProbeCountingFileSystem>& counting = views_[static_cast<size_t>(view)];
+    if (!counting) counting.reset(new ProbeCountingFileSystem(inner, tallies_));
+    return *counting;
+  }
 
-  unsigned long long probes() const { return probes_; }
-  double seconds() const { return static_cast<double>(ticks_) / Frequency(); }
+  unsigned long long probes() const { return tallies_->probes.count; }
+  double seconds() const { return static_cast<double>(tallies_->probes.ticks) / Frequency(); }
+  unsigned long long listings() const { return tallies_->listings.count; }
+  double listingSeconds() const {
+    return static_cast<double>(tallies_->listings.ticks) / Frequency();
+  }
 
  private:
+  struct Tally {
+    unsigned long long count = 0;
+    long long ticks = 0;
+  };
+  struct Tallies {
+    Tally probes;
+    Tally listings;
+  };
+  // The scan probes from one thread at a time: the cache serialises its misses.
+  struct Timer {
+    explicit Timer(Tally& tally) : tally_(tally) { QueryPerformanceCounter(&start_); }
+    ~Timer() {
+      LARGE_INTEGER end;
+      QueryPerformanceCounter(&end);
+      tally_.ticks += end.QuadPart - start_.QuadPart;
+      ++tally_.count;
+    }
+    Tally& tally_;
+    LARGE_INTEGER start_;
+  };
+
+  ProbeCountingFileSystem(platform::FileSystem& inner, std::shared_ptr<Tallies> tallies)
+      : ForwardingFileSystem(inner), inner_(inner), tallies_(std::move(tallies)) {}
+
   static double Frequency() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(frequency.QuadPart);
   }
-  // The scan probes from one thread at a time: the cache serialises its misses.
-  struct Timer {
-    explicit Timer(ProbeCountingFileSystem& owner) : owner_(owner) {
-      QueryPerformanceCounter(&start_);
-    }
-    ~Timer() {
-      LARGE_INTEGER end;
-      QueryPerformanceCounter(&end);
-      owner_.ticks_ += end.QuadPart - start_.QuadPart;
-      ++owner_.probes_;
-    }
-    ProbeCountingFileSystem& owner_;
-    LARGE_INTEGER start_;
-  };
 
-  unsigned long long probes_ = 0;
-  long long ticks_ = 0;
+  platform::FileSystem& inner_;
+  std::shared_ptr<Tallies> tallies_;
+  std::array<std::unique_ptr<ProbeCountingFileSystem>, 2> views_;  // by View, when asked for
 };
 
 }  // namespace
@@ -220,8 +250,9 @@ class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
 int RunScan(const ScanArgs& args) {
   platform::win32::Win32Machine machine;
   const platform::Platform& real = machine.platform();
+  CountingRegistry countingRegistry(real.registry);
   ProbeCountingFileSystem countingFiles(real.files);
-  const platform::Platform platform{real.registry,
+  const platform::Platform platform{args.stats ? countingRegistry : real.registry,
                                     args.stats ? countingFiles : real.files, real.system,
                                     real.processes, real.restorePoint};
   SettingsFile settings(platform);
@@ -234,11 +265,13 @@ int RunScan(const ScanArgs& args) {
   if (args.stats) {
     const MemoryFigures memory = ProcessMemory();
     std::fprintf(stderr,
-                 "scan: %.2f s, %zu findings, %llu file-system probes taking %.2f s\n"
+                 "scan: %.2f s, %zu findings, %llu file-system probes taking %.2f s, "
+                 "%llu folder listings taking %.2f s\n"
                  "peak working set: %llu KB; peak private bytes: %llu KB\n",
                  static_cast<double>(scanned - started) / 1000.0, list.Count(),
-                 countingFiles.probes(), countingFiles.seconds(), memory.peakWorkingSetKB,
-                 memory.peakPrivateKB);
+                 countingFiles.probes(), countingFiles.seconds(), countingFiles.listings(),
+                 countingFiles.listingSeconds(), memory.peakWorkingSetKB, memory.peakPrivateKB);
+    countingRegistry.Print(stderr, "scan");
   }
   if (outcome == ScanOutcome::Stopped) {
     Error("scan stopped; the findings before the stop are listed, unfiltered");
@@ -268,11 +301,29 @@ int RunFix(const FixArgs& args) {
     return kExitFailed;
   }
   platform::win32::Win32Machine machine;
-  platform::Platform platform = machine.platform();
+  const platform::Platform& real = machine.platform();
+  CountingRegistry countingRegistry(real.registry);
+  ProbeCountingFileSystem countingFiles(real.files);
+  platform::Platform platform{args.stats ? countingRegistry : real.registry,
+                              args.stats ? countingFiles : real.files, real.system,
+                              real.processes, real.restorePoint};
   SettingsFile settings(platform);
   IssueList list;
-  const ScanOutcome outcome = ScanWithInterrupt(platform, OptionsSetting, args.codes,
-                                                /*filter=*/true, args.wow64, list);
+  const ULONGLONG started = GetTickCount64();
+  const ScanOutcome outcome =
+      ScanWithInterrupt(platform, OptionsSetting, args.codes, /*filter=*/true,
+                        args.wow64, list);
+  const ULONGLONG scanned = GetTickCount64();
+  if (args.stats) {
+    std::fprintf(stderr,
+                 "scan: %.2f s, %zu findings, %llu file-system probes taking %.2f s, "
+                 "%llu folder listings taking %.2f s\n",
+                 static_cast<double>(scanned - started) / 1000.0, list.Count(),
+                 countingFiles.probes(), countingFiles.seconds(), countingFiles.listings(),
+                 countingFiles.listingSeconds());
+    countingRegistry.Print(stderr, "scan");
+    countingRegistry.Reset();
+  }
   if (outcome == ScanOutcome::Stopped || WasInterrupted()) {
     Error("stopped before the repair; nothing was changed");
     return kExitStopped;
@@ -289,6 +340,11 @@ int RunFix(const FixArgs& args) {
   {
     OnInterrupt stopRepair([&prompts] { prompts.RequestStop(); });
     result = FixErrors(list, platform, repairSettings, prompts);
+  }
+  if (args.stats) {
+    std::fprintf(stderr, "repair: %.2f s\n",
+                 static_cast<double>(GetTickCount64() - scanned) / 1000.0);
+    countingRegistry.Print(stderr, "repair");
   }
   prompts.EndRestorePoint(result);
   PrintRowReports(result, args.format);

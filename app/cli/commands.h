@@ -38,6 +38,7 @@ struct FixArgs {
   bool yes = false;
   Format format = Format::Text;
   Wow64Mode wow64 = Wow64Mode::Setting;
+  bool stats = false;  // scan and repair times and registry calls on stderr
 };
 
 struct RestoreArgs {

@@ -96,6 +96,8 @@ int Main(std::vector<std::string> arguments) {
   std::string fixFormat = "text";
   fix->add_option("--format", fixFormat)->check(CLI::IsMember({"text", "json"}));
   fix->add_option("--wow64", fixWow64)->check(wow64Check);
+  bool fixStats = false;
+  fix->add_flag("--stats", fixStats)->group("");
 
   std::string folder;
   CLI::App* backups = app.add_subcommand("backups");
@@ -150,6 +152,7 @@ int Main(std::vector<std::string> arguments) {
     args.yes = yes;
     args.format = fixFormat == "json" ? Format::Json : Format::Text;
     args.wow64 = wow64Mode(fixWow64);
+    args.stats = fixStats;
     return RunFix(args);
   }
   if (backups->parsed()) {

@@ -15,6 +15,7 @@ OptionsChoice OptionsFromSettings(const TOptionsSetting& settings) {
   choice.outputDirectory = settings.OutputDirectory;
   choice.ignoreRemoveDrives = settings.IgnoreRemoveDrives;
   choice.createRestorePoint = settings.CreateRP;
+  choice.check64Bit = settings.Check64Bit;
   const size_t count = settings.IgnoreKeyCount > 0
                            ? std::min(static_cast<size_t>(settings.IgnoreKeyCount),
                                       settings.IgnoreKeys.size())
@@ -31,6 +32,7 @@ std::string ApplyOptions(platform::FileSystem& files, const OptionsChoice& choic
   settings.OutputDirectory = choice.outputDirectory;
   settings.IgnoreRemoveDrives = choice.ignoreRemoveDrives;
   settings.CreateRP = choice.createRestorePoint;
+  settings.Check64Bit = choice.check64Bit;
   settings.IgnoreKeyCount = static_cast<int32_t>(choice.ignoreKeys.size());
   settings.IgnoreKeys = choice.ignoreKeys;
   return {};

@@ -27,6 +27,7 @@ struct OptionsChoice {
   std::string outputDirectory;
   bool ignoreRemoveDrives = false;
   bool createRestorePoint = false;
+  bool check64Bit = true;
   std::vector<std::string> ignoreKeys;
 };
 

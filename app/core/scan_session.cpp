@@ -35,6 +35,11 @@ void ScanSession::Stop() {
     stopRequested_ = true;
     if (thread_) thread_->Stop();
   }
+  {
+    std::lock_guard<std::mutex> lock(signalMutex_);
+    stopSignalled_ = true;
+  }
+  stopSignal_.notify_all();
   Signal();
 }
 
@@ -57,6 +62,11 @@ void ScanSession::WaitForReports() {
   std::unique_lock<std::mutex> lock(signalMutex_);
   signal_.wait(lock, [this] { return signalled_; });
   signalled_ = false;
+}
+
+void ScanSession::PauseUnlessStopped(std::chrono::milliseconds pause) {
+  std::unique_lock<std::mutex> lock(signalMutex_);
+  stopSignal_.wait_for(lock, pause, [this] { return stopSignalled_; });
 }
 
 void ScanSession::Wait() {
@@ -96,6 +106,9 @@ ScanOutcome ScanSession::Run(const ScanRequest& request, IssueList& list,
   while (!done && !StopRequested()) {
     WaitForReports();
     apply(TakeReports());
+    // While this thread waits for reports, each one that finds the queue empty wakes it
+    // (a scan names thousands of keys a second); meanwhile they gather in the queue.
+    if (!done) PauseUnlessStopped(std::chrono::milliseconds(50));
   }
   Wait();
   apply(TakeReports());  // what was reported before a stop

@@ -4,6 +4,7 @@
 // end (a finished scan is filtered, a stopped one loses its last row, every row is
 // checked).
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -56,12 +57,15 @@ class ScanSession {
 
   // The console's whole scan: Start, the reports into `list` (cleared first) until the
   // scan is done or stopped, then the end of the scan. `onCaption` receives the
-  // category captions (not the completion texts) on the calling thread.
+  // category captions (not the completion texts) on the calling thread. The reports are
+  // taken a few times a second, not as each arrives.
   ScanOutcome Run(const ScanRequest& request, IssueList& list,
                   const std::function<void(const std::string&)>& onCaption);
 
  private:
   void Signal();
+  // Waits `pause`, or less when Stop is called.
+  void PauseUnlessStopped(std::chrono::milliseconds pause);
 
   platform::Platform platform_;
   std::function<void()> wake_;
@@ -70,6 +74,8 @@ class ScanSession {
   std::mutex signalMutex_;
   std::condition_variable signal_;
   bool signalled_ = false;
+  std::condition_variable stopSignal_;  // Stop() alone notifies it
+  bool stopSignalled_ = false;
 
   mutable std::mutex threadMutex_;  // guards thread_ and stopRequested_ against Stop()
   std::unique_ptr<TScanTaskThread> thread_;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,19 @@ class Win32RegistryKey final : public RegistryKey {
 
   long SubKeyNames(std::vector<std::string>& names) override {
     names.clear();
-    DWORD maxLen = 0;
-    RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr);
+    // Each call is a trip to the registry: the count spares the one that would only say
+    // there are no more. Without it, the enumeration runs until that answer. Right after
+    // the values, the count read with theirs serves: a key that changed in between is
+    // no different from one that changed just after.
+    DWORD count = subKeysAtValues_.value_or(0), maxLen = 0;
+    if (!subKeysAtValues_ &&
+        RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &count, &maxLen, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      count = MAXDWORD;
+    subKeysAtValues_.reset();
+    // Key names have at most 255 characters; a longer one grows the buffer below.
     std::vector<wchar_t> name(std::max<DWORD>(maxLen + 1, 256));
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
       LONG rc = ERROR_MORE_DATA;
       DWORD len = 0;
       for (int step = 0; step < kMaxGrowSteps; ++step) {
@@ -75,6 +84,7 @@ class Win32RegistryKey final : public RegistryKey {
       if (rc != ERROR_SUCCESS) return rc;
       names.push_back(Narrow(std::wstring_view(name.data(), len)));
     }
+    return kSuccess;
   }
 
   long ValueNames(std::vector<std::string>& names) override {
@@ -126,6 +136,7 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   long DeleteSubKey(std::string_view name) override {
+    subKeysAtValues_.reset();
     // RegDeleteKey with an empty name would delete this key itself.
     if (name.empty()) return kInvalidParameter;
     // Windows checks the sub-key, not this handle: a key opened for reading must not
@@ -142,10 +153,12 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   long DeleteValue(std::string_view name) override {
+    subKeysAtValues_.reset();
     return RegDeleteValueW(key_.get(), Wide(name).c_str());
   }
 
   long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    subKeysAtValues_.reset();
     if (data.size() > MAXDWORD) return kInvalidParameter;
     // RegSetValueExW stores one more character when string data lacks its terminator
     // and a zero follows it in memory ("the caller forgot to count it"). Non-zero bytes
@@ -208,12 +221,16 @@ class Win32RegistryKey final : public RegistryKey {
  private:
   // One RegEnumValueW pass; the data is fetched only when `withData` is set.
   long Enumerate(bool withData, std::vector<RegValue>& values) {
-    DWORD maxName = 0, maxData = 0;
-    RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     &maxName, &maxData, nullptr, nullptr);
+    DWORD subKeys = 0, count = 0, maxName = 0, maxData = 0;
+    subKeysAtValues_.reset();
+    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                         &count, &maxName, &maxData, nullptr, nullptr) == ERROR_SUCCESS)
+      subKeysAtValues_ = subKeys;
+    else
+      count = MAXDWORD;  // as in SubKeyNames
     std::vector<wchar_t> name(std::clamp<DWORD>(maxName + 1, 256, kMaxValueNameChars));
     std::vector<BYTE> data(withData ? std::max<DWORD>(maxData, 256) : 0);
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
       LONG rc = ERROR_MORE_DATA;
       DWORD nameLen = 0, dataLen = 0, type = REG_NONE;
       for (int step = 0; step < kMaxGrowSteps; ++step) {
@@ -242,11 +259,13 @@ class Win32RegistryKey final : public RegistryKey {
       if (withData) value.data.assign(reinterpret_cast<const char*>(data.data()), dataLen);
       values.push_back(std::move(value));
     }
+    return kSuccess;
   }
 
   UniqueRegKey key_;
   Access access_;
   View view_;
+  std::optional<DWORD> subKeysAtValues_;  // for the SubKeyNames call that follows the values
 };
 
 // One object per view; the process view owns the native one.

@@ -67,6 +67,7 @@ TEST_F(OptionsTest, OkIsRefusedForAMissingOrEmptyFolderAndNothingIsStored) {
 }
 
 TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes) {
+  const bool check64BitBefore = OptionsSetting.Check64Bit;
   TfrmOptions dialog(nullptr);
   bool editorCaption = false, editorShowsRow = false;
   auto add = [&](UiScript& script, int rowsBefore, const std::string& text) {
@@ -98,6 +99,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes
             [&] { Click(dialog.bRemove); })
       .Then("removed", [&] { return ListCount(dialog.lvKeys) == 4; }, [&] {
         Click(dialog.cbIgnoreRemoveMedia);
+        Click(dialog.cbCheck64Bit);
         Click(dialog.bOK);
       });
   script.Start();
@@ -111,6 +113,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes
   EXPECT_EQ(OptionsSetting.IgnoreKeys, expected);
   EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 4);
   EXPECT_TRUE(OptionsSetting.IgnoreRemoveDrives);
+  EXPECT_EQ(OptionsSetting.Check64Bit, !check64BitBefore);
   EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\windows");
 }
 

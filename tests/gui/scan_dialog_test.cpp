@@ -40,7 +40,7 @@ class Host : public ScanHost {
   explicit Host(platform::memory::MemoryMachine& machine) : platform_(machine.platform()) {}
   const platform::Platform& ScanPlatform() override { return platform_; }
   bool HiddenMode() const override { return hidden; }
-  bool IgnoreRemoveDrives() const override { return true; }
+  ScanRequest ScanOptions() const override { return options; }
   void AddRows(std::vector<Issue>&& batch) override {
     ++batches;
     for (Issue& row : batch) rows.push_back(std::move(row));
@@ -54,6 +54,7 @@ class Host : public ScanHost {
   }
 
   bool hidden = false;
+  ScanRequest options;
   std::vector<Issue> rows;
   int batches = 0;
   int filters = 0;

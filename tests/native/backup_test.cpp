@@ -376,6 +376,46 @@ TEST(FormatValueLine, AStringWhoseEscapedLineIsTooLongIsWrittenAsHex) {
   }
 }
 
+// The repair composes a value's block from the value it has read: the block must be the
+// one ComposeBlock reads and writes, in both formats, refusals included.
+TEST_F(BackupTest, AValueAlreadyReadGivesTheBlockComposeBlockWrites) {
+  const std::string omega = "\xCE\xA9mega";
+  m.registry.SetString(Root::CurrentUser, "Soft\\K", "plain", "C:\\x.exe");
+  m.registry.SetString(Root::CurrentUser, "Soft\\K", "", "default");
+  m.registry.SetString(Root::CurrentUser, "Soft\\K", omega, "C:\\x.exe");
+  m.registry.SetString(Root::CurrentUser, "Soft\\K", "data", "\xE6\x97\xA5");
+  m.registry.SetValue(Root::CurrentUser, "Soft\\K", "odd", platform::kRegSz, "abc");
+  m.registry.SetValue(Root::CurrentUser, "Soft\\K", "bin", platform::kRegBinary, Sequence(60));
+  m.registry.SetDword(Root::CurrentUser, "Soft\\K", "n", 7);
+  m.registry.SetString(Root::CurrentUser, "Soft\\K", "line\nbreak", "x");
+  m.registry.SetString(Root::CurrentUser, "Soft\\" + omega, "v", "x");
+  const std::string omegaKey = "Soft\\" + omega;
+  // The path as the row gives it, and the value.
+  const std::vector<std::pair<std::string, std::string>> items = {
+      {"Soft\\K", "plain"}, {"Soft\\K\\", ""},  {"Soft\\K", omega}, {"Soft\\K", "data"},
+      {"Soft\\K", "odd"},   {"Soft\\K", "bin"}, {"Soft\\K", "n"},   {"Soft\\K", "line\nbreak"},
+      {omegaKey, "v"},
+  };
+  for (const BackupFormat format : {BackupFormat::Regedit4, BackupFormat::Unicode}) {
+    for (const auto& [path, name] : items) {
+      SCOPED_TRACE(path + " " + name);
+      ExportContext read{m.registry, Windows1252(), format, Root::CurrentUser, name, false,
+                         {},         {},            0,      {},                0};
+      const ExportResult expected = ComposeBlock(read, path);
+      const std::string key = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+      const std::optional<RegValue> value = m.registry.GetValue(Root::CurrentUser, key, name);
+      ASSERT_TRUE(value.has_value());
+      ExportContext given{m.registry, Windows1252(), format, Root::CurrentUser, name, false,
+                          {},         {},            0,      {},               0};
+      given.value = *value;
+      const ExportResult composed = ComposeValueBlock(given, path);
+      EXPECT_EQ(composed.status, expected.status);
+      EXPECT_EQ(composed.detail, expected.detail);
+      EXPECT_EQ(given.text, read.text);
+    }
+  }
+}
+
 TEST_F(BackupTest, ReportsAFileThatCannotBeWritten) {
   m.registry.SetString(Root::CurrentUser, "K", "v", "x");
   m.files.DenyWrites("C:\\Backup");

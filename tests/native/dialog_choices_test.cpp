@@ -62,11 +62,14 @@ TEST(OptionsChoice, OkStoresEverythingWithEmptyAndDuplicateKeysAsTyped) {
   choice.outputDirectory = "C:\\Backup";
   choice.ignoreRemoveDrives = true;
   choice.createRestorePoint = true;
+  settings.Check64Bit = true;
+  choice.check64Bit = false;
   choice.ignoreKeys = {"HKEY_CURRENT_USER\\X ", "", "HKEY_CURRENT_USER\\X "};
   EXPECT_EQ(ApplyOptions(machine.files, choice, settings), "");
   EXPECT_EQ(settings.OutputDirectory, "C:\\Backup");
   EXPECT_TRUE(settings.IgnoreRemoveDrives);
   EXPECT_TRUE(settings.CreateRP);
+  EXPECT_FALSE(settings.Check64Bit);
   EXPECT_EQ(settings.IgnoreKeyCount, 3);
   EXPECT_EQ(settings.IgnoreKeys, choice.ignoreKeys);
 

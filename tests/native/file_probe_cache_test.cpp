@@ -71,6 +71,16 @@ TEST(FileProbeCachePlain, OnlyLiteralNamesAreAnsweredFromAListing) {
   EXPECT_FALSE(FileProbeCache::SplitPlain("C:\\" + std::string(240, 'a'), false, plain));
 }
 
+// Counts listings, as ProbeCount counts single queries.
+class ListCountingFileSystem : public platform::memory::MemoryFileSystem {
+ public:
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    ++lists;
+    return MemoryFileSystem::List(pattern, entries);
+  }
+  size_t lists = 0;
+};
+
 class FileProbeCacheTest : public ::testing::Test {
  protected:
   FileProbeCacheTest() {
@@ -85,7 +95,7 @@ class FileProbeCacheTest : public ::testing::Test {
     files.AddFile("C:\\Intl\\plain.exe");
     files.AddFolder("C:\\Empty");
   }
-  platform::memory::MemoryFileSystem files;
+  ListCountingFileSystem files;
 };
 
 // Every answer equals the direct query, whatever was asked before it.
@@ -102,6 +112,8 @@ TEST_F(FileProbeCacheTest, AnswersEqualDirectQueries) {
       "C:\\Intl\\caf\xE9.exe", "C:\\Intl\\CAF\xC9.exe", "C:\\Intl\\cafe.exe",
       "C:\\Intl\\plain.exe", "C:\\Intl\\other.exe", "C:\\Empty\\a.exe", "C:\\Empty",
       "C:\\Empty\\", "C:\\", "D:\\Apps\\tool.exe", "C:\\Apps\\nul", "C:\\Apps\\tool.exe:s",
+      "C:\\Apps\\tool.exe ", "C:\\Apps\\tool. ", "C:\\Apps\\bin.", "C:\\Apps\\bin.\\",
+      "C:\\Apps\\run.bat\\", "C:\\Apps\\gone.", "C:\\Nowhere\\a.", "C:\\Apps\\nul.",
   };
   // Forwards, backwards, and each path right after a missing name in its folder.
   std::vector<std::vector<std::string>> orders = {paths, {paths.rbegin(), paths.rend()}, {}};
@@ -120,51 +132,111 @@ TEST_F(FileProbeCacheTest, AnswersEqualDirectQueries) {
   }
 }
 
-TEST_F(FileProbeCacheTest, MissingNamesInAListedFolderCostNoQuery) {
+TEST_F(FileProbeCacheTest, AFileFolderIsListedOnceAndAnswersEveryPlainName) {
   FileProbeCache cache(files);
-  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone"));  // query, then the folder is listed
-  const size_t afterFirst = files.ProbeCount();
-  for (const char* name : {"gone.exe", "gone.com", "gone.bat", "GONE2", "tool.ex"}) {
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\tool.exe"));
+  EXPECT_EQ(files.lists, 1u);
+  for (const char* name : {"gone", "gone.exe", "gone.com", "GONE2", "tool.ex"}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(cache.FileExists(std::string("C:\\Apps\\") + name));
   }
-  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\gone\\"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst);
-  // Names the listing holds are still asked: the listing cannot tell files reached
-  // under another spelling apart.
-  EXPECT_TRUE(cache.FileExists("C:\\Apps\\tool.exe"));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\README.txt"));
   EXPECT_FALSE(cache.FileExists("C:\\Apps\\bin"));  // a folder is no file
   EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 3);
-  // Anything not plain is asked as well.
-  EXPECT_TRUE(cache.FileExists("C:\\Apps\\t*.exe"));
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin\\"));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\gone\\"));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\run.bat"));  // a file is no folder
+  // Trailing dots and spaces: no spelling of the name with or without them is listed.
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone "));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone. ."));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\gone.\\"));
+  // A search for a folder followed by a separator finds no file.
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\bin\\"));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone\\"));
+  EXPECT_EQ(files.ProbeCount(), 0u);
+  EXPECT_EQ(files.lists, 1u);
+  // Anything else is asked: a name with trailing dots or spaces that may reach a listed
+  // one, wildcards, a separator after a file's name.
   EXPECT_TRUE(cache.FileExists("C:\\Apps\\run.bat."));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 5);
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\run.bat "));
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin."));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\t*.exe"));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\run.bat\\"));
+  EXPECT_EQ(files.ProbeCount(), 5u);
+}
+
+// A folder's own folder is listed only once a name in it is found missing.
+TEST_F(FileProbeCacheTest, AFolderIsAskedForUntilANameBesideItIsMissing) {
+  FileProbeCache cache(files);
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin\\"));
+  EXPECT_EQ(files.ProbeCount(), 1u);
+  EXPECT_EQ(files.lists, 0u);
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\lib\\"));
+  EXPECT_EQ(files.ProbeCount(), 2u);
+  EXPECT_EQ(files.lists, 1u);
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\data\\"));
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\tool"));
+  EXPECT_EQ(files.ProbeCount(), 2u);
+}
+
+// A drive not ready, a network name gone: the listing says nothing about the names.
+TEST_F(FileProbeCacheTest, AListingThatFailsOtherwiseLeavesEveryNameToItsOwnQuery) {
+  files.FailListing("C:\\Apps", platform::kNotReady);
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone.exe"));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\tool.exe"));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone.exe."));
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\bin\\"));
+  EXPECT_TRUE(cache.FolderExists("C:\\Apps\\bin"));
+  EXPECT_EQ(files.ProbeCount(), 5u);
+}
+
+// A case-sensitive disk under Wine can hold a file and a folder whose names differ in case
+// only; which one a query reaches is the file system's choice.
+class CaseVariantFileSystem : public ListCountingFileSystem {
+ public:
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    const long rc = ListCountingFileSystem::List(pattern, entries);
+    if (rc == platform::kSuccess && pattern == "C:\\Apps\\*")
+      entries.push_back({"TOOL.EXE", platform::kAttrDirectory, 0, 0});
+    return rc;
+  }
+};
+
+TEST(FileProbeCacheCase, NamesListedTwiceInDifferentCaseAreAsked) {
+  CaseVariantFileSystem files;
+  files.AddFile("C:\\Apps\\tool.exe");
+  FileProbeCache cache(files);
+  EXPECT_FALSE(cache.FileExists("C:\\Apps\\gone"));
+  EXPECT_TRUE(cache.FileExists("C:\\Apps\\Tool.exe"));
+  EXPECT_FALSE(cache.FolderExists("C:\\Apps\\tool.EXE"));
+  EXPECT_EQ(files.lists, 1u);
+  EXPECT_EQ(files.ProbeCount(), 2u);
 }
 
 TEST_F(FileProbeCacheTest, NamesInAFolderThatCannotBeSearchedAreMissing) {
   FileProbeCache cache(files);
   EXPECT_FALSE(cache.FileExists("C:\\Nowhere\\a"));
-  const size_t afterFirst = files.ProbeCount();
   EXPECT_FALSE(cache.FileExists("C:\\Nowhere\\a.exe"));
   EXPECT_FALSE(cache.FileExists("C:\\Nowhere\\b.bat"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst);
-  // Another spelling of the folder is asked again: on a case-sensitive disk under Wine
+  EXPECT_EQ(files.ProbeCount(), 0u);
+  EXPECT_EQ(files.lists, 1u);
+  // Another spelling of the folder is listed again: on a case-sensitive disk under Wine
   // it may be another folder.
   EXPECT_FALSE(cache.FileExists("C:\\NOWHERE\\c.bat"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 1);
+  EXPECT_EQ(files.lists, 2u);
   // Folders are still asked there: their attributes can be read where a search is denied.
   EXPECT_FALSE(cache.FolderExists("C:\\Nowhere\\a\\"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
+  EXPECT_EQ(files.ProbeCount(), 1u);
 }
 
 TEST_F(FileProbeCacheTest, AFolderWithNamesTheListingMayMisspellIsNotUsed) {
   FileProbeCache cache(files);
   EXPECT_FALSE(cache.FileExists("C:\\Intl\\other.exe"));
-  const size_t afterFirst = files.ProbeCount();
   EXPECT_FALSE(cache.FileExists("C:\\Intl\\cafe.exe"));
-  EXPECT_FALSE(cache.FileExists("C:\\Intl\\other.com"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
+  EXPECT_TRUE(cache.FileExists("C:\\Intl\\plain.exe"));
+  EXPECT_EQ(files.ProbeCount(), 3u);
+  EXPECT_EQ(files.lists, 1u);
 }
 
 TEST(FileProbeCacheLimits, AHugeFolderIsNotListed) {
@@ -173,10 +245,9 @@ TEST(FileProbeCacheLimits, AHugeFolderIsNotListed) {
     files.AddFile("C:\\Huge\\f" + std::to_string(i) + ".dat");
   FileProbeCache cache(files);
   EXPECT_FALSE(cache.FileExists("C:\\Huge\\none"));
-  const size_t afterFirst = files.ProbeCount();
   EXPECT_FALSE(cache.FileExists("C:\\Huge\\none.exe"));
   EXPECT_TRUE(cache.FileExists("C:\\Huge\\f20000.dat"));
-  EXPECT_EQ(files.ProbeCount(), afterFirst + 2);
+  EXPECT_EQ(files.ProbeCount(), 3u);
 }
 
 }  // namespace

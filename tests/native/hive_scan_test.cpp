@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
+#include "scan/issue_target.h"
 #include "scan/scan_task.h"
 #include "tests/native/scan_engine_support.h"
 #include "tests/support/reg_data.h"
@@ -83,6 +84,30 @@ TEST_F(HiveScan, ReportsBothIssueShapes) {
                           ekValueInKeyPath),
                   Missing("C:\\Old\\app.exe", "HKEY_CURRENT_USER\\Software\\App",
                           ekValueInData)}));
+}
+
+// The repair deletes a row's value only while its stamp still matches what it reads.
+TEST_F(HiveScan, StampsEachRowAsTheRepairReadsItsValueOpeningEachKeyOnce) {
+  auto& reg = machine.registry;
+  reg.SetString(Root::CurrentUser, "", "Top", "C:\\Gone\\top.exe");
+  reg.SetString(Root::CurrentUser, "", "C:\\Old\\root.exe", "C:\\Gone\\root.exe");
+  reg.SetString(Root::CurrentUser, "Software\\App", "Path", "C:\\Gone\\app.exe -x");
+  reg.SetString(Root::CurrentUser, "Software\\App", "", "C:\\Gone\\default.exe",
+                platform::kRegExpandSz);
+  reg.SetString(Root::CurrentUser, "Software\\App", "C:\\Old\\app.exe", "C:\\Old\\x.exe");
+  reg.SetValue(Root::CurrentUser, "Software\\App", "\xCE\xA9mega", platform::kRegSz,
+               testing_support::Utf16Data(std::string("C:\\Gone\\\xE6\x97\xA5.exe\0tail", 22)));
+  reg.SetString(Root::CurrentUser, "Software\\App", "Omega", "C:\\Windows\\notepad.exe");
+  Run({"2"});
+  EXPECT_EQ(Keys(), (Rows{"", "Software", "Software\\App"}));
+  EXPECT_EQ(counting.opens, 3);
+  const std::vector<Issue> issues = log.Issues();
+  ASSERT_EQ(issues.size(), 6u);
+  for (const Issue& issue : issues) {
+    SCOPED_TRACE(issue.key);
+    EXPECT_EQ(issue.stamp.kind, ItemStamp::Kind::Value);
+    EXPECT_EQ(issue.stamp, TakeStamp(machine.registry, ResolveIssueTarget(issue)));
+  }
 }
 
 TEST_F(HiveScan, JudgesOnlyStringValuesUpToTheirFirstNul) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <utility>
 
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
@@ -368,6 +370,38 @@ TEST_F(RepairRunTest, ATakenBackupNameGetsANumberedNewFile) {
   EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_02.reg"), foreign);
   EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_03.reg"),
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n");
+}
+
+// Rows of one key follow each other in the list; each phase opens that key once.
+TEST_F(RepairRunTest, RowsOfOneKeyOpenItOnceToReadAndOnceToDelete) {
+  for (const char* name : {"a", "b", "c"})
+    m.registry.SetString(Root::CurrentUser, "Software\\Run", name, name);
+  m.registry.SetString(Root::CurrentUser, "Software\\Other", "d", "d");
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\a"));
+  list.Add(Row(ekValueInData, "HKEY_CURRENT_USER\\Software\\Run", "b"));
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\c"));
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Other\\d"));
+
+  testing_support::WatchedRegistry hooked(m.registry);
+  std::map<std::pair<std::string, platform::Access>, int> opens;
+  hooked.onOpen = [&](std::string_view path, platform::Access access) {
+    ++opens[{std::string(path), access}];
+  };
+  platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
+  const RepairResult result = FixErrors(list, p, settings, prompts);
+  EXPECT_EQ(result.fixed, 4u);
+  using platform::Access;
+  EXPECT_EQ(opens, (std::map<std::pair<std::string, Access>, int>{
+                       {{"Software\\Run", Access::Read}, 1},
+                       {{"Software\\Run", Access::All}, 1},
+                       {{"Software\\Other", Access::Read}, 1},
+                       {{"Software\\Other", Access::All}, 1}}));
+  for (const char* name : {"a", "b", "c"})
+    EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", name)) << name;
+  MemoryMachine restored;
+  ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));
+  for (const char* name : {"a", "b", "c"})
+    EXPECT_TRUE(restored.registry.GetValue(Root::CurrentUser, "Software\\Run", name)) << name;
 }
 
 TEST_F(RepairRunTest, AsksForFullAccessOnlyAfterTheBackupIsWritten) {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
@@ -31,6 +33,62 @@ constexpr const char* kFile = "C:\\Backup\\2013_03_07_140509.reg";
 const std::string kOmega = "\xCE\xA9mega";
 const std::string kUnicodeKey = "\xD0\xAE\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xB4";
 const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC";
+
+// Reports the deletion of one value name done without doing it.
+class IgnoringRegistry : public platform::Registry {
+ public:
+  IgnoringRegistry(platform::Registry& inner, std::string ignored)
+      : inner_(inner), ignored_(std::move(ignored)) {}
+  long Open(Root root, std::string_view path, platform::Access access,
+            std::unique_ptr<platform::RegistryKey>& key) override {
+    return Wrap(inner_.Open(root, path, access, key), key);
+  }
+  long OpenNoFollow(Root root, std::string_view path, platform::Access access,
+                    std::unique_ptr<platform::RegistryKey>& key) override {
+    return Wrap(inner_.OpenNoFollow(root, path, access, key), key);
+  }
+  long Create(Root root, std::string_view path,
+              std::unique_ptr<platform::RegistryKey>& key) override {
+    return inner_.Create(root, path, key);
+  }
+
+ private:
+  class Key : public platform::RegistryKey {
+   public:
+    Key(std::unique_ptr<platform::RegistryKey> inner, const std::string& ignored)
+        : inner_(std::move(inner)), ignored_(ignored) {}
+    long SubKeyNames(std::vector<std::string>& names) override { return inner_->SubKeyNames(names); }
+    long ValueNames(std::vector<std::string>& names) override { return inner_->ValueNames(names); }
+    long Values(std::vector<platform::RegValue>& values) override { return inner_->Values(values); }
+    long QueryValue(std::string_view name, platform::RegValue& value) override {
+      return inner_->QueryValue(name, value);
+    }
+    long QueryInfo(uint32_t& subKeys, uint32_t& values) override {
+      return inner_->QueryInfo(subKeys, values);
+    }
+    long DeleteSubKey(std::string_view name) override { return inner_->DeleteSubKey(name); }
+    long DeleteValue(std::string_view name) override {
+      return name == ignored_ ? platform::kSuccess : inner_->DeleteValue(name);
+    }
+    long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+      return inner_->SetValue(name, type, data);
+    }
+    long LastWriteTime(uint64_t& fileTime) override { return inner_->LastWriteTime(fileTime); }
+    long IsLink(bool& link) override { return inner_->IsLink(link); }
+
+   private:
+    std::unique_ptr<platform::RegistryKey> inner_;
+    const std::string& ignored_;
+  };
+
+  long Wrap(long rc, std::unique_ptr<platform::RegistryKey>& key) {
+    if (rc == platform::kSuccess) key = std::make_unique<Key>(std::move(key), ignored_);
+    return rc;
+  }
+
+  platform::Registry& inner_;
+  std::string ignored_;
+};
 
 class RepairTrustTest : public ::testing::Test {
  protected:
@@ -282,6 +340,75 @@ TEST_F(RepairTrustTest, AnAnsiFileTurnsUnicodeWhenALaterBatchNeedsIt) {
   std::string error;
   ASSERT_TRUE(m.registry.Import(file, &error)) << error;
   EXPECT_TRUE(testing_support::SnapshotsMatch(before, Take(Root::CurrentUser, "Soft")));
+}
+
+// Values already composed for the ANSI file are composed again, from what was read.
+TEST_F(RepairTrustTest, ValueRowsOfABatchFollowTheFileIntoUnicode) {
+  const std::string key = "Software\\Mixed";
+  m.registry.SetString(Root::CurrentUser, key, "wide", "C:\\Gone\\" + kJapanese + ".exe");
+  m.registry.SetString(Root::CurrentUser, key, "plain", "C:\\Gone\\plain.exe");
+  m.registry.SetValue(Root::CurrentUser, key, "odd", platform::kRegSz, "abc");
+  const Snapshot before = Take(Root::CurrentUser, key);
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\" + key + "\\wide");   // visited last
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\" + key + "\\plain");
+  Found(ekValueInData, "HKEY_CURRENT_USER\\" + key, "odd");
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 3u);
+  const std::string file = m.files.Contents(kFile);
+  EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
+  std::string error;
+  ASSERT_TRUE(m.registry.Import(file, &error)) << error;
+  EXPECT_TRUE(testing_support::SnapshotsMatch(before, Take(Root::CurrentUser, key)));
+}
+
+// The check after a deletion asks the key again instead of trusting the call's status.
+TEST_F(RepairTrustTest, AValueStillThereAfterItsDeletionStaysListed) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Stuck", "C:\\Gone\\a.exe");
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Loose", "C:\\Gone\\b.exe");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Stuck");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Loose");
+  IgnoringRegistry ignoring(m.registry, "Stuck");
+  platform::Platform p{ignoring, m.files, m.system, m.processes, m.restorePoint};
+  const RepairResult result = FixErrors(list, p, {kFolder, false, 12}, prompts);
+  EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\Stuck")->outcome,
+            RepairOutcome::StillPresent);
+  EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\Loose")->outcome,
+            RepairOutcome::Deleted);
+  EXPECT_EQ(result.fixed, 1u);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.rows[0].key, "HKEY_CURRENT_USER\\Software\\Run\\Stuck");
+}
+
+// Windows shows the user's key alone when both hives hold it: the value row is the user's.
+TEST_F(RepairTrustTest, AClassesValueRowActsInTheUsersKeyWhenBothHoldIt) {
+  m.registry.mergeClasses = true;
+  m.registry.SetString(Root::CurrentUser, "Software\\Classes\\.both", "Cmd", "C:\\Gone\\u.exe");
+  m.registry.SetString(Root::LocalMachine, "Software\\Classes\\.both", "Cmd", "C:\\Gone\\m.exe");
+  Found(ekValueInData, "HKEY_CLASSES_ROOT\\.both", "Cmd");
+  const RepairResult result = Run();
+  ASSERT_EQ(result.rows.size(), 1u);
+  EXPECT_EQ(result.rows[0].outcome, RepairOutcome::Deleted);
+  EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Classes\\.both", "Cmd"));
+  EXPECT_TRUE(m.registry.GetValue(Root::LocalMachine, "Software\\Classes\\.both", "Cmd"));
+  EXPECT_NE(m.files.Contents(kFile).find("[HKEY_CURRENT_USER\\Software\\Classes\\.both]"),
+            std::string::npos);
+}
+
+// The values a batch deleted moved their key's last-write time; a row of that key in a
+// later batch is still what the scan found.
+TEST_F(RepairTrustTest, DeletionsOfAnEarlierBatchDoNotCountAsChanges) {
+  const std::string key = "Software\\Many";
+  for (size_t i = 0; i < kRepairBatchRows; ++i)
+    m.registry.SetString(Root::CurrentUser, key, "v" + std::to_string(i), "C:\\Gone\\x.exe");
+  Found(ekKey, "HKEY_CURRENT_USER\\" + key);  // visited last, in the second batch
+  for (size_t i = 0; i < kRepairBatchRows; ++i)
+    Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\" + key + "\\v" + std::to_string(i));
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, kRepairBatchRows + 1);
+  EXPECT_EQ(result.failed, 0u);
+  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, key));
 }
 
 TEST_F(RepairTrustTest, AStopEndsTheRunBeforeTheNextRow) {
