@@ -42,8 +42,11 @@ gui_session() {
   GUI_RUNS=0
 }
 
-# GUI_KEEP=1 leaves the program, its display and server running at the end (to look).
+# At the end: the program, its server and the display go; a prefix that passed goes too
+# (each is a full copy), one that failed stays to be looked at. GUI_KEEP=1 leaves
+# everything running (to look).
 gui_end() {
+  local rc=$?
   if [ -n "${GUI_KEEP:-}" ]; then
     echo "kept: DISPLAY=$DISPLAY WINEPREFIX=$GUI_PREFIX Xvfb pid $GUI_XVFB" >&2
     return
@@ -51,6 +54,10 @@ gui_end() {
   WINEPREFIX=$GUI_PREFIX wineserver -k 2>/dev/null
   kill "$GUI_XVFB" 2>/dev/null
   wait "$GUI_XVFB" 2>/dev/null
+  if [ "$rc" -eq 0 ] && [ -z "${GUI_KEEP_PREFIX:-}" ]; then
+    WINEPREFIX=$GUI_PREFIX wineserver -w 2>/dev/null
+    rm -rf "$GUI_PREFIX"
+  fi
 }
 
 # tallowin ARGS...: starts Tallowin.exe in the background (its output to a log).
