@@ -1153,7 +1153,7 @@ struct Probe {
   DWORD interval = 20;
   std::atomic<bool> stop{false};
   std::thread thread;
-  long messages = 0, unanswered = 0;
+  long messages = 0, unanswered = 0, over50 = 0, over100 = 0;
   double longest = 0, longestAt = 0, total = 0;
 
   void Run() {
@@ -1166,6 +1166,8 @@ struct Probe {
       ++messages;
       if (!answered) ++unanswered;
       total += waited;
+      if (waited > 50) ++over50;
+      if (waited > 100) ++over100;
       if (waited > longest) {
         longest = waited;
         longestAt = start;
@@ -1192,9 +1194,11 @@ int CmdProbeStop(const Args& args) {
   if (g_probe == nullptr) return Error(kUsage, "no probe runs");
   g_probe->stop = true;
   g_probe->thread.join();
-  Print("probe %ld messages, %ld unanswered, longest wait %.1f ms at %.1f ms, mean %.2f ms\n",
+  Print("probe %ld messages, %ld unanswered, longest wait %.1f ms at %.1f ms, mean %.2f ms, "
+        "%ld over 50 ms, %ld over 100 ms\n",
         g_probe->messages, g_probe->unanswered, g_probe->longest, g_probe->longestAt,
-        g_probe->messages ? g_probe->total / static_cast<double>(g_probe->messages) : 0.0);
+        g_probe->messages ? g_probe->total / static_cast<double>(g_probe->messages) : 0.0,
+        g_probe->over50, g_probe->over100);
   const double limit = static_cast<double>(args.Number("--limit", 0));
   const bool over = limit > 0 && (g_probe->longest > limit || g_probe->unanswered > 0);
   delete g_probe;
