@@ -187,22 +187,6 @@ void RemoveMarked(IssueList& list, const std::vector<char>& marked) {
   list.selected = selected;
 }
 
-// Marks rows from the last to the first; on any failure the rows marked so far are
-// still removed and the rest stay.
-template <typename Rule>
-bool RunPass(IssueList& list, Rule&& removes) {
-  std::vector<char> marked(list.rows.size(), 0);
-  bool completed = true;
-  try {
-    for (size_t i = list.rows.size(); i-- > 0;)
-      if (removes(list.rows[i])) marked[i] = 1;
-  } catch (...) {
-    completed = false;
-  }
-  RemoveMarked(list, marked);
-  return completed;
-}
-
 std::vector<std::string> ExclusionSet(const std::vector<std::string>& ignoreKeys,
                                       int32_t ignoreKeyCount, uint8_t osVersionCode) {
   std::vector<std::string> set;
@@ -245,16 +229,99 @@ size_t IssueList::CheckedCount() const {
 
 void IssueList::FilterResults(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
                               uint8_t osVersionCode) {
-  if (!RunPass(*this, RemovedByTextRules)) return;
-  std::vector<std::string> exclusions;
-  try {
-    exclusions = ExclusionSet(ignoreKeys, ignoreKeyCount, osVersionCode);
-  } catch (...) {
-    return;
+  FilterRun run(ignoreKeys, ignoreKeyCount, osVersionCode);
+  while (!run.Step(*this, rows.size() + 1)) {
   }
-  (void)RunPass(*this, [&exclusions](const Issue& row) {
-    return RemovedByExclusions(row, exclusions);
+}
+
+FilterRun::FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount,
+                     uint8_t osVersionCode)
+    : ignoreKeys_(std::move(ignoreKeys)), ignoreKeyCount_(ignoreKeyCount),
+      osVersionCode_(osVersionCode) {}
+
+void FilterRun::BeginPass(const IssueList& list, Stage stage) {
+  stage_ = stage;
+  marked_.assign(list.rows.size(), 0);
+  next_ = list.rows.size();
+}
+
+bool FilterRun::Step(IssueList& list, size_t rows) {
+  if (stage_ == Stage::Start) {
+    try {
+      BeginPass(list, Stage::TextRules);
+    } catch (...) {
+      stage_ = Stage::Done;
+    }
+  }
+  if (stage_ == Stage::Done) return true;
+  // On any failure the rows marked so far are still removed, the rest stay, and the
+  // filter ends there.
+  bool failed = false;
+  try {
+    for (; rows > 0 && next_ > 0; --rows) {
+      const Issue& row = list.rows[next_ - 1];
+      const bool removed = stage_ == Stage::TextRules ? RemovedByTextRules(row)
+                                                      : RemovedByExclusions(row, exclusions_);
+      if (removed) marked_[next_ - 1] = 1;
+      --next_;
+    }
+  } catch (...) {
+    failed = true;
+  }
+  if (!failed && next_ > 0) return false;
+  RemoveMarked(list, marked_);
+  if (failed || stage_ == Stage::Exclusions) {
+    stage_ = Stage::Done;
+  } else {
+    try {
+      exclusions_ = ExclusionSet(ignoreKeys_, ignoreKeyCount_, osVersionCode_);
+      BeginPass(list, Stage::Exclusions);
+    } catch (...) {
+      stage_ = Stage::Done;
+    }
+  }
+  return stage_ == Stage::Done;
+}
+
+const std::string& ColumnText(const Issue& row, int column) {
+  switch (column) {
+    case 0: return row.problem;
+    case 1: return row.data;
+    default: return row.key;
+  }
+}
+
+bool LongestTexts::Step(const IssueList& list, size_t rows) {
+  // The heap's top is its weakest entry: the shortest, and of equal lengths the latest row.
+  const auto stronger = [](const Entry& a, const Entry& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  };
+  for (; rows > 0 && next_ < list.rows.size(); --rows, ++next_) {
+    for (int column = 0; column < kIssueColumns; ++column) {
+      std::vector<Entry>& kept = kept_[static_cast<size_t>(column)];
+      const Entry entry(Utf16Length(ColumnText(list.rows[next_], column)), next_);
+      if (kept.size() < perColumn_) {
+        kept.push_back(entry);
+        std::push_heap(kept.begin(), kept.end(), stronger);
+      } else if (perColumn_ > 0 && stronger(entry, kept.front())) {
+        std::pop_heap(kept.begin(), kept.end(), stronger);
+        kept.back() = entry;
+        std::push_heap(kept.begin(), kept.end(), stronger);
+      }
+    }
+  }
+  return next_ >= list.rows.size();
+}
+
+std::vector<size_t> LongestTexts::Rows(int column) const {
+  std::vector<Entry> kept = kept_[static_cast<size_t>(column)];
+  std::sort(kept.begin(), kept.end(), [](const Entry& a, const Entry& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
   });
+  std::vector<size_t> rows;
+  rows.reserve(kept.size());
+  for (const Entry& entry : kept) rows.push_back(entry.second);
+  return rows;
 }
 
 void IssueList::SelectAll() {

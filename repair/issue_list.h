@@ -2,8 +2,11 @@
 // The issue list as a model: rows in insertion order with entry kind and check mark,
 // the post-scan filter and the selection commands. The list view only shows it.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/issue.h"
@@ -38,6 +41,51 @@ class IssueList {
 
   // " 12 Error Found,  9 Error Selected."
   std::string StatusText() const;
+};
+
+// The post-scan filter a few rows at a time, for a caller that has to keep answering
+// between steps; the same passes with the same outcome as FilterResults. The list must
+// not change between the steps.
+class FilterRun {
+ public:
+  FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount, uint8_t osVersionCode);
+  // Judges up to `rows` rows (a pass removes its rows at its end); true once done.
+  bool Step(IssueList& list, size_t rows);
+  bool Done() const { return stage_ == Stage::Done; }
+
+ private:
+  enum class Stage { Start, TextRules, Exclusions, Done };
+  void BeginPass(const IssueList& list, Stage stage);
+
+  std::vector<std::string> ignoreKeys_;
+  int32_t ignoreKeyCount_;
+  uint8_t osVersionCode_;
+  Stage stage_ = Stage::Start;
+  std::vector<std::string> exclusions_;
+  std::vector<char> marked_;
+  size_t next_ = 0;  // the rows below it are still to be judged, from the last down
+};
+
+// The list's columns: Problem, Data, Registry key.
+inline constexpr int kIssueColumns = 3;
+const std::string& ColumnText(const Issue& row, int column);
+
+// The rows holding the longest texts of each column (in UTF-16 units), gathered a few
+// rows at a time: a column is as wide as its widest text, and measuring every text of
+// 100,000 rows would keep the window waiting.
+class LongestTexts {
+ public:
+  explicit LongestTexts(size_t perColumn) : perColumn_(perColumn) {}
+  // Looks at up to `rows` further rows; true once every row has been seen.
+  bool Step(const IssueList& list, size_t rows);
+  // The rows of `column`, longest text first; of equal lengths the earlier row first.
+  std::vector<size_t> Rows(int column) const;
+
+ private:
+  using Entry = std::pair<size_t, size_t>;  // (length, row)
+  size_t perColumn_;
+  size_t next_ = 0;
+  std::array<std::vector<Entry>, kIssueColumns> kept_;  // heaps, the weakest on top
 };
 
 // What the scan step does with the list once the scan dialog has closed: after a stop

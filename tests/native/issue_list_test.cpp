@@ -166,6 +166,91 @@ TEST(FilterResults, ManyRowsStayFast) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
+std::vector<std::string> Keys(const IssueList& list) {
+  std::vector<std::string> keys;
+  for (const Issue& row : list.rows) keys.push_back(row.key);
+  return keys;
+}
+
+// Rows each pass removes and rows that stay, interleaved, and a selection on a row that stays.
+IssueList Mixed() {
+  IssueList list;
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\App0", ekKey));
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\JavaSoft\\1", ekKey));           // exclusion
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\App2", ekKey, "%USERNAME%_x"));   // text rule
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\Mine\\3", ekKey));               // ignore list
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\App4", ekValueInKeyPath));
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\JavaSoft\\5?", ekKey, "C:\\?")); // both
+  list.Add(Finding("HKEY_CURRENT_USER\\Software\\App6", ekKey));
+  list.selected = 4;
+  return list;
+}
+
+TEST(FilterRun, InStepsOfAnySizeEndsWithTheFilteredRows) {
+  const std::vector<std::string> kept = {"HKEY_CURRENT_USER\\Software\\App0",
+                                         "HKEY_CURRENT_USER\\Software\\App4",
+                                         "HKEY_CURRENT_USER\\Software\\App6"};
+  const std::vector<std::string> ignore = {"HKEY_CURRENT_USER\\Software\\Mine"};
+  for (size_t step : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{1000}}) {
+    SCOPED_TRACE("step " + std::to_string(step));
+    IssueList list = Mixed();
+    FilterRun run(ignore, 1, kXp);
+    int calls = 0;
+    while (!run.Step(list, step)) {
+      ASSERT_FALSE(run.Done());
+      ASSERT_LT(++calls, 100);
+    }
+    EXPECT_TRUE(run.Done());
+    EXPECT_EQ(Keys(list), kept);
+    EXPECT_EQ(list.selected, 1);
+    EXPECT_TRUE(run.Step(list, step));  // a finished run leaves the list alone
+    EXPECT_EQ(list.Count(), 3u);
+  }
+  IssueList whole = Mixed();
+  whole.FilterResults(ignore, 1, kXp);
+  EXPECT_EQ(Keys(whole), kept);
+}
+
+TEST(FilterRun, StepsOfOneRowJudgeEveryRowOncePerPass) {
+  IssueList list = Mixed();
+  FilterRun run({}, 0, kXp);
+  int calls = 1;
+  while (!run.Step(list, 1)) ++calls;
+  // Seven rows in the first pass, five left for the second.
+  EXPECT_EQ(calls, 7 + 5);
+  IssueList empty;
+  FilterRun none({}, 0, kXp);
+  while (!none.Step(empty, 1)) {
+  }
+  EXPECT_EQ(empty.Count(), 0u);
+}
+
+TEST(LongestTexts, KeepsTheLongestOfEachColumnEarlierRowsFirst) {
+  IssueList list;
+  // Data column: lengths in UTF-16 units, not bytes ("\xC3\xA9" is one unit, an emoji two).
+  const std::vector<std::string> data = {"abc", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "abcde",
+                                         "\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80",
+                                         "abcde", "a"};
+  for (size_t i = 0; i < data.size(); ++i)
+    list.Add(Finding("K" + std::string(i, 'k'), ekKey, data[i], i == 2 ? "long problem" : "p"));
+  for (size_t step : {size_t{1}, size_t{4}, size_t{100}}) {
+    SCOPED_TRACE("step " + std::to_string(step));
+    LongestTexts longest(3);
+    int calls = 1;
+    while (!longest.Step(list, step)) ++calls;
+    EXPECT_EQ(calls, static_cast<int>((data.size() + step - 1) / step));
+    EXPECT_EQ(longest.Rows(1), (std::vector<size_t>{3, 2, 4}));  // 6, 5, 5 units
+    EXPECT_EQ(longest.Rows(0), (std::vector<size_t>{2, 0, 1}));
+    EXPECT_EQ(longest.Rows(2), (std::vector<size_t>{5, 4, 3}));
+  }
+  LongestTexts all(50);
+  EXPECT_TRUE(all.Step(list, 1000));
+  EXPECT_EQ(all.Rows(1), (std::vector<size_t>{3, 2, 4, 1, 0, 5}));
+  LongestTexts none(0);
+  EXPECT_TRUE(none.Step(list, 1000));
+  EXPECT_TRUE(none.Rows(2).empty());
+}
+
 IssueList Sample() {
   IssueList list;
   list.Add(Finding("K1", ekKey, "a", "Non-existent File or Folder"));
