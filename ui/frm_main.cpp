@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -33,6 +34,9 @@ constexpr UINT WM_FIRSTACTIVATION = WM_APP + 2;
 
 constexpr int kStatusBarHeight = 22;
 constexpr int kImageSize = 216;
+// The longest the window goes without answering while the list is made ready after a
+// scan: the user should not see it wait.
+constexpr std::chrono::milliseconds kPostScanSlice{25};
 
 const char* const kInstructions[] = {
     "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
@@ -428,7 +432,15 @@ std::string TfrmMain::StatusText() const { return WindowText(StatusBar1); }
 
 void TfrmMain::UpdateStatusCounts() { SetStatus(list_.StatusText()); }
 
-void TfrmMain::AutoSizeColumns() { view_.AutoSizeColumns(); }
+void TfrmMain::AutoSizeColumns() {
+  if (!longestTextsReady_ || !longestTexts_) {
+    longestTexts_.emplace(IssueListView::kMeasuredTexts);
+    (void)longestTexts_->Step(list_, list_.Count());
+  }
+  view_.AutoSizeColumns(*longestTexts_);
+  longestTexts_.reset();
+  longestTextsReady_ = false;
+}
 
 // ---- the scan ---------------------------------------------------------------------------
 
@@ -444,10 +456,22 @@ void TfrmMain::AddRows(std::vector<Issue>&& rows) {
   view_.RowsAppended();
 }
 
-void TfrmMain::FilterResults() {
-  list_.FilterResults(OptionsSetting.IgnoreKeys, OptionsSetting.IgnoreKeyCount,
-                      GetWindowsVersionCode(platform_.system));
-  view_.Refresh();
+bool TfrmMain::PostScanSlice() {
+  // Rows per step between two looks at the clock: well under a millisecond each.
+  constexpr size_t kRowsPerStep = 256;
+  const auto end = std::chrono::steady_clock::now() + kPostScanSlice;
+  const auto timeLeft = [&end] { return std::chrono::steady_clock::now() < end; };
+  if (!filterRun_)
+    filterRun_.emplace(OptionsSetting.IgnoreKeys, OptionsSetting.IgnoreKeyCount,
+                       GetWindowsVersionCode(platform_.system));
+  const size_t before = list_.Count();
+  while (!filterRun_->Done() && timeLeft()) (void)filterRun_->Step(list_, kRowsPerStep);
+  if (list_.Count() != before) view_.Refresh();
+  if (!filterRun_->Done()) return false;
+  if (!longestTexts_) longestTexts_.emplace(IssueListView::kMeasuredTexts);
+  while (!longestTextsReady_ && timeLeft())
+    longestTextsReady_ = longestTexts_->Step(list_, kRowsPerStep);
+  return longestTextsReady_;
 }
 
 void TfrmMain::bScanRegistryClick() {
@@ -469,11 +493,16 @@ void TfrmMain::StartScan() {
     list_.Clear();
     view_.Refresh();
     UpdateStatusCounts();
+    filterRun_.reset();
+    longestTexts_.reset();
+    longestTextsReady_ = false;
     int result;
     {
       TfrmScanRegistry dialog(hwnd_, CategoryCodes.value_or(std::vector<std::string>{}), *this);
       result = dialog.ShowModal(hwnd_);
     }
+    // A stop removes a row the widths were gathered on.
+    if (result == mrAbort) longestTextsReady_ = false;
     FinishScan(list_, result == mrAbort);
     view_.Refresh();
     UpdateStatusCounts();

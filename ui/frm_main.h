@@ -112,10 +112,11 @@ class TfrmMain : public Form, private ScanHost {
   HMENU BuildPopupMenu() const;
 
   void UpdateStatusCounts();
+  // Each column as wide as its widest text; measured on the rows gathered after the
+  // scan when they are still the list's.
   void AutoSizeColumns();
   void LayoutControls();
   void StartScan();
-  void FilterResults() override;
 
   void bScanRegistryClick();
   void bCustomScanClick();
@@ -161,6 +162,7 @@ class TfrmMain : public Form, private ScanHost {
   bool HiddenMode() const override { return RepairOnce; }
   ScanRequest ScanOptions() const override;
   void AddRows(std::vector<Issue>&& rows) override;
+  bool PostScanSlice() override;
 
   MainWindowOptions options_;
   std::unique_ptr<platform::win32::Win32Machine> machine_;
@@ -171,6 +173,10 @@ class TfrmMain : public Form, private ScanHost {
   std::vector<std::string> arguments_;
   IssueList list_;
   IssueListView view_;
+  // The work after a finished scan, done a slice at a time while the scan dialog is open.
+  std::optional<FilterRun> filterRun_;
+  std::optional<LongestTexts> longestTexts_;
+  bool longestTextsReady_ = false;
   HACCEL accelerators_ = nullptr;
   Picture welcomePicture_;
   UniqueIcon updateIcon_;

@@ -17,6 +17,9 @@ constexpr UINT kTimerInterval = 500;
 // to the Wine server (or the kernel) that the scan thread's registry calls wait behind.
 constexpr UINT_PTR kTakeTimer = 2;
 constexpr ULONGLONG kTakeInterval = 50;
+// The next post-scan slice waits for this timer when input or painting is due, since
+// a posted message would go first.
+constexpr UINT_PTR kStepTimer = 3;
 
 }  // namespace
 
@@ -43,6 +46,7 @@ TfrmScanRegistry::~TfrmScanRegistry() {
   if (hwnd_ != nullptr) {
     KillTimer(hwnd_, kTimer1);
     KillTimer(hwnd_, kTakeTimer);
+    KillTimer(hwnd_, kStepTimer);
   }
 }
 
@@ -139,6 +143,7 @@ void TfrmScanRegistry::Timer1Timer() {
 }
 
 void TfrmScanRegistry::bStopClick() {
+  if (postScan_) return;  // the scan has ended; the dialog closes once the list is ready
   if (session_) {
     session_->Stop();
     // What the scan reported before the stop still reaches the list; its end does not.
@@ -153,14 +158,29 @@ void TfrmScanRegistry::bStopClick() {
 void TfrmScanRegistry::ScanDone() {
   // The completion texts are on screen while the filter runs.
   UpdateWindow(hwnd_);
+  postScan_ = true;
+  PostScanStep();
+}
+
+void TfrmScanRegistry::PostScanStep() {
+  if (!postScan_) return;
+  bool done = true;
   try {
-    host_.FilterResults();
+    done = host_.PostScanSlice();
   } catch (const std::exception&) {
   }
-  SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+  if (done) {
+    postScan_ = false;
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+  } else if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0) {
+    SetTimer(hwnd_, kStepTimer, USER_TIMER_MINIMUM, nullptr);
+  } else {
+    PostMessageW(hwnd_, WM_POSTSCANSTEP, 0, 0);
+  }
 }
 
 bool TfrmScanRegistry::FormClose() {
+  if (postScan_) return false;
   if (ScanRunning() || (!started_ && InModalLoop())) bStopClick();
   return true;
 }
@@ -172,6 +192,10 @@ void TfrmScanRegistry::OnCommand(int id, int notifyCode, HWND) {
 void TfrmScanRegistry::OnTimer(UINT_PTR id) {
   if (id == kTimer1) Timer1Timer();
   if (id == kTakeTimer) TakeReports();
+  if (id == kStepTimer) {
+    KillTimer(hwnd_, kStepTimer);
+    PostScanStep();
+  }
 }
 
 LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -183,7 +207,10 @@ LRESULT TfrmScanRegistry::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       ReportsWaiting();
       return 0;
     case WM_SCANDONE:
-      if (InModalLoop() && ModalResult() == mrNone) ScanDone();
+      if (InModalLoop() && ModalResult() == mrNone && !postScan_) ScanDone();
+      return 0;
+    case WM_POSTSCANSTEP:
+      PostScanStep();
       return 0;
     default:
       return Form::HandleMessage(message, wParam, lParam);

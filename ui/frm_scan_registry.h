@@ -1,7 +1,8 @@
 #pragma once
 // The scan progress dialog: starts the scan once it is on screen, shows the category
 // and the key being scanned, animates the bar, and closes when the scan ends (Stop or
-// its close button: mrAbort; a finished scan: mrCancel).
+// its close button: mrAbort; a finished scan: mrCancel, once the host's post-scan work
+// is done; Stop and close wait for that work meanwhile).
 
 #include <memory>
 #include <string>
@@ -26,8 +27,10 @@ class ScanHost {
   virtual ScanRequest ScanOptions() const = 0;
   // Findings in scan order, unchecked.
   virtual void AddRows(std::vector<Issue>&& rows) = 0;
-  // The post-scan filter over the list.
-  virtual void FilterResults() = 0;
+  // The end of a finished scan over the list (the post-scan filter first), one slice of
+  // a few tens of milliseconds per call so that the windows keep answering between
+  // calls; true once all is done.
+  virtual bool PostScanSlice() = 0;
 };
 
 class TfrmScanRegistry : public Form {
@@ -48,6 +51,8 @@ class TfrmScanRegistry : public Form {
   bool TimerEnabled() const { return timerEnabled_; }
   // True from the start of the scan until it has ended or been stopped.
   bool ScanRunning() const { return started_ && !ended_; }
+  // From the end of the scan until the host's post-scan work is done.
+  bool PostScanRunning() const { return postScan_; }
 
   void bStopClick();
 
@@ -65,6 +70,7 @@ class TfrmScanRegistry : public Form {
   void SetTimerEnabled(bool enabled);
   void Timer1Timer();
   void ScanDone();
+  void PostScanStep();
 
   HWND owner_;
   ScanHost& host_;
@@ -74,6 +80,7 @@ class TfrmScanRegistry : public Form {
   bool ended_ = false;
   bool timerEnabled_ = false;
   bool takeTimerArmed_ = false;
+  bool postScan_ = false;
   ULONGLONG lastTake_ = 0;
   UniqueIcon icon_;
 };

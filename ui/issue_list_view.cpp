@@ -12,19 +12,6 @@ namespace tallowin::ui {
 
 namespace {
 
-constexpr int kColumns = 3;
-// Widths are measured on this many of a column's longest texts: at 100,000 rows the
-// list must be ready at once, and a text's width follows its length closely.
-constexpr size_t kMeasuredTexts = 50;
-
-const std::string& ColumnText(const Issue& row, int column) {
-  switch (column) {
-    case 0: return row.problem;
-    case 1: return row.data;
-    default: return row.key;
-  }
-}
-
 void CopyText(const std::string& utf8, wchar_t* buffer, int capacity) {
   if (buffer == nullptr || capacity <= 0) return;
   const std::u16string wide = Utf8ToUtf16(utf8);
@@ -130,7 +117,7 @@ void IssueListView::ShowHeaders() {
   InvalidateRect(list_, nullptr, TRUE);
 }
 
-void IssueListView::AutoSizeColumns() {
+void IssueListView::AutoSizeColumns(const LongestTexts& longest) {
   if (model_->Count() == 0) return;
   HDC dc = GetDC(list_);
   HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0)));
@@ -139,17 +126,11 @@ void IssueListView::AutoSizeColumns() {
     int cx = 0, cy = 0;
     if (ImageList_GetIconSize(states, &cx, &cy)) stateWidth = cx;
   }
-  for (int column = 0; column < kColumns; ++column) {
-    std::vector<std::pair<size_t, size_t>> lengths;  // (UTF-16 length, row)
-    lengths.reserve(model_->Count());
-    for (size_t i = 0; i < model_->Count(); ++i)
-      lengths.emplace_back(Utf16Length(ColumnText(model_->rows[i], column)), i);
-    const size_t measured = std::min(kMeasuredTexts, lengths.size());
-    std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured),
-                      lengths.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (int column = 0; column < kIssueColumns; ++column) {
     int widest = 0;
-    for (size_t k = 0; k < measured; ++k) {
-      const std::u16string text = Utf8ToUtf16(ColumnText(model_->rows[lengths[k].second], column));
+    for (size_t row : longest.Rows(column)) {
+      if (row >= model_->Count()) continue;
+      const std::u16string text = Utf8ToUtf16(ColumnText(model_->rows[row], column));
       SIZE size{};
       GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text.c_str()),
                             static_cast<int>(text.size()), &size);

@@ -29,8 +29,11 @@ class IssueListView {
 
   bool HeadersHidden() const;
   void ShowHeaders();
+  // Widths are measured on this many of a column's longest texts: at 100,000 rows the
+  // list must be ready at once, and a text's width follows its length closely.
+  static constexpr size_t kMeasuredTexts = 50;
   // Each column as wide as its widest text, measured on the longest texts of the column.
-  void AutoSizeColumns();
+  void AutoSizeColumns(const LongestTexts& longest);
 
  private:
   void SyncSelectionFromView();

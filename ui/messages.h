@@ -13,6 +13,8 @@ inline constexpr UINT WM_CATEGORYDONE = 0x2413;      // after each scan category
 inline constexpr UINT WM_SCANDONE = 0x2414;          // after the last category
 // The scan dialog's own wake-up: reports wait in the scan's queue.
 inline constexpr UINT WM_SCANREPORTS = WM_APP + 1;
+// The scan dialog to itself: the next slice of the work after the scan.
+inline constexpr UINT WM_POSTSCANSTEP = WM_APP + 3;
 
 // The main window's class name: the single-instance marker.
 inline constexpr const wchar_t* kMainWindowClass = L"Tallowin Made by Quorvel";

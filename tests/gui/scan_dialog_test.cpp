@@ -46,18 +46,26 @@ class Host : public ScanHost {
     for (Issue& row : batch) rows.push_back(std::move(row));
     if (onRows) onRows();
   }
-  void FilterResults() override {
+  bool PostScanSlice() override {
+    if (slices++ == 0) {
+      HWND dialog = FindWindowW(L"TallowinTfrmScanRegistry", nullptr);
+      visibleAtFilter = dialog != nullptr && IsWindowVisible(dialog);
+      captionAtFilter = dialog != nullptr ? WindowText(GetDlgItem(dialog, TfrmScanRegistry::idScanTask)) : "";
+    }
+    if (onSlice) onSlice();
+    if (slices < slicesNeeded) return false;
     ++filters;
-    HWND dialog = FindWindowW(L"TallowinTfrmScanRegistry", nullptr);
-    visibleAtFilter = dialog != nullptr && IsWindowVisible(dialog);
-    captionAtFilter = dialog != nullptr ? WindowText(GetDlgItem(dialog, TfrmScanRegistry::idScanTask)) : "";
+    return true;
   }
 
   bool hidden = false;
   ScanRequest options;
   std::vector<Issue> rows;
   int batches = 0;
-  int filters = 0;
+  int filters = 0;  // post-scan runs completed
+  int slices = 0;
+  int slicesNeeded = 1;
+  std::function<void()> onSlice;
   bool visibleAtFilter = false;
   std::string captionAtFilter;
   std::function<void()> onRows;
