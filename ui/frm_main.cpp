@@ -34,9 +34,6 @@ constexpr UINT WM_FIRSTACTIVATION = WM_APP + 2;
 
 constexpr int kStatusBarHeight = 22;
 constexpr int kImageSize = 216;
-// The longest the window goes without answering while the list is made ready after a
-// scan: the user should not see it wait.
-constexpr std::chrono::milliseconds kPostScanSlice{25};
 
 const char* const kInstructions[] = {
     "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
@@ -459,18 +456,23 @@ void TfrmMain::AddRows(std::vector<Issue>&& rows) {
 bool TfrmMain::PostScanSlice() {
   // Rows per step between two looks at the clock: well under a millisecond each.
   constexpr size_t kRowsPerStep = 256;
-  const auto end = std::chrono::steady_clock::now() + kPostScanSlice;
+  const auto end = std::chrono::steady_clock::now() + options_.postScanSlice;
   const auto timeLeft = [&end] { return std::chrono::steady_clock::now() < end; };
   if (!filterRun_)
     filterRun_.emplace(OptionsSetting.IgnoreKeys, OptionsSetting.IgnoreKeyCount,
                        GetWindowsVersionCode(platform_.system));
-  const size_t before = list_.Count();
-  while (!filterRun_->Done() && timeLeft()) (void)filterRun_->Step(list_, kRowsPerStep);
-  if (list_.Count() != before) view_.Refresh();
-  if (!filterRun_->Done()) return false;
+  if (!filterRun_->Done()) {
+    const size_t before = list_.Count();
+    while (!filterRun_->Step(list_, kRowsPerStep) && timeLeft()) {
+    }
+    if (list_.Count() != before) view_.Refresh();
+    return false;
+  }
   if (!longestTexts_) longestTexts_.emplace(IssueListView::kMeasuredTexts);
-  while (!longestTextsReady_ && timeLeft())
+  while (!longestTextsReady_) {
     longestTextsReady_ = longestTexts_->Step(list_, kRowsPerStep);
+    if (!timeLeft()) break;
+  }
   return longestTextsReady_;
 }
 

@@ -2,6 +2,7 @@
 // The main window: the buttons, the issue list with its popup menu, the welcome panel
 // and the status line; it owns the settings' life cycle and runs the scans and repairs.
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,9 @@ struct MainWindowOptions {
   std::string executableDirectory;
   // Destroying the window ends the message loop (false for windows inside tests).
   bool endsProgram = true;
+  // The work after a scan runs in slices of about this length (at least one step each),
+  // the window answering between them: no one should see it wait.
+  std::chrono::milliseconds postScanSlice{25};
 };
 
 class TfrmMain : public Form, private ScanHost {

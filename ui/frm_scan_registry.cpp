@@ -17,8 +17,8 @@ constexpr UINT kTimerInterval = 500;
 // to the Wine server (or the kernel) that the scan thread's registry calls wait behind.
 constexpr UINT_PTR kTakeTimer = 2;
 constexpr ULONGLONG kTakeInterval = 50;
-// The next post-scan slice waits for this timer when input or painting is due, since
-// a posted message would go first.
+// The next post-scan slice waits for this timer when input, painting or a timer is
+// due, since a posted message would go first.
 constexpr UINT_PTR kStepTimer = 3;
 
 }  // namespace
@@ -172,7 +172,7 @@ void TfrmScanRegistry::PostScanStep() {
   if (done) {
     postScan_ = false;
     SendMessageW(hwnd_, WM_CLOSE, 0, 0);
-  } else if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0) {
+  } else if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER)) != 0) {
     SetTimer(hwnd_, kStepTimer, USER_TIMER_MINIMUM, nullptr);
   } else {
     PostMessageW(hwnd_, WM_POSTSCANSTEP, 0, 0);

@@ -11,7 +11,9 @@
 
 #include "app/core/code_list.h"
 #include "app/core/list_commands.h"
+#include "app/core/scan_session.h"
 #include "app/core/settings.h"
+#include "platform/win32/win32_platform.h"
 #include "tests/gui/gui_test_support.h"
 #include "ui/messages.h"
 
@@ -34,8 +36,8 @@ class MainWindowTest : public testing::Test {
   std::string SettingsFile() const { return folder_ / "Settings.dat"; }
   std::string BackupFolder() const { return folder_ / "Backup"; }
 
-  TfrmMain& Open(std::vector<std::string> arguments = {}, std::string settingsPath = "") {
-    MainWindowOptions options;
+  TfrmMain& Open(std::vector<std::string> arguments = {}, std::string settingsPath = "",
+                 MainWindowOptions options = {}) {
     options.settingsPath = settingsPath.empty() ? SettingsFile() : settingsPath;
     options.executableDirectory = folder_.path();
     options.endsProgram = false;
@@ -393,6 +395,85 @@ TEST_F(MainWindowTest, StoppedScanLosesItsLastRowAndIsNotFiltered) {
   EXPECT_EQ(main.Issues().CheckedCount(), main.Issues().Count());
   EXPECT_GE(SandboxRows().size(), 9u);  // the ignore list was not applied
   EXPECT_EQ(main.StatusText(), Status(g_rowsAtStop - 1, g_rowsAtStop - 1));
+}
+
+// While the scan dialog does the work after the scan, a timer of the main thread looks
+// at the list between two slices; the first look presses Stop and closes the dialog.
+struct PostScanWatch {
+  TfrmMain* main = nullptr;
+  int looks = 0;
+  int viewBehindModel = 0;
+};
+PostScanWatch g_watch;
+void CALLBACK WatchPostScan(HWND, UINT, UINT_PTR, DWORD) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"TallowinTfrmScanRegistry", nullptr); w != nullptr;
+       w = FindWindowExW(nullptr, w, L"TallowinTfrmScanRegistry", nullptr)) {
+    auto* dialog = dynamic_cast<TfrmScanRegistry*>(reinterpret_cast<Window*>(GetWindowLongPtrW(w, GWLP_USERDATA)));
+    if (dialog == nullptr || !dialog->PostScanRunning()) continue;
+    const size_t rows = g_watch.main->Issues().Count();
+    if (static_cast<size_t>(SendMessageW(g_watch.main->lvRegistryData, LVM_GETITEMCOUNT, 0, 0)) != rows)
+      ++g_watch.viewBehindModel;
+    RedrawWindow(g_watch.main->lvRegistryData, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    if (g_watch.looks++ == 0) {
+      SendMessageW(dialog->bStop, BM_CLICK, 0, 0);
+      SendMessageW(dialog->handle(), WM_CLOSE, 0, 0);
+    }
+  }
+}
+
+TEST_F(MainWindowTest, TheWorkAfterTheScanRunsInSlicesAndEndsAsTheFilterInOneGoWould) {
+  Seed(1500);
+  Seed(600, "Ignored");
+  WriteFileBytes(SettingsFile(), "[IgnoreKey]\r\nCount=1\r\nKey1=" + sandbox_.column("Ignored") + "\r\n");
+  MainWindowOptions options;
+  options.postScanSlice = std::chrono::milliseconds(0);  // one step of the filter per slice
+  TfrmMain& main = Open({}, "", options);
+  g_watch = PostScanWatch{&main};
+  const UINT_PTR timer = SetTimer(nullptr, 0, 1, &WatchPostScan);
+  Scan({"2"});
+  KillTimer(nullptr, timer);
+
+  // A timer came through in the middle of the work; Stop and close waited for its end:
+  // the whole filter ran and no row was lost.
+  EXPECT_GE(g_watch.looks, 1);
+  EXPECT_EQ(g_watch.viewBehindModel, 0);
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 1500; ++i) expected.push_back("Sub\\Gone" + std::to_string(i));
+  std::sort(expected.begin(), expected.end());  // Wine lists values by name
+  EXPECT_EQ(SandboxRows(), expected);
+
+  // The same scan through the command line's road: the filter in one go.
+  platform::win32::Win32Machine machine;
+  ScanSession session(machine.platform(), {});
+  ScanRequest request;
+  request.codes = {"2"};
+  request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
+  request.check64Bit = OptionsSetting.Check64Bit;
+  request.ignoreKeys = OptionsSetting.IgnoreKeys;
+  request.ignoreKeyCount = OptionsSetting.IgnoreKeyCount;
+  IssueList once;
+  ASSERT_EQ(session.Run(request, once, {}), ScanOutcome::Completed);
+  ASSERT_EQ(main.Issues().Count(), once.Count());
+  for (size_t i = 0; i < once.Count(); ++i) {
+    const Issue& a = main.Issues().rows[i];
+    const Issue& b = once.rows[i];
+    ASSERT_TRUE(a.key == b.key && a.data == b.data && a.problem == b.problem && a.kind == b.kind &&
+                a.checked && b.checked)
+        << "row " << i << ": " << a.key << " | " << b.key;
+  }
+  EXPECT_EQ(main.StatusText(), Status(once.Count(), once.Count()));
+  EXPECT_EQ(static_cast<size_t>(SendMessageW(main.lvRegistryData, LVM_GETITEMCOUNT, 0, 0)), once.Count());
+  // The widths come from the texts gathered in slices: every text fits its column.
+  for (int column = 0; column < 3; ++column) {
+    const LRESULT width = SendMessageW(main.lvRegistryData, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+    LRESULT widest = 0;
+    for (const Issue& issue : main.Issues().rows) {
+      const std::wstring text = Wide(ColumnText(issue, column));
+      widest = std::max(widest, SendMessageW(main.lvRegistryData, LVM_GETSTRINGWIDTHW, 0,
+                                             reinterpret_cast<LPARAM>(text.c_str())));
+    }
+    EXPECT_LT(widest, width) << "column " << column;
+  }
 }
 
 TEST_F(MainWindowTest, LinksAndHelpOpenTheirPages) {

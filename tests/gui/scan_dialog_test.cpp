@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ class Owner : public Form {
     return Create(L"TallowinScanTestOwner", WS_OVERLAPPEDWINDOW, 0, nullptr, "Owner", 600, 400);
   }
   int categoriesDone = 0;
+  int paints = 0;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_PAINT) ++paints;
     if (message == WM_CATEGORYDONE) {
       ++categoriesDone;
       return 0;
@@ -53,6 +56,7 @@ class Host : public ScanHost {
       captionAtFilter = dialog != nullptr ? WindowText(GetDlgItem(dialog, TfrmScanRegistry::idScanTask)) : "";
     }
     if (onSlice) onSlice();
+    if (slices == failingSlice) throw std::runtime_error("slice failed");
     if (slices < slicesNeeded) return false;
     ++filters;
     return true;
@@ -65,6 +69,7 @@ class Host : public ScanHost {
   int filters = 0;  // post-scan runs completed
   int slices = 0;
   int slicesNeeded = 1;
+  int failingSlice = 0;
   std::function<void()> onSlice;
   bool visibleAtFilter = false;
   std::string captionAtFilter;
@@ -136,6 +141,66 @@ TEST_F(ScanDialogTest, AFinishedScanIsFilteredOnceAndClosesWithCancel) {
   EXPECT_GE(owner_.categoriesDone, 1);
   EXPECT_LE(owner_.categoriesDone, 2);
   EXPECT_TRUE(IsWindowEnabled(owner_.handle()));
+}
+
+int g_ticks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }
+
+TEST_F(ScanDialogTest, BetweenPostScanSlicesTheWindowsPaintAndTimersRun) {
+  TfrmScanRegistry dialog(owner_.handle(), {"2"}, host_);
+  host_.slicesNeeded = 5;
+  g_ticks = 0;
+  int paintsBefore = 0;
+  UINT_PTR timer = 0;
+  bool runningInSlices = true;
+  host_.onSlice = [&] {
+    runningInSlices = runningInSlices && dialog.PostScanRunning();
+    if (host_.slices == 2) {
+      InvalidateRect(owner_.handle(), nullptr, TRUE);
+      paintsBefore = owner_.paints;
+      // A long slice: the timer is due when it ends.
+      timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &CountTick);
+      Sleep(3 * USER_TIMER_MINIMUM);
+    }
+    if (host_.slices == 3) {
+      EXPECT_GT(owner_.paints, paintsBefore);
+      EXPECT_GE(g_ticks, 1);
+    }
+  };
+  EXPECT_EQ(dialog.ShowModal(owner_.handle()), mrCancel);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(host_.slices, 5);
+  EXPECT_EQ(host_.filters, 1);
+  EXPECT_TRUE(runningInSlices);
+  EXPECT_FALSE(dialog.PostScanRunning());
+}
+
+TEST_F(ScanDialogTest, StopAndCloseDuringThePostScanWorkWaitForItsEnd) {
+  TfrmScanRegistry dialog(owner_.handle(), {"2"}, host_);
+  host_.slicesNeeded = 4;
+  host_.onSlice = [&] {
+    if (host_.slices == 1) {
+      PostMessageW(dialog.bStop, BM_CLICK, 0, 0);
+      PostMessageW(dialog.handle(), WM_CLOSE, 0, 0);
+    }
+    if (host_.slices == 3) {
+      EXPECT_EQ(dialog.ModalResult(), mrNone);
+    }
+  };
+  EXPECT_EQ(dialog.ShowModal(owner_.handle()), mrCancel);
+  EXPECT_EQ(host_.slices, 4);
+  EXPECT_EQ(host_.filters, 1);
+  EXPECT_FALSE(dialog.TimerEnabled());
+}
+
+TEST_F(ScanDialogTest, AFailingPostScanSliceEndsTheWorkAndTheDialogClosesRegardless) {
+  TfrmScanRegistry dialog(owner_.handle(), {"2"}, host_);
+  host_.slicesNeeded = 4;
+  host_.failingSlice = 2;
+  EXPECT_EQ(dialog.ShowModal(owner_.handle()), mrCancel);
+  EXPECT_EQ(host_.slices, 2);
+  EXPECT_EQ(host_.filters, 0);
+  EXPECT_FALSE(dialog.PostScanRunning());
 }
 
 TEST_F(ScanDialogTest, StopEndsWithAbortKeepsWhatArrivedAndSkipsTheFilter) {
