@@ -206,6 +206,13 @@ void TScanTaskThread::Execute() {
       observer_.EndCategory();
     }
   }
+  // What the scan remembered of the file system goes with it, here: freeing hundreds of
+  // thousands of answers takes a while, and the thread that ends the session has a
+  // window to keep answering.
+  try {
+    cache_ = std::make_unique<FileProbeCache>(platform_.files);
+  } catch (...) {
+  }
   std::lock_guard<std::recursive_mutex> lock(observerMutex_);
   if (StopRequested()) return;
   observer_.SetCaption(kCompletionCaption);

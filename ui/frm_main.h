@@ -181,6 +181,7 @@ class TfrmMain : public Form, private ScanHost {
   std::optional<FilterRun> filterRun_;
   std::optional<LongestTexts> longestTexts_;
   bool longestTextsReady_ = false;
+  ULONGLONG lastRowsShown_ = 0;
   HACCEL accelerators_ = nullptr;
   Picture welcomePicture_;
   UniqueIcon updateIcon_;

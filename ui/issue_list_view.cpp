@@ -31,9 +31,17 @@ void IssueListView::Attach(HWND list, IssueList& model) {
 
 void IssueListView::Refresh() {
   SendMessageW(list_, LVM_SETITEMCOUNT, model_->Count(), LVSICF_NOSCROLL);
+  // The state of item -1 would be set row by row over the whole list: only the
+  // selected row (the list has one at most) and the focused row hold a state to clear.
+  // Looking for a selected row also goes row by row, so only when there is one.
   LVITEMW clear{};
   clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  for (UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
+    if (which == LVNI_SELECTED && SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) == 0) continue;
+    const LRESULT row = SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), which);
+    if (row >= 0)
+      SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&clear));
+  }
   if (model_->SelectionCommandsEnabled()) {
     LVITEMW select{};
     select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -126,6 +134,9 @@ void IssueListView::AutoSizeColumns(const LongestTexts& longest) {
     int cx = 0, cy = 0;
     if (ImageList_GetIconSize(states, &cx, &cy)) stateWidth = cx;
   }
+  // Each new width would have the list redo its scroll bars, slow at 100,000 rows: once
+  // for all three.
+  SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   for (int column = 0; column < kIssueColumns; ++column) {
     int widest = 0;
     for (size_t row : longest.Rows(column)) {
@@ -141,6 +152,8 @@ void IssueListView::AutoSizeColumns(const LongestTexts& longest) {
     if (column == 0) width += stateWidth + Scale(4);
     SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), width);
   }
+  SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_, nullptr, TRUE);
   SelectObject(dc, oldFont);
   ReleaseDC(list_, dc);
 }
