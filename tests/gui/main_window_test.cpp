@@ -349,12 +349,17 @@ TEST_F(MainWindowTest, AddToExcludeListDropsTheRowOnceAndTheNextScanHonoursIt) {
   EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 1);
   EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Excluded\\Gone2", "Kept\\Gone1"}));
   EXPECT_EQ(main.StatusText(), Status(found - 1, found - 1));
+  // The row that went held the selection and the focus; no other row takes them.
+  EXPECT_EQ(SendMessageW(main.lvRegistryData, LVM_GETSELECTEDCOUNT, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(main.lvRegistryData, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), -1);
 
-  // The same key again: nothing changes.
-  Select(RowOf("Excluded\\Gone2"));
+  // The same key again: nothing changes, the row stays selected.
+  const int again = RowOf("Excluded\\Gone2");
+  Select(again);
   Command(TfrmMain::idAddToExclude);
   EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 1);
   EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Excluded\\Gone2", "Kept\\Gone1"}));
+  EXPECT_EQ(SendMessageW(main.lvRegistryData, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), again);
 
   Scan({"2"});
   EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Kept\\Gone1"}));
