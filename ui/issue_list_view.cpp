@@ -34,6 +34,8 @@ void IssueListView::Refresh() {
   // The state of item -1 would be set row by row over the whole list: only the
   // selected row (the list has one at most) and the focused row hold a state to clear.
   // Looking for a selected row also goes row by row, so only when there is one.
+  // The change notifications of the clearing would take the model's selection along.
+  const int selected = model_->selected;
   LVITEMW clear{};
   clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   for (UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
@@ -42,6 +44,7 @@ void IssueListView::Refresh() {
     if (row >= 0)
       SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&clear));
   }
+  model_->selected = selected;
   if (model_->SelectionCommandsEnabled()) {
     LVITEMW select{};
     select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
