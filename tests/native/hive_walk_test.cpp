@@ -93,7 +93,9 @@ class HiveWalk : public ::testing::Test, public engine_test::ScanFixture {
         switch (random() % 7) {
           case 0: set("v" + id, "C:\\Gone\\" + id + ".exe", true); break;
           case 1: set("v" + id, "C:\\Windows\\notepad.exe /" + id, false); break;
-          case 2: set("x" + id, "%SystemRoot%\\gone" + id + ".exe", true, platform::kRegExpandSz); break;
+          case 2:
+            set("x" + id, "%SystemRoot%\\gone" + id + ".exe", true, platform::kRegExpandSz);
+            break;
           case 3: set("C:\\Old\\" + id + ".exe", "C:\\Gone\\old.exe", true); break;
           case 4:
             reg.SetValue(Root::CurrentUser, path, "m" + id, platform::kRegMultiSz,
@@ -120,7 +122,7 @@ class HiveWalk : public ::testing::Test, public engine_test::ScanFixture {
     grow(kTree, 0, true);
     std::string deep = std::string(kTree) + "\\Deep";
     for (int depth = 1; depth <= 520; ++depth, deep += "\\d") {
-      reg.SetString(Root::CurrentUser, deep, "v", "C:\\Gone\\deep" + std::to_string(depth) + ".exe");
+      reg.SetString(Root::CurrentUser, deep, "v", "C:\\Gone\\d" + std::to_string(depth) + ".exe");
       reachable += depth <= 512;
     }
     for (int i = 0; i < 300; ++i)
@@ -193,7 +195,8 @@ TEST_F(HiveWalk, LinkKeysOfThe64BitViewAreHandledAsByTheSerialWalk) {
   r.wow64 = true;
   for (int i = 0; i < 40; ++i) {
     const std::string n = std::to_string(i);
-    r.SetString(Root::LocalMachine, "Software\\Vendor" + n + "\\App", "Path", "C:\\Gone\\v" + n + ".exe");
+    r.SetString(Root::LocalMachine, "Software\\Vendor" + n + "\\App", "Path",
+                "C:\\Gone\\v" + n + ".exe");
     r.SetString(Root::LocalMachine, "Software\\Wow6432Node\\Vendor" + n + "\\App", "Path",
                 "C:\\Gone\\w" + n + ".exe");
     r.SetString(Root::LocalMachine, "Software\\Shared" + n, "Path", "C:\\Gone\\s" + n + ".exe");
@@ -203,7 +206,8 @@ TEST_F(HiveWalk, LinkKeysOfThe64BitViewAreHandledAsByTheSerialWalk) {
     r.CreateLink(Root::LocalMachine, "Software\\Vendor" + n + "\\Linked", Root::LocalMachine,
                  "System\\Elsewhere" + n);
   }
-  r.SetString(Root::LocalMachine, "Software\\Wow6432Node\\Wow6432Node\\X", "Path", "C:\\Gone\\n.exe");
+  r.SetString(Root::LocalMachine, "Software\\Wow6432Node\\Wow6432Node\\X", "Path",
+              "C:\\Gone\\n.exe");
   const WalkTrace serial = Walk(Limits{0, 0}, Root::LocalMachine, "Software", true);
   ASSERT_EQ(serial.rows.size(), 160u);
   EXPECT_NE(serial.rows.front().find("Software\\Shared0\\Path"), std::string::npos);
@@ -229,7 +233,8 @@ TEST_F(HiveWalk, KeysDeletedDuringTheWalkAreSkippedAsByTheSerialWalk) {
     onOpen = [&](std::string_view path, platform::Access) {
       if (path == std::string(kTree) + "\\A\\A2")
         testing_support::RemoveRegistryTree(reg, Root::CurrentUser, std::string(kTree) + "\\A");
-      if (path == std::string(kTree) + "\\B") reg.SetString(Root::CurrentUser, path, "late", "C:\\Gone\\late.exe");
+      if (path == std::string(kTree) + "\\B")
+        reg.SetString(Root::CurrentUser, path, "late", "C:\\Gone\\late.exe");
     };
   };
   const auto rebuild = [&] {
@@ -287,7 +292,8 @@ TEST_F(HiveWalk, AFailureOnEitherSideEndsTheWalkAndTheReader) {
   for (const char* key : {"A", "B", "C"})
     reg.SetString(Root::CurrentUser, std::string(kTree) + "\\" + key, "v",
                   "C:\\Gone\\" + std::string(key) + ".exe");
-  for (int i = 0; i < 40; ++i) reg.CreateKey(Root::CurrentUser, std::string(kTree) + "\\D\\" + std::to_string(i));
+  for (int i = 0; i < 40; ++i)
+    reg.CreateKey(Root::CurrentUser, std::string(kTree) + "\\D\\" + std::to_string(i));
   for (bool reading : {true, false}) {
     SCOPED_TRACE(reading ? "reading" : "judging");
     ReaderThreads readers(std::this_thread::get_id());
@@ -320,7 +326,9 @@ TEST_F(HiveWalk, TheScanThreadOpensNoKeyWhileTheReaderRuns) {
   Generate();
   const std::thread::id scanThread = std::this_thread::get_id();
   std::atomic<int> opensHere = 0;
-  onOpen = [&](std::string_view, platform::Access) { opensHere += std::this_thread::get_id() == scanThread; };
+  onOpen = [&](std::string_view, platform::Access) {
+    opensHere += std::this_thread::get_id() == scanThread;
+  };
   const WalkTrace piped = Walk(Limits{});
   EXPECT_GT(piped.rows.size(), 0u);
   EXPECT_GT(piped.opens, 0);
