@@ -61,6 +61,34 @@ std::unordered_set<std::string> FontsFolderFiles(platform::FileSystem& files) {
   return names;
 }
 
+// Reads the values of each machine key in turn (the key is closed before they are
+// judged) and reports every text value for which `judge` gives the text to show.
+template <typename Judge>
+void ReportTextValues(TScanTaskThread& scan, const std::vector<std::string>& keyPaths,
+                      const char* problem, Judge judge) {
+  for (const std::string& keyPath : keyPaths) {
+    if (scan.StopRequested()) return;
+    std::unique_ptr<platform::RegistryKey> key =
+        scan.Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
+    if (!key) continue;
+    scan.ShowCurrentKey(keyPath);
+    std::vector<RegValue> values;
+    (void)key->Values(values);
+    key.reset();
+    for (const RegValue& value : values) {
+      if (scan.StopRequested()) return;
+      if (!IsTextValue(value)) continue;
+      const std::optional<std::string> shown = judge(value);
+      if (!shown) continue;
+      if (HasBackslash(value.name))
+        scan.AddIssue(problem, value.name, kLocalMachine + keyPath, ekValueInData);
+      else
+        scan.AddIssue(problem, *shown, kLocalMachine + keyPath + "\\" + value.name,
+                      ekValueInKeyPath);
+    }
+  }
+}
+
 }  // namespace
 
 void TScanTaskThread::ScanSharedDlls() {
@@ -89,30 +117,15 @@ void TScanTaskThread::ScanFonts() {
   const std::string fontsPath =
       UsesNtFontsKey(GetWindowsVersionCode(System())) ? kNtFontsPath : k9xFontsPath;
   const std::unordered_set<std::string> fontFiles = FontsFolderFiles(Files());
-  for (const std::string& keyPath : KeyPaths(Root::LocalMachine, fontsPath)) {
-    if (StopRequested()) return;
-    std::unique_ptr<platform::RegistryKey> key =
-        Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
-    if (!key) continue;
-    ShowCurrentKey(keyPath);
-    std::vector<RegValue> values;
-    (void)key->Values(values);
-    key.reset();
-    for (const RegValue& value : values) {
-      if (StopRequested()) return;
-      if (!IsTextValue(value)) continue;
-      const std::string data = ValueText(value);
-      bool broken = OnEmptyFloppy(*this, data);
-      if (!broken && fontFiles.count(AsciiUpper(data)) == 0)
-        broken = ResolveFileReference(data, "", false, DriveLetters);
-      if (!broken) continue;
-      if (HasBackslash(value.name))
-        AddIssue(kFontsProblem, value.name, kLocalMachine + keyPath, ekValueInData);
-      else
-        AddIssue(kFontsProblem, data, kLocalMachine + keyPath + "\\" + value.name,
-                 ekValueInKeyPath);
-    }
-  }
+  ReportTextValues(*this, KeyPaths(Root::LocalMachine, fontsPath), kFontsProblem,
+                   [&](const RegValue& value) -> std::optional<std::string> {
+                     std::string data = ValueText(value);
+                     bool broken = OnEmptyFloppy(*this, data);
+                     if (!broken && fontFiles.count(AsciiUpper(data)) == 0)
+                       broken = ResolveFileReference(data, "", false, DriveLetters);
+                     if (!broken) return std::nullopt;
+                     return data;
+                   });
 }
 
 void TScanTaskThread::ScanHelpFiles() {
@@ -121,32 +134,17 @@ void TScanTaskThread::ScanHelpFiles() {
   for (const char* helpPath : {kHelpPath, kHtmlHelpPath})
     for (std::string& path : KeyPaths(Root::LocalMachine, helpPath))
       keyPaths.push_back(std::move(path));
-  for (const std::string& keyPath : keyPaths) {
-    if (StopRequested()) return;
-    std::unique_ptr<platform::RegistryKey> key =
-        Registry().OpenKey(Root::LocalMachine, keyPath, Access::Read);
-    if (!key) continue;
-    ShowCurrentKey(keyPath);
-    std::vector<RegValue> values;
-    (void)key->Values(values);
-    key.reset();
-    for (const RegValue& value : values) {
-      if (StopRequested()) return;
-      if (!IsTextValue(value)) continue;
-      // The name is the help file, the data the folder that holds it.
-      std::string path = ValueText(value);
-      if (!path.empty() && path.back() != '\\') path += '\\';
-      path += value.name;
-      const bool broken =
-          OnEmptyFloppy(*this, path) || ResolveFileReference(path, "", false, DriveLetters);
-      if (!broken) continue;
-      if (HasBackslash(value.name))
-        AddIssue(kHelpProblem, value.name, kLocalMachine + keyPath, ekValueInData);
-      else
-        AddIssue(kHelpProblem, path, kLocalMachine + keyPath + "\\" + value.name,
-                 ekValueInKeyPath);
-    }
-  }
+  ReportTextValues(*this, keyPaths, kHelpProblem,
+                   [&](const RegValue& value) -> std::optional<std::string> {
+                     // The name is the help file, the data the folder that holds it.
+                     std::string path = ValueText(value);
+                     if (!path.empty() && path.back() != '\\') path += '\\';
+                     path += value.name;
+                     const bool broken = OnEmptyFloppy(*this, path) ||
+                                         ResolveFileReference(path, "", false, DriveLetters);
+                     if (!broken) return std::nullopt;
+                     return path;
+                   });
 }
 
 }  // namespace tallowin

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/forwarding_file_system.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
 
@@ -172,9 +173,9 @@ MemoryFileSystem::MemoryFileSystem() : root_(std::make_unique<Entry>()) { AddDri
 MemoryFileSystem::~MemoryFileSystem() = default;
 
 // The 64-bit view of the memory machine's files: its probes see every path as written.
-class MemoryFileSystem::NativeView final : public FileSystem {
+class MemoryFileSystem::NativeView final : public ForwardingFileSystem {
  public:
-  explicit NativeView(MemoryFileSystem& owner) : owner_(owner) {}
+  explicit NativeView(MemoryFileSystem& owner) : ForwardingFileSystem(owner), owner_(owner) {}
   bool FindFirst(std::string_view pattern, FindEntry& entry) override {
     return owner_.FindFirstAt(pattern, entry);
   }
@@ -184,36 +185,6 @@ class MemoryFileSystem::NativeView final : public FileSystem {
   long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
     return owner_.ListAt(pattern, entries);
   }
-  uint32_t DriveType(std::string_view root) override { return owner_.DriveType(root); }
-  bool VolumeReady(std::string_view root) override { return owner_.VolumeReady(root); }
-  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
-    return owner_.ExpandEnvironment(text, capacity, expanded);
-  }
-  std::optional<std::string> SpecialFolder(int csidl) override { return owner_.SpecialFolder(csidl); }
-  std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
-    return owner_.ShortcutTarget(linkPath);
-  }
-  bool RemoveFile(std::string_view path) override { return owner_.RemoveFile(path); }
-  bool CreateDirectories(std::string_view path) override { return owner_.CreateDirectories(path); }
-  bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
-    return owner_.AppendToFile(path, header, text);
-  }
-  bool ReadFile(std::string_view path, std::string& contents) override {
-    return owner_.ReadFile(path, contents);
-  }
-  long CreateNewFile(std::string_view path, std::unique_ptr<WritableFile>& file) override {
-    return owner_.CreateNewFile(path, file);
-  }
-  long OpenForAppend(std::string_view path, std::unique_ptr<WritableFile>& file) override {
-    return owner_.OpenForAppend(path, file);
-  }
-  bool ReplaceFile(std::string_view from, std::string_view to) override {
-    return owner_.ReplaceFile(from, to);
-  }
-  std::unique_ptr<FileReader> OpenForReading(std::string_view path) override {
-    return owner_.OpenForReading(path);
-  }
-  std::optional<std::string> FullPath(std::string_view path) override { return owner_.FullPath(path); }
   FileSystem& InView(View view) override { return owner_.InView(view); }
 
  private:

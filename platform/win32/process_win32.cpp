@@ -20,6 +20,7 @@ class Win32Process final : public Process {
     return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
   }
 
+  // A stopped import did not succeed: its exit code must not say it did.
   void Terminate() override { TerminateProcess(process_.get(), 1); }
 
  private:

@@ -1,5 +1,7 @@
 #include "platform/win32/wow64_redirection.h"
 
+#include "platform/forwarding_file_system.h"
+
 namespace tallowin::platform::win32 {
 
 namespace {
@@ -13,9 +15,9 @@ Fn Kernel32(const char* name) {
       reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32"), name)));
 }
 
-class NativeProbeFileSystem final : public FileSystem {
+class NativeProbeFileSystem final : public ForwardingFileSystem {
  public:
-  explicit NativeProbeFileSystem(FileSystem& inner) : inner_(inner) {}
+  explicit NativeProbeFileSystem(FileSystem& inner) : ForwardingFileSystem(inner), inner_(inner) {}
 
   bool FindFirst(std::string_view pattern, FindEntry& entry) override {
     const FsRedirectionOff off;
@@ -28,39 +30,6 @@ class NativeProbeFileSystem final : public FileSystem {
   long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
     const FsRedirectionOff off;
     return inner_.List(pattern, entries);
-  }
-
-  uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
-  bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
-  bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
-    return inner_.ExpandEnvironment(text, capacity, expanded);
-  }
-  std::optional<std::string> SpecialFolder(int csidl) override { return inner_.SpecialFolder(csidl); }
-  std::optional<std::string> ShortcutTarget(std::string_view linkPath) override {
-    return inner_.ShortcutTarget(linkPath);
-  }
-  bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
-  bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
-  bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
-    return inner_.AppendToFile(path, header, text);
-  }
-  bool ReadFile(std::string_view path, std::string& contents) override {
-    return inner_.ReadFile(path, contents);
-  }
-  long CreateNewFile(std::string_view path, std::unique_ptr<WritableFile>& file) override {
-    return inner_.CreateNewFile(path, file);
-  }
-  long OpenForAppend(std::string_view path, std::unique_ptr<WritableFile>& file) override {
-    return inner_.OpenForAppend(path, file);
-  }
-  bool ReplaceFile(std::string_view from, std::string_view to) override {
-    return inner_.ReplaceFile(from, to);
-  }
-  std::unique_ptr<FileReader> OpenForReading(std::string_view path) override {
-    return inner_.OpenForReading(path);
-  }
-  std::optional<std::string> FullPath(std::string_view path) override {
-    return inner_.FullPath(path);
   }
   FileSystem& InView(View view) override {
     return view == View::Native ? *this : inner_.InView(view);

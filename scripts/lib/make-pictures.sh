@@ -91,7 +91,8 @@ icon() {
   convert "${files[@]}" "$out/$name.ico"
 }
 
-# --- welcome picture, 216 x 216: the emblem in a soft circle, the name below ----------
+# --- welcome picture, 216 x 216: the emblem in a soft circle, the name at the lower right
+# (the donation link reaches into the picture's lower left corner) ---------------------
 {
   echo "push graphic-context stroke none fill '#eef6f9' circle 128,112 128,8 pop graphic-context"
   echo "push graphic-context translate 40,28 scale 0.7,0.7"
@@ -104,7 +105,7 @@ icon() {
 } > "$tmp/welcome.mvg"
 convert -size 864x864 xc:white -draw "scale 3.375,3.375 $(cat "$tmp/welcome.mvg")" \
   -filter Lanczos -resize 216x216 \
-  -font "$font" -pointsize 26 -fill "$teal_dark" -gravity south -annotate +0+8 'Tallowin' \
+  -font "$font" -pointsize 26 -fill "$teal_dark" -gravity southeast -annotate +10+8 'Tallowin' \
   -quality 92 -sampling-factor 1x1 -strip "$out/welcome.jpg"
 
 # --- about banner, 331 x 88: a teal band, the white emblem, name and line -------------
