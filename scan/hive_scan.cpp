@@ -1,7 +1,14 @@
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/registry.h"
@@ -69,81 +76,100 @@ bool ContainsAny(std::string_view path, const auto& list) {
   return false;
 }
 
-class KeyTreeWalk {
+// One key as the reader hands it to the judge: its path and its string values (the only
+// ones judged), each as read, for the row's stamp.
+struct KeyRecord {
+  std::string path;
+  std::vector<platform::RegValue> values;
+
+  size_t Bytes() const {
+    size_t bytes = sizeof(KeyRecord) + path.size();
+    for (const platform::RegValue& value : values)
+      bytes += sizeof(platform::RegValue) + value.name.size() + value.data.size();
+    return bytes;
+  }
+};
+
+// Returns false to end the walk.
+using KeySink = std::function<bool(KeyRecord&&)>;
+
+// The registry side of the walk: opens each key, reads its values and sub-key names and
+// closes it, depth first, holding only the sub-key name lists of the keys on the current
+// path. Touches nothing of the scan but the registry and the stop flag.
+class KeyTreeReader {
  public:
-  KeyTreeWalk(TScanTaskThread& thread, platform::Root root, std::string rootName,
-              const std::string& driveLetters, const std::string& requiredSuffix,
-              const std::string& problem)
+  KeyTreeReader(TScanTaskThread& thread, platform::Root root)
       : thread_(thread),
+        registry_(thread.Registry()),
         root_(root),
-        rootName_(std::move(rootName)),
-        driveLetters_(driveLetters),
-        requiredSuffix_(requiredSuffix),
-        problem_(problem),
         code_(thread.CurrentCode()),
         nt6_(thread.IsWindowsNt6),
         bothViews_(thread.Check64Bit) {}
 
+  // False when the sink ended the walk.
+  bool WalkAll(const std::vector<std::string>& paths, const KeySink& sink) {
+    for (std::string path : paths) {
+      if (thread_.StopRequested()) return true;
+      if (!Walk(path, 0, sink)) return false;
+    }
+    return true;
+  }
+
+ private:
   // `keyPath` is extended for the sub-keys and restored before returning.
-  void Walk(std::string& keyPath, int depth) {
-    if (thread_.StopRequested() || depth > kMaxDepth || Skipped(keyPath)) return;
+  bool Walk(std::string& keyPath, int depth, const KeySink& sink) {
+    if (thread_.StopRequested() || depth > kMaxDepth || Skipped(keyPath)) return true;
     if (root_ == platform::Root::LocalMachine && StartsWithNoCase(keyPath, kNestedWow6432Node))
-      return;
-    if (bothViews_ && ContainsNoCase(keyPath, kNestedNode)) return;
+      return true;
+    if (bothViews_ && ContainsNoCase(keyPath, kNestedNode)) return true;
     std::unique_ptr<platform::RegistryKey> key;
     std::vector<platform::RegValue> values;
     bool readable = false;
-    if (!Open(keyPath, key, values, readable)) return;
-    thread_.ShowCurrentKey(keyPath);
+    if (!Open(keyPath, key, values, readable)) return true;
 
-    // The value list is released before descending: only the sub-key name lists of
-    // the keys on the current path stay in memory.
-    {
-      // Values read before a failure are still judged; the rest of the key is not.
-      for (const platform::RegValue& value : values) {
-        if (thread_.StopRequested()) return;
-        if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) continue;
-        TextFromRegData(value.data, text_);
-        if (thread_.ResolveFileReference(text_, requiredSuffix_, true, driveLetters_))
-          Report(keyPath, value);
-      }
-      std::vector<platform::RegValue>().swap(values);
-    }
-    if (!readable) return;
+    // Values read before a failure are still judged; the rest of the key is not.
+    KeyRecord record;
+    record.path = keyPath;
+    for (platform::RegValue& value : values)
+      if (value.type == platform::kRegSz || value.type == platform::kRegExpandSz)
+        record.values.push_back(std::move(value));
+    std::vector<platform::RegValue>().swap(values);
+    if (!sink(std::move(record))) return false;
+    if (!readable) return true;
 
     std::vector<std::string> names;
     (void)key->SubKeyNames(names);  // names read before a failure are still walked
     const size_t length = keyPath.size();
     for (const std::string& name : names) {
-      if (thread_.StopRequested()) return;
+      if (thread_.StopRequested()) return true;
       if (length != 0) keyPath += '\\';
       keyPath += name;
-      Walk(keyPath, depth + 1);
+      const bool going = Walk(keyPath, depth + 1, sink);
       keyPath.resize(length);
+      if (!going) return false;
     }
+    return true;
   }
 
- private:
   // Opens the key and reads its values. In the 64-bit view a key is opened as itself
   // first: a link below the redirection node is a shared key's other name, examined at
   // its own path; any other link is followed, as the process view does.
   bool Open(const std::string& keyPath, std::unique_ptr<platform::RegistryKey>& key,
             std::vector<platform::RegValue>& values, bool& readable) {
-    platform::Registry& registry = thread_.Registry();
     if (!bothViews_) {
-      if (registry.Open(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
+      if (registry_.Open(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
         return false;
       readable = key->Values(values) == platform::kSuccess;
       return true;
     }
-    if (registry.OpenNoFollow(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
+    if (registry_.OpenNoFollow(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
       return false;
     readable = key->Values(values) == platform::kSuccess;
     if (!IsLinkKey(values)) return true;
     if (platform::IsBelowRedirectionNode(root_, keyPath)) return false;
     values.clear();
     key.reset();
-    if (registry.Open(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
+    if (registry_.Open(root_, keyPath, platform::Access::Read, key) != platform::kSuccess)
       return false;
     readable = key->Values(values) == platform::kSuccess;
     return true;
@@ -174,6 +200,39 @@ class KeyTreeWalk {
     return nt6_ && keyPath.find(kImmersiveShellFragment) != std::string_view::npos;
   }
 
+  const TScanTaskThread& thread_;
+  platform::Registry& registry_;
+  const platform::Root root_;
+  const int code_;
+  const bool nt6_;
+  const bool bothViews_;
+};
+
+// The scan thread's side: shows each key and judges its values in the order read.
+class KeyJudge {
+ public:
+  KeyJudge(TScanTaskThread& thread, std::string rootName, const std::string& driveLetters,
+           const std::string& requiredSuffix, const std::string& problem)
+      : thread_(thread),
+        rootName_(std::move(rootName)),
+        driveLetters_(driveLetters),
+        requiredSuffix_(requiredSuffix),
+        problem_(problem) {}
+
+  // False once a stop was requested.
+  bool Judge(const KeyRecord& record) {
+    if (thread_.StopRequested()) return false;
+    thread_.ShowCurrentKey(record.path);
+    for (const platform::RegValue& value : record.values) {
+      if (thread_.StopRequested()) return false;
+      TextFromRegData(value.data, text_);
+      if (thread_.ResolveFileReference(text_, requiredSuffix_, true, driveLetters_))
+        Report(record.path, value);
+    }
+    return true;
+  }
+
+ private:
   void Report(const std::string& keyPath, const platform::RegValue& value) {
     std::string location = rootName_;
     location += '\\';
@@ -188,15 +247,114 @@ class KeyTreeWalk {
   }
 
   TScanTaskThread& thread_;
-  const platform::Root root_;
   const std::string rootName_;  // upper-cased
   const std::string& driveLetters_;
   const std::string& requiredSuffix_;
   const std::string& problem_;
-  const int code_;
-  const bool nt6_;
-  const bool bothViews_;
   std::string text_;  // the value being judged, reused across values
+};
+
+// Keys read but not yet judged, bounded by count and size; a batch always fits an empty
+// queue, so one key larger than the bound still passes. Each side wakes the other only
+// when that one waits: under Wine every wake is a round trip to the wineserver, which
+// also serves the registry.
+class KeyRecordQueue {
+ public:
+  explicit KeyRecordQueue(const TScanTaskThread::ReadAheadLimits& limits)
+      : maxRecords_(limits.records), maxBytes_(limits.bytes) {}
+
+  // The reader's batch size: a share of the bound, so the two sides rarely meet.
+  size_t BatchRecords() const { return std::max<size_t>(1, maxRecords_ / 8); }
+  size_t BatchBytes() const { return std::max<size_t>(1, maxBytes_ / 8); }
+
+  // Reader: waits for room. False once the judge has closed the queue.
+  bool Put(std::vector<KeyRecord>& batch, size_t bytes) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!closed_ && !records_.empty() &&
+           (records_.size() + batch.size() > maxRecords_ || bytes_ + bytes > maxBytes_)) {
+      readerWaits_ = true;
+      changed_.wait(lock);
+      readerWaits_ = false;
+    }
+    if (closed_) return false;
+    for (KeyRecord& record : batch) records_.push_back(std::move(record));
+    batch.clear();
+    bytes_ += bytes;
+    if (judgeWaits_) changed_.notify_all();
+    return true;
+  }
+
+  // Reader: nothing more comes; `failure` is what ended it early, if anything did.
+  void Finish(std::exception_ptr failure) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+    failure_ = std::move(failure);
+    if (judgeWaits_) changed_.notify_all();
+  }
+
+  // Judge: takes every queued record (`out` must be empty). False when the reader has
+  // finished and everything was taken.
+  bool Take(std::vector<KeyRecord>& out) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (records_.empty() && !finished_) {
+      judgeWaits_ = true;
+      changed_.wait(lock);
+      judgeWaits_ = false;
+    }
+    if (records_.empty()) return false;
+    out.swap(records_);
+    bytes_ = 0;
+    if (readerWaits_) changed_.notify_all();
+    return true;
+  }
+
+  // Judge: takes no more; a waiting reader gives up.
+  void Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+  }
+
+  std::exception_ptr Failure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+  }
+
+ private:
+  const size_t maxRecords_;
+  const size_t maxBytes_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<KeyRecord> records_;
+  size_t bytes_ = 0;
+  bool readerWaits_ = false;
+  bool judgeWaits_ = false;
+  bool finished_ = false;
+  bool closed_ = false;
+  std::exception_ptr failure_;
+};
+
+// The reader's side of the queue: collects records into batches.
+class KeyBatcher {
+ public:
+  explicit KeyBatcher(KeyRecordQueue& queue) : queue_(queue) {}
+  bool Add(KeyRecord&& record) {
+    bytes_ += record.Bytes();
+    batch_.push_back(std::move(record));
+    if (batch_.size() < queue_.BatchRecords() && bytes_ < queue_.BatchBytes()) return true;
+    return Flush();
+  }
+  bool Flush() {
+    if (batch_.empty()) return true;
+    const size_t bytes = bytes_;
+    bytes_ = 0;
+    return queue_.Put(batch_, bytes);
+  }
+
+ private:
+  KeyRecordQueue& queue_;
+  std::vector<KeyRecord> batch_;
+  size_t bytes_ = 0;
 };
 
 }  // namespace
@@ -206,11 +364,58 @@ void TScanTaskThread::ScanKeyTree(const std::string& rootName, const std::string
                                   const std::string& requiredSuffix, const std::string& problem) {
   const std::optional<platform::Root> root = platform::RootFromName(rootName);
   if (!root) return;
-  KeyTreeWalk walk(*this, *root, AsciiUpper(rootName), driveLetters, requiredSuffix, problem);
-  for (std::string path : KeyPaths(*root, keyPath, /*descending=*/true)) {
-    if (StopRequested()) return;
-    walk.Walk(path, 0);
+  const std::vector<std::string> paths = KeyPaths(*root, keyPath, /*descending=*/true);
+  KeyTreeReader reader(*this, *root);
+  KeyJudge judge(*this, AsciiUpper(rootName), driveLetters, requiredSuffix, problem);
+  const auto judgeHere = [&judge](KeyRecord&& record) { return judge.Judge(record); };
+  if (ReadAhead.records == 0) {
+    reader.WalkAll(paths, judgeHere);
+    return;
   }
+
+  // The registry is read on a thread of its own while this one judges: the file probes
+  // of the judging then overlap the registry calls.
+  KeyRecordQueue queue(ReadAhead);
+  std::thread readerThread;
+  try {
+    readerThread = std::thread([&queue, &reader, &paths] {
+      std::exception_ptr failure;
+      KeyBatcher batcher(queue);
+      try {
+        reader.WalkAll(paths, [&batcher](KeyRecord&& r) { return batcher.Add(std::move(r)); });
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      // The keys read before a failure are judged, as they would have been here.
+      try {
+        (void)batcher.Flush();
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+      }
+      queue.Finish(std::move(failure));
+    });
+  } catch (const std::system_error&) {
+    reader.WalkAll(paths, judgeHere);  // no thread to be had: read and judge here
+    return;
+  }
+  // Ends the reader on every way out, a stop and an exception included.
+  struct ReaderJoin {
+    KeyRecordQueue& queue;
+    std::thread& thread;
+    ~ReaderJoin() {
+      queue.Close();
+      thread.join();
+    }
+  } join{queue, readerThread};
+
+  std::vector<KeyRecord> records;
+  while (queue.Take(records)) {
+    for (const KeyRecord& record : records)
+      if (!judge.Judge(record)) return;
+    records.clear();
+  }
+  // What ended the reader early ends the walk as it would have ended it here.
+  if (std::exception_ptr failure = queue.Failure()) std::rethrow_exception(failure);
 }
 
 void TScanTaskThread::ScanClassesRoot() {

@@ -2,6 +2,7 @@
 // The scan worker: runs the queued category codes one after another on its own thread.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -42,6 +43,13 @@ class TScanTaskThread {
   // Wow6432Node paths, probes files without redirection, and judges references into
   // System32 and the program folders on both sides. Rows name the 64-bit view's keys.
   const bool Check64Bit = false;
+  // How far the registry reader of a walk (ScanKeyTree) may run ahead of the judging of
+  // what it read. No records: the walk reads and judges on the scan thread alone.
+  struct ReadAheadLimits {
+    size_t records = 512;
+    size_t bytes = 512 * 1024;
+  };
+  ReadAheadLimits ReadAhead;
 
   void Start();  // runs Execute on a new thread
   // After Stop() returns the observer gets no further call. Safe from any thread, also

@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,7 @@ class CountingRegistry final : public platform::Registry {
   platform::Registry& InView(platform::View view) override {
     platform::Registry& inner = inner_.InView(view);
     if (&inner == &inner_) return *this;
+    const std::lock_guard<std::mutex> lock(viewsMutex_);
     std::unique_ptr<CountingRegistry>& counting = views_[static_cast<size_t>(view)];
     if (!counting) counting.reset(new CountingRegistry(inner, tallies_));
     return *counting;
@@ -53,17 +56,22 @@ class CountingRegistry final : public platform::Registry {
         "open", "open-no-follow", "close", "sub-key names", "values", "query value",
         "query info", "delete", "last write", "is link", "other"};
     for (int i = 0; i < kCalls; ++i)
-      if (tallies_->counts[i] > 0)
-        std::fprintf(out, "%s registry %s: %llu calls, %.2f s\n", phase, kNames[i],
-                     tallies_->counts[i], static_cast<double>(tallies_->ticks[i]) / Frequency());
+      if (const unsigned long long count = tallies_->counts[i].load(); count > 0)
+        std::fprintf(out, "%s registry %s: %llu calls, %.2f s\n", phase, kNames[i], count,
+                     static_cast<double>(tallies_->ticks[i].load()) / Frequency());
   }
-  void Reset() { *tallies_ = {}; }
+  void Reset() {
+    for (int i = 0; i < kCalls; ++i) {
+      tallies_->counts[i] = 0;
+      tallies_->ticks[i] = 0;
+    }
+  }
 
  private:
-  // The command makes its registry calls from one thread at a time.
+  // A scan reads the registry on a thread of its own: the times are summed over threads.
   struct Tallies {
-    std::array<unsigned long long, kCalls> counts{};
-    std::array<long long, kCalls> ticks{};
+    std::array<std::atomic<unsigned long long>, kCalls> counts{};
+    std::array<std::atomic<long long>, kCalls> ticks{};
   };
 
   CountingRegistry(platform::Registry& inner, std::shared_ptr<Tallies> tallies)
@@ -80,8 +88,8 @@ class CountingRegistry final : public platform::Registry {
     return now.QuadPart;
   }
   static void Add(Tallies& tallies, Call call, long long start) {
-    ++tallies.counts[call];
-    tallies.ticks[call] += Now() - start;
+    tallies.counts[call].fetch_add(1, std::memory_order_relaxed);
+    tallies.ticks[call].fetch_add(Now() - start, std::memory_order_relaxed);
   }
 
   class Key final : public platform::RegistryKey {
@@ -147,6 +155,7 @@ class CountingRegistry final : public platform::Registry {
 
   platform::Registry& inner_;
   std::shared_ptr<Tallies> tallies_;
+  std::mutex viewsMutex_;
   std::array<std::unique_ptr<CountingRegistry>, 2> views_;  // by View, made when asked for
 };
 

@@ -88,6 +88,9 @@ class MemoryRegistry : public Registry {
 
   // Shared with open keys, so a handle to a deleted key stays safe to use (it fails).
   std::shared_ptr<Node> roots_[5];
+  // Every call takes it, as the real registry may be used from several threads; shared
+  // with open keys, which may outlive the registry.
+  std::shared_ptr<std::recursive_mutex> mutex_ = std::make_shared<std::recursive_mutex>();
   std::unique_ptr<Registry> native_;
 };
 

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "platform/memory/memory_platform.h"
 #include "platform/reg_text.h"
@@ -13,7 +15,7 @@ constexpr int kMaxLinkHops = 16;
 
 // Last-write times: a clock that only moves forward, so every change gives a new time.
 uint64_t Tick() {
-  static uint64_t clock = 130000000000000000ull;  // a FILETIME in 2012
+  static std::atomic<uint64_t> clock{130000000000000000ull};  // a FILETIME in 2012
   return ++clock;
 }
 
@@ -94,12 +96,19 @@ class MemoryKey : public RegistryKey {
  public:
   // `merged`: the machine's copy of a classes key that the user's copy (`node`) hides;
   // its sub-keys show through the merged view.
-  MemoryKey(std::shared_ptr<Node> node, bool writable, std::string name,
-            std::shared_ptr<Node> merged = nullptr)
-      : node_(std::move(node)), merged_(std::move(merged)), writable_(writable),
-        name_(std::move(name)) {}
+  MemoryKey(std::shared_ptr<std::recursive_mutex> mutex, std::shared_ptr<Node> node,
+            bool writable, std::string name, std::shared_ptr<Node> merged = nullptr)
+      : mutex_(std::move(mutex)), node_(std::move(node)), merged_(std::move(merged)),
+        writable_(writable), name_(std::move(name)) {}
+  ~MemoryKey() override {
+    // The nodes are shared with the tree: release them under the registry's lock.
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
+    node_.reset();
+    merged_.reset();
+  }
 
   long SubKeyNames(std::vector<std::string>& names) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     names.clear();
     if (node_->deleted) return kKeyDeleted;
     if (merged_ && !merged_->deleted) {
@@ -114,6 +123,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long ValueNames(std::vector<std::string>& names) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     names.clear();
     if (node_->deleted) return kKeyDeleted;
     for (const auto& value : node_->values) names.push_back(value.name);
@@ -121,6 +131,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long Values(std::vector<RegValue>& values) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     values.clear();
     if (node_->deleted) return kKeyDeleted;
     values = node_->values;
@@ -128,6 +139,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long QueryValue(std::string_view name, RegValue& value) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     const auto it = node_->FindValue(name);
     if (it == node_->values.end()) return kFileNotFound;
@@ -136,6 +148,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long QueryInfo(uint32_t& subKeys, uint32_t& values) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     std::vector<std::string> names;
     (void)SubKeyNames(names);
@@ -145,6 +158,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long DeleteSubKey(std::string_view name) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     if (!writable_) return kAccessDenied;
     std::vector<std::string> parts;
@@ -170,6 +184,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long DeleteValue(std::string_view name) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     if (!writable_) return kAccessDenied;
     const auto it = node_->FindValue(name);
@@ -180,6 +195,7 @@ class MemoryKey : public RegistryKey {
   }
 
   long SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     if (!writable_) return kAccessDenied;
     node_->Set(name, type, data);
@@ -187,24 +203,28 @@ class MemoryKey : public RegistryKey {
   }
 
   long LastWriteTime(uint64_t& fileTime) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     fileTime = node_->lastWrite;
     return kSuccess;
   }
 
   long IsLink(bool& link) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     link = node_->isLink;
     return kSuccess;
   }
 
   long Name(std::string& name) override {
+    const std::lock_guard<std::recursive_mutex> lock(*mutex_);
     if (node_->deleted) return kKeyDeleted;
     name = name_;
     return kSuccess;
   }
 
  private:
+  std::shared_ptr<std::recursive_mutex> mutex_;
   std::shared_ptr<Node> node_;
   std::shared_ptr<Node> merged_;
   bool writable_;
@@ -334,6 +354,7 @@ long MemoryRegistry::Find(Root root, std::string_view path, bool followLast, int
 
 long MemoryRegistry::OpenKey(Root root, std::string_view rawPath, Access access, bool followLast,
                              std::unique_ptr<RegistryKey>& key, View view) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   std::shared_ptr<Node> node, merged;
   std::string name;
   long rc = kFileNotFound;
@@ -360,7 +381,7 @@ long MemoryRegistry::OpenKey(Root root, std::string_view rawPath, Access access,
   }
   if (rc != kSuccess) return rc;
   if (access == Access::All && node->denyWrite) return kAccessDenied;
-  key = std::make_unique<MemoryKey>(std::move(node), access == Access::All, std::move(name),
+  key = std::make_unique<MemoryKey>(mutex_, std::move(node), access == Access::All, std::move(name),
                                     std::move(merged));
   return kSuccess;
 }
@@ -377,6 +398,7 @@ long MemoryRegistry::OpenNoFollow(Root root, std::string_view path, Access acces
 
 void MemoryRegistry::CreateLink(Root root, std::string_view path, Root targetRoot,
                                 std::string_view targetPath) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   if (auto node = Walk(roots_[RootIndex(root)], path, true)) {
     node->isLink = true;
     node->linkRoot = targetRoot;
@@ -393,6 +415,7 @@ long MemoryRegistry::Create(Root root, std::string_view path, std::unique_ptr<Re
 
 long MemoryRegistry::CreateIn(Root root, std::string_view rawPath,
                               std::unique_ptr<RegistryKey>& key, View view) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   const std::string path = view == View::Process ? Redirected(root, rawPath) : std::string(rawPath);
   std::vector<std::string> parts;
   if (!SplitPath(path, parts)) return kInvalidParameter;
@@ -416,16 +439,18 @@ long MemoryRegistry::CreateIn(Root root, std::string_view rawPath,
     name += '\\';
     name += parts[i];
   }
-  key = std::make_unique<MemoryKey>(std::move(node), true, std::move(name));
+  key = std::make_unique<MemoryKey>(mutex_, std::move(node), true, std::move(name));
   return kSuccess;
 }
 
 void MemoryRegistry::CreateKey(Root root, std::string_view path) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   Walk(roots_[RootIndex(root)], path, true);
 }
 
 void MemoryRegistry::SetValue(Root root, std::string_view path, std::string_view name, uint32_t type,
                               std::string_view data) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->Set(name, type, data);
 }
 
@@ -441,11 +466,13 @@ void MemoryRegistry::SetDword(Root root, std::string_view path, std::string_view
 }
 
 bool MemoryRegistry::KeyExists(Root root, std::string_view path) const {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   return Walk(roots_[RootIndex(root)], path, false) != nullptr;
 }
 
 std::optional<RegValue> MemoryRegistry::GetValue(Root root, std::string_view path,
                                                  std::string_view name) const {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   const auto node = Walk(roots_[RootIndex(root)], path, false);
   if (!node) return std::nullopt;
   const auto it = node->FindValue(name);
@@ -454,14 +481,17 @@ std::optional<RegValue> MemoryRegistry::GetValue(Root root, std::string_view pat
 }
 
 void MemoryRegistry::DenyOpen(Root root, std::string_view path, bool deny) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->denyOpen = deny;
 }
 
 void MemoryRegistry::DenyWrite(Root root, std::string_view path, bool deny) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   if (auto node = Walk(roots_[RootIndex(root)], path, true)) node->denyWrite = deny;
 }
 
 bool MemoryRegistry::Import(std::string_view bytes, std::string* error) {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   RegTextDocument document;
   std::string text;
   if (!DecodeRegFileBytes(bytes, text, error) || !ParseRegText(text, document, error)) return false;
@@ -500,6 +530,7 @@ bool MemoryRegistry::Import(std::string_view bytes, std::string* error) {
 }
 
 std::string MemoryRegistry::Export(Root root, std::string_view path) const {
+  const std::lock_guard<std::recursive_mutex> lock(*mutex_);
   std::vector<RegTextBlock> blocks;
   std::function<void(const Node&, const std::string&)> add = [&](const Node& node,
                                                                  const std::string& keyPath) {

