@@ -31,12 +31,7 @@ TfrmCustomScan::TfrmCustomScan(HWND owner) {
   ListView1 = AddListView(kList, 12, 50, width - 24, 292,
                           LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                           LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  std::wstring heading = Wide("Registry sections to scan");
-  column.pszText = heading.data();
-  column.cx = Scale(300);
-  ListView_InsertColumn(ListView1, 0, &column);
+  AddListColumn(ListView1, 0, "Registry sections to scan", 300);
   for (size_t i = 0; i < kScanSectionNames.size(); ++i) {
     std::wstring text = Wide(kScanSectionNames[i]);
     LVITEMW item{};

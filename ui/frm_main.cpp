@@ -258,15 +258,9 @@ bool TfrmMain::CreateMain(std::vector<std::string> arguments) {
 }
 
 HWND TfrmMain::AddLink(int id, const char* caption, int x, int y, HWND parent) {
-  HDC dc = GetDC(hwnd_);
-  HGDIOBJ old = SelectObject(dc, UnderlinedFont());
-  const std::wstring text = Wide(caption);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd_, dc);
+  const SIZE size = TextSize(caption, UnderlinedFont());
   HWND link = AddControl(L"STATIC", caption, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, id, x, y,
-                         Unscale(size.cx) + 1, Unscale(size.cy), 0, parent);
+                         size.cx, size.cy, 0, parent);
   SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
   return link;
 }
@@ -292,17 +286,7 @@ void TfrmMain::CreateControls() {
                                LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   const std::pair<const char*, int> columns[] = {{"Problem", 100}, {"Data", 200}, {"Registry key", 150}};
   int index = 0;
-  for (const auto& [title, width] : columns) {
-    std::wstring text = Wide(title);
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = text.data();
-    column.cx = Scale(width);
-    column.iSubItem = index;
-    SendMessageW(lvRegistryData, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&column));
-    ++index;
-  }
+  for (const auto& [title, width] : columns) AddListColumn(lvRegistryData, index++, title, width);
   view_.Attach(lvRegistryData, list_);
 
   // The welcome panel lies over the list until the first scan.
@@ -313,16 +297,8 @@ void TfrmMain::CreateControls() {
   Label1 = AddLabel(idLabel1, "Welcome to Tallowin!", 15, 15, 0, 0, Panel1);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   // Measure in bold: the label was sized for the normal font.
-  {
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, BoldFont());
-    const std::wstring text = Wide("Welcome to Tallowin!");
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
-    Place(Label1, 15, 15, Unscale(size.cx) + 1, Unscale(size.cy));
-  }
+  const SIZE welcomeSize = TextSize("Welcome to Tallowin!", BoldFont());
+  Place(Label1, 15, 15, welcomeSize.cx, welcomeSize.cy);
   for (int i = 0; i < 5; ++i)
     AddLabel(idInstructions + i, kInstructions[i], 15, kInstructionTops[i], 0, 0, Panel1);
   Image2 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idUpdateIcon, 16, 177, 32, 32, 0, Panel1);

@@ -69,12 +69,7 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   Label2 = AddLabel(kLabel2, "Registry Keys to exclude:", 20, 96);
   lvKeys = AddListView(kKeys, 20, 114, right - 98, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                        LVS_EX_FULLROWSELECT);
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  std::wstring heading = Wide("Registry Keys");
-  column.pszText = heading.data();
-  column.cx = Scale(320);
-  ListView_InsertColumn(lvKeys, 0, &column);
+  AddListColumn(lvKeys, 0, "Registry Keys", 320);
   bAdd = AddButton(kAdd, "&Add", right - 70, 114, 70, 25);
   bEdit = AddButton(kEdit, "&Edit", right - 70, 144, 70, 25);
   bRemove = AddButton(kRemove, "&Remove", right - 70, 174, 70, 25);

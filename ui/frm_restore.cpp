@@ -12,16 +12,6 @@ namespace {
 
 enum : int { kLabel1 = 100, kLabel2, kFolder, kBrowseFolder, kList, kRestore, kDelete, kClose };
 
-void AddColumn(HWND list, int index, const char* title, int width) {
-  std::wstring text = Wide(title);
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = text.data();
-  column.cx = Scale(width);
-  column.iSubItem = index;
-  ListView_InsertColumn(list, index, &column);
-}
-
 void SetCell(HWND list, int row, int column, const std::string& text) {
   std::wstring wide = Wide(text);
   LVITEMW item{};
@@ -47,9 +37,9 @@ TfrmRestore::TfrmRestore(HWND owner, const platform::Platform& platform) : platf
   ListView1 = AddListView(kList, 12, 78, buttons - 18, 228,
                           LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                           LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
-  AddColumn(ListView1, 0, "File Name", 230);
-  AddColumn(ListView1, 1, "Date Created", 130);
-  AddColumn(ListView1, 2, "Size", 0);
+  AddListColumn(ListView1, 0, "File Name", 230);
+  AddListColumn(ListView1, 1, "Date Created", 130);
+  AddListColumn(ListView1, 2, "Size", 0);
   bRestore = AddButton(kRestore, "&Restore", buttons, 78);
   bDelete = AddButton(kDelete, "&Delete", buttons, 110);
   bClose = AddButton(kClose, "&Close", buttons, 279);

@@ -67,6 +67,16 @@ SIZE TextSize(std::string_view text, HFONT font) {
   return {Unscale(size.cx) + 1, Unscale(size.cy)};
 }
 
+void AddListColumn(HWND list, int index, std::string_view title, int width) {
+  std::wstring text = Wide(title);
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = text.data();
+  column.cx = Scale(width);
+  column.iSubItem = index;
+  SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
 std::string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};
@@ -295,15 +305,9 @@ HWND Form::AddButton(int id, std::string_view caption, int x, int y, int width, 
 HWND Form::AddLabel(int id, std::string_view caption, int x, int y, int width, int height,
                     HWND parent) {
   if (width == 0 || height == 0) {
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, DefaultFont());
-    const std::wstring text = Wide(caption);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
-    if (width == 0) width = Unscale(size.cx) + 1;
-    if (height == 0) height = Unscale(size.cy);
+    const SIZE size = TextSize(caption);
+    if (width == 0) width = size.cx;
+    if (height == 0) height = size.cy;
   }
   return AddControl(L"STATIC", caption, SS_LEFT | SS_NOPREFIX, id, x, y, width, height, 0, parent);
 }

@@ -41,6 +41,9 @@ HFONT UnderlinedFont();
 // fonts the system substitutes.
 SIZE TextSize(std::string_view text, HFONT font = nullptr);
 
+// Appends column `index` to a report-style list view; `width` in 96-DPI pixels.
+void AddListColumn(HWND list, int index, std::string_view title, int width);
+
 // Text of a window or control, as UTF-8.
 std::string WindowText(HWND window);
 void SetWindowTextUtf8(HWND window, std::string_view text);
