@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/core/dialog_choices.h"
+#include "core/dialog_choices.h"
 #include "ui/resource.h"
 
 namespace tallowin::ui {

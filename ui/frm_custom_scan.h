@@ -2,7 +2,7 @@
 // The custom scan dialog: which of the 17 sections a custom scan runs. The check marks
 // go to OptionsSetting.ScanSections on Save or Start Scan (mrOk), never on Cancel.
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "ui/picture.h"
 #include "ui/window.h"
 

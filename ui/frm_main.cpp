@@ -7,9 +7,9 @@
 #include <exception>
 #include <utility>
 
-#include "app/core/code_list.h"
-#include "app/core/list_commands.h"
-#include "app/core/settings.h"
+#include "core/code_list.h"
+#include "core/list_commands.h"
+#include "core/settings.h"
 #include "platform/reg_global.h"
 #include "platform/text.h"
 #include "platform/win32/win32_platform.h"

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/core/dialog_choices.h"
-#include "app/core/settings.h"
+#include "core/dialog_choices.h"
+#include "core/settings.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/restore.h"
 #include "ui/browse_folder.h"

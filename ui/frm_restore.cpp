@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "repair/repair_run.h"
 #include "ui/browse_folder.h"
 #include "ui/frm_backup_hint.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/scan_session.h"
+#include "core/scan_session.h"
 #include "platform/platform.h"
 #include "ui/picture.h"
 #include "ui/window.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/image/jpeg_image.h"
+#include "ui/jpeg_image.h"
 #include "platform/win32/win32_handles.h"
 
 namespace tallowin::ui {

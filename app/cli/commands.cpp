@@ -16,8 +16,8 @@
 
 #include "app/cli/console.h"
 #include "app/cli/registry_stats.h"
-#include "app/core/scan_session.h"
-#include "app/core/settings.h"
+#include "core/scan_session.h"
+#include "core/settings.h"
 #include "platform/forwarding_file_system.h"
 #include "platform/reg_global.h"
 #include "platform/win32/win32_platform.h"

@@ -7,7 +7,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
-#include "app/core/code_list.h"
+#include "core/code_list.h"
 #include "platform/reg_global.h"
 #include "platform/win32/com_initialization.h"
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/code_list.h"
-#include "app/core/dialog_choices.h"
-#include "app/core/settings.h"
+#include "core/code_list.h"
+#include "core/dialog_choices.h"
+#include "core/settings.h"
 #include "tests/gui/gui_driver.h"
 
 namespace tallowin::ui {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "tests/gui/gui_driver.h"
 
 namespace tallowin::ui {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "repair/backup.h"
 #include "tests/backend/backend_fixture.h"
 #include "tests/gui/gui_driver.h"

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/code_list.h"
-#include "app/core/list_commands.h"
-#include "app/core/scan_session.h"
-#include "app/core/settings.h"
+#include "core/code_list.h"
+#include "core/list_commands.h"
+#include "core/scan_session.h"
+#include "core/settings.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/gui/gui_test_support.h"
 #include "ui/messages.h"

@@ -1,4 +1,4 @@
-#include "app/core/dialog_choices.h"
+#include "core/dialog_choices.h"
 
 #include <gtest/gtest.h>
 

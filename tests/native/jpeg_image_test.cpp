@@ -1,4 +1,4 @@
-#include "app/image/jpeg_image.h"
+#include "ui/jpeg_image.h"
 
 #include <cstdio>
 #include <cstdlib>

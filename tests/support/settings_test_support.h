@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 
 namespace tallowin::settings_test {
 

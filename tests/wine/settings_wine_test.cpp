@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/support/settings_test_support.h"

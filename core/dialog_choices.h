@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "platform/file_system.h"
 
 namespace tallowin {

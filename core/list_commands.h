@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "repair/issue_list.h"

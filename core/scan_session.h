@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/scan_report_queue.h"
+#include "core/scan_report_queue.h"
 #include "platform/platform.h"
 #include "repair/issue_list.h"
 

@@ -1,4 +1,4 @@
-#include "app/core/list_commands.h"
+#include "core/list_commands.h"
 
 #include <algorithm>
 #include <memory>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 
 namespace tallowin {
 

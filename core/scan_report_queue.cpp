@@ -1,4 +1,4 @@
-#include "app/core/scan_report_queue.h"
+#include "core/scan_report_queue.h"
 
 #include <utility>
 

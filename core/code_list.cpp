@@ -1,4 +1,4 @@
-#include "app/core/code_list.h"
+#include "core/code_list.h"
 
 #include <utility>
 
