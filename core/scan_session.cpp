@@ -113,12 +113,43 @@ ScanOutcome ScanSession::Run(const ScanRequest& request, IssueList& list,
   Wait();
   apply(TakeReports());  // what was reported before a stop
 
-  const ScanOutcome outcome = done ? ScanOutcome::Completed : ScanOutcome::Stopped;
-  if (outcome == ScanOutcome::Completed && request.filter)
-    list.FilterResults(request.ignoreKeys, request.ignoreKeyCount,
-                       GetWindowsVersionCode(platform_.system));
-  FinishScan(list, outcome == ScanOutcome::Stopped);
-  return outcome;
+  ScanEnd end(request, GetWindowsVersionCode(platform_.system), !done);
+  while (!end.Step(list, list.Count() + 1)) {
+  }
+  return end.Outcome();
+}
+
+ScanEnd::ScanEnd(const ScanRequest& request, uint8_t osVersionCode, bool stopped)
+    : stopped_(stopped), filter_(request.filter) {
+  if (filter_) filterRun_.emplace(request.ignoreKeys, request.ignoreKeyCount, osVersionCode);
+}
+
+bool ScanEnd::Step(IssueList& list, size_t rows) {
+  if (done_) return true;
+  try {
+    if (!started_) {
+      started_ = true;
+      list.filtered = false;
+      if (stopped_ && list.Count() > 0) list.RemoveAt(list.Count() - 1);
+    }
+    if (filterRun_ && !filterRun_->Step(list, rows)) return false;
+    failed_ = filterRun_ && filterRun_->Failed();
+  } catch (...) {
+    failed_ = true;
+  }
+  if (failed_) {
+    list.filtered = false;
+    list.SelectNone();
+  } else {
+    list.SelectAll();
+  }
+  done_ = true;
+  return true;
+}
+
+ScanOutcome ScanEnd::Outcome() const {
+  if (failed_) return ScanOutcome::Failed;
+  return stopped_ ? ScanOutcome::Stopped : ScanOutcome::Completed;
 }
 
 int NextScanProgress(int position) {

@@ -1,8 +1,7 @@
 #pragma once
 // One scan as both front ends run it: the scan thread with its task list and floppy
 // probes, its reports through an ordered queue, and what happens to the list at the
-// end (a finished scan is filtered, a stopped one loses its last row, every row is
-// checked).
+// end (ScanEnd).
 
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +30,41 @@ struct ScanRequest {
   bool check64Bit = false;  // both registry views under WOW64 (the Check64Bit setting)
 };
 
-enum class ScanOutcome { Completed, Stopped };
+// Completed: the scan ran to its end and its findings were filtered. Stopped: it was
+// stopped; what it found before was filtered. Failed: the filter could not run to its
+// end, so the list holds rows it may have excluded.
+enum class ScanOutcome { Completed, Stopped, Failed };
+
+// How every scan ends, in both front ends. After a stop the last row goes (the scan may
+// have been stopped while judging it). The post-scan filter then runs over the rows,
+// whether the scan finished or was stopped; once it is through, every row is checked.
+// A filter that fails checks no row, and the list stays unfiltered, which Fix refuses.
+// Without the filter (a listing of the raw findings) the rows are checked as found.
+class ScanEnd {
+ public:
+  ScanEnd(const ScanRequest& request, uint8_t osVersionCode, bool stopped);
+  // Up to about `rows` rows of work; true once done. Never throws.
+  bool Step(IssueList& list, size_t rows);
+  bool Done() const { return done_; }
+  // Once done.
+  ScanOutcome Outcome() const;
+
+ private:
+  bool stopped_;
+  bool filter_;
+  bool failed_ = false;
+  bool started_ = false;
+  bool done_ = false;
+  std::optional<FilterRun> filterRun_;
+};
+
+// Appended to the status counts after a scan that did not end normally.
+inline constexpr const char* kScanStoppedNote = "  Scan stopped: only what was found before the stop.";
+inline constexpr const char* kScanFailedNote = "  Not filtered: nothing was selected.";
+inline constexpr const char* kScanFailedMessage =
+    "The findings could not be filtered after the scan, so they may include keys that "
+    "Windows needs or that you excluded. No finding was selected, and Fix Errors will not "
+    "run on this list. Please scan again.";
 
 class ScanSession {
  public:
@@ -56,7 +90,7 @@ class ScanSession {
   void Wait();
 
   // The console's whole scan: Start, the reports into `list` (cleared first) until the
-  // scan is done or stopped, then the end of the scan. `onCaption` receives the
+  // scan is done or stopped, then ScanEnd. `onCaption` receives the
   // category captions (not the completion texts) on the calling thread. The reports are
   // taken a few times a second, not as each arrives.
   ScanOutcome Run(const ScanRequest& request, IssueList& list,

@@ -247,10 +247,12 @@ void FilterRun::BeginPass(const IssueList& list, Stage stage) {
 
 bool FilterRun::Step(IssueList& list, size_t rows) {
   if (stage_ == Stage::Start) {
+    list.filtered = false;
     try {
       BeginPass(list, Stage::TextRules);
     } catch (...) {
       stage_ = Stage::Done;
+      failed_ = true;
     }
   }
   if (stage_ == Stage::Done) return true;
@@ -278,8 +280,11 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
       BeginPass(list, Stage::Exclusions);
     } catch (...) {
       stage_ = Stage::Done;
+      failed = true;
     }
   }
+  if (failed) failed_ = true;
+  if (stage_ == Stage::Done && !failed_) list.filtered = true;
   return stage_ == Stage::Done;
 }
 
@@ -357,11 +362,6 @@ void IssueList::UnselectAllType() {
 std::string IssueList::StatusText() const {
   return " " + std::to_string(Count()) + " Error Found,  " + std::to_string(CheckedCount()) +
          " Error Selected.";
-}
-
-void FinishScan(IssueList& list, bool stopped) {
-  if (stopped && list.Count() > 0) list.RemoveAt(list.Count() - 1);
-  list.SelectAll();
 }
 
 }  // namespace tallowin

@@ -17,8 +17,11 @@ class IssueList {
  public:
   std::vector<Issue> rows;
   int selected = -1;  // the list's current item; -1 = none
+  // The post-scan filter has run over these rows to its end. Only such a list is fixed:
+  // the filter is what keeps the keys Windows needs and the user's exclusions out.
+  bool filtered = false;
 
-  void Clear() { rows.clear(); selected = -1; }
+  void Clear() { rows.clear(); selected = -1; filtered = false; }
   void Add(const Issue& issue) { rows.push_back(issue); }
   void RemoveAt(size_t index);
   size_t Count() const { return rows.size(); }
@@ -50,8 +53,12 @@ class FilterRun {
  public:
   FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount, uint8_t osVersionCode);
   // Judges up to `rows` rows (a pass removes its rows at its end); true once done.
+  // A run that ends without a failure marks the list filtered.
   bool Step(IssueList& list, size_t rows);
   bool Done() const { return stage_ == Stage::Done; }
+  // The run ended early on a failure: the rows it had marked are gone, the rest stay
+  // unjudged, and the list is not filtered.
+  bool Failed() const { return failed_; }
 
  private:
   enum class Stage { Start, TextRules, Exclusions, Done };
@@ -61,6 +68,7 @@ class FilterRun {
   int32_t ignoreKeyCount_;
   uint8_t osVersionCode_;
   Stage stage_ = Stage::Start;
+  bool failed_ = false;
   std::vector<std::string> exclusions_;
   std::vector<char> marked_;
   size_t next_ = 0;  // the rows below it are still to be judged, from the last down
@@ -87,11 +95,6 @@ class LongestTexts {
   size_t next_ = 0;
   std::array<std::vector<Entry>, kIssueColumns> kept_;  // heaps, the weakest on top
 };
-
-// What the scan step does with the list once the scan dialog has closed: after a stop
-// the last row (if any) goes; then every row is checked. After a normal end the
-// caller has already run FilterResults.
-void FinishScan(IssueList& list, bool stopped);
 
 // The built-in exclusion lists.
 const std::vector<std::string>& BuiltInExclusions();    // always used

@@ -586,6 +586,11 @@ RepairResult FixErrors(IssueList& list, platform::Platform& platform,
                        const RepairSettings& settings, RepairPrompts& prompts) {
   RepairResult result;
   try {
+    if (list.Count() > 0 && !list.filtered) {
+      result.error = kListNotFilteredText;
+      prompts.ShowError(result.error);
+      return result;
+    }
     const std::string& folder = settings.outputDirectory;
     if (!platform::FolderExists(platform.files, folder)) {
       if (!prompts.AskYesNo(folder + "," + kBackupFolderMissingText + "\r\n" +

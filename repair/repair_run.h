@@ -20,6 +20,9 @@ inline constexpr const char* kCreateFolderQuestionText = "creates a new director
 inline constexpr const char* kCannotCreateText = "Cannot create ";
 inline constexpr const char* kErrorsFixedText = " errors were fixed!";
 inline constexpr const char* kFixFinishedText = "Fix errors finished";
+inline constexpr const char* kListNotFilteredText =
+    "These findings were not filtered after the scan, so they may include keys that Windows "
+    "needs or that you excluded. Nothing was changed; please scan again.";
 
 // What the run asks of the user. The GUI shows message boxes and the restore point
 // dialog; the command line answers on the console.
@@ -101,7 +104,8 @@ inline constexpr size_t kRepairBatchRows = 256;
 std::string MakeLastClean(platform::System& system, size_t fixed, size_t failed);
 std::string MakeFixStatusText(size_t fixed, size_t failed);
 
-// bFixErrorsClick over the model.
+// bFixErrorsClick over the model. A list with rows that the post-scan filter has not
+// been through to its end is refused with kListNotFilteredText.
 [[nodiscard]] RepairResult FixErrors(IssueList& list, platform::Platform& platform,
                                      const RepairSettings& settings, RepairPrompts& prompts);
 

@@ -3,11 +3,13 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <utility>
 
 #include "core/code_list.h"
+#include "core/fix_report.h"
 #include "core/list_commands.h"
 #include "core/settings.h"
 #include "platform/reg_global.h"
@@ -35,6 +37,8 @@ constexpr UINT WM_FIRSTACTIVATION = WM_APP + 2;
 constexpr int kStatusBarHeight = 22;
 constexpr ULONGLONG kRowsShownInterval = 250;
 constexpr int kImageSize = 216;
+// The rows a repair could not remove are named in its message, this many at most.
+constexpr size_t kProblemsShown = 8;
 
 const char* const kInstructions[] = {
     "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
@@ -169,16 +173,32 @@ void SendKeystrokes(HWND target, const std::vector<Keystroke>& keys) {
 
 // ---- the repair run's questions ---------------------------------------------------------
 
+// In the unattended run no window waits for a person: the one question of the run (a
+// missing backup folder) is answered Yes, errors are left to the exit status, and a
+// restore point that cannot be made ends the run before anything is deleted.
 class TfrmMain::Prompts : public RepairPrompts {
  public:
-  explicit Prompts(TfrmMain& main) : main_(main) {}
+  explicit Prompts(TfrmMain& main) : main_(main), unattended_(main.hiddenByRepairOnce_) {}
   ~Prompts() override { EnableInput(); }
 
   bool AskYesNo(const std::string& text) override {
+    if (unattended_) return true;
     return ShowMessage(main_.hwnd_, text, MB_YESNO | MB_ICONINFORMATION) == IDYES;
   }
-  void ShowError(const std::string& text) override { ShowMessage(main_.hwnd_, text, MB_ICONERROR); }
+  void ShowError(const std::string& text) override {
+    shownErrors_.push_back(text);
+    if (!unattended_) ShowMessage(main_.hwnd_, text, MB_ICONERROR);
+  }
+  bool Shown(const std::string& error) const {
+    return std::find(shownErrors_.begin(), shownErrors_.end(), error) != shownErrors_.end();
+  }
   bool RunRestorePointDialog() override {
+    if (unattended_) {
+      RestorePointAnswer answer =
+          CreateRestorePointAndAsk(main_.platform_.restorePoint, [] { return false; });
+      change_ = std::move(answer.change);
+      return answer.result == ModalResult::Ok;
+    }
     TfrmSystemPoint dialog(main_.hwnd_, main_.platform_);
     const int result = dialog.ShowModal(main_.hwnd_);
     change_ = dialog.TakeChange();
@@ -214,6 +234,8 @@ class TfrmMain::Prompts : public RepairPrompts {
 
  private:
   TfrmMain& main_;
+  bool unattended_;
+  std::vector<std::string> shownErrors_;
   platform::SystemChange change_;
   bool inputDisabled_ = false;
   ULONGLONG lastPump_ = 0;
@@ -357,7 +379,7 @@ void TfrmMain::FormActivate() {
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
   if (!OptionsSetting.LastClean.empty()) SetStatus("Last fix at: " + OptionsSetting.LastClean);
   if (OptionsSetting.WindowState == TWindowState::wsMaximized) ShowWindow(hwnd_, SW_MAXIMIZE);
-  if (!arguments_.empty() && AsciiUpper(arguments_.front()) == "-REPAIRONCE") {
+  if (IsRepairOnceSwitch(arguments_)) {
     RepairOnce = true;
     PostMessageW(hwnd_, WM_REPAIRONCE, 0, 0);
   }
@@ -370,9 +392,10 @@ bool TfrmMain::FormClose() {
   const std::string error =
       LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement);
   if (!error.empty()) {
+    // The unattended run shows no window; its settings only lose "Last fix at".
+    if (hiddenByRepairOnce_) return true;
     ShowMessage(hwnd_, error, MB_ICONERROR);
-    // A hidden window could never be closed again.
-    if (!hiddenByRepairOnce_) return false;
+    return false;
   }
   OptionsSetting.IgnoreKeys.clear();
   OptionsSetting.IgnoreKeyCount = 0;
@@ -404,7 +427,12 @@ void TfrmMain::SetStatus(const std::string& text) {
 
 std::string TfrmMain::StatusText() const { return WindowText(StatusBar1); }
 
-void TfrmMain::UpdateStatusCounts() { SetStatus(list_.StatusText()); }
+void TfrmMain::UpdateStatusCounts() {
+  std::string text = list_.StatusText();
+  if (lastScan_ == ScanOutcome::Stopped) text += kScanStoppedNote;
+  if (lastScan_ == ScanOutcome::Failed) text += kScanFailedNote;
+  SetStatus(text);
+}
 
 void TfrmMain::AutoSizeColumns() {
   if (!longestTextsReady_ || !longestTexts_) {
@@ -425,6 +453,13 @@ ScanRequest TfrmMain::ScanOptions() const {
   return request;
 }
 
+ScanRequest TfrmMain::FilterRequest() const {
+  ScanRequest request = ScanOptions();
+  request.ignoreKeys = OptionsSetting.IgnoreKeys;
+  request.ignoreKeyCount = OptionsSetting.IgnoreKeyCount;
+  return request;
+}
+
 void TfrmMain::AddRows(std::vector<Issue>&& rows) {
   for (Issue& row : rows) list_.rows.push_back(std::move(row));
   // The list view takes a new count slowly at 100,000 rows (its scroll bars are redone):
@@ -437,17 +472,15 @@ void TfrmMain::AddRows(std::vector<Issue>&& rows) {
   }
 }
 
-bool TfrmMain::PostScanSlice() {
+bool TfrmMain::PostScanSlice(bool stopped) {
   // Rows per step between two looks at the clock: well under a millisecond each.
   constexpr size_t kRowsPerStep = 256;
   const auto end = std::chrono::steady_clock::now() + options_.postScanSlice;
   const auto timeLeft = [&end] { return std::chrono::steady_clock::now() < end; };
-  if (!filterRun_)
-    filterRun_.emplace(OptionsSetting.IgnoreKeys, OptionsSetting.IgnoreKeyCount,
-                       GetWindowsVersionCode(platform_.system));
-  if (!filterRun_->Done()) {
+  if (!scanEnd_) scanEnd_.emplace(FilterRequest(), GetWindowsVersionCode(platform_.system), stopped);
+  if (!scanEnd_->Done()) {
     const size_t before = list_.Count();
-    while (!filterRun_->Step(list_, kRowsPerStep) && timeLeft()) {
+    while (!scanEnd_->Step(list_, kRowsPerStep) && timeLeft()) {
     }
     if (list_.Count() != before) view_.Refresh();
     return false;
@@ -466,9 +499,10 @@ void TfrmMain::bScanRegistryClick() {
   StartScan();
 }
 
-void TfrmMain::StartScan() {
-  if (busy_) return;
+ScanOutcome TfrmMain::StartScan() {
+  if (busy_) return ScanOutcome::Failed;
   busy_ = true;
+  lastScan_ = ScanOutcome::Completed;
   try {
     if (IsWindowVisible(Panel1)) ShowWindow(Panel1, SW_HIDE);
     if (view_.HeadersHidden()) view_.ShowHeaders();
@@ -479,7 +513,7 @@ void TfrmMain::StartScan() {
     list_.Clear();
     view_.Refresh();
     UpdateStatusCounts();
-    filterRun_.reset();
+    scanEnd_.reset();
     longestTexts_.reset();
     longestTextsReady_ = false;
     int result;
@@ -487,17 +521,32 @@ void TfrmMain::StartScan() {
       TfrmScanRegistry dialog(hwnd_, CategoryCodes.value_or(std::vector<std::string>{}), *this);
       result = dialog.ShowModal(hwnd_);
     }
-    // A stop removes a row the widths were gathered on.
-    if (result == mrAbort) longestTextsReady_ = false;
-    FinishScan(list_, result == mrAbort);
+    // The dialog ends the scan's work as it closes; what it left undone (a slice that
+    // failed, a dialog that never started) is done here, by the same rule.
+    if (!scanEnd_ || !scanEnd_->Done()) {
+      longestTextsReady_ = false;
+      if (!scanEnd_)
+        scanEnd_.emplace(FilterRequest(), GetWindowsVersionCode(platform_.system), result == mrAbort);
+      while (!scanEnd_->Step(list_, list_.Count() + 1)) {
+      }
+    }
+    lastScan_ = scanEnd_->Outcome();
     view_.Refresh();
-    UpdateStatusCounts();
     if (list_.Count() > 0) AutoSizeColumns();
     UpdateStatusCounts();
   } catch (const std::exception&) {
+    // Whatever the list holds now was not through the filter: nothing may be fixed.
+    lastScan_ = ScanOutcome::Failed;
+    list_.filtered = false;
+    list_.SelectNone();
     view_.Refresh();
+    UpdateStatusCounts();
   }
+  scanEnd_.reset();
   busy_ = false;
+  if (lastScan_ == ScanOutcome::Failed && !hiddenByRepairOnce_)
+    ShowMessage(hwnd_, kScanFailedMessage, MB_ICONERROR);
+  return lastScan_;
 }
 
 void TfrmMain::bCustomScanClick() {
@@ -516,28 +565,45 @@ void TfrmMain::bCustomScanClick() {
 
 // ---- the repair -------------------------------------------------------------------------
 
-void TfrmMain::bFixErrorsClick() {
-  if (busy_) return;
+void TfrmMain::bFixErrorsClick() { (void)RunRepair(); }
+
+RepairResult TfrmMain::RunRepair() {
+  RepairResult result;
+  if (busy_) return result;
   busy_ = true;
   RepairSettings settings;
   settings.outputDirectory = OptionsSetting.OutputDirectory;
   settings.createRestorePoint = OptionsSetting.CreateRP;
   settings.osVersionCode = GetWindowsVersionCode(platform_.system);
-  RepairResult result;
+  bool errorShown = false;
   {
     Prompts prompts(*this);
     result = FixErrors(list_, platform_, settings, prompts);
     prompts.EnableInput();
     prompts.EndRestorePoint(result);
+    errorShown = prompts.Shown(result.error);
   }
   if (!result.backupFile.empty()) BackupFileName = result.backupFile;
   view_.Refresh();
-  if (result.completed) {
-    UpdateStatusCounts();
+  // Rows that were not removed stay in the list, checked; the status line and "Last
+  // fix at" count what was removed.
+  if (result.completed || result.stopped) {
     OptionsSetting.LastClean = result.lastClean;
     SetStatus(result.statusText);
+  } else if (result.fixed > 0) {
+    OptionsSetting.LastClean = MakeLastClean(platform_.system, result.fixed, result.failed);
+    SetStatus(MakeFixStatusText(result.fixed, result.failed));
+  } else {
+    UpdateStatusCounts();
   }
   busy_ = false;
+  if (!hiddenByRepairOnce_) {
+    // A backup that could not be written stops the run: the message names the file.
+    if (!result.error.empty() && !errorShown) ShowMessage(hwnd_, result.error, MB_ICONERROR);
+    if (!result.problems.empty())
+      ShowMessage(hwnd_, NotRemovedMessage(result, kProblemsShown), MB_ICONWARNING);
+  }
+  return result;
 }
 
 // ---- unattended -------------------------------------------------------------------------
@@ -546,10 +612,18 @@ void TfrmMain::RepairOnceRun() {
   ShowWindow(hwnd_, SW_HIDE);
   hiddenByRepairOnce_ = true;
   CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
+  exitCode_ = kRepairOnceDone;
   // With no section chosen nothing is scanned or repaired; the run ends all the same.
   if (!CategoryCodes->empty()) {
-    StartScan();
-    bFixErrorsClick();
+    const ScanOutcome scan = StartScan();
+    // A stopped or failed scan repairs nothing.
+    if (scan != ScanOutcome::Completed) {
+      exitCode_ = RepairOnceExitStatus(scan, nullptr, list_.Count());
+    } else {
+      const size_t found = list_.CheckedCount();
+      const RepairResult result = RunRepair();
+      exitCode_ = RepairOnceExitStatus(scan, &result, found);
+    }
   }
   PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
@@ -817,7 +891,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       RepairOnceRun();
       return 0;
     case WM_DESTROY:
-      if (options_.endsProgram) PostQuitMessage(0);
+      if (options_.endsProgram) PostQuitMessage(exitCode_);
       return 0;
     default:
       return Form::HandleMessage(message, wParam, lParam);

@@ -120,7 +120,13 @@ class TfrmMain : public Form, private ScanHost {
   // scan when they are still the list's.
   void AutoSizeColumns();
   void LayoutControls();
-  void StartScan();
+  // Runs one scan with CategoryCodes; the list then holds its findings, filtered and
+  // checked unless the filter failed.
+  ScanOutcome StartScan();
+  // What the last scan's end was (the status line tells a stopped or failed one).
+  ScanOutcome LastScanOutcome() const { return lastScan_; }
+  // The exit status of the program (set by the unattended run).
+  int ExitCode() const { return exitCode_; }
 
   void bScanRegistryClick();
   void bCustomScanClick();
@@ -152,6 +158,7 @@ class TfrmMain : public Form, private ScanHost {
 
   void FormCreate();
   void FormActivate();
+  RepairResult RunRepair();
   void RepairOnceRun();
   void ActivateInstance();
   void RunSelectionCommand(int id);
@@ -166,7 +173,8 @@ class TfrmMain : public Form, private ScanHost {
   bool HiddenMode() const override { return RepairOnce; }
   ScanRequest ScanOptions() const override;
   void AddRows(std::vector<Issue>&& rows) override;
-  bool PostScanSlice() override;
+  bool PostScanSlice(bool stopped) override;
+  ScanRequest FilterRequest() const;
 
   MainWindowOptions options_;
   std::unique_ptr<platform::win32::Win32Machine> machine_;
@@ -178,7 +186,9 @@ class TfrmMain : public Form, private ScanHost {
   IssueList list_;
   IssueListView view_;
   // The work after a finished scan, done a slice at a time while the scan dialog is open.
-  std::optional<FilterRun> filterRun_;
+  std::optional<ScanEnd> scanEnd_;
+  ScanOutcome lastScan_ = ScanOutcome::Completed;
+  int exitCode_ = 0;
   std::optional<LongestTexts> longestTexts_;
   bool longestTextsReady_ = false;
   ULONGLONG lastRowsShown_ = 0;

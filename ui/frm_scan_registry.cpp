@@ -114,6 +114,7 @@ void TfrmScanRegistry::TakeReports() {
       case ScanReport::Kind::Done:
         if (ended_) break;  // stopped meanwhile
         ended_ = true;
+        doneReported_ = true;
         PostMessageW(hwnd_, WM_SCANDONE, 0, 0);
         break;
     }
@@ -143,16 +144,23 @@ void TfrmScanRegistry::Timer1Timer() {
 }
 
 void TfrmScanRegistry::bStopClick() {
-  if (postScan_) return;  // the scan has ended; the dialog closes once the list is ready
+  // Once the scan has reported its end it ends as a finished scan; the dialog closes
+  // when the list is ready.
+  if (postScan_ || doneReported_ || stopped_) return;
   if (session_) {
     session_->Stop();
-    // What the scan reported before the stop still reaches the list; its end does not.
-    ended_ = true;
+    // What the scan reported before the stop still reaches the list, its end too: a
+    // scan that had reported its end ends as a finished one.
     TakeReports();
+    if (doneReported_) return;
   }
   ended_ = true;
+  stopped_ = true;
   SetTimerEnabled(false);
-  EndModal(mrAbort);
+  // What was found before the stop is filtered like a finished scan's findings.
+  EnableWindow(bStop, FALSE);
+  postScan_ = true;
+  PostScanStep();
 }
 
 void TfrmScanRegistry::ScanDone() {
@@ -166,12 +174,16 @@ void TfrmScanRegistry::PostScanStep() {
   if (!postScan_) return;
   bool done = true;
   try {
-    done = host_.PostScanSlice();
+    done = host_.PostScanSlice(stopped_);
   } catch (const std::exception&) {
+    // The host finds its work unfinished and ends it itself.
   }
   if (done) {
     postScan_ = false;
-    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+    if (stopped_)
+      EndModal(mrAbort);
+    else
+      SendMessageW(hwnd_, WM_CLOSE, 0, 0);
   } else if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER)) != 0) {
     SetTimer(hwnd_, kStepTimer, USER_TIMER_MINIMUM, nullptr);
   } else {
@@ -181,7 +193,10 @@ void TfrmScanRegistry::PostScanStep() {
 
 bool TfrmScanRegistry::FormClose() {
   if (postScan_) return false;
-  if (ScanRunning() || (!started_ && InModalLoop())) bStopClick();
+  if (ScanRunning() || (!started_ && InModalLoop())) {
+    bStopClick();
+    return !postScan_;  // closes itself once the stop's post-scan work is done
+  }
   return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The scan progress dialog: starts the scan once it is on screen, shows the category
-// and the key being scanned, animates the bar, and closes when the scan ends (Stop or
-// its close button: mrAbort; a finished scan: mrCancel, once the host's post-scan work
-// is done; Stop and close wait for that work meanwhile).
+// and the key being scanned, animates the bar, and closes when the scan ends and the
+// host's post-scan work is done (Stop or its close button: mrAbort; a finished scan:
+// mrCancel). Stop and close wait for that work meanwhile.
 
 #include <memory>
 #include <string>
@@ -27,10 +27,10 @@ class ScanHost {
   virtual ScanRequest ScanOptions() const = 0;
   // Findings in scan order, unchecked.
   virtual void AddRows(std::vector<Issue>&& rows) = 0;
-  // The end of a finished scan over the list (the post-scan filter first), one slice of
-  // a few tens of milliseconds per call so that the windows keep answering between
-  // calls; true once all is done.
-  virtual bool PostScanSlice() = 0;
+  // The end of the scan over the list (ScanEnd: the post-scan filter, after a stop too),
+  // one slice of a few tens of milliseconds per call so that the windows keep answering
+  // between calls; true once all is done.
+  virtual bool PostScanSlice(bool stopped) = 0;
 };
 
 class TfrmScanRegistry : public Form {
@@ -51,7 +51,7 @@ class TfrmScanRegistry : public Form {
   bool TimerEnabled() const { return timerEnabled_; }
   // True from the start of the scan until it has ended or been stopped.
   bool ScanRunning() const { return started_ && !ended_; }
-  // From the end of the scan until the host's post-scan work is done.
+  // From the end of the scan (or the stop) until the host's post-scan work is done.
   bool PostScanRunning() const { return postScan_; }
 
   void bStopClick();
@@ -78,6 +78,8 @@ class TfrmScanRegistry : public Form {
   std::unique_ptr<ScanSession> session_;
   bool started_ = false;
   bool ended_ = false;
+  bool doneReported_ = false;  // the scan reported its end: a late Stop changes nothing
+  bool stopped_ = false;
   bool timerEnabled_ = false;
   bool takeTimerArmed_ = false;
   bool postScan_ = false;

@@ -273,8 +273,13 @@ int RunScan(const ScanArgs& args) {
                  countingFiles.listingSeconds(), memory.peakWorkingSetKB, memory.peakPrivateKB);
     countingRegistry.Print(stderr, "scan");
   }
+  if (outcome == ScanOutcome::Failed) {
+    Error("the findings could not be filtered; they are listed as found");
+    return kExitFailed;
+  }
   if (outcome == ScanOutcome::Stopped) {
-    Error("scan stopped; the findings before the stop are listed, unfiltered");
+    Error(args.filter ? "scan stopped; the findings before the stop are listed, filtered"
+                      : "scan stopped; the findings before the stop are listed");
     return kExitStopped;
   }
   return kExitOk;
@@ -323,6 +328,10 @@ int RunFix(const FixArgs& args) {
                  countingFiles.listingSeconds());
     countingRegistry.Print(stderr, "scan");
     countingRegistry.Reset();
+  }
+  if (outcome == ScanOutcome::Failed) {
+    Error("the findings could not be filtered; nothing was changed");
+    return kExitFailed;
   }
   if (outcome == ScanOutcome::Stopped || WasInterrupted()) {
     Error("stopped before the repair; nothing was changed");

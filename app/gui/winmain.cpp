@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fix_report.h"
 #include "platform/win32/com_initialization.h"
 #include "ui/frm_main.h"
 #include "ui/messages.h"
@@ -28,7 +29,10 @@ std::vector<std::string> Arguments() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   using namespace tallowin::ui;
+  const std::vector<std::string> arguments = Arguments();
   if (HWND running = FindWindowW(kMainWindowClass, nullptr)) {
+    // An unattended run does nothing beside another copy, and says so to its scheduler.
+    if (tallowin::IsRepairOnceSwitch(arguments)) return tallowin::kRepairOnceAlreadyRunning;
     PostMessageW(running, WM_ACTIVATEINSTANCE, 0, 0);
     SetForegroundWindow(running);
     return 0;
@@ -38,7 +42,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   tallowin::platform::win32::ComInitialization com(tallowin::platform::win32::ComThreading::Apartment);
 
   TfrmMain main;
-  if (!main.CreateMain(Arguments())) return 1;
+  if (!main.CreateMain(arguments)) return 1;
   main.Show(showCommand);
   return RunMessageLoop(main.handle(), main.Accelerators());
 }

@@ -49,7 +49,8 @@ class Host : public ScanHost {
     for (Issue& row : batch) rows.push_back(std::move(row));
     if (onRows) onRows();
   }
-  bool PostScanSlice() override {
+  bool PostScanSlice(bool stopped) override {
+    stoppedAtFilter = stopped;
     if (slices++ == 0) {
       HWND dialog = FindWindowW(L"TallowinTfrmScanRegistry", nullptr);
       visibleAtFilter = dialog != nullptr && IsWindowVisible(dialog);
@@ -72,6 +73,7 @@ class Host : public ScanHost {
   int failingSlice = 0;
   std::function<void()> onSlice;
   bool visibleAtFilter = false;
+  bool stoppedAtFilter = false;
   std::string captionAtFilter;
   std::function<void()> onRows;
 
@@ -203,7 +205,7 @@ TEST_F(ScanDialogTest, AFailingPostScanSliceEndsTheWorkAndTheDialogClosesRegardl
   EXPECT_FALSE(dialog.PostScanRunning());
 }
 
-TEST_F(ScanDialogTest, StopEndsWithAbortKeepsWhatArrivedAndSkipsTheFilter) {
+TEST_F(ScanDialogTest, StopEndsWithAbortKeepsWhatArrivedAndFiltersIt) {
   TfrmScanRegistry dialog(owner_.handle(), std::vector<std::string>(2000, "2"), host_);
   host_.onRows = [&] {
     if (host_.rows.size() >= 10 && dialog.ScanRunning())
@@ -213,7 +215,8 @@ TEST_F(ScanDialogTest, StopEndsWithAbortKeepsWhatArrivedAndSkipsTheFilter) {
   const size_t rows = host_.rows.size();
   EXPECT_GE(rows, 10u);
   EXPECT_LT(rows, 2000u * 50u);
-  EXPECT_EQ(host_.filters, 0);
+  EXPECT_EQ(host_.filters, 1);
+  EXPECT_TRUE(host_.stoppedAtFilter);
   EXPECT_FALSE(dialog.ScanRunning());
   EXPECT_FALSE(dialog.TimerEnabled());
   // Nothing arrives after the stop.
@@ -227,7 +230,8 @@ TEST_F(ScanDialogTest, TheCloseButtonDuringAScanIsStop) {
     if (dialog.ScanRunning()) PostMessageW(dialog.handle(), WM_CLOSE, 0, 0);
   };
   EXPECT_EQ(dialog.ShowModal(owner_.handle()), mrAbort);
-  EXPECT_EQ(host_.filters, 0);
+  EXPECT_EQ(host_.filters, 1);
+  EXPECT_TRUE(host_.stoppedAtFilter);
 }
 
 TEST_F(ScanDialogTest, HiddenModeRunsTheScanWithTheDialogHidden) {

@@ -320,30 +320,5 @@ TEST(IssueList, RemoveAtKeepsTheSelectionOnItsRow) {
   EXPECT_EQ(list.Count(), 2u);
 }
 
-TEST(FinishScan, StoppedScanLosesItsLastRowThenAllAreChecked) {
-  IssueList list = Sample();
-  FinishScan(list, true);
-  EXPECT_EQ(list.Count(), 3u);
-  EXPECT_EQ(list.rows.back().key, "K3");
-  EXPECT_EQ(Checks(list), "xxx");
-
-  IssueList empty;
-  FinishScan(empty, true);
-  EXPECT_EQ(empty.Count(), 0u);
-
-  IssueList normal = Sample();
-  FinishScan(normal, false);
-  EXPECT_EQ(Checks(normal), "xxxx");
-}
-
-TEST(FinishScan, StoppedScanKeepsFindingsTheFilterWouldRemove) {
-  IssueList list;
-  list.Add(Finding("HKEY_CURRENT_USER\\Software\\JavaSoft\\x", ekKey));
-  list.Add(Finding("HKEY_CURRENT_USER\\Software\\App", ekKey));
-  FinishScan(list, true);
-  ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.rows[0].key, "HKEY_CURRENT_USER\\Software\\JavaSoft\\x");
-}
-
 }  // namespace
 }  // namespace tallowin

@@ -42,6 +42,7 @@ class RepairRunTest : public ::testing::Test {
   }
   RepairResult Run() {
     platform::Platform p = m.platform();
+    list.filtered = true;  // as the post-scan filter leaves it
     return FixErrors(list, p, settings, prompts);
   }
   std::vector<std::string> RemainingKeys() const {
@@ -129,6 +130,22 @@ TEST_F(RepairRunTest, NoCheckedRowWritesNoFileAndReportsZero) {
   EXPECT_TRUE(result.backupFile.empty());
   EXPECT_FALSE(m.files.Exists(kFile));
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+  EXPECT_EQ(list.Count(), 1u);
+}
+
+// A list the post-scan filter has not been through may hold keys Windows needs.
+TEST_F(RepairRunTest, RefusesAListThatWasNotFiltered) {
+  settings.outputDirectory = "C:\\New\\Backup";
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
+  platform::Platform p = m.platform();
+  const RepairResult result = FixErrors(list, p, settings, prompts);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.error, kListNotFilteredText);
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{kListNotFilteredText});
+  EXPECT_TRUE(prompts.questions.empty());
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+  EXPECT_FALSE(m.files.Exists("C:\\New\\Backup"));
   EXPECT_EQ(list.Count(), 1u);
 }
 
@@ -226,6 +243,7 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
     if (path == "K5") m.files.LimitWrites(10);
   };
   platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
+  list.filtered = true;  // as the post-scan filter leaves it
   const RepairResult result = FixErrors(list, p, settings, prompts);
 
   EXPECT_FALSE(result.completed);
@@ -388,6 +406,7 @@ TEST_F(RepairRunTest, RowsOfOneKeyOpenItOnceToReadAndOnceToDelete) {
     ++opens[{std::string(path), access}];
   };
   platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
+  list.filtered = true;  // as the post-scan filter leaves it
   const RepairResult result = FixErrors(list, p, settings, prompts);
   EXPECT_EQ(result.fixed, 4u);
   using platform::Access;
@@ -424,6 +443,7 @@ TEST_F(RepairRunTest, AsksForFullAccessOnlyAfterTheBackupIsWritten) {
         << "full access to \"" << path << "\" before its backup";
   };
   platform::Platform p{hooked, m.files, m.system, m.processes, m.restorePoint};
+  list.filtered = true;  // as the post-scan filter leaves it
   const RepairResult result = FixErrors(list, p, settings, prompts);
   EXPECT_EQ(result.fixed, 2u);
   EXPECT_EQ(result.failed, 1u);

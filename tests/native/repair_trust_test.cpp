@@ -103,6 +103,7 @@ class RepairTrustTest : public ::testing::Test {
 
   RepairResult Run() {
     platform::Platform p = m.platform();
+    list.filtered = true;  // as the post-scan filter leaves it
     return FixErrors(list, p, {kFolder, false, 12}, prompts);
   }
 
@@ -370,6 +371,7 @@ TEST_F(RepairTrustTest, AValueStillThereAfterItsDeletionStaysListed) {
   Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Loose");
   IgnoringRegistry ignoring(m.registry, "Stuck");
   platform::Platform p{ignoring, m.files, m.system, m.processes, m.restorePoint};
+  list.filtered = true;  // as the post-scan filter leaves it
   const RepairResult result = FixErrors(list, p, {kFolder, false, 12}, prompts);
   EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\Stuck")->outcome,
             RepairOutcome::StillPresent);

@@ -354,6 +354,7 @@ class RepairWithRestorePoint : public ::testing::Test, public RepairPrompts {
   }
   RepairResult RunAndEnd() {
     platform::Platform p = m.platform();
+    list.filtered = true;  // as the post-scan filter leaves it
     const RepairResult result = FixErrors(list, p, settings, *this);
     EndSystemChange(change, result);
     EXPECT_FALSE(change.open());

@@ -164,6 +164,7 @@ class RestoreTest : public ::testing::Test {
     list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\Run\\Old", ekValueInKeyPath, true});
     testing_support::RecordingPrompts prompts;
     platform::Platform p = m.platform();
+    list.filtered = true;  // as the post-scan filter leaves it
     const RepairResult result = FixErrors(list, p, {"C:\\Backup", false, 12}, prompts);
     ASSERT_EQ(result.fixed, 2u);
     ASSERT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\App"));

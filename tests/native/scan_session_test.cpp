@@ -206,30 +206,74 @@ TEST_F(ScanSessionTest, StopBeforeRunScansNothing) {
   EXPECT_EQ(list.Count(), 0u);
 }
 
-// A stopped scan keeps what was reported when Stop returned, minus the last row,
-// unfiltered, every row checked.
-TEST_F(ScanSessionTest, StoppedScanDropsItsLastRowAndSkipsTheFilter) {
+// A stopped scan is filtered too: here every row it can find is under an ignored key.
+TEST_F(ScanSessionTest, StoppedScanIsFiltered) {
   AddMany(200);
   ScanSession scan(machine.platform(), nullptr);
   ScanRequest request;
   request.codes.assign(5000, "2");
-  request.ignoreKeys = {"HKEY_CURRENT_USER\\Software\\Many"};
+  request.ignoreKeys = {"HKEY_CURRENT_USER\\Software"};
   request.ignoreKeyCount = 1;
   IssueList list;
   ScanOutcome outcome = ScanOutcome::Completed;
   std::thread runner([&] { outcome = scan.Run(request, list, nullptr); });
   while (scan.RowsReported() < 3) std::this_thread::yield();
   scan.Stop();
-  const size_t reported = scan.RowsReported();
   runner.join();
   ASSERT_EQ(outcome, ScanOutcome::Stopped);
-  ASSERT_GE(reported, 3u);
-  EXPECT_EQ(list.Count(), reported - 1);
-  EXPECT_EQ(list.CheckedCount(), list.Count());
-  size_t ignored = 0;
-  for (const Issue& row : list.rows)
-    if (row.key.find("\\Software\\Many\\") != std::string::npos) ++ignored;
-  EXPECT_GT(ignored, 0u);
+  EXPECT_EQ(Lines(list), std::vector<std::string>{});
+  EXPECT_TRUE(list.filtered);
+}
+
+// Every end of a scan: after a stop the last row goes, the filter runs whenever it was
+// asked for, and rows are checked only once it is through.
+TEST(ScanEnd, FiltersAfterEveryEndAndChecksOnlyThen) {
+  struct Case {
+    const char* name;
+    bool stopped;
+    bool filter;
+    std::vector<std::string> keys;
+    ScanOutcome outcome;
+  };
+  const std::string kJava = "HKEY_CURRENT_USER\\Software\\JavaSoft\\x";  // built-in exclusion
+  const std::string kMine = "HKEY_CURRENT_USER\\Software\\Mine\\y";      // the user's
+  const std::string kApp = "HKEY_CURRENT_USER\\Software\\App";
+  const std::string kLast = "HKEY_CURRENT_USER\\Software\\Last";
+  const Case cases[] = {
+      {"finished", false, true, {kApp, kLast}, ScanOutcome::Completed},
+      {"stopped", true, true, {kApp}, ScanOutcome::Stopped},
+      {"finished, raw", false, false, {kJava, kApp, kMine, kLast}, ScanOutcome::Completed},
+      {"stopped, raw", true, false, {kJava, kApp, kMine}, ScanOutcome::Stopped},
+  };
+  for (const Case& c : cases) {
+    for (size_t step : {size_t{1}, size_t{1000}}) {
+      SCOPED_TRACE(std::string(c.name) + ", step " + std::to_string(step));
+      IssueList list;
+      for (const std::string& key : {kJava, kApp, kMine, kLast})
+        list.Add(Issue{"Non-existent File or Folder", "C:\\x.exe", key, ekKey, false, {}});
+      ScanRequest request;
+      request.filter = c.filter;
+      request.ignoreKeys = {"HKEY_CURRENT_USER\\Software\\Mine"};
+      request.ignoreKeyCount = 1;
+      ScanEnd end(request, 12, c.stopped);
+      size_t steps = 0;
+      while (!end.Step(list, step)) {
+        EXPECT_EQ(list.CheckedCount(), 0u) << "checked before the filter was through";
+        ASSERT_LT(++steps, 100u);
+      }
+      std::vector<std::string> keys;
+      for (const Issue& row : list.rows) keys.push_back(row.key);
+      EXPECT_EQ(keys, c.keys);
+      EXPECT_EQ(list.CheckedCount(), list.Count());
+      EXPECT_EQ(list.filtered, c.filter);
+      EXPECT_EQ(end.Outcome(), c.outcome);
+    }
+  }
+  IssueList empty;
+  ScanEnd end(ScanRequest{}, 12, true);
+  for (int steps = 0; !end.Step(empty, 1); ++steps) ASSERT_LT(steps, 10);
+  EXPECT_EQ(empty.Count(), 0u);
+  EXPECT_EQ(end.Outcome(), ScanOutcome::Stopped);
 }
 
 // The window's way: reports taken on the reader's thread after each wake; after Stop

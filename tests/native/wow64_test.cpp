@@ -384,6 +384,7 @@ TEST_F(BothViewsTest, FixRemovesTheRowsInTheirViewsAndTheRestorePutsThemBack) {
 
   YesPrompts prompts;
   platform::Platform p = m.platform();
+  list.filtered = true;  // as the post-scan filter leaves it
   const RepairResult result = FixErrors(list, p, {"C:\\Backup", false, 12}, prompts);
   ASSERT_EQ(result.fixed, 6u) << (result.problems.empty() ? "" : result.problems[0].detail);
   auto& r = m.registry;
@@ -434,6 +435,7 @@ TEST_F(BothViewsTest, ABackupOfOneViewTakesNoRowOfTheOther) {
   list.Add(native);  // visited first: the file is a 64-bit view backup
   YesPrompts prompts;
   platform::Platform p = m.platform();
+  list.filtered = true;  // as the post-scan filter leaves it
   const RepairResult result = FixErrors(list, p, {"C:\\Backup", false, 12}, prompts);
   ASSERT_EQ(result.rows.size(), 2u);
   EXPECT_EQ(result.rows[0].outcome, RepairOutcome::Deleted);

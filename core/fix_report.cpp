@@ -1,0 +1,37 @@
+#include "core/fix_report.h"
+
+#include "platform/text.h"
+
+namespace tallowin {
+
+std::string NotRemovedMessage(const RepairResult& result, size_t shown) {
+  const size_t count = result.problems.size();
+  std::string text = std::to_string(count) + (count == 1 ? " of the selected findings could not be removed; it stays"
+                                                         : " of the selected findings could not be removed; they stay") +
+                     " in the list, selected.\r\n";
+  for (size_t i = 0; i < count && i < shown; ++i) {
+    const RowProblem& problem = result.problems[i];
+    text += "\r\n" + problem.issue.key;
+    if (!problem.issue.data.empty()) text += " (" + problem.issue.data + ")";
+    text += ": " + std::string(OutcomeName(problem.outcome));
+    if (!problem.detail.empty()) text += ", " + problem.detail;
+  }
+  if (count > shown) text += "\r\n\r\nand " + std::to_string(count - shown) + " more.";
+  return text;
+}
+
+RepairOnceStatus RepairOnceExitStatus(ScanOutcome scan, const RepairResult* repair, size_t found) {
+  if (scan == ScanOutcome::Stopped) return kRepairOnceScanStopped;
+  if (scan == ScanOutcome::Failed) return kRepairOnceScanFailed;
+  if (found == 0) return kRepairOnceDone;
+  if (repair == nullptr || !repair->error.empty()) return kRepairOnceNotRepaired;
+  if (repair->completed) return repair->failed == 0 ? kRepairOnceDone : kRepairOnceNotAllRemoved;
+  if (repair->stopped) return kRepairOnceNotAllRemoved;
+  return kRepairOnceNotRepaired;
+}
+
+bool IsRepairOnceSwitch(const std::vector<std::string>& arguments) {
+  return !arguments.empty() && AsciiUpper(arguments.front()) == "-REPAIRONCE";
+}
+
+}  // namespace tallowin
