@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Tallowin.exe as started by a user or a scheduled task: a second start, even with
-# "-repaironce", only brings the first window back and ends without a window of its own;
-# "-repaironce" with no section chosen ends without scanning; with two sections chosen it
-# scans them, repairs every finding with a backup, saves the last repair and ends,
-# leaving no window.
+# Tallowin.exe as started by a user or a scheduled task: a second start only brings the
+# first window back and ends without a window of its own, and with "-repaironce" it does
+# nothing at all and exits 6; "-repaironce" with no section chosen ends without scanning;
+# with a restore point asked for (which Wine cannot make) it ends by itself with status 1
+# and repairs nothing; with two sections chosen it scans them, repairs every finding with
+# a backup, saves the last repair and ends, leaving no window.
 source "$(dirname "$0")/gui.bash"
 prefix=$(new_gui_prefix gui-instance-repaironce) || exit 1
 w=$prefix/work
@@ -18,13 +19,19 @@ cli_rows "$w/cli.json" "$w/expected.rows"
 m=$(grep -c . "$w/expected.rows")
 [ "$m" -ge 5 ] || fail "only $m findings for sections 2 and 16"
 
-# A second start while the first copy is minimized.
+# A second start while the first copy is minimized brings it back; a second start with
+# "-repaironce" does nothing and says so in its exit status.
 tallowin
 d wait "${MAIN[@]}"
 d post "${MAIN[@]}" --msg 0x0112 --wparam 0xF020  # WM_SYSCOMMAND, SC_MINIMIZE
 for i in $(seq 50); do drv state "${MAIN[@]}"; [[ $(out) == *minimized* ]] && break; sleep 0.1; done
 [[ $(out) == *minimized* ]] || fail "the window does not minimize: $(out)"
 d run --timeout 20000 'C:\Tallowin\Tallowin.exe' -repaironce
+grep -q '^visible' "$w/drv.out" && fail "the second start showed windows: $(cat "$w/drv.out")"
+[ "$(tail -1 "$w/drv.out")" = "exit 6" ] || fail "-repaironce beside a window: $(cat "$w/drv.out")"
+drv state "${MAIN[@]}"
+[[ $(out) == *minimized* ]] || fail "-repaironce beside a window touched it: $(out)"
+d run --timeout 20000 'C:\Tallowin\Tallowin.exe'
 grep -q '^visible' "$w/drv.out" && fail "the second start showed windows: $(cat "$w/drv.out")"
 [ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "the second start: $(cat "$w/drv.out")"
 for i in $(seq 50); do drv state "${MAIN[@]}"; [[ $(out) != *minimized* ]] && break; sleep 0.1; done
@@ -38,6 +45,18 @@ d state "${MAIN[@]}" --ctl Static --text "Welcome to Tallowin!"
 [[ $(out) == visible* ]] || fail "the welcome panel went: $(out)"
 main_ends
 [ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+
+# Unattended with a restore point asked for: System Restore fails under Wine, and the run
+# ends by itself without asking, repairing nothing, with status 1.
+settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=1' '2=1' '16=1'
+d run --timeout 120000 'C:\Tallowin\Tallowin.exe' -repaironce
+note "restore point: $(tr '\n' ' ' < "$w/drv.out")"
+grep -q '^visible' "$w/drv.out" && fail "the unattended run showed windows: $(cat "$w/drv.out")"
+[ "$(tail -1 "$w/drv.out")" = "exit 1" ] || fail "-repaironce without a restore point: $(cat "$w/drv.out")"
+[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+cli_fast "$prefix" "$w/again.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
+cli_rows "$w/again.json" "$w/again.rows"
+diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce without a restore point changed the registry"
 
 # Unattended with no section chosen: it ends, nothing is scanned or repaired.
 settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0'

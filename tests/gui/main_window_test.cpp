@@ -3,6 +3,7 @@
 #include "ui/frm_main.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <memory>
@@ -260,6 +261,53 @@ TEST_F(MainWindowTest, FixErrorsRemovesExactlyTheCheckedRowsAfterBackingThemUp) 
   EXPECT_TRUE(IsWindowEnabled(main.handle()));
 }
 
+// Sets the access list of a sandbox sub-key: "KR" read only, "KA" full access.
+void SetKeyAccess(const SandboxKey& sandbox, const std::string& subKey, const wchar_t* rights) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Wide(sandbox.path() + "\\" + subKey).c_str(), 0,
+                          READ_CONTROL | WRITE_DAC, &key),
+            ERROR_SUCCESS);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const std::wstring sddl = std::wstring(L"D:P(A;;") + rights + L";;;WD)";
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr));
+  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+  LocalFree(descriptor);
+  RegCloseKey(key);
+}
+
+// Values of a key the registry will not let the program change: their rows stay, checked,
+// the user is told which and why, and the status line counts what went.
+TEST_F(MainWindowTest, FixKeepsTheRowsTheRegistryRefusesAndSaysWhy) {
+  Seed(2, "Locked");
+  Seed(1);
+  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
+  TfrmMain& main = Open();
+  Scan({"2"});
+  ASSERT_EQ(SandboxRows(), (std::vector<std::string>{"Locked\\Gone1", "Locked\\Gone2", "Sub\\Gone1"}));
+  Command(TfrmMain::idSelectNone);
+  for (const char* row : {"Locked\\Gone1", "Locked\\Gone2", "Sub\\Gone1"}) ClickCheckBox(RowOf(row));
+  SetKeyAccess(sandbox_, "Locked", L"KR");
+  MessageBoxes boxes;
+  SendMessageW(main.bFixErrors, BM_CLICK, 0, 0);
+  SetKeyAccess(sandbox_, "Locked", L"KA");
+
+  EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Locked\\Gone1", "Locked\\Gone2"}));
+  for (const Issue& row : main.Issues().rows)
+    if (row.key.find("\\Locked\\") != std::string::npos) {
+      EXPECT_TRUE(row.checked) << row.key;
+    }
+  EXPECT_TRUE(sandbox_.HasValue("Locked", "Gone1"));
+  EXPECT_FALSE(sandbox_.HasValue("Sub", "Gone1"));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  const std::string& text = boxes.shown[0].text;
+  EXPECT_EQ(text.rfind("2 of the selected findings could not be removed; they stay in the list, selected.", 0), 0u)
+      << text;
+  EXPECT_NE(text.find(sandbox_.column("Locked\\Gone1")), std::string::npos) << text;
+  EXPECT_EQ(main.StatusText(), "Fix errors finished, 1 errors were fixed!, 2 could not be removed");
+  EXPECT_NE(OptionsSetting.LastClean.find(" , 1 errors were fixed!, 2 could not be removed"), std::string::npos);
+}
+
 TEST_F(MainWindowTest, SelectionCommandsOfThePopupMenu) {
   Seed(2);
   sandbox_.SetString("Other", "Stale", "C:\\TallowinGuiTest\\other.txt");
@@ -365,8 +413,9 @@ TEST_F(MainWindowTest, AddToExcludeListDropsTheRowOnceAndTheNextScanHonoursIt) {
   EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Kept\\Gone1"}));
 }
 
-// The scan is stopped from a timer while its dialog runs: the rows that reached the
-// list stay but the last, none is filtered, all are checked.
+// The scan is stopped from a timer while its dialog runs, after it passed a key of the
+// ignore list: the rows that reached the list are filtered (the last one goes first), then
+// checked; the status line says the scan was stopped, and Fix leaves the excluded key alone.
 TfrmMain* g_stopMain = nullptr;
 size_t g_rowsAtStop = 0;
 void CALLBACK StopWhenRowsArrive(HWND, UINT, UINT_PTR id, DWORD) {
@@ -381,10 +430,11 @@ void CALLBACK StopWhenRowsArrive(HWND, UINT, UINT_PTR id, DWORD) {
   g_rowsAtStop = g_stopMain->Issues().Count();
 }
 
-TEST_F(MainWindowTest, StoppedScanLosesItsLastRowAndIsNotFiltered) {
+TEST_F(MainWindowTest, StoppedScanIsFilteredThenCheckedAndFixLeavesExcludedKeysAlone) {
+  Seed(5, "Excluded");  // listed before Sub: Wine enumerates sub-keys by name
   Seed(300);
-  // An ignore list entry the filter would apply after a normal end.
-  WriteFileBytes(SettingsFile(), "[IgnoreKey]\r\nCount=1\r\nKey1=" + sandbox_.column("Sub") + "\r\n");
+  WriteFileBytes(SettingsFile(), "[IgnoreKey]\r\nCount=1\r\nKey1=" + sandbox_.column("Excluded") + "\r\n");
+  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
   TfrmMain& main = Open();
   g_stopMain = &main;
   g_rowsAtStop = 0;
@@ -396,10 +446,24 @@ TEST_F(MainWindowTest, StoppedScanLosesItsLastRowAndIsNotFiltered) {
     KillTimer(nullptr, timer);
   }
   ASSERT_GE(g_rowsAtStop, 10u);
-  EXPECT_EQ(main.Issues().Count(), g_rowsAtStop - 1);
+  EXPECT_EQ(main.LastScanOutcome(), ScanOutcome::Stopped);
+  const std::vector<std::string> rows = SandboxRows();
+  EXPECT_GE(rows.size(), 4u);
+  for (const std::string& row : rows) EXPECT_EQ(row.rfind("Excluded\\", 0), std::string::npos) << row;
+  EXPECT_TRUE(main.Issues().filtered);
   EXPECT_EQ(main.Issues().CheckedCount(), main.Issues().Count());
-  EXPECT_GE(SandboxRows().size(), 9u);  // the ignore list was not applied
-  EXPECT_EQ(main.StatusText(), Status(g_rowsAtStop - 1, g_rowsAtStop - 1));
+  EXPECT_EQ(main.StatusText(), Status(main.Issues().Count(), main.Issues().Count()) + kScanStoppedNote);
+
+  // Only the sandbox's rows are fixed.
+  Command(TfrmMain::idSelectNone);
+  for (size_t i = 0; i < main.Issues().Count(); ++i)
+    if (main.Issues().rows[i].key.rfind(sandbox_.column() + "\\", 0) == 0)
+      const_cast<Issue&>(main.Issues().rows[i]).checked = true;
+  MessageBoxes boxes;
+  SendMessageW(main.bFixErrors, BM_CLICK, 0, 0);
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.Texts().front();
+  EXPECT_TRUE(SandboxRows().empty());
+  for (int i = 1; i <= 5; ++i) EXPECT_TRUE(sandbox_.HasValue("Excluded", "Gone" + std::to_string(i))) << i;
 }
 
 // While the scan dialog does the work after the scan, a timer of the main thread looks
