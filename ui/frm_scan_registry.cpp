@@ -39,6 +39,8 @@ TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& c
   Memo1 = AddControl(L"EDIT", "Registry Key", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, idMemo,
                      16 + 40, 94 + 17, 329, 48);
   CenterOnOwner(hwnd_, owner);
+  // In hidden mode no window of the run ever shows.
+  SetHiddenWhenModal(host_.HiddenMode());
 }
 
 TfrmScanRegistry::~TfrmScanRegistry() {

@@ -251,7 +251,7 @@ int Form::ShowModal(HWND owner) {
     shown_ = true;
     FormShow();
   }
-  if (!endModal_) ShowWindow(hwnd_, SW_SHOW);
+  if (!endModal_ && !hiddenWhenModal_) ShowWindow(hwnd_, SW_SHOW);
   MSG msg;
   while (!endModal_ && hwnd_ != nullptr) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);

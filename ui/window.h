@@ -114,6 +114,8 @@ class Form : public Window {
   void EndModal(int result);
   bool InModalLoop() const { return inModal_; }
   int ModalResult() const { return modalResult_; }
+  // A form that runs its modal loop without ever being shown (the unattended run).
+  void SetHiddenWhenModal(bool hidden) { hiddenWhenModal_ = hidden; }
 
   // Creates a control; positions and sizes are 96-DPI pixels of the client area.
   HWND AddControl(const wchar_t* className, std::string_view text, DWORD style, int id, int x,
@@ -159,6 +161,7 @@ class Form : public Window {
   HWND focus_ = nullptr;  // the control that gets the focus back at activation
   bool inModal_ = false;
   bool endModal_ = false;
+  bool hiddenWhenModal_ = false;
   bool shown_ = false;
   int modalResult_ = mrNone;
 };

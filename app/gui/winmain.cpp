@@ -43,6 +43,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   TfrmMain main;
   if (!main.CreateMain(arguments)) return 1;
-  main.Show(showCommand);
+  // The unattended run never shows its window, not even before it hides it.
+  main.Show(tallowin::IsRepairOnceSwitch(arguments) ? SW_HIDE : showCommand);
   return RunMessageLoop(main.handle(), main.Accelerators());
 }

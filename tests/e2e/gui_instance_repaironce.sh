@@ -72,6 +72,7 @@ diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce with
 settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0' '2=1' '16=1'
 d run --timeout 60000 'C:\Tallowin\Tallowin.exe' -RepairOnce
 note "sections 2 and 16: $(tr '\n' ' ' < "$w/drv.out")"
+grep -q '^visible' "$w/drv.out" && fail "the unattended run showed windows: $(cat "$w/drv.out")"
 [ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "-repaironce: $(cat "$w/drv.out")"
 drv windows --hidden "${MAIN[@]}"
 [ ! -s "$w/drv.out" ] || fail "a main window is left: $(cat "$w/drv.out")"
