@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/code_list.h"
+#include "core/fix_report.h"
 #include "core/list_commands.h"
 #include "core/scan_session.h"
 #include "core/settings.h"
@@ -611,9 +612,9 @@ void CALLBACK WatchVisibility(HWND, UINT, UINT_PTR, DWORD) {
   g_hiddenSeen = g_hiddenSeen || !visible;
 }
 
+// The backup folder is missing: the unattended run creates it without asking.
 TEST_F(MainWindowTest, RepairOnceScansTheSavedSectionsRepairsEverythingAndEnds) {
   Seed(3);
-  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
   WriteFileBytes(SettingsFile(), "[Settings]\r\n2=1\r\n");
   MessageBoxes boxes;
   TfrmMain& main = Open({"-REPAIRONCE"});
@@ -628,6 +629,7 @@ TEST_F(MainWindowTest, RepairOnceScansTheSavedSectionsRepairsEverythingAndEnds) 
   EXPECT_TRUE(g_hiddenSeen);
   EXPECT_FALSE(g_shownAgain);
   EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(main.ExitCode(), kRepairOnceDone);
   for (int i = 1; i <= 3; ++i) EXPECT_FALSE(sandbox_.HasValue("Sub", "Gone" + std::to_string(i))) << i;
   EXPECT_EQ(main.Issues().Count(), 0u);
   const std::string saved = ReadFileBytes(SettingsFile());

@@ -224,6 +224,17 @@ TEST_F(ScanDialogTest, StopEndsWithAbortKeepsWhatArrivedAndFiltersIt) {
   EXPECT_EQ(host_.rows.size(), rows);
 }
 
+// Stop pressed as the last rows arrive: whether or not the scan had reported its end by
+// then, the post-scan work runs once, and only a real stop ends as one.
+TEST_F(ScanDialogTest, StopAsTheScanEndsNeverSkipsThePostScanWork) {
+  TfrmScanRegistry dialog(owner_.handle(), {"2"}, host_);
+  host_.onRows = [&] { PostMessageW(dialog.bStop, BM_CLICK, 0, 0); };
+  const int result = dialog.ShowModal(owner_.handle());
+  EXPECT_TRUE(result == mrAbort || result == mrCancel) << result;
+  EXPECT_EQ(host_.filters, 1);
+  EXPECT_EQ(host_.stoppedAtFilter, result == mrAbort);
+}
+
 TEST_F(ScanDialogTest, TheCloseButtonDuringAScanIsStop) {
   TfrmScanRegistry dialog(owner_.handle(), std::vector<std::string>(2000, "2"), host_);
   host_.onRows = [&] {
