@@ -1,0 +1,88 @@
+#include "core/finding_reason.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/memory/memory_platform.h"
+
+namespace tallowin {
+namespace {
+
+class FindingReason : public ::testing::Test {
+ protected:
+  FindingReason() {
+    machine.files.AddFile("C:\\Tools\\here.exe");
+    machine.files.AddFolder("C:\\Lib");
+    machine.files.AddFolder("C:\\Windows");
+    machine.files.SetEnvironment("SystemRoot", "C:\\Windows");
+  }
+  platform::Platform Platform() {
+    return {machine.registry, machine.files, machine.system, machine.processes, machine.restorePoint};
+  }
+  platform::memory::MemoryMachine machine;
+};
+
+TEST_F(FindingReason, NamesThePlaceLookedForAndWhatWasMissing) {
+  struct Case {
+    const char* text;
+    const char* suffix;
+    bool dirs;
+    bool ignoreRemoveDrives;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"C:\\Old\\app.exe", "", false, true, "C:\\Old\\app.exe: the folder C:\\Old does not exist."},
+      {"C:\\Tools\\run.exe -x", "", false, true,
+       "The command line names C:\\Tools\\run.exe (arguments cut at the space); it does not exist."},
+      {"C:\\Tools\\run.exe,1", "", false, true,
+       "The command line names C:\\Tools\\run.exe (arguments cut at the comma); it does not exist."},
+      {"\"C:\\Tools\\gone.exe\" /min", "", false, true, "C:\\Tools\\gone.exe does not exist."},
+      {"C:\\Tools\\notepad", "", false, true,
+       "C:\\Tools\\notepad does not exist, nor with .exe, .com or .bat added."},
+      {"%SystemRoot%\\system\\gone.dll", "", false, true,
+       "%SystemRoot% expands to C:\\Windows. C:\\Windows\\system\\gone.dll: the folder "
+       "C:\\Windows\\system does not exist."},
+      {"C:\\Lib\\Gone.DLL,1", ".dll", true, true, "C:\\Lib\\Gone.dll does not exist."},
+      {"C:\\Missing\\", "", true, true, "The folder C:\\Missing does not exist."},
+      {"A:\\Setup.exe", "", false, false, "A:\\Setup.exe is on drive A:, which holds no readable disk."},
+      {"C:\\Tools\\here.exe /x", "", false, true, "Not broken: C:\\Tools\\here.exe exists."},
+      {"rundll32.exe x.dll,Entry", "", false, true,
+       "Not broken: it does not start with a drive letter, a colon and a backslash."},
+      {"C:\\x.exe D:\\y.txt", "", false, true, "Not broken: it names a second drive."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    FindingExplainer explainer(Platform(), {c.ignoreRemoveDrives, false});
+    EXPECT_EQ(explainer.ExplainReference(c.text, c.suffix, c.dirs), c.reason);
+  }
+}
+
+TEST_F(FindingReason, TraceListsEveryQuestionWithItsAnswer) {
+  ResolveRequest missing;
+  missing.text = "C:\\Old\\app.exe";
+  const ReferenceTrace broken = TraceReference(Platform(), missing);
+  EXPECT_TRUE(broken.broken);
+  EXPECT_NE(std::find(broken.steps.begin(), broken.steps.end(), "folder C:\\Old\\: not found"),
+            broken.steps.end());
+  EXPECT_EQ(broken.reason, "C:\\Old\\app.exe: the folder C:\\Old does not exist.");
+
+  ResolveRequest present;
+  present.text = "C:\\Tools\\here.exe";
+  const ReferenceTrace ok = TraceReference(Platform(), present);
+  EXPECT_FALSE(ok.broken);
+  ASSERT_FALSE(ok.steps.empty());
+  EXPECT_EQ(ok.steps.back(), "file C:\\Tools\\here.exe: found");
+  EXPECT_EQ(ok.reason, "Not broken: C:\\Tools\\here.exe exists.");
+}
+
+TEST_F(FindingReason, ARowOfAnUnknownKindStillGetsAReason) {
+  FindingExplainer explainer(Platform(), {});
+  Issue issue{"Something Else", "x", "HKEY_CURRENT_USER\\Software\\x", ekKey};
+  EXPECT_EQ(explainer.Explain(issue),
+            "Listed by the scan as \"Something Else\"; no more can be told of it now.");
+}
+
+}  // namespace
+}  // namespace tallowin
