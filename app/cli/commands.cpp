@@ -16,6 +16,7 @@
 
 #include "app/cli/console.h"
 #include "app/cli/registry_stats.h"
+#include "core/finding_reason.h"
 #include "core/scan_session.h"
 #include "core/settings.h"
 #include "platform/forwarding_file_system.h"
@@ -57,16 +58,20 @@ std::string TextLine(const Issue& issue) {
   return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
 }
 
-void PrintIssues(const IssueList& list, Format format) {
+// With `why`, each row's reason, derived from the machine as it is now.
+void PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
   for (const Issue& issue : list.rows) {
     if (format == Format::Text) {
-      WriteText(stdout, TextLine(issue) + "\n");
+      std::string text = TextLine(issue) + "\n";
+      if (why != nullptr) text += "    why: " + why->Explain(issue) + "\n";
+      WriteText(stdout, text);
     } else {
       nlohmann::ordered_json line;
       line["problem"] = issue.problem;
       line["data"] = issue.data;
       line["key"] = issue.key;
       line["kind"] = static_cast<int>(issue.kind);
+      if (why != nullptr) line["why"] = why->Explain(issue);
       WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     }
   }
@@ -261,7 +266,11 @@ int RunScan(const ScanArgs& args) {
   const ScanOutcome outcome =
       ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, args.wow64, list);
   const ULONGLONG scanned = GetTickCount64();
-  PrintIssues(list, args.format);
+  std::optional<FindingExplainer> why;
+  if (args.why)
+    why.emplace(platform, ReasonOptions{OptionsSetting.IgnoreRemoveDrives,
+                                        Check64Bit(args.wow64, OptionsSetting)});
+  PrintIssues(list, args.format, why ? &*why : nullptr);
   if (args.stats) {
     const MemoryFigures memory = ProcessMemory();
     std::fprintf(stderr,
@@ -295,7 +304,15 @@ int RunResolve(const ResolveArgs& args) {
   request.dirsAllowed = args.dirs;
   request.ignoreRemoveDrives = OptionsSetting.IgnoreRemoveDrives;
   request.check64Bit = Check64Bit(args.wow64, OptionsSetting);
-  std::printf("%s\n", ResolveAsScanWould(platform, request) ? "broken" : "ok");
+  if (!args.why) {
+    std::printf("%s\n", ResolveAsScanWould(platform, request) ? "broken" : "ok");
+    return kExitOk;
+  }
+  const ReferenceTrace trace = TraceReference(platform, request);
+  std::string text = trace.broken ? "broken\n" : "ok\n";
+  for (const std::string& step : trace.steps) text += "  " + step + "\n";
+  text += "  so: " + trace.reason + "\n";
+  WriteText(stdout, text);
   return kExitOk;
 }
 

@@ -24,6 +24,7 @@ struct ScanArgs {
   Format format = Format::Text;
   bool stats = false;  // peak memory on stderr, for the benchmark
   Wow64Mode wow64 = Wow64Mode::Setting;
+  bool why = false;  // each row's reason: a "why" member, or an indented second line
 };
 
 struct ResolveArgs {
@@ -31,6 +32,7 @@ struct ResolveArgs {
   std::string suffix;
   bool dirs = false;
   Wow64Mode wow64 = Wow64Mode::Setting;
+  bool why = false;  // after the verdict, the steps of the test and their answers
 };
 
 struct FixArgs {

@@ -18,8 +18,8 @@ using namespace tallowin::cli;
 
 constexpr const char* kUsage =
     "usage: tallowin-cli scan [--codes LIST] [--no-filter] [--format text|json]"
-    " [--wow64 check|skip]\n"
-    "       tallowin-cli resolve TEXT [--suffix S] [--dirs] [--wow64 check|skip]\n"
+    " [--wow64 check|skip] [--why]\n"
+    "       tallowin-cli resolve TEXT [--suffix S] [--dirs] [--wow64 check|skip] [--why]\n"
     "       tallowin-cli fix [--codes LIST] [--yes] [--format text|json]"
     " [--wow64 check|skip]\n"
     "       tallowin-cli backups [--folder DIR]\n"
@@ -36,7 +36,10 @@ constexpr const char* kHelp =
     "            --wow64       on 64-bit Windows: check both registry views and the real\n"
     "                          system folder (check), or the 32-bit view alone (skip);\n"
     "                          default: the Check64Bit setting (on when missing)\n"
-    "  resolve   print broken or ok: the verdict of the file-reference test on TEXT\n"
+    "            --why         why each finding is listed, as the machine is now: a\n"
+    "                          \"why\" member, or an indented line after the row\n"
+    "  resolve   print broken or ok: the verdict of the file-reference test on TEXT;\n"
+    "            --why adds each place it looked at, what it found, and what that means\n"
     "  fix       scan, then back up and remove every finding (--yes answers Yes);\n"
     "            --format json prints one object per finding with its outcome\n"
     "            (deleted, already gone, changed since the scan, refused, failed),\n"
@@ -80,6 +83,8 @@ int Main(std::vector<std::string> arguments) {
   const auto wow64Check = CLI::IsMember({"check", "skip"});
   std::string scanWow64, resolveWow64, fixWow64;
   scan->add_option("--wow64", scanWow64)->check(wow64Check);
+  bool scanWhy = false;
+  scan->add_flag("--why", scanWhy);
 
   ResolveArgs resolveArgs;
   CLI::App* resolve = app.add_subcommand("resolve");
@@ -87,6 +92,7 @@ int Main(std::vector<std::string> arguments) {
   resolve->add_option("--suffix", resolveArgs.suffix);
   resolve->add_flag("--dirs", resolveArgs.dirs);
   resolve->add_option("--wow64", resolveWow64)->check(wow64Check);
+  resolve->add_flag("--why", resolveArgs.why);
 
   std::string fixCodes = "1-17";
   bool yes = false;
@@ -140,6 +146,7 @@ int Main(std::vector<std::string> arguments) {
     args.format = format == "json" ? Format::Json : Format::Text;
     args.stats = stats;
     args.wow64 = wow64Mode(scanWow64);
+    args.why = scanWhy;
     return RunScan(args);
   }
   if (resolve->parsed()) {

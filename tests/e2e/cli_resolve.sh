@@ -2,7 +2,8 @@
 # resolve TEXT [--suffix S] [--dirs] gives the file-reference verdicts on real files, in
 # a 64-bit prefix (WOW64 with --wow64 skip: system32 and Program Files are not judged)
 # and a 32-bit one, with the drive letters of the "Ignore Remove Drives" setting in
-# Settings.dat; with --wow64 check the 64-bit prefix judges them on both sides.
+# Settings.dat; with --wow64 check the 64-bit prefix judges them on both sides. With --why
+# it adds the steps of the test and what they mean.
 source "$(dirname "$0")/lib.bash"
 
 # win64 verdict | win32 verdict | options | text
@@ -82,6 +83,21 @@ for arch in win64 win32; do
     got=$(strip_cr "$prefix/out.txt")
     if [ $rc -ne 0 ] || [ "$got" != "$want" ]; then
       echo "FAIL ($arch): resolve '$text' --wow64 check: '$got' (exit $rc), expected '$want'" >&2
+      failures=$((failures + 1))
+    fi
+  done
+  # --why: the verdict, then every question of the test with its answer, then what it means.
+  why_cases=(
+    'broken|C:\RC\Gone\app.exe|  folder C:\RC\Gone\: not found|  so: C:\RC\Gone\app.exe: the folder C:\RC\Gone does not exist.'
+    'ok|"C:\RC\Tools\tool.exe" /x|  file C:\RC\Tools\tool.exe: found|  so: Not broken: C:\RC\Tools\tool.exe exists.'
+  )
+  for case in "${why_cases[@]}"; do
+    IFS='|' read -r want text step meaning <<< "$case"
+    cli_fast "$prefix" "$prefix/out.txt" "$prefix/err.txt" resolve "$text" --why; rc=$?
+    strip_cr "$prefix/out.txt" > "$prefix/why.txt"
+    if [ $rc -ne 0 ] || [ "$(head -1 "$prefix/why.txt")" != "$want" ] ||
+       ! grep -qxF -- "$step" "$prefix/why.txt" || [ "$(tail -1 "$prefix/why.txt")" != "$meaning" ]; then
+      echo "FAIL ($arch): resolve '$text' --why printed:" >&2; cat "$prefix/why.txt" >&2
       failures=$((failures + 1))
     fi
   done
