@@ -229,11 +229,15 @@ class ReferenceReader {
       }
       existing = slash + 1;
     }
-    const std::string component = path.substr(existing, path.find('\\', existing) - existing);
+    const size_t end = path.find('\\', existing);
+    const std::string component = path.substr(existing, end - existing);
     size_t cut = kNone;
     if (suffix_.empty())
       for (size_t i = 0; i < component.size() && cut == kNone; ++i)
         if (IsSeparator(component[i])) cut = i;
+    // Inside the path a name with a separator is a missing folder ("Old Version\"),
+    // unless what comes before the separator looks like a program ("run.exe -f \x").
+    if (cut != kNone && end != kNone && component.substr(0, cut).find('.') == kNone) cut = kNone;
     if (cut != kNone && cut > 0) {
       target = path.substr(0, existing + cut);
       sentence = "The command line names " + target + " (arguments cut at " +
@@ -486,6 +490,7 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     if (scan_->CountKeyContent(target.root, target.path, 1) >= 1)
       return std::string(kNoLonger) + keyText + " holds values now.";
     std::string sentence = keyText + (subKeys == 0 ? " has no values and no sub-keys"
+                                                   : subKeys == 1 ? " has no values, and its sub-key holds none either"
                                                    : " has no values, and its " + std::to_string(subKeys) +
                                                          " sub-keys hold none either");
     if (problem == "Obsolete Software Entry")
