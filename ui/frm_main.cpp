@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/code_list.h"
+#include "core/finding_reason.h"
 #include "core/fix_report.h"
 #include "core/list_commands.h"
 #include "core/settings.h"
@@ -310,6 +311,8 @@ void TfrmMain::CreateControls() {
   int index = 0;
   for (const auto& [title, width] : columns) AddListColumn(lvRegistryData, index++, title, width);
   view_.Attach(lvRegistryData, list_);
+  view_.ShowReasons([this](size_t row) { return FindingReason(list_.rows[row]); },
+                    [this] { lvRegistryDataSelectItem(); });
 
   // The welcome panel lies over the list until the first scan.
   Panel1 = AddPanel(idPanel, 120, 64, 457, 329);
@@ -665,6 +668,18 @@ void TfrmMain::lCheckUpdateClick() { OpenThroughShell(hwnd_, kUpdatePage); }
 // ---- the list and its menu --------------------------------------------------------------
 
 void TfrmMain::lvRegistryDataClick() { UpdateStatusCounts(); }
+
+void TfrmMain::lvRegistryDataSelectItem() {
+  if (busy_) return;
+  if (list_.selected < 0 || static_cast<size_t>(list_.selected) >= list_.Count())
+    return UpdateStatusCounts();
+  SetStatus(FindingReason(list_.rows[static_cast<size_t>(list_.selected)]));
+}
+
+std::string TfrmMain::FindingReason(const Issue& row) const {
+  FindingExplainer explainer(platform_, {OptionsSetting.IgnoreRemoveDrives, OptionsSetting.Check64Bit});
+  return explainer.Explain(row);
+}
 
 HMENU TfrmMain::BuildPopupMenu() const {
   HMENU menu = CreatePopupMenu();

@@ -140,6 +140,10 @@ class TfrmMain : public Form, private ScanHost {
   void suiURLLabel2Click();
   void lCheckUpdateClick();
   void lvRegistryDataClick();
+  // A row selected: its reason in the status line; none: the counts again.
+  void lvRegistryDataSelectItem();
+  // Why the row is listed, as the machine is now.
+  std::string FindingReason(const Issue& row) const;
   void AddtoExcludeLists1Click();
   void aSaveAsExecute();
   void aOpenRegeditExecute();

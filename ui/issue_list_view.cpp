@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include <windowsx.h>
+
 #include "platform/text.h"
 #include "ui/window.h"
 
@@ -52,6 +54,7 @@ void IssueListView::Refresh() {
                  reinterpret_cast<LPARAM>(&select));
   }
   InvalidateRect(list_, nullptr, TRUE);
+  announced_ = model_->selected;
 }
 
 void IssueListView::RowsAppended() {
@@ -91,6 +94,8 @@ bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
     case LVN_ODSTATECHANGED:
       handled = true;
       SyncSelectionFromView();
+      // Judged once the key or click is through: the space bar deselects and selects again.
+      PostSettle();
       return false;
     case NM_CLICK:
     case NM_DBLCLK: {
@@ -100,7 +105,13 @@ bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
       hit.pt = click->ptAction;
       const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
       SyncSelectionFromView();
-      if (row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) ToggleCheck(row);
+      if (row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) {
+        ToggleCheck(row);
+        announced_ = model_->selected;  // the counts are what this click is about
+      } else {
+        clicked_ = true;  // the selected row's reason comes back after the counts
+        PostSettle();
+      }
       return true;  // every click may have changed a check mark
     }
     case LVN_KEYDOWN: {
@@ -109,11 +120,116 @@ bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
       const int focused = static_cast<int>(
           SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
       ToggleCheck(focused >= 0 ? focused : model_->selected);
+      announced_ = model_->selected;
       return true;
     }
     default:
       return false;
   }
+}
+
+// A message of this view to itself, after the notifications of one key or click.
+constexpr UINT kSelectionSettle = WM_APP + 0x316;
+
+void IssueListView::PostSettle() {
+  if (settlePosted_ || !selectionSettled_) return;
+  settlePosted_ = PostMessageW(list_, kSelectionSettle, 0, 0) != FALSE;
+}
+
+void IssueListView::ShowReasons(std::function<std::string(size_t row)> reasonOf,
+                                std::function<void()> selectionSettled) {
+  reasonOf_ = std::move(reasonOf);
+  selectionSettled_ = std::move(selectionSettled);
+  if (tip_ != nullptr) return;
+  tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetParent(list_),
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (tip_ == nullptr) return;
+  SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, Scale(420));
+  SendMessageW(tip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 32767);  // as long as the mouse rests
+  SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void IssueListView::TipTool(bool add) {
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = list_;  // asked for the text (TTN_GETDISPINFO)
+  tool.uId = reinterpret_cast<UINT_PTR>(list_);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(tip_, add ? TTM_ADDTOOLW : TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// A tool taken away and given again starts over: the tip shows after the usual pause,
+// asking for the new row's text.
+void IssueListView::TipFollows(LPARAM position) {
+  LVHITTESTINFO hit{};
+  hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (row >= 0 && static_cast<size_t>(row) >= model_->Count()) row = -1;
+  if (row == tipRow_) return;
+  if (tipRow_ >= 0) TipTool(false);
+  tipRow_ = row;
+  if (tipRow_ >= 0) TipTool(true);
+}
+
+bool IssueListView::TipText(NMHDR* header) {
+  if (header->hwndFrom != tip_ || (header->code != TTN_GETDISPINFOW && header->code != TTN_GETDISPINFOA))
+    return false;
+  std::string text;
+  if (tipRow_ >= 0 && static_cast<size_t>(tipRow_) < model_->Count() && reasonOf_)
+    text = reasonOf_(static_cast<size_t>(tipRow_));
+  tipText_ = Wide(text);
+  if (header->code == TTN_GETDISPINFOW) {
+    reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = tipText_.data();
+  } else {
+    const int size = WideCharToMultiByte(CP_ACP, 0, tipText_.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    tipTextAnsi_.assign(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    if (size > 0)
+      WideCharToMultiByte(CP_ACP, 0, tipText_.c_str(), -1, tipTextAnsi_.data(), size, nullptr, nullptr);
+    reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = tipTextAnsi_.data();
+  }
+  return true;
+}
+
+LRESULT CALLBACK IssueListView::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR self) {
+  auto* view = reinterpret_cast<IssueListView*>(self);
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: {
+      if (message == WM_MOUSEMOVE) view->TipFollows(lParam);
+      const DWORD at = GetMessagePos();
+      MSG relayed{list, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()),
+                  {GET_X_LPARAM(at), GET_Y_LPARAM(at)}};
+      SendMessageW(view->tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+      break;
+    }
+    case WM_MOUSELEAVE:
+      view->TipFollows(MAKELPARAM(-1, -1));
+      break;
+    case WM_NOTIFY:
+      if (view->TipText(reinterpret_cast<NMHDR*>(lParam))) return 0;
+      break;
+    case kSelectionSettle:
+      view->settlePosted_ = false;
+      if (view->model_->selected != view->announced_ || view->clicked_) {
+        view->announced_ = view->model_->selected;
+        view->clicked_ = false;
+        if (view->selectionSettled_) view->selectionSettled_();
+      }
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(list, ListProc, id);
+      view->tip_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(list, message, wParam, lParam);
 }
 
 bool IssueListView::HeadersHidden() const {

@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+#include <string>
+
 #include "repair/issue_list.h"
 
 namespace tallowin::ui {
@@ -27,6 +30,15 @@ class IssueListView {
   bool OnNotify(NMHDR* header, LRESULT& result, bool& handled);
   void ToggleCheck(int row);
 
+  // The row under the mouse shows `reasonOf(row)` as its tooltip once the mouse rests.
+  // The list view's own info tips do not exist everywhere (Wine has none), so the view
+  // keeps a tooltip of its own and restarts it whenever the mouse reaches another row.
+  // `selectionSettled` runs once the user has moved the selection to another row (or to
+  // none) or clicked a row without toggling its check box; a key or click that selects
+  // the row it toggles, or a change of the whole model, does not count.
+  void ShowReasons(std::function<std::string(size_t row)> reasonOf,
+                   std::function<void()> selectionSettled);
+
   bool HeadersHidden() const;
   void ShowHeaders();
   // Widths are measured on this many of a column's longest texts: at 100,000 rows the
@@ -37,9 +49,24 @@ class IssueListView {
 
  private:
   void SyncSelectionFromView();
+  static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR self);
+  void TipFollows(LPARAM position);
+  void TipTool(bool add);
+  bool TipText(NMHDR* header);
+  void PostSettle();
 
   HWND list_ = nullptr;
   IssueList* model_ = nullptr;
+  HWND tip_ = nullptr;  // owned; destroyed with the list's parent
+  int tipRow_ = -1;
+  std::function<std::string(size_t row)> reasonOf_;
+  std::wstring tipText_;
+  std::string tipTextAnsi_;
+  std::function<void()> selectionSettled_;
+  int announced_ = -1;        // the selected row when the selection last settled
+  bool settlePosted_ = false;
+  bool clicked_ = false;      // a click on a row that toggled nothing
 };
 
 }  // namespace tallowin::ui

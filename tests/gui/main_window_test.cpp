@@ -309,6 +309,58 @@ TEST_F(MainWindowTest, FixKeepsTheRowsTheRegistryRefusesAndSaysWhy) {
   EXPECT_NE(OptionsSetting.LastClean.find(" , 1 errors were fixed!, 2 could not be removed"), std::string::npos);
 }
 
+// The tooltips of this thread that show now, with their texts.
+std::vector<std::string> ShownTips() {
+  std::vector<std::string> texts;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) WINAPI -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (std::wstring(name) == TOOLTIPS_CLASSW && IsWindowVisible(window)) {
+          wchar_t text[1024] = {};
+          SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+          reinterpret_cast<std::vector<std::string>*>(found)->push_back(Narrow(text));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+TEST_F(MainWindowTest, ARowsReasonShowsWhereTheMouseRestsAndWhileTheRowIsSelected) {
+  Seed(2);
+  TfrmMain& main = Open();
+  Scan({"2"});
+  const size_t found = main.Issues().Count();
+  const int row = RowOf("Sub\\Gone2");
+  ASSERT_GE(row, 0);
+  const std::string reason = Missing(2) + ": the folder C:\\TallowinGuiTest does not exist.";
+
+  Select(row);
+  EXPECT_TRUE(WaitFor([&] { return main.StatusText() == reason; }, 5000)) << main.StatusText();
+  LVITEMW none{};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageW(main.lvRegistryData, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&none));
+  EXPECT_TRUE(WaitFor([&] { return main.StatusText() == Status(found, found); }, 5000))
+      << main.StatusText();
+
+  SendMessageW(main.lvRegistryData, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  RECT label{LVIR_LABEL, 0, 0, 0};
+  ASSERT_TRUE(SendMessageW(main.lvRegistryData, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&label)));
+  POINT at{(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+  POINT screen = at;
+  ClientToScreen(main.lvRegistryData, &screen);
+  SetForegroundWindow(main.handle());
+  SetCursorPos(screen.x, screen.y);
+  PostMessageW(main.lvRegistryData, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+  EXPECT_TRUE(WaitFor([&] {
+    const std::vector<std::string> tips = ShownTips();
+    return std::find(tips.begin(), tips.end(), reason) != tips.end();
+  }, 10000)) << "shown: " << testing::PrintToString(ShownTips());
+}
+
 TEST_F(MainWindowTest, SelectionCommandsOfThePopupMenu) {
   Seed(2);
   sandbox_.SetString("Other", "Stale", "C:\\TallowinGuiTest\\other.txt");
