@@ -114,7 +114,8 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
   }
   bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
     const bool ok = ForwardingFileSystem::ExpandEnvironment(text, capacity, expanded);
-    Note(std::string(text) + (ok ? " expands to " + TextFromRegData(expanded) : " does not expand"));
+    Note(std::string(text) + (ok ? " expands to " + expanded.substr(0, expanded.find('\0'))
+                                 : " does not expand"));
     return ok;
   }
   long List(std::string_view, std::vector<platform::DirEntry>&) override {

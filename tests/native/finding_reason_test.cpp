@@ -71,6 +71,13 @@ TEST_F(FindingReason, TraceListsEveryQuestionWithItsAnswer) {
             broken.steps.end());
   EXPECT_EQ(broken.reason, "C:\\Old\\app.exe: the folder C:\\Old does not exist.");
 
+  ResolveRequest variable;
+  variable.text = "%SystemRoot%\\gone.exe";
+  const ReferenceTrace expanded = TraceReference(Platform(), variable);
+  EXPECT_TRUE(expanded.broken);
+  ASSERT_FALSE(expanded.steps.empty());
+  EXPECT_EQ(expanded.steps.front(), "%SystemRoot% expands to C:\\Windows");
+
   ResolveRequest present;
   present.text = "C:\\Tools\\here.exe";
   const ReferenceTrace ok = TraceReference(Platform(), present);
