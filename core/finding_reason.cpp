@@ -392,8 +392,11 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     if (dash != kNone) {
       // A ProgID naming a class.
       auto clsid = OpenKey(registry, target.root, target.path + "\\CLSID");
-      const std::optional<std::string> ref = clsid ? TextValue(*clsid, "") : std::nullopt;
-      if (!ref || ref->empty()) return std::string(kNoLonger) + "it names no class any more.";
+      if (!clsid) return std::string(kNoLonger) + "it names no class any more.";
+      const std::optional<std::string> ref = TextValue(*clsid, "");
+      if (!ref) return std::string(kNoLonger) + "it names no class any more.";
+      if (ref->empty())
+        return "The ProgID " + LastComponent(target.path) + " has a CLSID key that names no class.";
       if (keyExists("CLSID\\" + *ref) || (options_.check64Bit && keyExists("Wow6432Node\\CLSID\\" + *ref)))
         return std::string(kNoLonger) + "the class " + *ref + " is registered now.";
       return "The ProgID " + LastComponent(target.path) + " names the class " + *ref +
@@ -550,8 +553,11 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     } else {
       text = valueText();
     }
-    if (text && (text->empty() || *text == "\"\""))
-      return "The command line is empty: it starts nothing.";
+    if (text && (text->empty() || *text == "\"\"")) {
+      const std::string name = issue.kind == ekKey ? LastComponent(target.path) : target.valueName;
+      return "The command line " + (text->empty() ? "" : *text + " ") + "of " + name +
+             " is empty: it starts nothing.";
+    }
     return reference(text, "", false);
   }
 
@@ -575,8 +581,9 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
 
   if (problem == "Open with Application Issue") {
     auto key = OpenKey(registry, target.root, target.path);
-    const std::optional<std::string> text = key ? TextValue(*key, "") : std::nullopt;
-    if (text && text->empty()) return "The command is empty: it opens nothing.";
+    if (!key) return std::string(kNoLonger) + "the key " + keyText + " is gone.";
+    const std::optional<std::string> text = TextValue(*key, "");
+    if (!text || text->empty()) return "The command key " + keyText + " holds no command: it opens nothing.";
     return reference(text, "", false);
   }
 
