@@ -593,7 +593,7 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     for (const std::string& spelling : scan_->PathSpellings(link))
       if (!link.empty() && scan_->FolderExists(spelling))
         return std::string(kNoLonger) + "the shortcut's target " + spelling + " is a folder that exists.";
-    return "The shortcut points to " + link + ". " + ExplainReference(link, "", false, true);
+    return ExplainReference(link, "", false, true);
   }
   return "";
 }
