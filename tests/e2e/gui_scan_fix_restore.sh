@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tallowin.exe driven from another process as a user would, on a prefix seeded with the
 # demo's stale entries: the welcome panel; Full Scan fills the list with the command
-# line's findings and the status line counts them; Save as Text writes one line a row;
+# line's findings and the status line counts them; a row tells why it is listed where the
+# mouse rests and while it is selected; Save as Text writes one line a row;
 # RegEdit (Ctrl+R) opens the registry editor at a finding's key; un-checking a
 # row changes the count; Fix Errors removes exactly the checked rows after backing them
 # up and reports the count; Restore lists the backup, brings the registry back and
@@ -41,6 +42,15 @@ list_marks "$w/marks"
 ! grep -qx -- - "$w/marks" || fail "rows left unchecked after the scan"
 d state "${MAIN[@]}" --ctl Static --text "Welcome to Tallowin!"
 [[ $(out) == hidden* ]] || fail "the welcome panel still shows after the scan: $(out)"
+
+# Why a row is listed: where the mouse rests on it, and in the status line once it is
+# selected.
+r=$(row_of "$w/list.rows" 'HKEY_CURRENT_USER\Software\Tallowin Demo\Cleanup')
+[ -n "$r" ] || fail "no row for the Cleanup value"
+why='%SystemRoot% expands to C:\windows. C:\windows\tallowin-demo-gone.exe does not exist.'
+d tip "${MAIN[@]}" --row "$r" --equals "$why"
+d row "${MAIN[@]}" --row "$r"
+status_is "$why"
 
 # Save as Text: right-click a row, the menu's second item from the bottom.
 d row "${MAIN[@]}" --row 0 --right

@@ -941,6 +941,63 @@ int CmdRow(const Args& args) {
   return kOk;
 }
 
+// Rests the mouse on row --row's text until a tooltip of the list's process shows; waits
+// until its text meets --equals / --contains / --matches (any text without them) and
+// prints it. The tooltip's WM_GETTEXT answers with the text it shows.
+int CmdTip(const Args& args) {
+  int rc = kOk;
+  HWND list = ListOf(args, rc);
+  if (rc) return rc;
+  if (!Usable(list)) return Error(kUnusable, "the list is hidden or disabled");
+  const long row = args.Number("--row", -1);
+  ListSummary info;
+  if (!ListInfo(list, info)) return Error(kNoAnswer, "the list does not answer");
+  if (row < 0 || row >= info.count) return Error(kNotFound, "no row %ld in %ld", row, info.count);
+  Answered(list, LVM_ENSUREVISIBLE, row, FALSE);
+  Remote memory(list, 64);
+  if (!memory.ok()) return Error(kNoAnswer, "cannot reach the list's memory");
+  RECT label{};
+  if (!ItemRect(list, memory, row, LVIR_LABEL, label)) return Error(kNoAnswer, "no label of row %ld", row);
+  const POINT at{(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+  POINT screen = at;
+  ClientToScreen(list, &screen);
+  SetForegroundWindow(GetAncestor(list, GA_ROOT));
+  SetCursorPos(screen.x, screen.y);
+  PostMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+
+  struct Search {
+    DWORD pid;
+    std::vector<HWND> tips;
+  } search{ProcessOf(list), {}};
+  const double end = NowMs() + args.Timeout();
+  std::string last;
+  for (;;) {
+    search.tips.clear();
+    EnumWindows(
+        [](HWND window, LPARAM data) WINAPI -> BOOL {
+          auto* found = reinterpret_cast<Search*>(data);
+          if (IsWindowVisible(window) && ProcessOf(window) == found->pid &&
+              SameClass(window, TOOLTIPS_CLASSW))
+            found->tips.push_back(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    for (HWND tip : search.tips) {
+      std::wstring text;
+      if (!TextOf(tip, text) || text.empty()) continue;
+      last = Normalized(Utf8(text));
+      if (Meets(args, last)) {
+        Print("%s\n", last.c_str());
+        return kOk;
+      }
+    }
+    if (NowMs() >= end) break;
+    Sleep(args.Poll());
+  }
+  return Error(kTimeout, "no tooltip showed the text on row %ld after %lu ms (last: \"%s\")", row,
+               args.Timeout(), last.c_str());
+}
+
 // Posts keys (names such as space, down, end, f10, or one letter or digit) to the
 // window or control, each pressed and released; --chars TEXT posts WM_CHAR for each
 // character of TEXT (typing into an edit).
@@ -1283,6 +1340,7 @@ const Command kCommands[] = {
     {"list", CmdList, "a list view: counts, then its rows (--rows A:B, --summary for the counts only)"},
     {"wait-list", CmdWaitList, "waits until the list has --count N rows and/or shows its last row (--at-end)"},
     {"row", CmdRow, "clicks row --row N on its --at check|label, --right for the right button, --double"},
+    {"tip", CmdTip, "rests the mouse on row --row N; waits for its tooltip (--equals/--contains/--matches) and prints it"},
     {"key", CmdKey, "key NAME...: posts key presses (space, down, end, f10, a letter...); --chars TEXT types"},
     {"input", CmdInput, "input CHORD...: real key presses to the window in front, e.g. ctrl+r"},
     {"menu", CmdMenu, "menu KEY...: waits for the popup menu and presses keys in it"},
