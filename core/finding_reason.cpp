@@ -102,20 +102,24 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
     const bool found = ForwardingFileSystem::FindFirst(pattern, entry);
     const bool folder = found && (entry.attributes & platform::kAttrDirectory) != 0;
     Note("file " + std::string(pattern) + ": " +
-         (!found ? "not found" : folder ? "a folder, not a file" : "found"));
+         (!found   ? "not found"
+          : folder ? "a folder, not a file"
+                   : "found"));
     return found;
   }
   std::optional<uint32_t> Attributes(std::string_view path) override {
     const std::optional<uint32_t> attributes = ForwardingFileSystem::Attributes(path);
     const bool folder = attributes && (*attributes & platform::kAttrDirectory) != 0;
     Note("folder " + std::string(path) + ": " +
-         (!attributes ? "not found" : folder ? "found" : "a file, not a folder"));
+         (!attributes ? "not found"
+          : folder    ? "found"
+                      : "a file, not a folder"));
     return attributes;
   }
   bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
     const bool ok = ForwardingFileSystem::ExpandEnvironment(text, capacity, expanded);
-    Note(std::string(text) + (ok ? " expands to " + expanded.substr(0, expanded.find('\0'))
-                                 : " does not expand"));
+    Note(std::string(text) +
+         (ok ? " expands to " + expanded.substr(0, expanded.find('\0')) : " does not expand"));
     return ok;
   }
   long List(std::string_view, std::vector<platform::DirEntry>&) override {
@@ -190,8 +194,8 @@ class ReferenceReader {
       places.emplace_back(path);
     } else {
       std::vector<std::string> expansions;
-      for (const std::string_view name : {variable, scan_.Check64Bit ? NativeVariable(variable)
-                                                                     : std::string_view()}) {
+      for (const std::string_view name :
+           {variable, scan_.Check64Bit ? NativeVariable(variable) : std::string_view()}) {
         if (name.empty()) continue;
         const std::string expanded = scan_.ExpandLeadingVariable(std::string(name));
         if (expanded.empty() || expanded.front() == '%') continue;
@@ -203,7 +207,8 @@ class ReferenceReader {
     }
     std::vector<std::string> spellings;
     for (const std::string& place : places)
-      for (std::string& spelling : scan_.PathSpellings(place)) spellings.push_back(std::move(spelling));
+      for (std::string& spelling : scan_.PathSpellings(place))
+        spellings.push_back(std::move(spelling));
     return spellings;
   }
 
@@ -303,8 +308,7 @@ std::string UntestedWhy(const TScanTaskThread& scan, const std::string& text) {
 
 }  // namespace
 
-FindingExplainer::FindingExplainer(const platform::Platform& platform,
-                                   const ReasonOptions& options)
+FindingExplainer::FindingExplainer(const platform::Platform& platform, const ReasonOptions& options)
     : platform_(platform), options_(options), observer_(std::make_unique<Observer>()) {
   scan_ = std::make_unique<TScanTaskThread>(platform, *observer_, options.ignoreRemoveDrives,
                                             options.check64Bit);
@@ -323,8 +327,8 @@ bool FindingExplainer::IsBroken(const std::string& text, const std::string& requ
 }
 
 std::string FindingExplainer::ExplainReference(const std::string& text,
-                                               const std::string& requiredSuffix,
-                                               bool dirsAllowed, bool mended) {
+                                               const std::string& requiredSuffix, bool dirsAllowed,
+                                               bool mended) {
   ReferenceReader reader(*scan_, requiredSuffix, dirsAllowed);
   std::string lead;
   const std::vector<std::string> places = reader.Places(text, lead);
@@ -380,7 +384,9 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     if (!text) return std::string(kNoLonger) + "the value is no longer there.";
     return ExplainReference(*text, suffix, dirs, true);
   };
-  auto keyExists = [&](const std::string& path) { return OpenKey(registry, target.root, path) != nullptr; };
+  auto keyExists = [&](const std::string& path) {
+    return OpenKey(registry, target.root, path) != nullptr;
+  };
 
   if (problem == "Non-existent File or Folder" || problem == "Software Locations Issue")
     return reference(valueText(), "", true);
@@ -397,14 +403,16 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
       if (!ref) return std::string(kNoLonger) + "it names no class any more.";
       if (ref->empty())
         return "The ProgID " + LastComponent(target.path) + " has a CLSID key that names no class.";
-      if (keyExists("CLSID\\" + *ref) || (options_.check64Bit && keyExists("Wow6432Node\\CLSID\\" + *ref)))
+      if (keyExists("CLSID\\" + *ref) ||
+          (options_.check64Bit && keyExists("Wow6432Node\\CLSID\\" + *ref)))
         return std::string(kNoLonger) + "the class " + *ref + " is registered now.";
       return "The ProgID " + LastComponent(target.path) + " names the class " + *ref +
              ", which has no key under HKEY_CLASSES_ROOT\\CLSID.";
     }
     const std::optional<std::string> ref = TextValue(*key, "AppID");
     if (!ref || ref->empty()) return std::string(kNoLonger) + "the class names no AppID any more.";
-    if (keyExists("AppID\\" + *ref) || (options_.check64Bit && keyExists("Wow6432Node\\AppID\\" + *ref)))
+    if (keyExists("AppID\\" + *ref) ||
+        (options_.check64Bit && keyExists("Wow6432Node\\AppID\\" + *ref)))
       return std::string(kNoLonger) + "the AppID " + *ref + " is registered now.";
     return "The class " + LastComponent(target.path) + " names the AppID " + *ref +
            ", which has no key under HKEY_CLASSES_ROOT\\AppID.";
@@ -414,8 +422,11 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
   if (problem == "Installer Refrence Issue") {
     if (issue.kind == ekSubKeyInData) {
       if (!keyExists(target.path)) return std::string(kNoLonger) + "the cache entry is gone.";
-      auto entry = OpenKey(registry, Root::LocalMachine, std::string(kUninstallPath) + "\\" + issue.data);
-      if (entry) return std::string(kNoLonger) + "the program " + issue.data + " has an uninstall entry now.";
+      auto entry =
+          OpenKey(registry, Root::LocalMachine, std::string(kUninstallPath) + "\\" + issue.data);
+      if (entry)
+        return std::string(kNoLonger) + "the program " + issue.data +
+               " has an uninstall entry now.";
       return "The Add/Remove Programs cache entry " + issue.data +
              " has no program of that name under HKEY_LOCAL_MACHINE\\" + kUninstallPath + ".";
     }
@@ -449,7 +460,8 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
       const std::optional<std::string> text = valueText();
       if (!text) return std::string(kNoLonger) + "the entry is gone from the dialog's history.";
       std::vector<std::string> extensions;
-      if (auto key = OpenKey(registry, target.root, target.path)) (void)key->SubKeyNames(extensions);
+      if (auto key = OpenKey(registry, target.root, target.path))
+        (void)key->SubKeyNames(extensions);
       std::vector<std::string> shown;
       for (const std::string& extension : extensions) {
         if (extension == "*") continue;
@@ -457,10 +469,12 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
           return std::string(kNoLonger) + *text + "." + extension + " exists now.";
         if (shown.size() < 6) shown.push_back("." + extension);
       }
-      if (shown.empty()) return "The file dialog's history names " + *text + ", and it lists no extension to look for.";
+      if (shown.empty())
+        return "The file dialog's history names " + *text +
+               ", and it lists no extension to look for.";
       return "The file dialog's history names " + *text + " without its extension; no file " +
-             *text + " with " + Listed(shown) + (extensions.size() > shown.size() + 1 ? " or the others it lists" : "") +
-             " exists.";
+             *text + " with " + Listed(shown) +
+             (extensions.size() > shown.size() + 1 ? " or the others it lists" : "") + " exists.";
     }
     return reference(valueText(), "", true);
   }
@@ -493,14 +507,17 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     key.reset();
     if (scan_->CountKeyContent(target.root, target.path, 1) >= 1)
       return std::string(kNoLonger) + keyText + " holds values now.";
-    std::string sentence = keyText + (subKeys == 0 ? " has no values and no sub-keys"
-                                                   : subKeys == 1 ? " has no values, and its sub-key holds none either"
-                                                   : " has no values, and its " + std::to_string(subKeys) +
-                                                         " sub-keys hold none either");
+    std::string sentence =
+        keyText + (subKeys == 0   ? " has no values and no sub-keys"
+                   : subKeys == 1 ? " has no values, and its sub-key holds none either"
+                                  : " has no values, and its " + std::to_string(subKeys) +
+                                        " sub-keys hold none either");
     if (problem == "Obsolete Software Entry")
-      return sentence + ": a program's key right below Software with nothing in it is left over "
-                        "from software that is gone.";
-    if (problem == "Useless File Extension") return sentence + ": it tells Windows nothing about the file type.";
+      return sentence +
+             ": a program's key right below Software with nothing in it is left over "
+             "from software that is gone.";
+    if (problem == "Useless File Extension")
+      return sentence + ": it tells Windows nothing about the file type.";
     return sentence + ".";
   }
 
@@ -570,8 +587,10 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     if (issue.data.find(" - ") != kNone && ContainsNoCase(target.path, "Interface\\")) {
       auto typeLib = OpenKey(registry, target.root, target.path + "\\TypeLib");
       const std::optional<std::string> ref = typeLib ? TextValue(*typeLib, "") : std::nullopt;
-      if (!ref || ref->empty()) return std::string(kNoLonger) + "it names no type library any more.";
-      if (keyExists("TypeLib\\" + *ref) || (options_.check64Bit && keyExists("Wow6432Node\\TypeLib\\" + *ref)))
+      if (!ref || ref->empty())
+        return std::string(kNoLonger) + "it names no type library any more.";
+      if (keyExists("TypeLib\\" + *ref) ||
+          (options_.check64Bit && keyExists("Wow6432Node\\TypeLib\\" + *ref)))
         return std::string(kNoLonger) + "the type library " + *ref + " is registered now.";
       return "The interface " + LastComponent(target.path) + " names the type library " + *ref +
              ", which has no key under HKEY_CLASSES_ROOT\\TypeLib.";
@@ -583,7 +602,8 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     auto key = OpenKey(registry, target.root, target.path);
     if (!key) return std::string(kNoLonger) + "the key " + keyText + " is gone.";
     const std::optional<std::string> text = TextValue(*key, "");
-    if (!text || text->empty()) return "The command key " + keyText + " holds no command: it opens nothing.";
+    if (!text || text->empty())
+      return "The command key " + keyText + " holds no command: it opens nothing.";
     return reference(text, "", false);
   }
 
@@ -592,7 +612,8 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
     const std::string link = scan_->Files().ShortcutTarget(issue.key).value_or("");
     for (const std::string& spelling : scan_->PathSpellings(link))
       if (!link.empty() && scan_->FolderExists(spelling))
-        return std::string(kNoLonger) + "the shortcut's target " + spelling + " is a folder that exists.";
+        return std::string(kNoLonger) + "the shortcut's target " + spelling +
+               " is a folder that exists.";
     return ExplainReference(link, "", false, true);
   }
   return "";
@@ -608,8 +629,8 @@ ReferenceTrace TraceReference(const platform::Platform& platform, const ResolveR
   trace.broken = explainer.IsBroken(request.text, request.requiredSuffix, request.dirsAllowed);
   files.Record(false);
   trace.steps = files.Steps();
-  trace.reason = explainer.ExplainReference(request.text, request.requiredSuffix,
-                                            request.dirsAllowed);
+  trace.reason =
+      explainer.ExplainReference(request.text, request.requiredSuffix, request.dirsAllowed);
   return trace;
 }
 

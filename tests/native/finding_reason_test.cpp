@@ -19,7 +19,8 @@ class FindingReason : public ::testing::Test {
     machine.files.SetEnvironment("SystemRoot", "C:\\Windows");
   }
   platform::Platform Platform() {
-    return {machine.registry, machine.files, machine.system, machine.processes, machine.restorePoint};
+    return {machine.registry, machine.files, machine.system, machine.processes,
+            machine.restorePoint};
   }
   platform::memory::MemoryMachine machine;
 };
@@ -35,12 +36,15 @@ TEST_F(FindingReason, NamesThePlaceLookedForAndWhatWasMissing) {
   const Case cases[] = {
       {"C:\\Old\\app.exe", "", false, true, "C:\\Old\\app.exe: the folder C:\\Old does not exist."},
       {"C:\\Tools\\run.exe -x", "", false, true,
-       "The command line names C:\\Tools\\run.exe (arguments cut at the space); it does not exist."},
+       "The command line names C:\\Tools\\run.exe (arguments cut at the space); it does not "
+       "exist."},
       {"C:\\Old Version\\", "", true, true, "The folder C:\\Old Version does not exist."},
       {"C:\\Tools\\run.exe -f \\etc\\x", "", false, true,
-       "The command line names C:\\Tools\\run.exe (arguments cut at the space); it does not exist."},
+       "The command line names C:\\Tools\\run.exe (arguments cut at the space); it does not "
+       "exist."},
       {"C:\\Tools\\run.exe,1", "", false, true,
-       "The command line names C:\\Tools\\run.exe (arguments cut at the comma); it does not exist."},
+       "The command line names C:\\Tools\\run.exe (arguments cut at the comma); it does not "
+       "exist."},
       {"\"C:\\Tools\\gone.exe\" /min", "", false, true, "C:\\Tools\\gone.exe does not exist."},
       {"C:\\Tools\\notepad", "", false, true,
        "C:\\Tools\\notepad does not exist, nor with .exe, .com or .bat added."},
@@ -49,7 +53,8 @@ TEST_F(FindingReason, NamesThePlaceLookedForAndWhatWasMissing) {
        "C:\\Windows\\system does not exist."},
       {"C:\\Lib\\Gone.DLL,1", ".dll", true, true, "C:\\Lib\\Gone.dll does not exist."},
       {"C:\\Missing\\", "", true, true, "The folder C:\\Missing does not exist."},
-      {"A:\\Setup.exe", "", false, false, "A:\\Setup.exe is on drive A:, which holds no readable disk."},
+      {"A:\\Setup.exe", "", false, false,
+       "A:\\Setup.exe is on drive A:, which holds no readable disk."},
       {"C:\\Tools\\here.exe /x", "", false, true, "Not broken: C:\\Tools\\here.exe exists."},
       {"rundll32.exe x.dll,Entry", "", false, true,
        "Not broken: it does not start with a drive letter, a colon and a backslash."},

@@ -2,11 +2,10 @@
 // per category is seeded, found by a real scan, and its reason must name what is missing;
 // a row mended after the scan reads "No longer broken".
 
-#include <windows.h>
+#include <gtest/gtest.h>
 #include <objbase.h>
 #include <shlobj.h>
-
-#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <memory>
@@ -40,14 +39,16 @@ const std::string kUninstall = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Unin
 const std::string kSharedDlls = R"(Software\Microsoft\Windows\CurrentVersion\SharedDlls)";
 const std::string kNtFonts = R"(Software\Microsoft\Windows NT\CurrentVersion\Fonts)";
 const std::string kHelp = R"(Software\Microsoft\Windows\Help)";
-const std::string kMru = R"(Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32\OpenSaveMRU)";
+const std::string kMru =
+    R"(Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32\OpenSaveMRU)";
 const std::string kUserAssist =
     R"(Software\Microsoft\Windows\CurrentVersion\Explorer\UserAssist\{75048700-EF1F-11D0-9888-006097DEACF9}\Count)";
 const std::string kRun = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
 const std::string kServices = R"(SYSTEM\CurrentControlSet\Services)";
 const std::string kSchemes = R"(AppEvents\Schemes\Apps)";
 const std::string kFolders = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Installer\Folders)";
-const std::string kArpCache = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\App Management\ARPCache)";
+const std::string kArpCache =
+    R"(SOFTWARE\Microsoft\Windows\CurrentVersion\App Management\ARPCache)";
 const std::string kApps = R"(Software\Classes\Applications)";
 
 bool CreateShortcut(const std::string& link, const std::string& target) {
@@ -198,13 +199,15 @@ TEST_F(FindingReasonWine, EveryCategoryNamesWhatIsMissing) {
 
   const std::optional<std::string> programs = files().SpecialFolder(platform::kCsidlPrograms);
   ASSERT_TRUE(programs.has_value());
-  SeedFolder(*programs + "\\Tallowin " + id_ + " Present");  // a list with nothing in it is not judged
+  SeedFolder(*programs + "\\Tallowin " + id_ +
+             " Present");  // a list with nothing in it is not judged
   const std::string menuFolder = "Tallowin " + id_ + " Gone";
   SeedKey(Root::CurrentUser, kMenuOrder + "\\" + menuFolder);
   expect("5 start menu", "Old Start Menu Key", menuFolder, kMenuOrder, "No folder " + menuFolder);
 
   SeedKey(Root::CurrentUser, kSoftware + "\\TallowinEmpty" + id_);
-  expect("6 obsolete", "Obsolete Software Entry", "TallowinEmpty" + id_, "HKEY_CURRENT_USER\\Software",
+  expect("6 obsolete", "Obsolete Software Entry", "TallowinEmpty" + id_,
+         "HKEY_CURRENT_USER\\Software",
          "Software\\TallowinEmpty" + id_ + " has no values and no sub-keys");
 
   SeedKey(Root::LocalMachine, kClasses + "\\.tlw" + id_);
@@ -313,9 +316,9 @@ TEST_F(FindingReasonWine, EveryCategoryNamesWhatIsMissing) {
   expect("110 open with", "Open with Application Issue", "\"" + gone_ + "\\viewer.exe\" \"%1\"",
          command, goneFolder);
 
-  const std::vector<Issue> issues = Scan({"2", "5", "6", "7", "8", "9", "10", "11", "12", "13",
-                                          "14", "15", "16", "17", "104", "106", "107", "108",
-                                          "109", "110"});
+  const std::vector<Issue> issues =
+      Scan({"2",  "5",  "6",  "7",  "8",   "9",   "10",  "11",  "12",  "13",
+            "14", "15", "16", "17", "104", "106", "107", "108", "109", "110"});
   for (const Expected& row : rows) {
     SCOPED_TRACE(row.category);
     const Issue* issue = Find(issues, row);
@@ -331,9 +334,10 @@ TEST_F(FindingReasonWine, ARowMendedAfterTheScanIsNoLongerBroken) {
   SeedText(Root::CurrentUser, kRun, "TallowinLater" + id_, later);
   SeedText(Root::CurrentUser, kRun, "TallowinDropped" + id_, gone_ + "\\dropped.exe");
   const std::vector<Issue> issues = Scan({"16"});
-  const Issue* mended = Find(issues, {"", "Non-existent Startup Programs", later, "TallowinLater" + id_, ""});
-  const Issue* dropped =
-      Find(issues, {"", "Non-existent Startup Programs", gone_ + "\\dropped.exe", "TallowinDropped" + id_, ""});
+  const Issue* mended =
+      Find(issues, {"", "Non-existent Startup Programs", later, "TallowinLater" + id_, ""});
+  const Issue* dropped = Find(issues, {"", "Non-existent Startup Programs", gone_ + "\\dropped.exe",
+                                       "TallowinDropped" + id_, ""});
   ASSERT_NE(mended, nullptr);
   ASSERT_NE(dropped, nullptr);
   EXPECT_EQ(Explain(*mended), later + " does not exist.");
