@@ -88,8 +88,7 @@ std::optional<std::string> TextValue(platform::RegistryKey& key, std::string_vie
 }
 
 // A file system that writes down, while asked to, every existence test and expansion with
-// its answer. It lists no folder, so that every name is asked for on its own; drive types
-// and floppy probes are answered once.
+// its answer. It lists no folder, so that every name is asked for on its own.
 class RecordingFileSystem : public platform::ForwardingFileSystem {
  public:
   explicit RecordingFileSystem(platform::FileSystem& inner)
@@ -125,14 +124,6 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
   long List(std::string_view, std::vector<platform::DirEntry>&) override {
     return platform::kNotReady;  // "unknown": the names are then asked for one by one
   }
-  uint32_t DriveType(std::string_view root) override {
-    const std::string key = AsciiUpper(root);
-    for (const auto& [name, type] : log_->driveTypes)
-      if (name == key) return type;
-    const uint32_t type = ForwardingFileSystem::DriveType(root);
-    log_->driveTypes.emplace_back(key, type);
-    return type;
-  }
   platform::FileSystem& InView(platform::View view) override {
     platform::FileSystem& inner = inner_.InView(view);
     if (&inner == &inner_) return *this;
@@ -144,7 +135,6 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
   struct Log {
     bool on = false;
     std::vector<std::string> steps;
-    std::vector<std::pair<std::string, uint32_t>> driveTypes;
   };
   RecordingFileSystem(platform::FileSystem& inner, std::shared_ptr<Log> log)
       : ForwardingFileSystem(inner), inner_(inner), log_(std::move(log)) {}
