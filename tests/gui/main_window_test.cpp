@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -348,6 +347,8 @@ TEST_F(MainWindowTest, AddToExcludeListDropsTheRowOnceAndTheNextScanHonoursIt) {
   Command(TfrmMain::idAddToExclude);
   EXPECT_EQ(OptionsSetting.IgnoreKeys, (std::vector<std::string>{sandbox_.column("Excluded")}));
   EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 1);
+  EXPECT_NE(ReadFileBytes(SettingsFile()).find("Key1=" + sandbox_.column("Excluded") + "\r\n"),
+            std::string::npos) << "written at once";
   EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Excluded\\Gone2", "Kept\\Gone1"}));
   EXPECT_EQ(main.StatusText(), Status(found - 1, found - 1));
   // The row that went held the selection and the focus; no other row takes them.
@@ -499,112 +500,13 @@ TEST_F(MainWindowTest, LinksAndHelpOpenTheirPages) {
     EXPECT_EQ(page.rfind("https://", 0), 0u) << page;
 }
 
-// Exit and the close box: the message, then the end all the same.
-TEST_F(MainWindowTest, ASettingsFileThatCannotBeWrittenIsToldAndTheWindowStillCloses) {
-  const std::pair<const char*, std::function<void(TfrmMain&)>> closes[] = {
-      {"Exit", [](TfrmMain& main) { SendMessageW(main.bExit, BM_CLICK, 0, 0); }},
-      {"close box", [](TfrmMain& main) { PostMessageW(main.handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-  };
-  for (const auto& [name, close] : closes) {
-    SCOPED_TRACE(name);
-    TfrmMain& main = Open({}, folder_ / "no such folder\\Settings.dat");
-    MessageBoxes boxes;
-    close(main);
-    ASSERT_TRUE(WaitFor([&] { return main.handle() == nullptr; }));
-    EXPECT_EQ(boxes.Texts(),
-              (std::vector<std::string>{"Unable to write to " + folder_ / "no such folder\\Settings.dat"}));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_ICONERROR));
-  }
-}
-
-// Saved at the close, it is the rectangle the window is restored to that comes back, not
-// the minimized one (a title bar at the bottom of the screen) or the maximized one.
-TEST_F(MainWindowTest, AWindowClosedMinimizedOrMaximizedKeepsItsNormalPlace) {
-  const struct {
-    const char* name;
-    int show;
-    const char* state;
-  } cases[] = {
-      {"normal", SW_SHOWNORMAL, "State=1"},
-      {"minimized", SW_MINIMIZE, "State=2"},
-      {"maximized", SW_MAXIMIZE, "State=3"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteFileBytes(SettingsFile(), "[Settings]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=520\r\n");
-    TfrmMain& main = Open();
-    ShowWindow(main.handle(), c.show);
-    SendMessageW(main.bExit, BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return main.handle() == nullptr; }));
-    const std::string saved = ReadFileBytes(SettingsFile());
-    for (const char* line : {"Left=40\r\n", "Top=30\r\n", "Width=700\r\n", "Height=520\r\n", c.state})
-      EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
-
-    TfrmMain& again = Open();
-    EXPECT_FALSE(IsIconic(again.handle()));
-    EXPECT_EQ(IsZoomed(again.handle()) != FALSE, c.show == SW_MAXIMIZE);
-    if (c.show == SW_MAXIMIZE) continue;  // its bounds are not read
-    RECT window{};
-    GetWindowRect(again.handle(), &window);
-    EXPECT_EQ(window.left, 40);
-    EXPECT_EQ(window.top, 30);
-    EXPECT_EQ(window.right - window.left, 700);
-    EXPECT_EQ(window.bottom - window.top, 520);
-  }
-}
-
-// The Options dialog answered from a timer: its removable-drive box switched, then OK.
-void CALLBACK SwitchRemovableDrivesAndConfirm(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND dialog = FindWindowW(L"TallowinTfrmOptions", nullptr);
-  if (dialog == nullptr || !IsWindowVisible(dialog)) return;
-  KillTimer(nullptr, id);
-  SendMessageW(FindWindowExW(dialog, nullptr, L"Button", L"Ignore missing files on removable drives"),
-               BM_CLICK, 0, 0);
-  SendMessageW(FindWindowExW(dialog, nullptr, L"Button", L"&OK"), BM_CLICK, 0, 0);
-}
-
-// Each change is in Settings.dat at once, without a close of the window (the fixture
-// destroys it without one).
-TEST_F(MainWindowTest, SettingsAreWrittenWhenTheyChangeAndWhenTheSessionEnds) {
-  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
-  Seed(1, "Excluded");
-  const std::pair<const char*, std::function<std::string(TfrmMain&)>> changes[] = {
-      {"Options OK",
-       [](TfrmMain& main) {
-         const UINT_PTR timer = SetTimer(nullptr, 0, 20, &SwitchRemovableDrivesAndConfirm);
-         SendMessageW(main.bOptions, BM_CLICK, 0, 0);
-         KillTimer(nullptr, timer);
-         return std::string("Ignore Remove Drives=0\r\n");
-       }},
-      {"Add to Exclude List",
-       [this](TfrmMain&) {
-         Scan({"2"});
-         Select(RowOf("Excluded\\Gone1"));
-         Command(TfrmMain::idAddToExclude);
-         return "Key1=" + sandbox_.column("Excluded") + "\r\n";
-       }},
-      {"end of the session",
-       [](TfrmMain& main) {
-         SetWindowPos(main.handle(), nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-         EXPECT_EQ(SendMessageW(main.handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
-         SendMessageW(main.handle(), WM_ENDSESSION, TRUE, 0);
-         return std::string("Left=50\r\nTop=60\r\n");
-       }},
-  };
-  for (const auto& [name, change] : changes) {
-    SCOPED_TRACE(name);
-    DeleteFileW(Wide(SettingsFile()).c_str());
-    MessageBoxes boxes;
-    TfrmMain& main = Open();
-    const std::string expected = change(main);
-    EXPECT_NE(ReadFileBytes(SettingsFile()).find(expected), std::string::npos)
-        << expected << " in\n" << ReadFileBytes(SettingsFile());
-    EXPECT_TRUE(IsWindow(main.handle()));
-    EXPECT_TRUE(boxes.shown.empty());
-    main_.reset();
-    OptionsSetting = TOptionsSetting{};
-  }
+TEST_F(MainWindowTest, ASettingsFileThatCannotBeWrittenIsToldAndExitStillEnds) {
+  TfrmMain& main = Open({}, folder_ / "no such folder\\Settings.dat");
+  MessageBoxes boxes;
+  SendMessageW(main.bExit, BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return main.handle() == nullptr; }));
+  EXPECT_EQ(boxes.Texts(),
+            (std::vector<std::string>{"Unable to write to " + folder_ / "no such folder\\Settings.dat"}));
 }
 
 TEST_F(MainWindowTest, ExitSavesTheSettingsAndClosesTheWindow) {

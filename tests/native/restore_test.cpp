@@ -513,72 +513,19 @@ TEST(DeleteSelected, RemovesTheRowAndSelectsTheOneThatMovedUp) {
   EXPECT_EQ(rows[1].name, "a.reg");
   EXPECT_TRUE(DeleteSelected(p, "C:\\B", rows, selected).deleted);  // the last row
   EXPECT_EQ(selected, 0);
+  // A file the system refuses to delete keeps its row and the user reads why.
+  m.files.DenyWrites("C:\\B");
+  const DeleteOutcome refused = DeleteSelected(p, "C:\\B", rows, selected);
+  EXPECT_FALSE(refused.deleted);
+  EXPECT_EQ(refused.message, "The backup file C:\\B\\c.reg could not be deleted: Error 5.");
+  EXPECT_EQ(rows.size(), 1u);
+  m.files.DenyWrites("C:\\B", false);
   // A file someone else deleted meanwhile: its row goes as well.
   m.files.RemoveFile("C:\\B\\c.reg");
   EXPECT_TRUE(DeleteSelected(p, "C:\\B", rows, selected).deleted);
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(selected, -1);
   EXPECT_FALSE(DeleteSelected(p, "C:\\B", rows, selected).deleted);
-}
-
-// A file still there after the deletion keeps its row and selection, and the user reads
-// the path and the system's reason; after its restore as after the Delete button.
-TEST(DeleteSelected, AFileThatCannotBeDeletedKeepsItsRowAndSaysWhy) {
-  const struct {
-    const char* name;
-    bool afterRestore;
-    bool heldOpen;  // else the folder refuses writes
-    const char* reason;
-  } cases[] = {
-      {"delete, read-only folder", false, false, "Error 5."},
-      {"delete, file held open", false, true, "Error 32."},
-      {"restore, read-only folder", true, false, "Error 5."},
-      {"restore, file held open", true, true, "Error 32."},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    MemoryMachine m;
-    m.files.AddFolder("C:\\Backup");
-    m.registry.SetString(Root::CurrentUser, "Software\\App", "path", "C:\\app.exe");
-    IssueList list;
-    list.Add({"p", "", "HKEY_CURRENT_USER\\Software\\App", ekKey, true});
-    testing_support::RecordingPrompts prompts;
-    platform::Platform p = m.platform();
-    ASSERT_EQ(FixErrors(list, p, {"C:\\Backup", false, 12}, prompts).fixed, 1u);
-    m.files.AddFile("C:\\Backup\\2000_01_01_000000.reg", "REGEDIT4\r\n\r\n");
-    m.processes.onStart = [&](const std::string&) {
-      return m.registry.Import(m.files.Contents("C:\\Backup\\2013_03_07_140509.reg"));
-    };
-    std::vector<BackupFileRow> rows;
-    ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\Backup", rows));
-    ASSERT_EQ(rows.size(), 2u);
-    const std::string path = "C:\\Backup\\" + rows[0].name;
-    std::unique_ptr<platform::FileReader> holder;
-    if (c.heldOpen)
-      holder = m.files.OpenForReading(path);
-    else
-      m.files.DenyWrites("C:\\Backup");
-
-    int selected = 0;
-    std::string message;
-    if (c.afterRestore) {
-      ScriptedHint hint;
-      const RestoreOutcome outcome = RestoreSelected(p, "C:\\Backup", "C:\\Backup", rows, selected, hint);
-      EXPECT_EQ(outcome.status, RestoreStatus::Restored);
-      EXPECT_FALSE(outcome.fileDeleted);
-      EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Software\\App"));
-      message = outcome.message;
-    } else {
-      const DeleteOutcome outcome = DeleteSelected(p, "C:\\Backup", rows, selected);
-      EXPECT_FALSE(outcome.deleted);
-      message = outcome.message;
-    }
-    EXPECT_TRUE(m.files.Exists(path));
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ("C:\\Backup\\" + rows[0].name, path);
-    EXPECT_EQ(selected, 0);
-    EXPECT_NE(message.find(path + " could not be deleted: " + c.reason), std::string::npos) << message;
-  }
 }
 
 }  // namespace
