@@ -18,6 +18,8 @@ inline constexpr long kNotReady = 21;     // ERROR_NOT_READY
 inline constexpr long kDirectory = 267;   // ERROR_DIRECTORY: the name is no folder
 inline constexpr long kFileExists = 80;   // ERROR_FILE_EXISTS
 inline constexpr long kDiskFull = 112;    // ERROR_DISK_FULL
+inline constexpr long kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+inline constexpr long kGeneralFailure = 31;    // ERROR_GEN_FAILURE: no better reason known
 
 inline constexpr uint32_t kAttrReadOnly = 0x01;
 inline constexpr uint32_t kAttrHidden = 0x02;
@@ -124,6 +126,11 @@ class FileSystem {
 
   // Silent, permanent deletion (SHFileOperation FO_DELETE, no undo). True on success.
   virtual bool RemoveFile(std::string_view path) = 0;
+  // RemoveFile with the system's answer: kSuccess, or why the file could not be deleted
+  // (a system error code, such as kAccessDenied or a sharing violation).
+  [[nodiscard]] virtual long RemoveFileWithReason(std::string_view path) {
+    return RemoveFile(path) ? kSuccess : kGeneralFailure;
+  }
   // Creates the folder and every missing parent. True when it exists afterwards.
   virtual bool CreateDirectories(std::string_view path) = 0;
   // Appends `text` to the file; creates it first (writing `header` before `text`)

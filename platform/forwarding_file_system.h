@@ -37,6 +37,9 @@ class ForwardingFileSystem : public FileSystem {
     return inner_.List(pattern, entries);
   }
   bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
+  long RemoveFileWithReason(std::string_view path) override {
+    return inner_.RemoveFileWithReason(path);
+  }
   bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
   bool AppendToFile(std::string_view path, std::string_view header,
                     std::string_view text) override {

@@ -36,6 +36,8 @@ class System {
   virtual std::string SystemDirectory() = 0;   // no trailing backslash
   // The ANSI code page of the system (what a "REGEDIT4" file is written in).
   virtual const AnsiCodePage& Ansi() = 0;
+  // The system's text for an error code, for messages to the user.
+  virtual std::string ErrorText(long code) { return "Error " + std::to_string(code) + "."; }
 };
 
 }  // namespace tallowin::platform

@@ -459,7 +459,7 @@ int RunRestore(const RestoreArgs& args) {
     return kExitOk;
   }
   if (!outcome.fileDeleted) {
-    Error("the backup was restored, but the file could not be deleted: " + path);
+    Error(outcome.message);
     return kExitFailed;
   }
   return kExitOk;

@@ -344,17 +344,21 @@ bool WriteDenied(const std::set<std::string>& denied, const ParsedPath& path, bo
 
 }  // namespace
 
-bool MemoryFileSystem::RemoveFile(std::string_view path) {
-  if (HasWildcard(path)) return false;
+bool MemoryFileSystem::RemoveFile(std::string_view path) { return RemoveFileWithReason(path) == kSuccess; }
+
+long MemoryFileSystem::RemoveFileWithReason(std::string_view path) {
+  if (HasWildcard(path)) return kInvalidParameter;
   const auto parsed = ParsePath(path);
-  if (!parsed || parsed->parts.empty() || !DriveReady(*root_, parsed->drive)) return false;
+  if (!parsed || parsed->parts.empty()) return kPathNotFound;
+  if (!DriveReady(*root_, parsed->drive)) return kNotReady;
   Entry* parent = Lookup(*root_, *parsed, parsed->parts.size() - 1);
-  if (!parent || !parent->directory) return false;
+  if (!parent || !parent->directory) return kPathNotFound;
   const auto it = parent->children.find(parsed->parts.back());
-  if (it == parent->children.end()) return false;
-  if (WriteDenied(deniedFolders_, *parsed, true) || BeingRead(parsed->Key())) return false;
+  if (it == parent->children.end()) return kFileNotFound;
+  if (WriteDenied(deniedFolders_, *parsed, true)) return kAccessDenied;
+  if (BeingRead(parsed->Key())) return kSharingViolation;
   parent->children.erase(it);
-  return true;
+  return kSuccess;
 }
 
 bool MemoryFileSystem::CreateDirectories(std::string_view path) {

@@ -109,6 +109,7 @@ class MemoryFileSystem : public FileSystem {
   std::optional<std::string> ShortcutTarget(std::string_view linkPath) override;
   [[nodiscard]] long List(std::string_view pattern, std::vector<DirEntry>& entries) override;
   bool RemoveFile(std::string_view path) override;
+  [[nodiscard]] long RemoveFileWithReason(std::string_view path) override;
   bool CreateDirectories(std::string_view path) override;
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
                                   std::string_view text) override;

@@ -96,6 +96,21 @@ struct PidlDeleter {
   void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }
 };
 
+// SHFileOperation answers with a system error code or with one of the shell's own older
+// codes (0x71 to 0x88, 0x402, 0x10000), which mean nothing to FormatMessage.
+long ShellOperationError(int result) {
+  switch (result) {
+    case 0: return kSuccess;
+    case 0x75: return ERROR_CANCELLED;              // DE_OPCANCELLED
+    case 0x78: return kAccessDenied;                // DE_ACCESSDENIEDSRC
+    case 0x79: return ERROR_FILENAME_EXCED_RANGE;   // DE_PATHTOODEEP
+    case 0x7C: case 0x402: return kPathNotFound;    // DE_INVALIDFILES, an invalid path
+    default: break;
+  }
+  if ((result >= 0x71 && result <= 0x88) || result >= 0x10000) return kGeneralFailure;
+  return result;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   bool FindFirst(std::string_view pattern, FindEntry& entry) override {
@@ -190,16 +205,18 @@ class Win32FileSystem final : public FileSystem {
     return error == ERROR_SUCCESS ? kInvalidParameter : static_cast<long>(error);
   }
 
-  bool RemoveFile(std::string_view path) override {
+  bool RemoveFile(std::string_view path) override { return RemoveFileWithReason(path) == kSuccess; }
+
+  long RemoveFileWithReason(std::string_view path) override {
     // The shell expands wildcards in the source list; one named file is all we delete.
-    if (path.empty() || path.find_first_of("*?") != std::string_view::npos) return false;
+    if (path.empty() || path.find_first_of("*?") != std::string_view::npos) return kInvalidParameter;
     std::wstring from = Wide(path);
     from.push_back(L'\0');  // the list of names ends in two NULs
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    return SHFileOperationW(&op) == 0;
+    return ShellOperationError(SHFileOperationW(&op));
   }
 
   bool CreateDirectories(std::string_view path) override {

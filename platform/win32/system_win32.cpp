@@ -138,6 +138,18 @@ class Win32System final : public System {
     return DatePart(local) + " " + TimePart(local);
   }
 
+  std::string ErrorText(long code) override {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    if (buffer != nullptr) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+      text.pop_back();
+    return text.empty() ? System::ErrorText(code) : Narrow(text);
+  }
+
   std::string ExecutableDirectory() override {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (int attempt = 0; attempt < 8; ++attempt) {

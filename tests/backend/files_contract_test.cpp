@@ -238,6 +238,7 @@ TEST_F(FilesContract, OpenForReading_KeepsWritersOutWhileOpen) {
     EXPECT_NE(second, nullptr) << "another reader";
     EXPECT_FALSE(files().AppendToFile(Path("held.reg"), "", "changed"));
     EXPECT_FALSE(files().RemoveFile(Path("held.reg")));
+    EXPECT_EQ(files().RemoveFileWithReason(Path("held.reg")), platform::kSharingViolation);
     std::string contents;
     ASSERT_TRUE(files().ReadFile(Path("held.reg"), contents));
     EXPECT_EQ(contents, "REGEDIT4\r\n");
