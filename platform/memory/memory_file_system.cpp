@@ -284,7 +284,11 @@ long MemoryFileSystem::AttributesAt(std::string_view path, uint32_t& attributes)
     }
   }
   const Entry* entry = Lookup(*root_, *parsed);
-  if (!entry || (parsed->trailingSeparator && !entry->directory)) return kFileNotFound;
+  if (!entry) {
+    const Entry* folder = parsed->parts.empty() ? nullptr : Lookup(*root_, *parsed, parsed->parts.size() - 1);
+    return folder && folder->directory ? kFileNotFound : kPathNotFound;
+  }
+  if (parsed->trailingSeparator && !entry->directory) return kInvalidName;
   attributes = entry->Attributes();
   return kSuccess;
 }
@@ -549,7 +553,14 @@ RecycleResult MemoryFileSystem::RecycleFile(std::string_view path) {
   if (WriteDenied(deniedFolders_, *parsed, true) || BeingRead(parsed->Key()))
     return RecycleResult::Failed;
   RecycledFile file;
-  file.originalPath = *FullPath(path);
+  // The path as the disk spells it.
+  file.originalPath = DriveName(parsed->drive);
+  const Entry* folder = root_->Child(DriveName(parsed->drive));
+  for (const std::string& part : parsed->parts) {
+    const auto child = folder->children.find(part);
+    file.originalPath += "\\" + child->first;
+    folder = child->second.get();
+  }
   file.entry = std::move(it->second);
   const auto link = shortcuts_.find(parsed->Key());
   if (link != shortcuts_.end()) {

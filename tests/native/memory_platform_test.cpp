@@ -319,6 +319,89 @@ TEST_F(MemoryFiles, SpecialFoldersAndShortcutsAreData) {
   EXPECT_FALSE(fs.ShortcutTarget("C:\\Menu\\App.lnk").has_value());
 }
 
+// Each fixed drive has a Recycle Bin of its own; a drive without one refuses.
+TEST_F(MemoryFiles, RecycledFilesGoToTheirDrivesBinAndCanBePutBack) {
+  fs.AddShortcut("C:\\Menu\\App.lnk", "C:\\App\\app.exe");
+  fs.AddFile("C:\\Menu\\Readme.txt", "text");
+  fs.AddDrive('E', platform::kDriveRemovable);
+  fs.AddFile("E:\\Stick\\x.lnk", "link");
+  fs.AddDrive('F', platform::kDriveFixed);
+  fs.AddFile("F:\\y.lnk", "link");
+  fs.SetRecycleBin('F', false);
+  fs.AddFolder("C:\\Folder");
+  struct Case {
+    const char* path;
+    platform::RecycleResult result;
+    bool stays;
+  };
+  const Case cases[] = {
+      {"C:\\menu\\app.lnk", platform::RecycleResult::Recycled, false},
+      {"C:\\Menu\\Readme.txt", platform::RecycleResult::Recycled, false},
+      {"C:\\Menu\\Gone.lnk", platform::RecycleResult::Failed, false},
+      {"C:\\Menu\\*.lnk", platform::RecycleResult::Failed, false},
+      {"C:\\Folder", platform::RecycleResult::Failed, true},
+      {"E:\\Stick\\x.lnk", platform::RecycleResult::NoRecycleBin, true},
+      {"F:\\y.lnk", platform::RecycleResult::NoRecycleBin, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(fs.RecycleFile(c.path), c.result);
+    EXPECT_EQ(fs.Exists(c.path), c.stays);
+  }
+  EXPECT_EQ(fs.RecycledFiles('c'), (std::vector<std::string>{"C:\\Menu\\App.lnk", "C:\\Menu\\Readme.txt"}));
+  EXPECT_TRUE(fs.RecycledFiles('E').empty());
+  EXPECT_FALSE(fs.ShortcutTarget("C:\\Menu\\App.lnk").has_value());
+
+  fs.AddFile("C:\\Menu\\Readme.txt", "new");  // its place is taken
+  EXPECT_FALSE(fs.RestoreRecycled("C:\\Menu\\Readme.txt"));
+  ASSERT_TRUE(fs.RestoreRecycled("C:\\Menu\\App.lnk"));
+  EXPECT_EQ(fs.ShortcutTarget("C:\\Menu\\App.lnk"), "C:\\App\\app.exe");
+  EXPECT_EQ(fs.RecycledFiles('C'), std::vector<std::string>{"C:\\Menu\\Readme.txt"});
+  EXPECT_FALSE(fs.RestoreRecycled("C:\\Menu\\App.lnk"));
+}
+
+// As a folder without the list right: what is in it cannot be looked for, and without
+// the traverse right nothing below it can be reached either.
+TEST_F(MemoryFiles, AFolderThatMayNotBeSearchedAnswersAccessDenied) {
+  fs.AddFile("C:\\Locked\\in.exe");
+  fs.AddFile("C:\\Locked\\Sub\\deep.exe");
+  fs.AddFile("C:\\Apps\\Pkg\\app.exe");
+  fs.AddFile("C:\\Apps\\top.exe");
+  fs.DenyAccess("C:\\Locked");
+  fs.DenyAccess("c:\\apps", true);
+  struct Case {
+    const char* path;
+    long find;
+    long attributes;
+  };
+  const Case cases[] = {
+      {"C:\\Locked", kSuccess, kSuccess},
+      {"C:\\Locked\\in.exe", kAccessDenied, kAccessDenied},
+      {"C:\\Locked\\gone.exe", kAccessDenied, kAccessDenied},
+      {"C:\\Locked\\Sub\\deep.exe", kAccessDenied, kAccessDenied},
+      {"C:\\Apps", kSuccess, kSuccess},
+      {"C:\\Apps\\top.exe", kAccessDenied, kSuccess},
+      {"C:\\Apps\\Pkg", kAccessDenied, kSuccess},
+      {"C:\\Apps\\Pkg\\app.exe", kSuccess, kSuccess},
+      {"C:\\Apps\\Pkg\\gone.exe", kFileNotFound, kFileNotFound},
+      {"C:\\Other\\x.exe", platform::kPathNotFound, platform::kPathNotFound},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    FindEntry entry;
+    EXPECT_EQ(fs.Find(c.path, entry), c.find);
+    uint32_t attributes = 0;
+    EXPECT_EQ(fs.QueryAttributes(c.path, attributes), c.attributes);
+  }
+  std::vector<DirEntry> entries;
+  EXPECT_EQ(fs.List("C:\\Locked\\*", entries), kAccessDenied);
+  EXPECT_EQ(fs.List("C:\\Apps\\*", entries), kAccessDenied);
+  EXPECT_EQ(fs.List("C:\\Apps\\Pkg\\*", entries), kSuccess);
+  EXPECT_EQ(platform::FilePresence(fs, "C:\\Locked\\in.exe"), platform::Presence::Unknown);
+  EXPECT_EQ(platform::FolderPresence(fs, "C:\\Apps\\Pkg"), platform::Presence::Present);
+  EXPECT_EQ(platform::FilePresence(fs, "C:\\Apps\\Pkg\\gone.exe"), platform::Presence::Absent);
+}
+
 TEST(MemorySystem, FormatsDatesAndFileTimes) {
   MemorySystem system;
   EXPECT_EQ(system.FormatDateTime({2013, 3, 7, 14, 5, 9}), "07/03/2013 14:05:09");
