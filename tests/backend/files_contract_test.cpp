@@ -112,6 +112,29 @@ TEST_F(FilesContract, Attributes_FileFolderAndMissing) {
   EXPECT_FALSE(files().Attributes(Path("nothing\\deeper")).has_value());
 }
 
+TEST_F(FilesContract, FindAndQueryAttributes_SayWhyNothingWasFound) {
+  MakeFile("file.dat");
+  struct Case {
+    const char* name;
+    long find;
+    long attributes;
+  };
+  const Case cases[] = {
+      {"FILE.dat", platform::kSuccess, platform::kSuccess},
+      {"gone.dat", platform::kFileNotFound, platform::kFileNotFound},
+      {"NoFolder\\x.dat", platform::kPathNotFound, platform::kPathNotFound},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FindEntry entry;
+    EXPECT_EQ(files().Find(Path(c.name), entry), c.find);
+    uint32_t attributes = 0;
+    EXPECT_EQ(files().QueryAttributes(Path(c.name), attributes), c.attributes);
+    EXPECT_EQ(platform::FilePresence(files(), Path(c.name)),
+              c.find == platform::kSuccess ? platform::Presence::Present : platform::Presence::Absent);
+  }
+}
+
 TEST_F(FilesContract, DriveC_IsFixedAndReady) {
   EXPECT_EQ(files().DriveType("C:\\"), platform::kDriveFixed);
   EXPECT_EQ(files().DriveType("c:\\"), platform::kDriveFixed);
@@ -319,6 +342,17 @@ TEST_F(FilesContract, RemoveFile_NeverExpandsWildcards) {
   EXPECT_FALSE(files().RemoveFile(Path("on?.reg")));
   EXPECT_TRUE(files().Attributes(Path("one.reg")).has_value());
   EXPECT_TRUE(files().Attributes(Path("two.reg")).has_value());
+}
+
+// Drive C: has a Recycle Bin on both machines (under Wine it is the XDG trash).
+TEST_F(FilesContract, RecycleFile_MovesOneNamedFileOutOfItsPlace) {
+  MakeFile("old.lnk");
+  MakeFile("kept.lnk");
+  EXPECT_EQ(files().RecycleFile(Path("OLD.lnk")), platform::RecycleResult::Recycled);
+  EXPECT_FALSE(files().Attributes(Path("old.lnk")).has_value());
+  EXPECT_EQ(files().RecycleFile(Path("*.lnk")), platform::RecycleResult::Failed);
+  EXPECT_EQ(files().RecycleFile(Path("gone.lnk")), platform::RecycleResult::Failed);
+  EXPECT_TRUE(files().Attributes(Path("kept.lnk")).has_value());
 }
 
 TEST_F(FilesContract, CreateDirectories_NestedIdempotentAndBlockedByFile) {
