@@ -44,9 +44,7 @@ chmod 000 "$c/TallowinAD/Locked"
 got=$(scan_rows without_dac)
 [ "$got" = 'C:\TallowinAD\Open\gone.exe' ] || fail "scan without access to Locked: $got"
 
-# The verdicts one by one; the denial itself is checked first.
-without_dac env WINEPREFIX="$prefix" wine cmd /c 'dir C:\TallowinAD\Locked' > "$prefix/dir.txt" 2>&1 < /dev/null
-grep -qi 'denied' "$prefix/dir.txt" || fail "Wine lists the locked folder: $(tr -d '\r' < "$prefix/dir.txt")"
+# The verdicts one by one: only the name beside the locked folder is broken.
 for case in 'ok|C:\TallowinAD\Locked\gone.exe' 'ok|C:\TallowinAD\Locked\Sub\' \
             'ok|C:\TallowinAD\Locked\gone.dll,1' 'broken|C:\TallowinAD\Open\gone.exe'; do
   without_dac env WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' resolve "${case#*|}" \
