@@ -89,14 +89,16 @@ lnk_exists() {  # C:\... -> whether the file is there
   [ -f "$prefix/drive_c/${path//\\//}" ]
 }
 trash=$XDG_DATA_HOME/Trash
-# in_trash C:\... -> the name in the trash of the file that came from there
+# in_trash C:\... -> the name in the trash of the file that came from there (the info
+# file's Path is percent-encoded and may run through the prefix's dosdevices links)
 in_trash() {
-  local unix=$prefix/drive_c/${1#C:\\} info encoded
+  local unix=$prefix/drive_c/${1#C:\\} info path
   unix=$(realpath -m "${unix//\\//}")
-  encoded=$(jq -rn --arg p "$unix" '$p | @uri | gsub("%2F"; "/")')
   for info in "$trash"/info/*.trashinfo; do
     [ -f "$info" ] || continue
-    if grep -qixF "Path=$encoded" "$info"; then basename "$info" .trashinfo; return 0; fi
+    path=$(sed -n 's/^Path=//p' "$info")
+    path=$(printf '%b' "${path//%/\\x}")
+    if [ "$(realpath -m "$path")" = "$unix" ]; then basename "$info" .trashinfo; return 0; fi
   done
   return 1
 }
