@@ -9,9 +9,8 @@ source "$(dirname "$0")/categories.bash"
 prefix=$(new_prefix cli-categories-fix) || exit 1
 w=$prefix/work; mkdir -p "$w"
 tl=$prefix/drive_c/Tallowin
-# The shell's Recycle Bin under Wine is the trash of XDG_DATA_HOME.
+# The shell's Recycle Bin under Wine is the trash of XDG_DATA_HOME (as cli_fast sets it).
 export XDG_DATA_HOME=$prefix/xdg-data
-mkdir -p "$XDG_DATA_HOME"
 keep_server "$prefix"
 cat_seed "$prefix"
 codes=1-17,104,106-110
