@@ -112,29 +112,6 @@ TEST_F(FilesContract, Attributes_FileFolderAndMissing) {
   EXPECT_FALSE(files().Attributes(Path("nothing\\deeper")).has_value());
 }
 
-TEST_F(FilesContract, FindAndQueryAttributes_SayWhyNothingWasFound) {
-  MakeFile("file.dat");
-  struct Case {
-    const char* name;
-    long find;
-    long attributes;
-  };
-  const Case cases[] = {
-      {"FILE.dat", platform::kSuccess, platform::kSuccess},
-      {"gone.dat", platform::kFileNotFound, platform::kFileNotFound},
-      {"NoFolder\\x.dat", platform::kPathNotFound, platform::kPathNotFound},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FindEntry entry;
-    EXPECT_EQ(files().Find(Path(c.name), entry), c.find);
-    uint32_t attributes = 0;
-    EXPECT_EQ(files().QueryAttributes(Path(c.name), attributes), c.attributes);
-    EXPECT_EQ(platform::FilePresence(files(), Path(c.name)),
-              c.find == platform::kSuccess ? platform::Presence::Present : platform::Presence::Absent);
-  }
-}
-
 TEST_F(FilesContract, DriveC_IsFixedAndReady) {
   EXPECT_EQ(files().DriveType("C:\\"), platform::kDriveFixed);
   EXPECT_EQ(files().DriveType("c:\\"), platform::kDriveFixed);
