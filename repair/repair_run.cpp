@@ -318,15 +318,29 @@ class RepairRun {
     DeleteValue(row);
   }
 
+  // A file has no place in the backup: it goes to the Recycle Bin, or stays.
   void DeleteFile(Row& row) {
     platform::FileSystem& files = platform_.files;
     const std::string& path = row.target.file;
-    if (files.RemoveFile(path) || !files.Attributes(path)) {
-      row.outcome = RepairOutcome::Deleted;
+    switch (files.RecycleFile(path)) {
+      case platform::RecycleResult::Recycled:
+        break;
+      case platform::RecycleResult::NoRecycleBin:
+        row.outcome = RepairOutcome::Refused;
+        row.reason = "its drive has no Recycle Bin to take it back from: " + path;
+        return;
+      case platform::RecycleResult::Failed:
+        if (!files.Attributes(path)) break;
+        row.outcome = RepairOutcome::DeleteFailed;
+        row.reason = "the file could not be moved to the Recycle Bin: " + path;
+        return;
+    }
+    if (files.Attributes(path)) {
+      row.outcome = RepairOutcome::StillPresent;
+      row.reason = "moved to the Recycle Bin, but still there: " + path;
       return;
     }
-    row.outcome = RepairOutcome::DeleteFailed;
-    row.reason = "the file could not be deleted: " + path;
+    row.outcome = RepairOutcome::Deleted;
   }
 
   void DeleteValue(Row& row) {

@@ -322,6 +322,17 @@ TEST_F(FilesContract, RemoveFile_NeverExpandsWildcards) {
   EXPECT_TRUE(files().Attributes(Path("two.reg")).has_value());
 }
 
+// Drive C: has a Recycle Bin on both machines (under Wine it is the XDG trash).
+TEST_F(FilesContract, RecycleFile_MovesOneNamedFileOutOfItsPlace) {
+  MakeFile("old.lnk");
+  MakeFile("kept.lnk");
+  EXPECT_EQ(files().RecycleFile(Path("OLD.lnk")), platform::RecycleResult::Recycled);
+  EXPECT_FALSE(files().Attributes(Path("old.lnk")).has_value());
+  EXPECT_EQ(files().RecycleFile(Path("*.lnk")), platform::RecycleResult::Failed);
+  EXPECT_EQ(files().RecycleFile(Path("gone.lnk")), platform::RecycleResult::Failed);
+  EXPECT_TRUE(files().Attributes(Path("kept.lnk")).has_value());
+}
+
 TEST_F(FilesContract, CreateDirectories_NestedIdempotentAndBlockedByFile) {
   ASSERT_TRUE(files().CreateDirectories(Path("a\\b\\c")));
   EXPECT_TRUE(platform::FolderExists(files(), Path("a")));

@@ -62,7 +62,7 @@ strip_cr() { tr -d '\r' < "$1"; }
 # commands that change nothing, run one after another.
 cli_fast() {
   local prefix=$1 out=$2 err=$3; shift 3
-  WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' "$@" > "$out" 2> "$err" < /dev/null
+  XDG_DATA_HOME="$prefix/xdg-data" WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' "$@" > "$out" 2> "$err" < /dev/null
 }
 
 # json_rows FILE: one "problem|data|key|kind" line per JSON object, sorted.
