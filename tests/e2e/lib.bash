@@ -22,6 +22,8 @@ new_prefix() {
   rm -rf "$prefix"
   cp -a "$base" "$prefix"
   mkdir -p "$prefix/drive_c/Tallowin"
+  # The Recycle Bin of the prefix's runs (XDG_DATA_HOME/Trash): Wine does not make its parent.
+  mkdir -p "$prefix/xdg-data"
   cp "$CLI_EXE" "$prefix/drive_c/Tallowin/" || fail "no $CLI_EXE"
   echo "$prefix"
 }
