@@ -115,8 +115,7 @@ ScanOutcome ScanSession::Run(const ScanRequest& request, IssueList& list,
 
   const ScanOutcome outcome = done ? ScanOutcome::Completed : ScanOutcome::Stopped;
   if (outcome == ScanOutcome::Completed && request.filter)
-    list.FilterResults(request.ignoreKeys, request.ignoreKeyCount,
-                       GetWindowsVersionCode(platform_.system));
+    list.FilterResults(request.ignoreKeys, request.ignoreKeyCount, MachineFilterContext(platform_));
   FinishScan(list, outcome == ScanOutcome::Stopped);
   return outcome;
 }

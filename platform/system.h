@@ -36,6 +36,9 @@ class System {
   virtual std::string SystemDirectory() = 0;   // no trailing backslash
   // The ANSI code page of the system (what a "REGEDIT4" file is written in).
   virtual const AnsiCodePage& Ansi() = 0;
+  // The SID of the user the process runs as ("S-1-5-21-..."), the name of that user's
+  // key below HKEY_USERS; empty when it cannot be read.
+  virtual std::string CurrentUserSid() = 0;
 };
 
 }  // namespace tallowin::platform

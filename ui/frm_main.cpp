@@ -444,7 +444,7 @@ bool TfrmMain::PostScanSlice() {
   const auto timeLeft = [&end] { return std::chrono::steady_clock::now() < end; };
   if (!filterRun_)
     filterRun_.emplace(OptionsSetting.IgnoreKeys, OptionsSetting.IgnoreKeyCount,
-                       GetWindowsVersionCode(platform_.system));
+                       MachineFilterContext(platform_));
   if (!filterRun_->Done()) {
     const size_t before = list_.Count();
     while (!filterRun_->Step(list_, kRowsPerStep) && timeLeft()) {
