@@ -53,7 +53,7 @@ jq -c '[.data, .key, .kind]' "$w/filtered.json" | LC_ALL=C sort | uniq -d > "$w/
 [ ! -s "$w/dup.txt" ] || fail "scan lists a row twice: $(cat "$w/dup.txt")"
 found=$(grep -c . "$w/filtered.json")
 
-cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4 --yes; rc=$?
+cli_fast "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4 --yes; rc=$?
 note "fix: exit $rc: $(strip_cr "$w/fix.out" | tr '\n' ' ')"
 [ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
 grep -qx "Fix errors finished, $found errors were fixed!" <(strip_cr "$w/fix.out") \
@@ -66,7 +66,7 @@ reg32f query 'HKCU\Software\TallowinKeep' /v Stale && fail "fix left the stale v
 
 # Alone now, the stale value of the current user: one row, one backup block, one fix.
 seed_keep
-cli "$prefix" "$w/one.out" "$w/one.err" fix --codes 2,4 --yes; rc=$?
+cli_fast "$prefix" "$w/one.out" "$w/one.err" fix --codes 2,4 --yes; rc=$?
 [ $rc -eq 0 ] || fail "second fix: exit $rc ($(cat "$w/one.err"))"
 grep -qx "Fix errors finished, 1 errors were fixed!" <(strip_cr "$w/one.out") \
   || fail "second fix: $(strip_cr "$w/one.out" | tr '\n' ' ')"
