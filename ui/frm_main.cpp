@@ -536,7 +536,7 @@ bool TfrmMain::PostScanSlice(bool stopped) {
   constexpr size_t kRowsPerStep = 256;
   const auto end = std::chrono::steady_clock::now() + options_.postScanSlice;
   const auto timeLeft = [&end] { return std::chrono::steady_clock::now() < end; };
-  if (!scanEnd_) scanEnd_.emplace(FilterRequest(), GetWindowsVersionCode(platform_.system), stopped);
+  if (!scanEnd_) scanEnd_.emplace(FilterRequest(), MachineFilterContext(platform_), stopped);
   if (!scanEnd_->Done()) {
     const size_t before = list_.Count();
     while (!scanEnd_->Step(list_, kRowsPerStep) && timeLeft()) {
@@ -585,7 +585,7 @@ ScanOutcome TfrmMain::StartScan() {
     if (!scanEnd_ || !scanEnd_->Done()) {
       longestTextsReady_ = false;
       if (!scanEnd_)
-        scanEnd_.emplace(FilterRequest(), GetWindowsVersionCode(platform_.system), result == mrAbort);
+        scanEnd_.emplace(FilterRequest(), MachineFilterContext(platform_), result == mrAbort);
       while (!scanEnd_->Step(list_, list_.Count() + 1)) {
       }
     }

@@ -219,6 +219,7 @@ class MemorySystem : public System {
   std::string executableDirectory = "C:\\Tallowin\\";
   std::string windowsDirectory = "C:\\Windows";
   std::string systemDirectory = "C:\\Windows\\system32";
+  std::string userSid = "S-1-5-21-1004336348-1177238915-682003330-1000";
 
   OsVersion Version() override { return version; }
   bool IsWow64() override { return wow64; }
@@ -230,6 +231,7 @@ class MemorySystem : public System {
   std::string WindowsDirectory() override { return windowsDirectory; }
   std::string SystemDirectory() override { return systemDirectory; }
   const AnsiCodePage& Ansi() override { return Windows1252(); }
+  std::string CurrentUserSid() override { return userSid; }
 };
 
 // Started "processes" run `onStart` with the command line; they end at once unless

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -174,6 +175,23 @@ class Win32System final : public System {
   }
 
   const AnsiCodePage& Ansi() override { return ansi_; }
+
+  std::string CurrentUserSid() override {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+    const UniqueKernelHandle token(raw);
+    DWORD size = 0;
+    (void)GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+      return {};
+    std::string sid = Narrow(text);
+    LocalFree(text);
+    return sid;
+  }
 
  private:
   Win32AnsiCodePage ansi_;

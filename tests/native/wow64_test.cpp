@@ -374,7 +374,10 @@ TEST_F(BothViewsTest, TheFilterAndTheIgnoreListHoldForBothViews) {
   // A row of the process view means what it says.
   add("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Vendor\\Path", ekValueInKeyPath, "d",
       View::Process);
-  list.FilterResults({"HKEY_LOCAL_MACHINE\\Software\\Vendor"}, 1, 12);
+  FilterContext context;
+  context.wow64 = true;
+  context.ntSixOrLater = true;
+  list.FilterResults({"HKEY_LOCAL_MACHINE\\Software\\Vendor"}, 1, context);
   std::vector<std::string> kept;
   for (const Issue& issue : list.rows) kept.push_back(issue.key);
   EXPECT_EQ(kept, (std::vector<std::string>{
