@@ -113,15 +113,15 @@ ScanOutcome ScanSession::Run(const ScanRequest& request, IssueList& list,
   Wait();
   apply(TakeReports());  // what was reported before a stop
 
-  ScanEnd end(request, GetWindowsVersionCode(platform_.system), !done);
+  ScanEnd end(request, MachineFilterContext(platform_), !done);
   while (!end.Step(list, list.Count() + 1)) {
   }
   return end.Outcome();
 }
 
-ScanEnd::ScanEnd(const ScanRequest& request, uint8_t osVersionCode, bool stopped)
+ScanEnd::ScanEnd(const ScanRequest& request, FilterContext context, bool stopped)
     : stopped_(stopped), filter_(request.filter) {
-  if (filter_) filterRun_.emplace(request.ignoreKeys, request.ignoreKeyCount, osVersionCode);
+  if (filter_) filterRun_.emplace(request.ignoreKeys, request.ignoreKeyCount, std::move(context));
 }
 
 bool ScanEnd::Step(IssueList& list, size_t rows) {

@@ -42,7 +42,7 @@ enum class ScanOutcome { Completed, Stopped, Failed };
 // Without the filter (a listing of the raw findings) the rows are checked as found.
 class ScanEnd {
  public:
-  ScanEnd(const ScanRequest& request, uint8_t osVersionCode, bool stopped);
+  ScanEnd(const ScanRequest& request, FilterContext context, bool stopped);
   // Up to about `rows` rows of work; true once done. Never throws.
   bool Step(IssueList& list, size_t rows);
   bool Done() const { return done_; }

@@ -41,7 +41,8 @@ struct TOptionsSetting {
 extern TOptionsSetting OptionsSetting;
 
 // The main window as the settings see it; the GUI implements it over its window,
-// tests with a fake.
+// tests with a fake. Left, Top, Width and Height are the window's normal (restored)
+// rectangle in screen pixels, also while it is minimized or maximized.
 class TWindowPlacement {
  public:
   virtual ~TWindowPlacement() = default;

@@ -33,4 +33,18 @@ bool FolderExists(FileSystem& fs, std::string_view path) {
   return attributes && (*attributes & kAttrDirectory) != 0;
 }
 
+Presence FilePresence(FileSystem& fs, std::string_view path) {
+  FindEntry entry;
+  const long rc = fs.Find(path, entry);
+  if (rc == kSuccess) return (entry.attributes & kAttrDirectory) == 0 ? Presence::Present : Presence::Absent;
+  return IsNoAnswer(rc) ? Presence::Unknown : Presence::Absent;
+}
+
+Presence FolderPresence(FileSystem& fs, std::string_view path) {
+  uint32_t attributes = 0;
+  const long rc = fs.QueryAttributes(path, attributes);
+  if (rc == kSuccess) return (attributes & kAttrDirectory) != 0 ? Presence::Present : Presence::Absent;
+  return IsNoAnswer(rc) ? Presence::Unknown : Presence::Absent;
+}
+
 }  // namespace tallowin::platform

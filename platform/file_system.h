@@ -18,6 +18,8 @@ inline constexpr long kNotReady = 21;     // ERROR_NOT_READY
 inline constexpr long kDirectory = 267;   // ERROR_DIRECTORY: the name is no folder
 inline constexpr long kFileExists = 80;   // ERROR_FILE_EXISTS
 inline constexpr long kDiskFull = 112;    // ERROR_DISK_FULL
+inline constexpr long kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+inline constexpr long kGeneralFailure = 31;    // ERROR_GEN_FAILURE: no better reason known
 
 inline constexpr uint32_t kAttrReadOnly = 0x01;
 inline constexpr uint32_t kAttrHidden = 0x02;
@@ -94,15 +96,38 @@ class FileReader {
   [[nodiscard]] virtual bool Read(char* buffer, size_t capacity, size_t& read) = 0;
 };
 
+enum class RecycleResult {
+  Recycled,      // the file is in the Recycle Bin
+  NoRecycleBin,  // its drive has none (or it is switched off): the file was left alone
+  Failed,        // the shell refused the move
+};
+
+// What an existence test could tell.
+enum class Presence {
+  Absent,   // not there
+  Present,  // there, of the kind asked for
+  Unknown,  // the system would not let us look (access denied)
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   // FindFirstFile + FindClose: the first entry that the pattern matches ("*" and "?"
-  // are wildcards in the last component). False when nothing matches.
-  [[nodiscard]] virtual bool FindFirst(std::string_view pattern, FindEntry& entry) = 0;
-  // GetFileAttributes; nullopt on failure.
-  virtual std::optional<uint32_t> Attributes(std::string_view path) = 0;
+  // are wildcards in the last component). kSuccess, or the system's error code when
+  // nothing is found (kAccessDenied when the folder may not be searched).
+  [[nodiscard]] virtual long Find(std::string_view pattern, FindEntry& entry) = 0;
+  // GetFileAttributes: kSuccess, or the system's error code.
+  [[nodiscard]] virtual long QueryAttributes(std::string_view path, uint32_t& attributes) = 0;
+  // The two above without the reason: false / nullopt on any failure.
+  [[nodiscard]] bool FindFirst(std::string_view pattern, FindEntry& entry) {
+    return Find(pattern, entry) == kSuccess;
+  }
+  std::optional<uint32_t> Attributes(std::string_view path) {
+    uint32_t attributes = 0;
+    if (QueryAttributes(path, attributes) != kSuccess) return std::nullopt;
+    return attributes;
+  }
   // GetDriveType of a root such as "c:\".
   virtual uint32_t DriveType(std::string_view root) = 0;
   // GetVolumeInformation under SEM_FAILCRITICALERRORS: can a volume be read there?
@@ -124,6 +149,15 @@ class FileSystem {
 
   // Silent, permanent deletion (SHFileOperation FO_DELETE, no undo). True on success.
   virtual bool RemoveFile(std::string_view path) = 0;
+  // RemoveFile with the system's answer: kSuccess, or why the file could not be deleted
+  // (a system error code, such as kAccessDenied or a sharing violation).
+  [[nodiscard]] virtual long RemoveFileWithReason(std::string_view path) {
+    return RemoveFile(path) ? kSuccess : kGeneralFailure;
+  }
+  // Moves one named file into the Recycle Bin of its drive (SHFileOperation FO_DELETE
+  // with FOF_ALLOWUNDO), asking nothing. Where the drive has no Recycle Bin the shell
+  // would delete the file for good: then nothing is done and the answer is NoRecycleBin.
+  virtual RecycleResult RecycleFile(std::string_view path) = 0;
   // Creates the folder and every missing parent. True when it exists afterwards.
   virtual bool CreateDirectories(std::string_view path) = 0;
   // Appends `text` to the file; creates it first (writing `header` before `text`)
@@ -163,5 +197,10 @@ class FileSystem {
 // Shared by both backends and the callers.
 bool FileExists(FileSystem& fs, std::string_view path);     // first search entry is not a directory
 bool FolderExists(FileSystem& fs, std::string_view path);   // attributes hold the directory bit
+// As those, but a probe refused with access denied is Unknown, not Absent.
+Presence FilePresence(FileSystem& fs, std::string_view path);
+Presence FolderPresence(FileSystem& fs, std::string_view path);
+// An error of a probe or a listing that says nothing about whether the name is there.
+inline bool IsNoAnswer(long error) { return error == kAccessDenied; }
 
 }  // namespace tallowin::platform

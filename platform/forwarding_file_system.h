@@ -16,11 +16,11 @@ class ForwardingFileSystem : public FileSystem {
  public:
   explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
 
-  bool FindFirst(std::string_view pattern, FindEntry& entry) override {
-    return inner_.FindFirst(pattern, entry);
+  long Find(std::string_view pattern, FindEntry& entry) override {
+    return inner_.Find(pattern, entry);
   }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
-    return inner_.Attributes(path);
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
+    return inner_.QueryAttributes(path, attributes);
   }
   uint32_t DriveType(std::string_view root) override { return inner_.DriveType(root); }
   bool VolumeReady(std::string_view root) override { return inner_.VolumeReady(root); }
@@ -37,6 +37,10 @@ class ForwardingFileSystem : public FileSystem {
     return inner_.List(pattern, entries);
   }
   bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
+  long RemoveFileWithReason(std::string_view path) override {
+    return inner_.RemoveFileWithReason(path);
+  }
+  RecycleResult RecycleFile(std::string_view path) override { return inner_.RecycleFile(path); }
   bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
   bool AppendToFile(std::string_view path, std::string_view header,
                     std::string_view text) override {

@@ -36,6 +36,11 @@ class System {
   virtual std::string SystemDirectory() = 0;   // no trailing backslash
   // The ANSI code page of the system (what a "REGEDIT4" file is written in).
   virtual const AnsiCodePage& Ansi() = 0;
+  // The system's text for an error code, for messages to the user.
+  virtual std::string ErrorText(long code) { return "Error " + std::to_string(code) + "."; }
+  // The SID of the user the process runs as ("S-1-5-21-..."), the name of that user's
+  // key below HKEY_USERS; empty when it cannot be read.
+  virtual std::string CurrentUserSid() = 0;
 };
 
 }  // namespace tallowin::platform

@@ -28,20 +28,15 @@ const char* const kListBox1[] = {
     "HKEY_USERS\\S-1-5-20\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
     "HKEY_USERS\\S-1-5-19\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
     "HKEY_USERS\\S-1-5-20\\Software\\Microsoft\\MediaPlayer\\Setup\\CreatedLinks",
-    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\IMAPI\\StashInfo",
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\10.0\\Outlook\\Journal",
-    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Microsoft\\Office\\10.0\\Outlook\\Journal",
     "HKEY_CURRENT_USER\\Software\\ThinPrint",
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Outlook\\Journal",
-    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Microsoft\\Office\\11.0\\Outlook\\Journal",
     "HKEY_CURRENT_USER\\Software\\Ahead\\Nero - Burning Rom\\Database",
-    "HKEY_USERS\\S-1-5-21-6497018-2779423360-1663385191-1005\\Software\\Ahead\\Nero - Burning Rom\\Database",
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Citrix Program Neighborhood",
     "HKEY_CURRENT_USER\\Software\\Funk Software, Inc.",
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-    "HKEY_USERS\\S-1-5-21-1229272821-854245398-1343024091-1003\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Media Center\\MRU",
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Hewlett-Packard\\DigitalImaging",
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SilverFast UScan-SE_is1",
@@ -58,7 +53,7 @@ const char* const kListBox1[] = {
     "HKEY_CLASSES_ROOT\\CLSID\\{F01F76EC-3376-4E62-B201-8074C8239376}",
 };
 
-// The same for Windows NT 6.x (OS version codes 11 and 12).
+// The same for Windows NT 6.0 and later.
 const char* const kListBox2[] = {
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Speech\\Recognizers\\Tokens",
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\Sysprep\\Cleanup",
@@ -102,75 +97,253 @@ bool RemovedByTextRules(const Issue& row) {
   return false;
 }
 
-// A row of the 64-bit view whose key lies below the redirection node names the 32-bit
-// view's key: the exclusions hold for it under the name that view gives it too. That
-// name (upper-cased, with a trailing backslash), or empty for any other row.
-std::string ProcessViewName(const Issue& row, std::string_view root, std::string_view checkPath) {
-  if (row.view != platform::View::Native) return {};
-  const std::optional<platform::Root> hive = platform::RootFromName(root);
-  if (!hive) return {};
-  const std::string_view keyPath = checkPath.substr(root.size() + 1);
-  if (!platform::IsBelowRedirectionNode(*hive, keyPath)) return {};
-  return AsciiUpper(
-      WithBackslash(std::string(root) + "\\" + platform::WithoutRedirectionNode(*hive, keyPath)));
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
 }
 
-// The second pass: the row lies in an excluded key (or, for a whole key, holds one).
-// `exclusions` are upper-cased and end with a backslash.
-bool RemovedByExclusions(const Issue& row, const std::vector<std::string>& exclusions) {
-  const size_t split = row.key.find('\\');
-  if (split == std::string::npos) return false;
-  const std::string_view root = std::string_view(row.key).substr(0, split);
-  const std::string_view rest = std::string_view(row.key).substr(split + 1);
+std::string Joined(std::string_view prefix, std::string_view rest) {
+  std::string path(prefix);
+  if (!rest.empty()) {
+    if (!path.empty()) path += '\\';
+    path += rest;
+  }
+  return path;
+}
 
-  std::string checkPath(root);
-  checkPath += '\\';
+// The rest of `path` below the key `prefix` (whole names, any case); nullopt when the
+// path is not that key or below it.
+std::optional<std::string_view> Below(std::string_view path, std::string_view prefix) {
+  if (!StartsWithNoCase(path, prefix)) return std::nullopt;
+  if (path.size() == prefix.size()) return std::string_view();
+  if (path[prefix.size()] != '\\') return std::nullopt;
+  return path.substr(prefix.size() + 1);
+}
+
+std::string NameText(platform::Root root, std::string_view path) {
+  return Joined(platform::RootName(root), path);
+}
+
+// The names the program may list one key under (HKEY_CURRENT_USER and the user's key
+// below HKEY_USERS; HKEY_CLASSES_ROOT and the classes keys it shows), in one view.
+std::vector<KeyName> NamesOf(const KeyName& key, const std::string& sid) {
+  using platform::Root;
+  std::optional<std::string_view> user;
+  if (key.root == Root::CurrentUser) user = key.path;
+  else if (key.root == Root::Users && !sid.empty()) user = Below(key.path, sid);
+
+  enum class Owner { Any, Machine, User };
+  std::optional<std::string_view> classes;
+  Owner owner = Owner::Any;
+  if (key.root == Root::ClassesRoot) {
+    classes = key.path;
+  } else if (key.root == Root::LocalMachine) {
+    classes = Below(key.path, "Software\\Classes");
+    owner = Owner::Machine;
+  } else if (user) {
+    classes = Below(*user, "Software\\Classes");
+    owner = Owner::User;
+  }
+  if (!classes && key.root == Root::Users && !sid.empty()) {
+    classes = Below(key.path, sid + "_Classes");
+    owner = Owner::User;
+  }
+
+  std::vector<KeyName> names;
+  if (classes) {
+    names.push_back({Root::ClassesRoot, std::string(*classes)});
+    if (owner != Owner::User)
+      names.push_back({Root::LocalMachine, Joined("Software\\Classes", *classes)});
+    if (owner != Owner::Machine) {
+      names.push_back({Root::CurrentUser, Joined("Software\\Classes", *classes)});
+      if (!sid.empty()) {
+        names.push_back({Root::Users, Joined(sid + "\\Software\\Classes", *classes)});
+        names.push_back({Root::Users, Joined(sid + "_Classes", *classes)});
+      }
+    }
+  } else if (user) {
+    names.push_back({Root::CurrentUser, std::string(*user)});
+    if (!sid.empty()) names.push_back({Root::Users, Joined(sid, *user)});
+  } else {
+    names.push_back(key);
+  }
+  return names;
+}
+
+std::string Spelling(platform::Root root, std::string_view path) {
+  return AsciiUpper(WithBackslash(NameText(root, path)));
+}
+
+void AddOnce(std::vector<std::string>& set, std::string spelling) {
+  if (std::find(set.begin(), set.end(), spelling) == set.end()) set.push_back(std::move(spelling));
+}
+
+// One entry's spellings. The 64-bit view shows the 32-bit view's keys below a
+// "Wow6432Node": an entry without it covers the key in both views, one with it only the
+// 32-bit view's key (which a row of the process view names without the node).
+void AddEntry(std::string_view entry, const FilterContext& context,
+              FilterRun::Exclusions& exclusions) {
+  // An empty entry would become a lone backslash and match every finding.
+  if (entry.empty()) return;
+  const std::optional<KeyName> key = ParseKeyName(entry);
+  if (!key) {
+    AddOnce(exclusions.loose, AsciiUpper(WithBackslash(std::string(entry))));
+    return;
+  }
+  auto& process = exclusions.byView[static_cast<size_t>(platform::View::Process)];
+  auto& native = exclusions.byView[static_cast<size_t>(platform::View::Native)];
+  for (const KeyName& name : NamesOf(*key, context.userSid)) {
+    const size_t root = static_cast<size_t>(name.root);
+    AddOnce(process[root], Spelling(name.root, name.path));
+    if (context.wow64 && platform::IsBelowRedirectionNode(name.root, name.path))
+      AddOnce(process[root],
+              Spelling(name.root, platform::WithoutRedirectionNode(name.root, name.path)));
+    std::vector<std::string> nativePaths{name.path};
+    if (const auto copy = platform::RedirectedPath(name.root, name.path)) nativePaths.push_back(*copy);
+    for (const std::string& path : nativePaths) {
+      AddOnce(native[root], Spelling(name.root, path));
+      // HKLM\Software\Wow6432Node\Classes is a link to the classes' own node.
+      if (name.root != platform::Root::LocalMachine) continue;
+      if (const auto rest = Below(path, "Software\\Classes\\Wow6432Node"))
+        AddOnce(native[root], Spelling(name.root, Joined("Software\\Wow6432Node\\Classes", *rest)));
+    }
+  }
+}
+
+// The row's key (the check path) and value name as the exclusions judge them; nullopt
+// for a row that names no registry item.
+struct RowItem {
+  std::string root;
+  std::string path;   // below the root
+  bool value = false;
   std::string valueName;
+};
+std::optional<RowItem> ItemOf(const Issue& row) {
+  const size_t split = row.key.find('\\');
+  if (split == std::string::npos) return std::nullopt;
+  RowItem item;
+  item.root = row.key.substr(0, split);
+  const std::string_view rest = std::string_view(row.key).substr(split + 1);
   switch (row.kind) {
     case ekKey:
-      checkPath += rest;
+      item.path = rest;
       break;
     case ekValueInKeyPath: {
       const size_t last = rest.rfind('\\');
+      item.value = true;
       if (last == std::string_view::npos) {
-        valueName = rest;
+        item.valueName = rest;
       } else {
-        checkPath += rest.substr(0, last);
-        valueName = rest.substr(last + 1);
+        item.path = rest.substr(0, last);
+        item.valueName = rest.substr(last + 1);
       }
       break;
     }
     case ekValueInData:
-      checkPath += rest;
-      valueName = row.data;
+      item.path = rest;
+      item.value = true;
+      item.valueName = row.data;
       break;
     case ekSubKeyInData:
-      checkPath += rest;
-      checkPath += '\\';
-      checkPath += row.data;
+      item.path = Joined(rest, row.data);
       break;
     case ekDefaultValue:
-      checkPath += rest;
-      valueName = "@";
+      item.path = rest;
+      item.value = true;
       break;
     case ekEncodedValueInData:
-      checkPath += rest;
-      valueName = Rot13(row.data);
+      item.path = rest;
+      item.value = true;
+      item.valueName = Rot13(row.data);
       break;
     default:  // ekFile, and anything that names no registry item
-      return false;
+      return std::nullopt;
   }
-  const std::string alias = ProcessViewName(row, root, checkPath);
-  const std::string check = AsciiUpper(WithBackslash(std::move(checkPath)));
-  const std::string* const names[] = {&check, &alias};
-  for (const std::string& entry : exclusions) {
-    for (const std::string* name : names) {
-      if (name->empty()) continue;
-      if (Contains(*name, entry)) return true;
-      if (valueName.empty() && Contains(entry, *name)) return true;
+  return item;
+}
+
+// The second pass: the row lies in an excluded key (or, for a whole key, holds one).
+bool RemovedByExclusions(const Issue& row, const FilterRun::Exclusions& exclusions) {
+  const std::optional<RowItem> item = ItemOf(row);
+  if (!item) return false;
+  std::string check = item->root + "\\" + item->path;
+  check = AsciiUpper(WithBackslash(std::move(check)));
+  // A value's name is no part of the match: "@" stands for the default value.
+  const bool key = !item->value;
+  if (const std::optional<platform::Root> root = platform::RootFromName(item->root)) {
+    const auto& byRoot = exclusions.byView[static_cast<size_t>(row.view)];
+    for (const std::string& entry : byRoot[static_cast<size_t>(*root)])
+      if (StartsWith(check, entry) || (key && StartsWith(entry, check))) return true;
+  }
+  for (const std::string& entry : exclusions.loose)
+    if (Contains(check, entry) || (key && Contains(entry, check))) return true;
+  return false;
+}
+
+// One name for a key among all its names, upper-cased: the current user's key below
+// HKEY_USERS, a user's classes key as "<SID>_Classes", the classes' node where
+// HKLM\Software\Wow6432Node\Classes links to it; with `machineClasses`, a key of
+// HKEY_CLASSES_ROOT as the machine's.
+std::string CanonicalName(KeyName key, const std::string& sid, bool machineClasses) {
+  using platform::Root;
+  if (key.root == Root::CurrentUser && !sid.empty()) {
+    key.root = Root::Users;
+    key.path = Joined(sid, key.path);
+  }
+  if (key.root == Root::ClassesRoot && machineClasses) {
+    key.root = Root::LocalMachine;
+    key.path = Joined("Software\\Classes", key.path);
+  }
+  if (key.root == Root::Users) {
+    const size_t slash = key.path.find('\\');
+    if (slash != std::string::npos) {
+      if (const auto rest = Below(std::string_view(key.path).substr(slash + 1), "Software\\Classes"))
+        key.path = Joined(key.path.substr(0, slash) + "_Classes", *rest);
     }
   }
+  if (key.root == Root::LocalMachine) {
+    if (const auto rest = Below(key.path, "Software\\Wow6432Node\\Classes"))
+      key.path = Joined("Software\\Classes\\Wow6432Node", *rest);
+  }
+  return AsciiUpper(NameText(key.root, key.path));
+}
+
+// A key below HKEY_CLASSES_ROOT or a classes key: which key it is, the registry knows.
+bool IsClassesKey(const KeyName& key) {
+  using platform::Root;
+  switch (key.root) {
+    case Root::ClassesRoot:
+      return true;
+    case Root::LocalMachine:
+      return Below(key.path, "Software\\Classes").has_value() ||
+             Below(key.path, "Software\\Wow6432Node\\Classes").has_value();
+    case Root::CurrentUser:
+      return Below(key.path, "Software\\Classes").has_value();
+    case Root::Users: {
+      const size_t slash = key.path.find('\\');
+      const std::string_view first = std::string_view(key.path).substr(0, slash);
+      if (first.size() > 8 && EqualsNoCase(first.substr(first.size() - 8), "_Classes")) return true;
+      return slash != std::string::npos &&
+             Below(std::string_view(key.path).substr(slash + 1), "Software\\Classes").has_value();
+    }
+    case Root::CurrentConfig:
+      return false;
+  }
   return false;
+}
+
+// "\REGISTRY\MACHINE\X" and the like as root and path; nullopt for another form.
+std::optional<KeyName> FromRegistryName(std::string_view name) {
+  using platform::Root;
+  static const std::pair<const char*, Root> kPrefixes[] = {
+      {"\\REGISTRY\\MACHINE", Root::LocalMachine},
+      {"\\REGISTRY\\USER", Root::Users},
+      {"\\REGISTRY\\CURRENT_USER", Root::CurrentUser},
+      {"\\REGISTRY\\CLASSES_ROOT", Root::ClassesRoot},
+      {"\\REGISTRY\\CURRENT_CONFIG", Root::CurrentConfig},
+  };
+  for (const auto& [prefix, root] : kPrefixes)
+    if (const auto rest = Below(name, prefix)) return KeyName{root, std::string(*rest)};
+  return std::nullopt;
 }
 
 // Removes the marked rows in one sweep; the selection follows its row or is cleared.
@@ -187,19 +360,15 @@ void RemoveMarked(IssueList& list, const std::vector<char>& marked) {
   list.selected = selected;
 }
 
-std::vector<std::string> ExclusionSet(const std::vector<std::string>& ignoreKeys,
-                                      int32_t ignoreKeyCount, uint8_t osVersionCode) {
-  std::vector<std::string> set;
-  auto add = [&set](std::string_view entry) {
-    // An empty entry would become a lone backslash and match every finding.
-    if (!entry.empty()) set.push_back(AsciiUpper(WithBackslash(std::string(entry))));
-  };
-  for (const char* entry : kListBox1) add(entry);
+FilterRun::Exclusions ExclusionSet(const std::vector<std::string>& ignoreKeys,
+                                   int32_t ignoreKeyCount, const FilterContext& context) {
+  FilterRun::Exclusions set;
+  for (const char* entry : kListBox1) AddEntry(entry, context, set);
   const size_t count =
       ignoreKeyCount > 0 ? std::min(ignoreKeys.size(), static_cast<size_t>(ignoreKeyCount)) : 0;
-  for (size_t i = 0; i < count; ++i) add(ignoreKeys[i]);
-  if (osVersionCode == 11 || osVersionCode == 12)
-    for (const char* entry : kListBox2) add(entry);
+  for (size_t i = 0; i < count; ++i) AddEntry(ignoreKeys[i], context, set);
+  if (context.ntSixOrLater)
+    for (const char* entry : kListBox2) AddEntry(entry, context, set);
   return set;
 }
 
@@ -228,21 +397,92 @@ size_t IssueList::CheckedCount() const {
 }
 
 void IssueList::FilterResults(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
-                              uint8_t osVersionCode) {
-  FilterRun run(ignoreKeys, ignoreKeyCount, osVersionCode);
+                              const FilterContext& context) {
+  FilterRun run(ignoreKeys, ignoreKeyCount, context);
   while (!run.Step(*this, rows.size() + 1)) {
   }
 }
 
+std::optional<KeyName> ParseKeyName(std::string_view text) {
+  using platform::Root;
+  const size_t split = text.find('\\');
+  const std::string_view rootText = text.substr(0, split);
+  std::optional<Root> root = platform::RootFromName(rootText);
+  if (!root) {
+    static const std::pair<const char*, Root> kShort[] = {
+        {"HKLM", Root::LocalMachine}, {"HKCU", Root::CurrentUser}, {"HKCR", Root::ClassesRoot},
+        {"HKU", Root::Users},         {"HKCC", Root::CurrentConfig}};
+    for (const auto& [name, value] : kShort)
+      if (EqualsNoCase(rootText, name)) root = value;
+  }
+  if (!root) return std::nullopt;
+  std::string_view path = split == std::string_view::npos ? std::string_view() : text.substr(split + 1);
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  return KeyName{*root, std::string(path)};
+}
+
+FilterContext MachineFilterContext(const platform::Platform& platform) {
+  FilterContext context;
+  context.userSid = platform.system.CurrentUserSid();
+  context.wow64 = IsRunningUnderWow64(platform.system);
+  context.ntSixOrLater = IsNtSixOrLater(platform.system.Version());
+  context.registry = &platform.registry;
+  return context;
+}
+
 FilterRun::FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount,
-                     uint8_t osVersionCode)
+                     FilterContext context)
     : ignoreKeys_(std::move(ignoreKeys)), ignoreKeyCount_(ignoreKeyCount),
-      osVersionCode_(osVersionCode) {}
+      context_(std::move(context)) {}
 
 void FilterRun::BeginPass(const IssueList& list, Stage stage) {
   stage_ = stage;
   marked_.assign(list.rows.size(), 0);
-  next_ = list.rows.size();
+  total_ = next_ = list.rows.size();
+}
+
+std::string FilterRun::RegistryName(platform::View view, const KeyName& key) {
+  std::string cacheKey(1, static_cast<char>('0' + static_cast<int>(view)));
+  cacheKey += AsciiUpper(NameText(key.root, key.path));
+  if (const auto found = names_.find(cacheKey); found != names_.end()) return found->second;
+  std::string canonical;
+  std::unique_ptr<platform::RegistryKey> opened;
+  std::string name;
+  std::optional<KeyName> named;
+  if (context_.registry->InView(view).Open(key.root, key.path, platform::Access::Read, opened) ==
+          platform::kSuccess &&
+      opened->Name(name) == platform::kSuccess)
+    named = FromRegistryName(name);
+  canonical = named ? CanonicalName(*named, context_.userSid, false)
+                    : CanonicalName(key, context_.userSid, true);
+  names_.emplace(std::move(cacheKey), canonical);
+  return canonical;
+}
+
+// The item the row names, as one text for all its names: files by their path, keys and
+// values by one name of their key (registry names ignore case).
+std::string FilterRun::ItemIdentity(const Issue& row) {
+  if (row.kind == ekFile) return "F" + AsciiUpper(row.key);
+  const std::optional<RowItem> item = ItemOf(row);
+  std::optional<platform::Root> root;
+  if (item) root = platform::RootFromName(item->root);
+  if (!root) return "?" + std::to_string(static_cast<int>(row.kind)) + row.key + '\n' + row.data;
+  KeyName key{*root, item->path};
+  while (!key.path.empty() && key.path.back() == '\\') key.path.pop_back();
+  const std::string name = context_.registry != nullptr && IsClassesKey(key)
+                               ? RegistryName(row.view, key)
+                               : CanonicalName(key, context_.userSid, true);
+  if (!item->value) return "K" + name;
+  return "V" + name + '\n' + AsciiUpper(item->valueName);
+}
+
+bool FilterRun::Judge(const Issue& row) {
+  switch (stage_) {
+    case Stage::TextRules: return RemovedByTextRules(row);
+    case Stage::Exclusions: return RemovedByExclusions(row, exclusions_);
+    case Stage::Duplicates: return !seen_.insert(ItemIdentity(row)).second;
+    default: return false;
+  }
 }
 
 bool FilterRun::Step(IssueList& list, size_t rows) {
@@ -260,11 +500,11 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
   // filter ends there.
   bool failed = false;
   try {
+    // The first row that names an item is the one kept: duplicates are judged first to last.
+    const bool forward = stage_ == Stage::Duplicates;
     for (; rows > 0 && next_ > 0; --rows) {
-      const Issue& row = list.rows[next_ - 1];
-      const bool removed = stage_ == Stage::TextRules ? RemovedByTextRules(row)
-                                                      : RemovedByExclusions(row, exclusions_);
-      if (removed) marked_[next_ - 1] = 1;
+      const size_t index = forward ? total_ - next_ : next_ - 1;
+      if (Judge(list.rows[index])) marked_[index] = 1;
       --next_;
     }
   } catch (...) {
@@ -272,12 +512,19 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
   }
   if (!failed && next_ > 0) return false;
   RemoveMarked(list, marked_);
-  if (failed || stage_ == Stage::Exclusions) {
+  if (failed || stage_ == Stage::Duplicates) {
     stage_ = Stage::Done;
+    seen_.clear();
+    names_.clear();
   } else {
     try {
-      exclusions_ = ExclusionSet(ignoreKeys_, ignoreKeyCount_, osVersionCode_);
-      BeginPass(list, Stage::Exclusions);
+      if (stage_ == Stage::TextRules) {
+        exclusions_ = ExclusionSet(ignoreKeys_, ignoreKeyCount_, context_);
+        BeginPass(list, Stage::Exclusions);
+      } else {
+        BeginPass(list, Stage::Duplicates);
+        seen_.reserve(list.rows.size());
+      }
     } catch (...) {
       stage_ = Stage::Done;
       failed = true;

@@ -5,13 +5,39 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "platform/platform.h"
 #include "scan/issue.h"
 
 namespace tallowin {
+
+// What the filter must know of the machine to tell every name of a key: the program
+// reaches some keys under several (HKEY_CURRENT_USER and the user's key below
+// HKEY_USERS, HKEY_CLASSES_ROOT and the classes keys, the two registry views).
+struct FilterContext {
+  std::string userSid;   // the current user's key below HKEY_USERS; empty: unknown
+  bool wow64 = false;    // rows of the process view name the 32-bit view's keys
+  bool ntSixOrLater = false;  // the second built-in list applies
+  // Asked what the registry itself calls a classes key (HKEY_CLASSES_ROOT shows the
+  // user's key or the machine's); without it the machine's is assumed.
+  platform::Registry* registry = nullptr;
+};
+FilterContext MachineFilterContext(const platform::Platform& platform);
+
+// A key named by a root (long or short name, any case) and a path.
+struct KeyName {
+  platform::Root root;
+  std::string path;  // no leading or trailing backslash; empty: the root itself
+};
+// "HKLM\Software\X", "hkey_current_user\x" ...; nullopt when the text names no root.
+std::optional<KeyName> ParseKeyName(std::string_view text);
 
 class IssueList {
  public:
@@ -28,10 +54,11 @@ class IssueList {
   size_t CheckedCount() const;
 
   // The post-scan filter: fixed text rules, the built-in exclusion lists (the second
-  // only for OS version codes 11 and 12) and the first `ignoreKeyCount` entries of
-  // the ignore list.
+  // only on Windows NT 6.0 and later) and the first `ignoreKeyCount` entries of the
+  // ignore list, each covering its key under every name; then a row naming an item
+  // (key, value or file) that an earlier row names already goes.
   void FilterResults(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
-                     uint8_t osVersionCode);
+                     const FilterContext& context);
 
   // The six selection commands; the four that need a selected row do nothing without one.
   void SelectAll();
@@ -51,7 +78,7 @@ class IssueList {
 // not change between the steps.
 class FilterRun {
  public:
-  FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount, uint8_t osVersionCode);
+  FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount, FilterContext context);
   // Judges up to `rows` rows (a pass removes its rows at its end); true once done.
   // A run that ends without a failure marks the list filtered.
   bool Step(IssueList& list, size_t rows);
@@ -60,18 +87,32 @@ class FilterRun {
   // unjudged, and the list is not filtered.
   bool Failed() const { return failed_; }
 
+  // Every spelling of the exclusion set, upper-cased with a trailing backslash, for
+  // rows of either view; entries that name no root are matched anywhere in a name.
+  struct Exclusions {
+    // By view, then by root (indexes: platform::View, platform::Root).
+    std::array<std::array<std::vector<std::string>, 5>, 2> byView;
+    std::vector<std::string> loose;
+  };
+
  private:
-  enum class Stage { Start, TextRules, Exclusions, Done };
+  enum class Stage { Start, TextRules, Exclusions, Duplicates, Done };
   void BeginPass(const IssueList& list, Stage stage);
+  bool Judge(const Issue& row);
+  std::string ItemIdentity(const Issue& row);
+  std::string RegistryName(platform::View view, const KeyName& key);
 
   std::vector<std::string> ignoreKeys_;
   int32_t ignoreKeyCount_;
-  uint8_t osVersionCode_;
+  FilterContext context_;
   Stage stage_ = Stage::Start;
   bool failed_ = false;
-  std::vector<std::string> exclusions_;
+  Exclusions exclusions_;
+  std::unordered_set<std::string> seen_;  // items named by the rows kept so far
+  std::unordered_map<std::string, std::string> names_;  // classes keys the registry named
   std::vector<char> marked_;
-  size_t next_ = 0;  // the rows below it are still to be judged, from the last down
+  size_t total_ = 0;  // rows when the pass began
+  size_t next_ = 0;   // rows still to be judged: from the last down, or (duplicates) the first up
 };
 
 // The list's columns: Problem, Data, Registry key.
@@ -98,6 +139,6 @@ class LongestTexts {
 
 // The built-in exclusion lists.
 const std::vector<std::string>& BuiltInExclusions();    // always used
-const std::vector<std::string>& NtSixExclusions();      // OS version codes 11 and 12
+const std::vector<std::string>& NtSixExclusions();      // Windows NT 6.0 and later
 
 }  // namespace tallowin

@@ -258,7 +258,9 @@ class RepairRun {
       return Decide(row, RepairOutcome::ChangedSinceScan,
                     "changed since the scan: its type or data is not what was found");
     if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.lastWrite) {
-      const auto own = ownWrites_.find(Id(row, row.path));
+      std::unique_ptr<RegistryKey> key;
+      (void)RegistryOf(row).Open(row.root, row.path, Access::Read, key);
+      const auto own = ownWrites_.find(Id(row, row.path, key.get()));
       if (own == ownWrites_.end() || own->second != context.lastWrite)
         return Decide(row, RepairOutcome::ChangedSinceScan,
                       "changed since the scan: the key was written after it was found");
@@ -284,8 +286,11 @@ class RepairRun {
     return true;
   }
 
-  // A key this run wrote, by view, root and path.
-  static std::string Id(const Row& row, const std::string& path) {
+  // A key this run wrote: by the registry's own name of it, as rows may reach one key
+  // under several names (HKEY_CURRENT_USER and HKEY_USERS\<SID>); else by view, root and path.
+  static std::string Id(const Row& row, const std::string& path, RegistryKey* key) {
+    std::string name;
+    if (key != nullptr && key->Name(name) == platform::kSuccess) return AsciiUpper(name);
     return (row.target.view == platform::View::Native ? "64:" : "") +
            FullKeyName(row.root, AsciiUpper(path));
   }
@@ -318,15 +323,29 @@ class RepairRun {
     DeleteValue(row);
   }
 
+  // A file has no place in the backup: it goes to the Recycle Bin, or stays.
   void DeleteFile(Row& row) {
     platform::FileSystem& files = platform_.files;
     const std::string& path = row.target.file;
-    if (files.RemoveFile(path) || !files.Attributes(path)) {
-      row.outcome = RepairOutcome::Deleted;
+    switch (files.RecycleFile(path)) {
+      case platform::RecycleResult::Recycled:
+        break;
+      case platform::RecycleResult::NoRecycleBin:
+        row.outcome = RepairOutcome::Refused;
+        row.reason = "its drive has no Recycle Bin to take it back from: " + path;
+        return;
+      case platform::RecycleResult::Failed:
+        if (!files.Attributes(path)) break;
+        row.outcome = RepairOutcome::DeleteFailed;
+        row.reason = "the file could not be moved to the Recycle Bin: " + path;
+        return;
+    }
+    if (files.Attributes(path)) {
+      row.outcome = RepairOutcome::StillPresent;
+      row.reason = "moved to the Recycle Bin, but still there: " + path;
       return;
     }
-    row.outcome = RepairOutcome::DeleteFailed;
-    row.reason = "the file could not be deleted: " + path;
+    row.outcome = RepairOutcome::Deleted;
   }
 
   void DeleteValue(Row& row) {
@@ -405,7 +424,7 @@ class RepairRun {
       }
       uint64_t written = 0;
       if (rc == platform::kSuccess) rc = key->LastWriteTime(written);
-      const auto own = ownWrites_.find(Id(row, row.path));
+      const auto own = ownWrites_.find(Id(row, row.path, key.get()));
       const bool ours = own != ownWrites_.end() && own->second == written;
       if (rc != platform::kSuccess || (written != row.lastWrite && !ours)) {
         row.outcome = RepairOutcome::ChangedSinceScan;
@@ -426,7 +445,7 @@ class RepairRun {
     uint64_t written = 0;
     if (registry.Open(row.root, parent, Access::Read, parentKey) == platform::kSuccess &&
         parentKey->LastWriteTime(written) == platform::kSuccess)
-      ownWrites_[Id(row, parent)] = written;
+      ownWrites_[Id(row, parent, parentKey.get())] = written;
     if (KeyVisible(registry, row.root, row.path) ||
         (row.root != row.target.root && KeyVisible(registry, row.target.root, row.target.path))) {
       row.outcome = RepairOutcome::StillPresent;
@@ -487,7 +506,7 @@ class RepairRun {
       held_.root = row.root;
       held_.path = row.path;
       held_.access = access;
-      held_.id = Id(row, row.path);
+      held_.id = Id(row, row.path, held_.key.get());
     }
     key = held_.key.get();
     return platform::kSuccess;

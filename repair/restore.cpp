@@ -48,6 +48,14 @@ bool HasSelection(const std::vector<BackupFileRow>& rows, int selected) {
   return selected >= 0 && static_cast<size_t>(selected) < rows.size();
 }
 
+// Deletes the file; empty when it is gone afterwards (also when it was gone before), else
+// the system's reason why it is still there.
+std::string RemoveBackupFile(platform::Platform& platform, const std::string& path) {
+  const long error = platform.files.RemoveFileWithReason(path);
+  if (error == platform::kSuccess || !platform.files.Attributes(path)) return {};
+  return platform.system.ErrorText(error);
+}
+
 }  // namespace
 
 std::string FormatSizeKB(uint64_t bytes) {
@@ -401,7 +409,10 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
     outcome.keptOutsideBackupFolder = true;
     return outcome;
   }
-  outcome.fileDeleted = platform.files.RemoveFile(path);
+  const std::string reason = RemoveBackupFile(platform, path);
+  outcome.fileDeleted = reason.empty();
+  if (!outcome.fileDeleted)
+    outcome.message = "The backup was restored, but its file " + path + " could not be deleted: " + reason;
   return outcome;
 }
 
@@ -411,18 +422,18 @@ RestoreOutcome RestoreSelected(platform::Platform& platform, std::string_view fo
   if (!HasSelection(rows, selected)) return {RestoreStatus::NothingSelected, false, false, {}};
   const std::string path = BackupFilePath(folder, rows[static_cast<size_t>(selected)].name);
   RestoreOutcome outcome = RestoreBackupFile(platform, path, backupFolder, hint);
-  if (outcome.status == RestoreStatus::Restored && !outcome.keptOutsideBackupFolder)
-    RemoveRow(rows, selected);
+  if (outcome.status == RestoreStatus::Restored && outcome.fileDeleted) RemoveRow(rows, selected);
   return outcome;
 }
 
-bool DeleteSelected(platform::FileSystem& files, std::string_view folder,
-                    std::vector<BackupFileRow>& rows, int& selected) {
-  if (!HasSelection(rows, selected)) return false;
-  const bool deleted =
-      files.RemoveFile(BackupFilePath(folder, rows[static_cast<size_t>(selected)].name));
+DeleteOutcome DeleteSelected(platform::Platform& platform, std::string_view folder,
+                             std::vector<BackupFileRow>& rows, int& selected) {
+  if (!HasSelection(rows, selected)) return {};
+  const std::string path = BackupFilePath(folder, rows[static_cast<size_t>(selected)].name);
+  const std::string reason = RemoveBackupFile(platform, path);
+  if (!reason.empty()) return {false, "The backup file " + path + " could not be deleted: " + reason};
   RemoveRow(rows, selected);
-  return deleted;
+  return {true, {}};
 }
 
 }  // namespace tallowin

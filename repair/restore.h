@@ -117,9 +117,11 @@ enum class RestoreStatus {
 
 struct RestoreOutcome {
   RestoreStatus status = RestoreStatus::NotStarted;
-  bool fileDeleted = false;
+  bool fileDeleted = false;  // gone after the restore (its row leaves the list)
   bool keptOutsideBackupFolder = false;  // restored; a file chosen elsewhere stays
-  std::string message;  // for the user; empty on success
+  // For the user; empty on success. A restored file that could not be deleted is named
+  // here with the system's reason, and keeps its row.
+  std::string message;
 };
 
 // Restore of one file: read it whole to check that every line is one the backup writer
@@ -134,15 +136,22 @@ struct RestoreOutcome {
 
 // The dialog's restore and delete steps on the selected row of the files listed from
 // `folder`. `selected` follows the row that moves into the deleted one's place (or the
-// new last row; -1 when empty). A restored file outside `backupFolder` keeps its row.
+// new last row; -1 when empty). A restored file outside `backupFolder`, or one that
+// could not be deleted, keeps its row.
 [[nodiscard]] RestoreOutcome RestoreSelected(platform::Platform& platform,
                                              std::string_view folder,
                                              std::string_view backupFolder,
                                              std::vector<BackupFileRow>& rows, int& selected,
                                              CommandHint& hint);
-// Deletes the file without asking and removes its row, whatever the deletion's result
-// (the row comes back at the next listing). True when the file was deleted.
-bool DeleteSelected(platform::FileSystem& files, std::string_view folder,
-                    std::vector<BackupFileRow>& rows, int& selected);
+
+struct DeleteOutcome {
+  bool deleted = false;  // the file is gone (also when it was gone before); its row left
+  std::string message;   // why the file is still there, with the system's reason; its row stays
+};
+
+// Deletes the selected row's file without asking; the row leaves the list once the file
+// is gone.
+[[nodiscard]] DeleteOutcome DeleteSelected(platform::Platform& platform, std::string_view folder,
+                                           std::vector<BackupFileRow>& rows, int& selected);
 
 }  // namespace tallowin

@@ -88,10 +88,13 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
   if (listed_names_ < kMaxListedNames) {
     std::vector<platform::DirEntry> entries;
     const long rc = files_.List(folder + "\\*", entries);
-    if (rc == platform::kFileNotFound || rc == platform::kPathNotFound ||
-        rc == platform::kAccessDenied || rc == platform::kDirectory) {
-      // FindFirstFile looks a name up by searching its folder: nothing is found in a
-      // folder that is not there or cannot be searched. Any other failure (a drive not
+    if (platform::IsNoAnswer(rc)) {
+      // FindFirstFile looks a name up by searching its folder: a folder that may not be
+      // searched hides what it holds.
+      listing.state = ListState::Denied;
+    } else if (rc == platform::kFileNotFound || rc == platform::kPathNotFound ||
+               rc == platform::kDirectory) {
+      // Nothing is found in a folder that is not there. Any other failure (a drive not
       // ready, a network name gone) says nothing about the names: they are asked for
       // one by one.
       listing.state = ListState::Unsearchable;
@@ -123,8 +126,9 @@ FileProbeCache::Verdict FileProbeCache::FromListing(const PlainPath& plain, bool
   const Listing& listing = ListingOf(plain.folder);
   switch (listing.state) {
     case ListState::Unusable: return Verdict::Unsure;
-    // GetFileAttributes may reach into a folder that cannot be listed.
     case ListState::Unsearchable: return forFile ? Verdict::Missing : Verdict::Unsure;
+    // GetFileAttributes may reach into a folder that cannot be listed.
+    case ListState::Denied: return forFile ? Verdict::Refused : Verdict::Unsure;
     case ListState::Listed: break;
   }
   const std::string name = AsciiUpper(plain.name);
@@ -160,7 +164,8 @@ bool FileProbeCache::SplitTrimmable(std::string_view path, bool trailingSeparato
 // folder is listed when a name in it is first asked: a listing costs little more than one
 // search, shows what a search for each of its names would find, and references to one
 // folder come in numbers. A folder's folder is listed once a name in it is found missing.
-bool FileProbeCache::FileExists(const std::string& path) {
+platform::Presence FileProbeCache::FilePresence(const std::string& path) {
+  using platform::Presence;
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = files_cache_.find(path);
   if (it != files_cache_.end()) return it->second;
@@ -174,13 +179,20 @@ bool FileProbeCache::FileExists(const std::string& path) {
     const Verdict named = FromListing(plain, true);
     if (named == Verdict::Missing || named == Verdict::Folder) verdict = Verdict::Missing;
   }
-  bool found = verdict == Verdict::File;
-  if (verdict == Verdict::Unsure) found = platform::FileExists(files_, path);
+  Presence found = Presence::Absent;
+  switch (verdict) {
+    case Verdict::File: found = Presence::Present; break;
+    case Verdict::Refused: found = Presence::Unknown; break;
+    case Verdict::Unsure: found = platform::FilePresence(files_, path); break;
+    case Verdict::Missing:
+    case Verdict::Folder: break;
+  }
   files_cache_.emplace(path, found);
   return found;
 }
 
-bool FileProbeCache::FolderExists(const std::string& path) {
+platform::Presence FileProbeCache::FolderPresence(const std::string& path) {
+  using platform::Presence;
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = folders_cache_.find(path);
   if (it != folders_cache_.end()) return it->second;
@@ -188,10 +200,10 @@ bool FileProbeCache::FolderExists(const std::string& path) {
   const bool split = SplitTrimmable(path, true, plain);
   const Verdict verdict =
       split && listings_.count(plain.folder) ? FromListing(plain, false) : Verdict::Unsure;
-  bool found = verdict == Verdict::Folder;
+  Presence found = verdict == Verdict::Folder ? Presence::Present : Presence::Absent;
   if (verdict == Verdict::Unsure) {
-    found = platform::FolderExists(files_, path);
-    if (!found && split) (void)ListingOf(plain.folder);
+    found = platform::FolderPresence(files_, path);
+    if (found == Presence::Absent && split) (void)ListingOf(plain.folder);
   }
   folders_cache_.emplace(path, found);
   return found;

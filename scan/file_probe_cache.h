@@ -20,8 +20,13 @@ bool IsDosDeviceName(std::string_view name);
 class FileProbeCache {
  public:
   explicit FileProbeCache(platform::FileSystem& files) : files_(files) {}
-  bool FileExists(const std::string& path);
-  bool FolderExists(const std::string& path);
+  // Unknown where the system refused to look (a folder that may not be searched).
+  platform::Presence FilePresence(const std::string& path);
+  platform::Presence FolderPresence(const std::string& path);
+  bool FileExists(const std::string& path) { return FilePresence(path) == platform::Presence::Present; }
+  bool FolderExists(const std::string& path) {
+    return FolderPresence(path) == platform::Presence::Present;
+  }
 
   // A folder is listed only while fewer names than this are remembered in all.
   static constexpr size_t kMaxListedNames = 200000;
@@ -37,14 +42,17 @@ class FileProbeCache {
   static bool SplitPlain(std::string_view path, bool trailingSeparator, PlainPath& out);
 
  private:
-  enum class ListState { Unusable, Unsearchable, Listed };
+  // Denied: the folder exists but may not be searched, so a search for a name in it
+  // tells nothing.
+  enum class ListState { Unusable, Unsearchable, Denied, Listed };
   // What the names of one upper-cased spelling are in a listing.
   enum class Entry : unsigned char { File, Folder, Several };
   struct Listing {
     ListState state = ListState::Unusable;
     std::unordered_map<std::string, Entry> names;  // upper-cased
   };
-  enum class Verdict { Missing, File, Folder, Unsure };
+  // Unsure: the listing cannot tell, the system is asked; Refused: nobody can tell.
+  enum class Verdict { Missing, File, Folder, Unsure, Refused };
   const Listing& ListingOf(const std::string& folder);
   // What the listing of `plain.folder` says the name reaches; Unsure when it cannot tell.
   Verdict FromListing(const PlainPath& plain, bool forFile);
@@ -53,8 +61,8 @@ class FileProbeCache {
 
   platform::FileSystem& files_;
   std::mutex mutex_;
-  std::unordered_map<std::string, bool> files_cache_;
-  std::unordered_map<std::string, bool> folders_cache_;
+  std::unordered_map<std::string, platform::Presence> files_cache_;
+  std::unordered_map<std::string, platform::Presence> folders_cache_;
   std::unordered_map<std::string, Listing> listings_;  // by folder as written
   size_t listed_names_ = 0;
 };

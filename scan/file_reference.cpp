@@ -65,9 +65,28 @@ bool IsDevicePrefix(std::string_view cand, std::string_view path) {
   }
 }
 
+// The existence tests of one candidate path. It is missing only when every test that
+// decided so found its name absent: one the system refused to answer (access denied)
+// may have hidden the file, and then the reference is not judged.
+class Probes {
+ public:
+  explicit Probes(TScanTaskThread& thread) : thread_(thread) {}
+  bool FileExists(const std::string& path) { return Seen(thread_.FilePresence(path)); }
+  bool FolderExists(const std::string& path) { return Seen(thread_.FolderPresence(path)); }
+  bool Refused() const { return refused_; }
+
+ private:
+  bool Seen(platform::Presence presence) {
+    if (presence == platform::Presence::Unknown) refused_ = true;
+    return presence == platform::Presence::Present;
+  }
+  TScanTaskThread& thread_;
+  bool refused_ = false;
+};
+
 // `cand` found as it stands (a file, or a folder when folders count), or as a program
 // with one of the executable extensions. `cand` is restored before returning.
-bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, std::string_view path,
+bool FoundWithTrials(Probes& thread, std::string& cand, std::string_view path,
                      bool dirsAllowed) {
   if (IsDevicePrefix(cand, path)) return false;
   if (thread.FileExists(cand)) return true;
@@ -83,7 +102,7 @@ bool FoundWithTrials(TScanTaskThread& thread, std::string& cand, std::string_vie
 
 // The folder of the last component exists: cut the arguments off at a separator
 // inside that component.
-bool BrokenAfterArgumentCutting(TScanTaskThread& thread, std::string_view path, size_t lastSlash,
+bool BrokenAfterArgumentCutting(Probes& thread, std::string_view path, size_t lastSlash,
                                 bool dirsAllowed) {
   std::string cand(path.substr(0, lastSlash + 1));
   for (size_t k = lastSlash + 1; k < path.size(); ++k) {
@@ -102,7 +121,7 @@ bool BrokenAfterArgumentCutting(TScanTaskThread& thread, std::string_view path, 
 // A name inside a folder that does not exist cannot be found, so those prefixes are
 // answered without a query; the folder test itself resolves the name exactly as the
 // file search would.
-bool BrokenAfterPrefixWalk(TScanTaskThread& thread, std::string_view path) {
+bool BrokenAfterPrefixWalk(Probes& thread, std::string_view path) {
   std::string cand;
   cand.reserve(path.size() + 4);
   bool folderMissing = false;
@@ -224,7 +243,7 @@ bool TScanTaskThread::IsBrokenPath(std::string_view path, const std::string& req
       case DriveVerdict::Broken: return true;
       case DriveVerdict::Testable: break;
     }
-    return !FileExists(target);
+    return FilePresence(target) == platform::Presence::Absent;
   }
 
   if (path.empty()) return false;
@@ -238,9 +257,12 @@ bool TScanTaskThread::IsBrokenPath(std::string_view path, const std::string& req
 
   const size_t lastSlash = path.rfind('\\');  // at least the one after the drive
   const std::string dir(path.substr(0, lastSlash + 1));
-  if (dir.size() == path.size() && FolderExists(dir)) return false;
-  if (FolderExists(dir)) return BrokenAfterArgumentCutting(*this, path, lastSlash, dirsAllowed);
-  return BrokenAfterPrefixWalk(*this, path);
+  Probes probes(*this);
+  const bool dirFound = probes.FolderExists(dir);
+  if (dir.size() == path.size() && dirFound) return false;
+  const bool broken = dirFound ? BrokenAfterArgumentCutting(probes, path, lastSlash, dirsAllowed)
+                               : BrokenAfterPrefixWalk(probes, path);
+  return broken && !probes.Refused();
 }
 
 }  // namespace tallowin

@@ -59,7 +59,7 @@ void ScanDialogMru(TScanTaskThread& scan) {
     if (!emptyFloppy) {
       for (const std::string& extension : extensions) {
         if (extension == "*") continue;
-        if (scan.FileExists(data + "." + extension)) {
+        if (scan.FilePresence(data + "." + extension) != platform::Presence::Absent) {
           found = true;
           break;
         }

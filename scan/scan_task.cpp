@@ -59,7 +59,18 @@ TScanTaskThread::TScanTaskThread(const platform::Platform& platform, ScanObserve
       DriveLetters += letter;
   }
   IsWow64 = IsRunningUnderWow64(platform.system);
-  if (Check64Bit) windowsDirectory_ = platform.system.WindowsDirectory();
+  if (Check64Bit) {
+    windowsDirectory_ = platform.system.WindowsDirectory();
+    for (const auto& [x86, native] : {std::pair{"%CommonProgramFiles(x86)%", "%CommonProgramW6432%"},
+                                      std::pair{"%ProgramFiles(x86)%", "%ProgramW6432%"}}) {
+      std::string folder32, folder64;
+      if (platform.files.ExpandEnvironment(x86, kMaxProbeName, folder32) &&
+          platform.files.ExpandEnvironment(native, kMaxProbeName, folder64) &&
+          !folder32.empty() && !folder64.empty() && folder32.front() != '%' &&
+          folder64.front() != '%' && !EqualsNoCase(folder32, folder64))
+        programFolders_.emplace_back(folder32, folder64);
+    }
+  }
   IsWindows7 = GetWindowsVersionCode(platform.system) == 12;
   IsWindowsNt6 = GetWindowsVersionCode(platform.system) == 11;
 }
@@ -126,12 +137,12 @@ void TScanTaskThread::AddIssue(const std::string& problem, const std::string& da
 // The ANSI file functions convert a name into a buffer of MAX_PATH UTF-16 units and fail
 // when it does not fit; no code page needs more than four bytes per unit. Answering such
 // names here keeps the per-character probing of long data linear.
-bool TScanTaskThread::FileExists(const std::string& path) {
-  return path.size() <= kMaxProbeName && cache_->FileExists(path);
+platform::Presence TScanTaskThread::FilePresence(const std::string& path) {
+  return path.size() <= kMaxProbeName ? cache_->FilePresence(path) : platform::Presence::Absent;
 }
 
-bool TScanTaskThread::FolderExists(const std::string& path) {
-  return path.size() <= kMaxProbeName && cache_->FolderExists(path);
+platform::Presence TScanTaskThread::FolderPresence(const std::string& path) {
+  return path.size() <= kMaxProbeName ? cache_->FolderPresence(path) : platform::Presence::Absent;
 }
 
 std::vector<std::string> TScanTaskThread::PathSpellings(const std::string& path) {
@@ -151,6 +162,18 @@ std::vector<std::string> TScanTaskThread::PathSpellings(const std::string& path)
   for (const std::string_view folder : kUnredirectedFolders)
     if (StartsWithFolder(below, folder)) return spellings;
   spellings.push_back(windows + "\\SysWOW64" + std::string(rest.substr(8)));
+  return spellings;
+}
+
+std::vector<std::string> TScanTaskThread::ProgramFolderSpellings(const std::string& path) {
+  std::vector<std::string> spellings{path};
+  for (const auto& [folder32, folder64] : programFolders_) {
+    for (const auto& [from, to] : {std::pair{&folder32, &folder64}, std::pair{&folder64, &folder32}}) {
+      if (!StartsWithFolder(path, *from)) continue;
+      spellings.push_back(*to + path.substr(from->size()));
+      return spellings;
+    }
+  }
   return spellings;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -91,14 +92,24 @@ class TScanTaskThread {
                    const std::string& problem);
 
   // Existence tests as the categories use them, answered from the scan's cache. Names
-  // longer than kMaxProbeName are never found, as with the ANSI file functions.
+  // longer than kMaxProbeName are never found, as with the ANSI file functions. A name
+  // the system would not let us look for (access denied) is Unknown: never missing.
   static constexpr size_t kMaxProbeName = 1040;
-  bool FileExists(const std::string& path);
-  bool FolderExists(const std::string& path);
+  platform::Presence FilePresence(const std::string& path);
+  platform::Presence FolderPresence(const std::string& path);
+  bool FileExists(const std::string& path) { return FilePresence(path) == platform::Presence::Present; }
+  bool FolderExists(const std::string& path) {
+    return FolderPresence(path) == platform::Presence::Present;
+  }
   // The paths a 32-bit or a 64-bit program may mean by `path`: with Check64Bit, System32
   // of the Windows folder is also SysWOW64 (not so the folders Windows never redirects),
   // and Sysnative is System32. Otherwise just `path`.
   std::vector<std::string> PathSpellings(const std::string& path);
+  // `path` and, with Check64Bit, the same path in the other program folder ("Program
+  // Files" and "Program Files (x86)", and their two "Common Files"), which a shortcut may
+  // mean: its target is expanded for a 32-bit process from a link that named the 64-bit
+  // program folder by its variable.
+  std::vector<std::string> ProgramFolderSpellings(const std::string& path);
 
   // The places of a key the category examines: `path` itself and, with Check64Bit, the
   // 32-bit view's copy where the 64-bit view shows it (below Wow6432Node), unless that
@@ -161,6 +172,8 @@ class TScanTaskThread {
   ScanObserver& observer_;
   std::unique_ptr<FileProbeCache> cache_;
   std::string windowsDirectory_;  // with Check64Bit, for PathSpellings
+  // With Check64Bit: each 32-bit program folder with its 64-bit twin, common files first.
+  std::vector<std::pair<std::string, std::string>> programFolders_;
   std::atomic<bool> stop_{false};
   std::recursive_mutex observerMutex_;  // serialises observer calls against Stop()
   int currentCode_ = 0;

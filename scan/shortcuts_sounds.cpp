@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/text.h"
@@ -70,8 +71,12 @@ bool IsMissingShortcutTarget(TScanTaskThread& scan, const std::string& target) {
     if (upper.starts_with("A:\\") && !scan.DriveAReady) return true;
     if (upper.starts_with("B:\\") && !scan.DriveBReady) return true;
   }
-  return scan.ResolveFileReference(target, "", false, scan.DriveLetters) &&
-         !IsExistingFolder(scan, target);
+  // A shortcut to a 64-bit program may show its target in the 32-bit program folder.
+  for (const std::string& spelling : scan.ProgramFolderSpellings(target))
+    if (!scan.ResolveFileReference(spelling, "", false, scan.DriveLetters) ||
+        IsExistingFolder(scan, spelling))
+      return false;
+  return true;
 }
 
 bool IsShortcutName(const std::string& name) {
@@ -79,10 +84,16 @@ bool IsShortcutName(const std::string& name) {
   return dot != std::string::npos && keyread::AsciiLower(name.substr(dot)) == ".lnk";
 }
 
-void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder) {
+// `seen` holds the shortcuts examined so far, by the upper-cased long form of their
+// path (`longFolder` is that of `folder`): the special folders overlap (the Start Menu
+// and Recent folders lie in the application data folder since Windows Vista), and each
+// shortcut is judged and listed once, where it was first met.
+void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder,
+                        const std::string& longFolder, std::unordered_set<std::string>& seen) {
   if (scan.StopRequested()) return;
   const std::string base = keyread::WithBackslash(folder);
   if (base.size() >= kMaxPath) return;
+  const std::string longBase = keyread::WithBackslash(longFolder);
   std::vector<platform::DirEntry> entries;
   if (scan.Files().List(base + "*", entries) != platform::kSuccess) return;
   for (const platform::DirEntry& entry : entries) {
@@ -91,11 +102,12 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder) {
       // Junctions and symbolic links are not followed: they can loop back to a parent,
       // and under Wine the profile folders link into the whole Unix home.
       if (!IsDotEntry(entry.name) && (entry.attributes & kAttrReparsePoint) == 0)
-        WalkShortcutFolder(scan, base + entry.name);
+        WalkShortcutFolder(scan, base + entry.name, longBase + AsciiUpper(entry.name), seen);
       continue;
     }
     if (!IsShortcutName(entry.name)) continue;
     const std::string link = base + entry.name;
+    if (!seen.insert(longBase + AsciiUpper(entry.name)).second) continue;
     scan.ShowCurrentKey(link);
     const std::string target = ResolveShortcutTarget(scan, link);
     if (IsMissingShortcutTarget(scan, target))
@@ -158,6 +170,12 @@ void TScanTaskThread::ScanStartMenu() {
 
 void TScanTaskThread::ScanShortcuts() {
   SetCaption("Scanning: Shortcuts");
+  std::unordered_set<std::string> seen;
+  // One folder may be named in several ways (a short name); the rows keep the name
+  // the folder was found by.
+  const auto walk = [&](const std::string& folder) {
+    WalkShortcutFolder(*this, folder, AsciiUpper(Files().FullPath(folder).value_or(folder)), seen);
+  };
   for (const int csidl : {platform::kCsidlCommonStartMenu, platform::kCsidlCommonDesktop,
                           platform::kCsidlAppData, kCsidlRecent, platform::kCsidlStartMenu,
                           platform::kCsidlDesktop}) {
@@ -165,9 +183,9 @@ void TScanTaskThread::ScanShortcuts() {
     // A folder that does not resolve is not walked at all (an empty path would list
     // the root of the current drive).
     const std::optional<std::string> folder = Files().SpecialFolder(csidl);
-    if (folder && !folder->empty()) WalkShortcutFolder(*this, *folder);
+    if (folder && !folder->empty()) walk(*folder);
   }
-  WalkShortcutFolder(*this, "C:\\System Volume Information");
+  walk("C:\\System Volume Information");
 }
 
 void TScanTaskThread::ScanSoundEvents() {

@@ -50,18 +50,41 @@ const char* const kInstructions[] = {
 };
 constexpr int kInstructionTops[] = {39, 58, 78, 97, 117};
 
-// The main window as the settings file sees it: its bounds in screen pixels.
+// The main window as the settings file sees it: its normal (restored) rectangle in screen
+// pixels, also while it is minimized or maximized, so that it opens on screen next time.
 class Placement : public TWindowPlacement {
  public:
   explicit Placement(HWND window) : window_(window) {}
-  int Left() override { return Bounds().left; }
-  int Top() override { return Bounds().top; }
-  int Width() override { return Bounds().right - Bounds().left; }
-  int Height() override { return Bounds().bottom - Bounds().top; }
-  void SetLeft(int value) override { Move(value, Bounds().top); }
-  void SetTop(int value) override { Move(Bounds().left, value); }
-  void SetWidth(int value) override { Resize(value, Height()); }
-  void SetHeight(int value) override { Resize(Width(), value); }
+  int Left() override { return Normal().left; }
+  int Top() override { return Normal().top; }
+  int Width() override {
+    const RECT r = Normal();
+    return r.right - r.left;
+  }
+  int Height() override {
+    const RECT r = Normal();
+    return r.bottom - r.top;
+  }
+  void SetLeft(int value) override {
+    RECT r = Normal();
+    OffsetRect(&r, value - r.left, 0);
+    SetNormal(r);
+  }
+  void SetTop(int value) override {
+    RECT r = Normal();
+    OffsetRect(&r, 0, value - r.top);
+    SetNormal(r);
+  }
+  void SetWidth(int value) override {
+    RECT r = Normal();
+    r.right = r.left + value;
+    SetNormal(r);
+  }
+  void SetHeight(int value) override {
+    RECT r = Normal();
+    r.bottom = r.top + value;
+    SetNormal(r);
+  }
   int ScreenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
   int ScreenHeight() override { return GetSystemMetrics(SM_CYSCREEN); }
   bool ShowState(int& showCmd) override {
@@ -73,16 +96,43 @@ class Placement : public TWindowPlacement {
   }
 
  private:
-  RECT Bounds() const {
+  // The placement functions speak workspace coordinates, whose origin is the corner of
+  // the monitor's work area: they differ from screen coordinates by the room a taskbar
+  // takes at the top or the left. The file keeps screen coordinates, as it always did.
+  static POINT WorkspaceOrigin(const RECT& r) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return {0, 0};
+    return {info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
+  }
+  RECT Normal() const {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
     RECT r{};
-    GetWindowRect(window_, &r);
+    if (!GetWindowPlacement(window_, &placement)) {
+      GetWindowRect(window_, &r);
+      return r;
+    }
+    r = placement.rcNormalPosition;
+    const POINT origin = WorkspaceOrigin(r);
+    OffsetRect(&r, origin.x, origin.y);
     return r;
   }
-  void Move(int x, int y) {
-    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  void Resize(int width, int height) {
-    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  void SetNormal(const RECT& r) {
+    if (!IsIconic(window_) && !IsZoomed(window_)) {
+      SetWindowPos(window_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return;
+    }
+    // Minimized or maximized: the rectangle it is restored to.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(window_, &placement)) return;
+    const POINT origin = WorkspaceOrigin(r);
+    placement.rcNormalPosition = r;
+    OffsetRect(&placement.rcNormalPosition, -origin.x, -origin.y);
+    placement.showCmd = IsIconic(window_) ? SW_SHOWMINNOACTIVE : SW_SHOWMAXIMIZED;
+    SetWindowPlacement(window_, &placement);
   }
   HWND window_;
 };
@@ -388,18 +438,27 @@ void TfrmMain::FormActivate() {
   }
 }
 
+std::string TfrmMain::SaveSettings() {
+  // Before the load the record holds nothing of the file: writing it would wipe the file.
+  if (!activated_) return {};
+  Placement placement(hwnd_);
+  return LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement);
+}
+
+void TfrmMain::SaveSettingsOrSay() {
+  const std::string error = SaveSettings();
+  if (!error.empty()) ShowMessage(hwnd_, error, MB_ICONERROR);
+}
+
 bool TfrmMain::FormClose() {
   if (busy_) return false;
   CategoryCodes.reset();
-  Placement placement(hwnd_);
-  const std::string error =
-      LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement);
-  if (!error.empty()) {
-    // The unattended run shows no window; its settings only lose "Last fix at".
-    if (hiddenByRepairOnce_) return true;
-    ShowMessage(hwnd_, error, MB_ICONERROR);
-    return false;
-  }
+  // Told, but no reason to keep the program running: the file stays unwritable. The
+  // unattended run shows no window; its settings only lose "Last fix at".
+  if (hiddenByRepairOnce_)
+    (void)SaveSettings();
+  else
+    SaveSettingsOrSay();
   OptionsSetting.IgnoreKeys.clear();
   OptionsSetting.IgnoreKeyCount = 0;
   return true;
@@ -480,7 +539,7 @@ bool TfrmMain::PostScanSlice(bool stopped) {
   constexpr size_t kRowsPerStep = 256;
   const auto end = std::chrono::steady_clock::now() + options_.postScanSlice;
   const auto timeLeft = [&end] { return std::chrono::steady_clock::now() < end; };
-  if (!scanEnd_) scanEnd_.emplace(FilterRequest(), GetWindowsVersionCode(platform_.system), stopped);
+  if (!scanEnd_) scanEnd_.emplace(FilterRequest(), MachineFilterContext(platform_), stopped);
   if (!scanEnd_->Done()) {
     const size_t before = list_.Count();
     while (!scanEnd_->Step(list_, kRowsPerStep) && timeLeft()) {
@@ -529,7 +588,7 @@ ScanOutcome TfrmMain::StartScan() {
     if (!scanEnd_ || !scanEnd_->Done()) {
       longestTextsReady_ = false;
       if (!scanEnd_)
-        scanEnd_.emplace(FilterRequest(), GetWindowsVersionCode(platform_.system), result == mrAbort);
+        scanEnd_.emplace(FilterRequest(), MachineFilterContext(platform_), result == mrAbort);
       while (!scanEnd_->Step(list_, list_.Count() + 1)) {
       }
     }
@@ -647,7 +706,7 @@ void TfrmMain::bRestoreRegistryClick() {
 
 void TfrmMain::bOptionsClick() {
   TfrmOptions dialog(hwnd_);
-  dialog.ShowModal(hwnd_);
+  if (dialog.ShowModal(hwnd_) == mrOk) SaveSettingsOrSay();
 }
 
 void TfrmMain::aAboutClick() {
@@ -737,9 +796,11 @@ void TfrmMain::RunSelectionCommand(int id) {
 }
 
 void TfrmMain::AddtoExcludeLists1Click() {
-  if (AddToExcludeList(list_, OptionsSetting) == ExcludeResult::NoSelection) return;
+  const ExcludeResult result = AddToExcludeList(list_, OptionsSetting);
+  if (result == ExcludeResult::NoSelection) return;
   view_.Refresh();
   UpdateStatusCounts();
+  if (result == ExcludeResult::Added) SaveSettingsOrSay();
 }
 
 void TfrmMain::aSaveAsExecute() {
@@ -904,6 +965,15 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_REPAIRONCE:
       RepairOnceRun();
+      return 0;
+    case WM_QUERYENDSESSION:
+      // The process may end without a close. A failure goes unsaid: a message box here
+      // would hold up the end of the session (the changes that matter, options and the
+      // exclude list, were written, or the failure told, when they were made).
+      (void)SaveSettings();
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) (void)SaveSettings();
       return 0;
     case WM_DESTROY:
       if (options_.endsProgram) PostQuitMessage(exitCode_);

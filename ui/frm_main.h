@@ -163,6 +163,9 @@ class TfrmMain : public Form, private ScanHost {
   void FormCreate();
   void FormActivate();
   RepairResult RunRepair();
+  // Writes Settings.dat; "" or the error text.
+  std::string SaveSettings();
+  void SaveSettingsOrSay();
   void RepairOnceRun();
   void ActivateInstance();
   void RunSelectionCommand(int id);

@@ -1,5 +1,7 @@
 #include "ui/frm_reg_add_registry.h"
 
+#include "repair/issue_list.h"
+
 namespace tallowin::ui {
 namespace {
 
@@ -23,7 +25,15 @@ void TfrmRegAddRegistry::FormShow() {
   FocusControl(eRegistryKey);
 }
 
-void TfrmRegAddRegistry::aOKExecute() { EndModal(mrOk); }
+void TfrmRegAddRegistry::aOKExecute() {
+  // An entry without a root would be matched anywhere in a key's name.
+  if (!ParseKeyName(RegistryKey())) {
+    ShowMessage(hwnd_, kNoRootMessage, MB_OK | MB_ICONERROR);
+    FocusControl(eRegistryKey);
+    return;
+  }
+  EndModal(mrOk);
+}
 
 void TfrmRegAddRegistry::OnCommand(int id, int notifyCode, HWND) {
   if (notifyCode != BN_CLICKED) return;

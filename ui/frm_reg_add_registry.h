@@ -1,5 +1,6 @@
 #pragma once
-// The one-line editor of an ignore-list entry; any text is accepted as typed.
+// The one-line editor of an ignore-list entry: text that begins with a root key (long or
+// short name, any case) is accepted as typed.
 
 #include <string>
 
@@ -9,6 +10,9 @@ namespace tallowin::ui {
 
 class TfrmRegAddRegistry : public Form {
  public:
+  static constexpr const char* kNoRootMessage =
+      "The key must begin with a root key, such as HKEY_CURRENT_USER or HKLM.";
+
   // Creates the dialog window (hidden); ShowModal(owner) shows it.
   explicit TfrmRegAddRegistry(HWND owner);
 

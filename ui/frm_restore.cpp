@@ -114,6 +114,7 @@ void TfrmRestore::aRestoreExecute() {
   switch (outcome.status) {
     case RestoreStatus::Restored:
       ShowRows(selected);
+      if (!outcome.message.empty()) ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
       break;
     case RestoreStatus::NotStarted:
       ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONINFORMATION);
@@ -131,8 +132,9 @@ void TfrmRestore::aRestoreExecute() {
 void TfrmRestore::aDeleteExecute() {
   int selected = SelectedRow();
   if (selected < 0) return;
-  (void)DeleteSelected(platform_.files, WindowText(eFolder), rows_, selected);
+  const DeleteOutcome outcome = DeleteSelected(platform_, WindowText(eFolder), rows_, selected);
   ShowRows(selected);
+  if (!outcome.message.empty()) ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
 }
 
 void TfrmRestore::suitempListView1DblClick() { aRestoreExecute(); }

@@ -187,13 +187,13 @@ class ProbeCountingFileSystem : public platform::ForwardingFileSystem {
   explicit ProbeCountingFileSystem(platform::FileSystem& inner)
       : ForwardingFileSystem(inner), inner_(inner), tallies_(std::make_shared<Tallies>()) {}
 
-  bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
+  long Find(std::string_view pattern, platform::FindEntry& entry) override {
     const Timer timer(tallies_->probes);
-    return ForwardingFileSystem::FindFirst(pattern, entry);
+    return ForwardingFileSystem::Find(pattern, entry);
   }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
     const Timer timer(tallies_->probes);
-    return ForwardingFileSystem::Attributes(path);
+    return ForwardingFileSystem::QueryAttributes(path, attributes);
   }
   long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
     const Timer timer(tallies_->listings);
@@ -476,7 +476,7 @@ int RunRestore(const RestoreArgs& args) {
     return kExitOk;
   }
   if (!outcome.fileDeleted) {
-    Error("the backup was restored, but the file could not be deleted: " + path);
+    Error(outcome.message);
     return kExitFailed;
   }
   return kExitOk;

@@ -92,6 +92,7 @@ struct MemoryFileSystem::Entry {
   std::map<std::string, std::unique_ptr<Entry>, NoCaseLess> children;
   uint32_t driveType = kDriveFixed;  // drives only
   bool ready = true;                 // drives only
+  bool recycleBin = true;            // drives only
 
   uint32_t Attributes() const { return directory ? kAttrDirectory : kAttrArchive; }
 
@@ -176,11 +177,11 @@ MemoryFileSystem::~MemoryFileSystem() = default;
 class MemoryFileSystem::NativeView final : public ForwardingFileSystem {
  public:
   explicit NativeView(MemoryFileSystem& owner) : ForwardingFileSystem(owner), owner_(owner) {}
-  bool FindFirst(std::string_view pattern, FindEntry& entry) override {
-    return owner_.FindFirstAt(pattern, entry);
+  long Find(std::string_view pattern, FindEntry& entry) override {
+    return owner_.FindAt(pattern, entry);
   }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
-    return owner_.AttributesAt(path);
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
+    return owner_.AttributesAt(path, attributes);
   }
   long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
     return owner_.ListAt(pattern, entries);
@@ -220,37 +221,76 @@ std::string MemoryFileSystem::Redirected(std::string_view path) const {
   return base + "SysWOW64" + std::string(rest.substr(8));
 }
 
-bool MemoryFileSystem::FindFirst(std::string_view pattern, FindEntry& entry) {
-  return FindFirstAt(Redirected(pattern), entry);
+long MemoryFileSystem::Find(std::string_view pattern, FindEntry& entry) {
+  return FindAt(Redirected(pattern), entry);
 }
 
-std::optional<uint32_t> MemoryFileSystem::Attributes(std::string_view path) {
-  return AttributesAt(Redirected(path));
+long MemoryFileSystem::QueryAttributes(std::string_view path, uint32_t& attributes) {
+  return AttributesAt(Redirected(path), attributes);
 }
 
 long MemoryFileSystem::List(std::string_view pattern, std::vector<DirEntry>& entries) {
   return ListAt(Redirected(pattern), entries);
 }
 
-bool MemoryFileSystem::FindFirstAt(std::string_view pattern, FindEntry& entry) {
+namespace {
+
+// Whether the folder of `path` (its parts but the last) may not be searched: it or a
+// folder above it is unsearchable, and may not be traversed if it is above.
+bool SearchDenied(const std::map<std::string, bool>& unsearchable, const ParsedPath& path) {
+  if (unsearchable.empty() || path.parts.empty()) return false;
+  ParsedPath prefix;
+  prefix.drive = path.drive;
+  const size_t folderParts = path.parts.size() - 1;
+  for (size_t i = 0; i <= folderParts; ++i) {
+    if (i > 0) prefix.parts.push_back(path.parts[i - 1]);
+    const auto it = unsearchable.find(prefix.Key());
+    if (it == unsearchable.end()) continue;
+    if (i == folderParts || !it->second) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+long MemoryFileSystem::FindAt(std::string_view pattern, FindEntry& entry) {
   ++probes_;
+  const auto parsed = ParsePath(pattern);
+  if (parsed && SearchDenied(unsearchable_, *parsed)) return kAccessDenied;
   bool found = false;
   const long searched = Search(*root_, pattern, true, [&](const std::string& name, const Entry& match) {
     entry = FindEntry{name, match.Attributes()};
     found = true;
     return false;
   });
-  return searched == kSuccess && found;
+  if (searched != kSuccess) return searched;
+  return found ? kSuccess : kFileNotFound;
 }
 
-std::optional<uint32_t> MemoryFileSystem::AttributesAt(std::string_view path) {
+long MemoryFileSystem::AttributesAt(std::string_view path, uint32_t& attributes) {
   ++probes_;
-  if (HasWildcard(path)) return std::nullopt;
+  if (HasWildcard(path)) return kInvalidName;
   const auto parsed = ParsePath(path);
-  if (!parsed || !DriveReady(*root_, parsed->drive)) return std::nullopt;
+  if (!parsed) return kInvalidName;
+  if (!DriveReady(*root_, parsed->drive)) return kNotReady;
+  if (!parsed->parts.empty()) {
+    // Reaching the name needs every folder above it to be traversable.
+    ParsedPath above = *parsed;
+    above.parts.pop_back();
+    for (auto [folder, traverse] : unsearchable_) {
+      if (traverse) continue;
+      for (ParsedPath prefix = above; !prefix.parts.empty(); prefix.parts.pop_back())
+        if (prefix.Key() == folder) return kAccessDenied;
+    }
+  }
   const Entry* entry = Lookup(*root_, *parsed);
-  if (!entry || (parsed->trailingSeparator && !entry->directory)) return std::nullopt;
-  return entry->Attributes();
+  if (!entry) {
+    const Entry* folder = parsed->parts.empty() ? nullptr : Lookup(*root_, *parsed, parsed->parts.size() - 1);
+    return folder && folder->directory ? kFileNotFound : kPathNotFound;
+  }
+  if (parsed->trailingSeparator && !entry->directory) return kInvalidName;
+  attributes = entry->Attributes();
+  return kSuccess;
 }
 
 uint32_t MemoryFileSystem::DriveType(std::string_view root) {
@@ -314,6 +354,7 @@ std::optional<std::string> MemoryFileSystem::ShortcutTarget(std::string_view lin
 long MemoryFileSystem::ListAt(std::string_view pattern, std::vector<DirEntry>& entries) {
   entries.clear();
   const auto parsed = ParsePath(pattern);
+  if (parsed && SearchDenied(unsearchable_, *parsed)) return kAccessDenied;
   if (parsed && !parsed->parts.empty()) {
     ParsedPath folder = *parsed;
     folder.parts.pop_back();
@@ -344,17 +385,21 @@ bool WriteDenied(const std::set<std::string>& denied, const ParsedPath& path, bo
 
 }  // namespace
 
-bool MemoryFileSystem::RemoveFile(std::string_view path) {
-  if (HasWildcard(path)) return false;
+bool MemoryFileSystem::RemoveFile(std::string_view path) { return RemoveFileWithReason(path) == kSuccess; }
+
+long MemoryFileSystem::RemoveFileWithReason(std::string_view path) {
+  if (HasWildcard(path)) return kInvalidParameter;
   const auto parsed = ParsePath(path);
-  if (!parsed || parsed->parts.empty() || !DriveReady(*root_, parsed->drive)) return false;
+  if (!parsed || parsed->parts.empty()) return kPathNotFound;
+  if (!DriveReady(*root_, parsed->drive)) return kNotReady;
   Entry* parent = Lookup(*root_, *parsed, parsed->parts.size() - 1);
-  if (!parent || !parent->directory) return false;
+  if (!parent || !parent->directory) return kPathNotFound;
   const auto it = parent->children.find(parsed->parts.back());
-  if (it == parent->children.end()) return false;
-  if (WriteDenied(deniedFolders_, *parsed, true) || BeingRead(parsed->Key())) return false;
+  if (it == parent->children.end()) return kFileNotFound;
+  if (WriteDenied(deniedFolders_, *parsed, true)) return kAccessDenied;
+  if (BeingRead(parsed->Key())) return kSharingViolation;
   parent->children.erase(it);
-  return true;
+  return kSuccess;
 }
 
 bool MemoryFileSystem::CreateDirectories(std::string_view path) {
@@ -490,6 +535,75 @@ void MemoryFileSystem::AddDrive(char letter, uint32_t type, bool ready) {
   if (!drive) drive = std::make_unique<Entry>();
   drive->driveType = type;
   drive->ready = ready;
+  drive->recycleBin = type == kDriveFixed;
+}
+
+void MemoryFileSystem::SetRecycleBin(char letter, bool present) {
+  const auto parsed = ParsePath(std::string(1, letter) + ":\\");
+  if (!parsed) return;
+  if (Entry* drive = root_->Child(DriveName(parsed->drive))) drive->recycleBin = present;
+}
+
+RecycleResult MemoryFileSystem::RecycleFile(std::string_view path) {
+  if (HasWildcard(path)) return RecycleResult::Failed;
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || !DriveReady(*root_, parsed->drive))
+    return RecycleResult::Failed;
+  if (!root_->Child(DriveName(parsed->drive))->recycleBin) return RecycleResult::NoRecycleBin;
+  Entry* parent = Lookup(*root_, *parsed, parsed->parts.size() - 1);
+  if (!parent || !parent->directory) return RecycleResult::Failed;
+  const auto it = parent->children.find(parsed->parts.back());
+  if (it == parent->children.end() || it->second->directory) return RecycleResult::Failed;
+  if (WriteDenied(deniedFolders_, *parsed, true) || BeingRead(parsed->Key()))
+    return RecycleResult::Failed;
+  RecycledFile file;
+  // The path as the disk spells it.
+  file.originalPath = DriveName(parsed->drive);
+  const Entry* folder = root_->Child(DriveName(parsed->drive));
+  for (const std::string& part : parsed->parts) {
+    const auto child = folder->children.find(part);
+    file.originalPath += "\\" + child->first;
+    folder = child->second.get();
+  }
+  file.entry = std::move(it->second);
+  const auto link = shortcuts_.find(parsed->Key());
+  if (link != shortcuts_.end()) {
+    file.shortcutTarget = link->second;
+    shortcuts_.erase(link);
+  }
+  parent->children.erase(it);
+  recycled_[parsed->drive].push_back(std::move(file));
+  return RecycleResult::Recycled;
+}
+
+std::vector<std::string> MemoryFileSystem::RecycledFiles(char letter) const {
+  std::vector<std::string> paths;
+  const auto bin = recycled_.find(AsciiUpper(std::string(1, letter))[0]);
+  if (bin != recycled_.end())
+    for (const RecycledFile& file : bin->second) paths.push_back(file.originalPath);
+  return paths;
+}
+
+bool MemoryFileSystem::RestoreRecycled(std::string_view originalPath) {
+  const auto parsed = ParsePath(originalPath);
+  if (!parsed || parsed->parts.empty()) return false;
+  auto bin = recycled_.find(parsed->drive);
+  if (bin == recycled_.end()) return false;
+  for (auto file = bin->second.begin(); file != bin->second.end(); ++file) {
+    const auto original = ParsePath(file->originalPath);
+    if (!original || original->Key() != parsed->Key()) continue;
+    Entry* folder = MakeFolders(*root_, *parsed, parsed->parts.size() - 1);
+    if (!folder || folder->Child(parsed->parts.back())) return false;
+    folder->children[original->parts.back()] = std::move(file->entry);
+    if (file->shortcutTarget) shortcuts_[parsed->Key()] = *file->shortcutTarget;
+    bin->second.erase(file);
+    return true;
+  }
+  return false;
+}
+
+void MemoryFileSystem::DenyAccess(std::string_view folder, bool traverse) {
+  if (const auto parsed = ParsePath(folder)) unsearchable_[parsed->Key()] = traverse;
 }
 
 void MemoryFileSystem::AddFile(std::string_view path, std::string_view contents, uint64_t writeTime) {

@@ -99,8 +99,8 @@ class MemoryFileSystem : public FileSystem {
   MemoryFileSystem();  // drive C: fixed and ready, nothing else
   ~MemoryFileSystem() override;
 
-  [[nodiscard]] bool FindFirst(std::string_view pattern, FindEntry& entry) override;
-  std::optional<uint32_t> Attributes(std::string_view path) override;
+  [[nodiscard]] long Find(std::string_view pattern, FindEntry& entry) override;
+  [[nodiscard]] long QueryAttributes(std::string_view path, uint32_t& attributes) override;
   uint32_t DriveType(std::string_view root) override;
   bool VolumeReady(std::string_view root) override;
   [[nodiscard]] bool ExpandEnvironment(std::string_view text, size_t capacity,
@@ -109,6 +109,8 @@ class MemoryFileSystem : public FileSystem {
   std::optional<std::string> ShortcutTarget(std::string_view linkPath) override;
   [[nodiscard]] long List(std::string_view pattern, std::vector<DirEntry>& entries) override;
   bool RemoveFile(std::string_view path) override;
+  [[nodiscard]] long RemoveFileWithReason(std::string_view path) override;
+  RecycleResult RecycleFile(std::string_view path) override;
   bool CreateDirectories(std::string_view path) override;
   [[nodiscard]] bool AppendToFile(std::string_view path, std::string_view header,
                                   std::string_view text) override;
@@ -131,7 +133,19 @@ class MemoryFileSystem : public FileSystem {
 
   // Set-up and inspection; these ignore DenyWrites and readiness. AddFile and AddFolder
   // create missing parents, and a missing drive as fixed and ready.
-  void AddDrive(char letter, uint32_t type, bool ready = true);  // also changes an existing one
+  // A fixed drive gets a Recycle Bin, any other kind none; also changes an existing one.
+  void AddDrive(char letter, uint32_t type, bool ready = true);
+  void SetRecycleBin(char letter, bool present);
+  // The original paths of the files in a drive's Recycle Bin, oldest first.
+  std::vector<std::string> RecycledFiles(char letter) const;
+  // Puts a recycled file back where it was (as its Restore command does); false when it
+  // is not in the bin or its place is taken.
+  bool RestoreRecycled(std::string_view originalPath);
+  // The folder may not be searched: listings of it and searches for names in it fail
+  // with access denied, as does everything below it unless `traverse` (the folder
+  // itself, and names below it, still answer GetFileAttributes then, as with the
+  // traverse right of Windows).
+  void DenyAccess(std::string_view folder, bool traverse = false);
   void AddFile(std::string_view path, std::string_view contents = "", uint64_t writeTime = 0);
   void AddFolder(std::string_view path);  // with its parents
   void SetEnvironment(std::string_view name, std::string_view value);
@@ -167,8 +181,8 @@ class MemoryFileSystem : public FileSystem {
   class NativeView;
   friend class MemoryWritableFile;
   std::string Redirected(std::string_view path) const;
-  bool FindFirstAt(std::string_view pattern, FindEntry& entry);
-  std::optional<uint32_t> AttributesAt(std::string_view path);
+  long FindAt(std::string_view pattern, FindEntry& entry);
+  long AttributesAt(std::string_view path, uint32_t& attributes);
   long ListAt(std::string_view pattern, std::vector<DirEntry>& entries);
   std::unique_ptr<FileSystem> native_;
   Entry* FileEntry(std::string_view path);
@@ -181,6 +195,13 @@ class MemoryFileSystem : public FileSystem {
   std::map<int, std::string> specialFolders_;
   std::map<std::string, std::string> shortcuts_;  // by normalised upper-case path
   std::set<std::string> deniedFolders_;           // normalised upper-case paths
+  std::map<std::string, bool> unsearchable_;      // as above, with whether they may be traversed
+  struct RecycledFile {
+    std::string originalPath;
+    std::unique_ptr<Entry> entry;
+    std::optional<std::string> shortcutTarget;
+  };
+  std::map<char, std::vector<RecycledFile>> recycled_;  // by drive letter
   std::map<std::string, long> listFailures_;      // by normalised upper-case path
   std::map<std::string, size_t> readFailures_;    // by normalised upper-case path
   std::map<std::string, std::shared_ptr<size_t>> openReaders_;  // count per file, as above
@@ -198,6 +219,7 @@ class MemorySystem : public System {
   std::string executableDirectory = "C:\\Tallowin\\";
   std::string windowsDirectory = "C:\\Windows";
   std::string systemDirectory = "C:\\Windows\\system32";
+  std::string userSid = "S-1-5-21-1004336348-1177238915-682003330-1000";
 
   OsVersion Version() override { return version; }
   bool IsWow64() override { return wow64; }
@@ -209,6 +231,7 @@ class MemorySystem : public System {
   std::string WindowsDirectory() override { return windowsDirectory; }
   std::string SystemDirectory() override { return systemDirectory; }
   const AnsiCodePage& Ansi() override { return Windows1252(); }
+  std::string CurrentUserSid() override { return userSid; }
 };
 
 // Started "processes" run `onStart` with the command line; they end at once unless

@@ -23,6 +23,11 @@ bool IsDotEntry(const wchar_t* name) {
          (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
+long FailureCode() {
+  const DWORD error = GetLastError();
+  return error == ERROR_SUCCESS ? kFileNotFound : static_cast<long>(error);
+}
+
 bool IsDirectory(const std::string& path) {
   const DWORD a = GetFileAttributesW(Wide(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -92,25 +97,84 @@ class Win32FileReader final : public FileReader {
   UniqueKernelHandle file_;
 };
 
+// A DWORD value that is set and not 0; false when it or its key is missing.
+bool DwordSet(HKEY root, const wchar_t* path, const wchar_t* name) {
+  HKEY key = nullptr;
+  // The 64-bit view where there is one: Explorer reads its settings there.
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS &&
+      RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return false;
+  DWORD value = 0, type = 0, size = sizeof(value);
+  const LONG rc = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(value) && value != 0;
+}
+
+// Whether the shell would move a file of this volume into a Recycle Bin. Otherwise
+// FOF_ALLOWUNDO deletes it for good without a word: removable, network and CD drives
+// have none, and the user or a policy may have switched it off.
+bool HasRecycleBin(const std::wstring& root) {
+  if (GetDriveTypeW(root.c_str()) != DRIVE_FIXED) return false;
+  SHQUERYRBINFO info{};
+  info.cbSize = sizeof(info);
+  if (FAILED(SHQueryRecycleBinW(root.c_str(), &info))) return false;
+  const wchar_t* policies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+  if (DwordSet(HKEY_CURRENT_USER, policies, L"NoRecycleFiles") ||
+      DwordSet(HKEY_LOCAL_MACHINE, policies, L"NoRecycleFiles"))
+    return false;
+  const std::wstring bitBucket = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket";
+  // Windows Vista and later: per volume, by its GUID.
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (GetVolumeNameForVolumeMountPointW(root.c_str(), volume, MAX_PATH)) {
+    const wchar_t* open = wcschr(volume, L'{');
+    const wchar_t* close = open ? wcschr(open, L'}') : nullptr;
+    if (close != nullptr &&
+        DwordSet(HKEY_CURRENT_USER,
+                 (bitBucket + L"\\Volume\\" + std::wstring(open, close + 1)).c_str(), L"NukeOnDelete"))
+      return false;
+  }
+  // Windows XP: one setting for all drives, or one per drive letter; either switched
+  // on is taken as off for this drive.
+  return !DwordSet(HKEY_LOCAL_MACHINE, bitBucket.c_str(), L"NukeOnDelete") &&
+         !DwordSet(HKEY_LOCAL_MACHINE, (bitBucket + L"\\" + root.substr(0, 1)).c_str(),
+                   L"NukeOnDelete");
+}
+
 struct PidlDeleter {
   void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }
 };
 
+// SHFileOperation answers with a system error code or with one of the shell's own older
+// codes (0x71 to 0x88, 0x402, 0x10000), which mean nothing to FormatMessage.
+long ShellOperationError(int result) {
+  switch (result) {
+    case 0: return kSuccess;
+    case 0x75: return ERROR_CANCELLED;              // DE_OPCANCELLED
+    case 0x78: return kAccessDenied;                // DE_ACCESSDENIEDSRC
+    case 0x79: return ERROR_FILENAME_EXCED_RANGE;   // DE_PATHTOODEEP
+    case 0x7C: case 0x402: return kPathNotFound;    // DE_INVALIDFILES, an invalid path
+    default: break;
+  }
+  if ((result >= 0x71 && result <= 0x88) || result >= 0x10000) return kGeneralFailure;
+  return result;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
-  bool FindFirst(std::string_view pattern, FindEntry& entry) override {
+  long Find(std::string_view pattern, FindEntry& entry) override {
     WIN32_FIND_DATAW data{};
     UniqueFindHandle find(FindFirstFileW(Wide(pattern).c_str(), &data));
-    if (!find) return false;
+    if (!find) return FailureCode();
     entry.name = Narrow(data.cFileName);
     entry.attributes = data.dwFileAttributes;
-    return true;
+    return kSuccess;
   }
 
-  std::optional<uint32_t> Attributes(std::string_view path) override {
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
     const DWORD a = GetFileAttributesW(Wide(path).c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-    return a;
+    if (a == INVALID_FILE_ATTRIBUTES) return FailureCode();
+    attributes = a;
+    return kSuccess;
   }
 
   uint32_t DriveType(std::string_view root) override {
@@ -190,16 +254,34 @@ class Win32FileSystem final : public FileSystem {
     return error == ERROR_SUCCESS ? kInvalidParameter : static_cast<long>(error);
   }
 
-  bool RemoveFile(std::string_view path) override {
+  bool RemoveFile(std::string_view path) override { return RemoveFileWithReason(path) == kSuccess; }
+
+  long RemoveFileWithReason(std::string_view path) override {
     // The shell expands wildcards in the source list; one named file is all we delete.
-    if (path.empty() || path.find_first_of("*?") != std::string_view::npos) return false;
+    if (path.empty() || path.find_first_of("*?") != std::string_view::npos) return kInvalidParameter;
     std::wstring from = Wide(path);
     from.push_back(L'\0');  // the list of names ends in two NULs
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    return SHFileOperationW(&op) == 0;
+    return ShellOperationError(SHFileOperationW(&op));
+  }
+
+  RecycleResult RecycleFile(std::string_view path) override {
+    if (path.empty() || path.find_first_of("*?") != std::string_view::npos)
+      return RecycleResult::Failed;
+    std::wstring from = Wide(path);
+    wchar_t root[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(from.c_str(), root, MAX_PATH) || !HasRecycleBin(root))
+      return RecycleResult::NoRecycleBin;
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted ? RecycleResult::Recycled
+                                                                    : RecycleResult::Failed;
   }
 
   bool CreateDirectories(std::string_view path) override {

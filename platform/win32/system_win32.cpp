@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -138,6 +139,18 @@ class Win32System final : public System {
     return DatePart(local) + " " + TimePart(local);
   }
 
+  std::string ErrorText(long code) override {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    if (buffer != nullptr) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+      text.pop_back();
+    return text.empty() ? System::ErrorText(code) : Narrow(text);
+  }
+
   std::string ExecutableDirectory() override {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (int attempt = 0; attempt < 8; ++attempt) {
@@ -162,6 +175,23 @@ class Win32System final : public System {
   }
 
   const AnsiCodePage& Ansi() override { return ansi_; }
+
+  std::string CurrentUserSid() override {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+    const UniqueKernelHandle token(raw);
+    DWORD size = 0;
+    (void)GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+      return {};
+    std::string sid = Narrow(text);
+    LocalFree(text);
+    return sid;
+  }
 
  private:
   Win32AnsiCodePage ansi_;

@@ -19,13 +19,13 @@ class NativeProbeFileSystem final : public ForwardingFileSystem {
  public:
   explicit NativeProbeFileSystem(FileSystem& inner) : ForwardingFileSystem(inner), inner_(inner) {}
 
-  bool FindFirst(std::string_view pattern, FindEntry& entry) override {
+  long Find(std::string_view pattern, FindEntry& entry) override {
     const FsRedirectionOff off;
-    return inner_.FindFirst(pattern, entry);
+    return inner_.Find(pattern, entry);
   }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
     const FsRedirectionOff off;
-    return inner_.Attributes(path);
+    return inner_.QueryAttributes(path, attributes);
   }
   long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
     const FsRedirectionOff off;

@@ -26,9 +26,12 @@ make_prefix() {
 }
 
 # in_prefix DIR CMD...: runs CMD with WINEPREFIX set, waiting for the registry flush.
+# The shell's Recycle Bin is the XDG trash of XDG_DATA_HOME: kept in the prefix too.
 in_prefix() {
   local dir; dir=$(realpath -m "$1"); shift
-  WINEPREFIX="$dir" "$@"
+  # Wine makes the Trash folder but not its parent: without it there is no Recycle Bin.
+  mkdir -p "$dir/xdg-data"
+  XDG_DATA_HOME="$dir/xdg-data" WINEPREFIX="$dir" "$@"
   local rc=$?
   WINEPREFIX="$dir" wineserver -w
   return $rc

@@ -238,6 +238,7 @@ TEST_F(FilesContract, OpenForReading_KeepsWritersOutWhileOpen) {
     EXPECT_NE(second, nullptr) << "another reader";
     EXPECT_FALSE(files().AppendToFile(Path("held.reg"), "", "changed"));
     EXPECT_FALSE(files().RemoveFile(Path("held.reg")));
+    EXPECT_EQ(files().RemoveFileWithReason(Path("held.reg")), platform::kSharingViolation);
     std::string contents;
     ASSERT_TRUE(files().ReadFile(Path("held.reg"), contents));
     EXPECT_EQ(contents, "REGEDIT4\r\n");
@@ -319,6 +320,17 @@ TEST_F(FilesContract, RemoveFile_NeverExpandsWildcards) {
   EXPECT_FALSE(files().RemoveFile(Path("on?.reg")));
   EXPECT_TRUE(files().Attributes(Path("one.reg")).has_value());
   EXPECT_TRUE(files().Attributes(Path("two.reg")).has_value());
+}
+
+// Drive C: has a Recycle Bin on both machines (under Wine it is the XDG trash).
+TEST_F(FilesContract, RecycleFile_MovesOneNamedFileOutOfItsPlace) {
+  MakeFile("old.lnk");
+  MakeFile("kept.lnk");
+  EXPECT_EQ(files().RecycleFile(Path("OLD.lnk")), platform::RecycleResult::Recycled);
+  EXPECT_FALSE(files().Attributes(Path("old.lnk")).has_value());
+  EXPECT_EQ(files().RecycleFile(Path("*.lnk")), platform::RecycleResult::Failed);
+  EXPECT_EQ(files().RecycleFile(Path("gone.lnk")), platform::RecycleResult::Failed);
+  EXPECT_TRUE(files().Attributes(Path("kept.lnk")).has_value());
 }
 
 TEST_F(FilesContract, CreateDirectories_NestedIdempotentAndBlockedByFile) {

@@ -2,13 +2,15 @@
 # fix --codes 1-17,104,106-110 --yes over real findings of every category (the seeded
 # prefix of cli_categories.sh): the seeded stale entries go, the look-alikes stay, and
 # restore of the backup gives back the registry exactly as it was. Shortcut findings
-# delete the .lnk file, which no backup holds: those files stay deleted after the
-# restore, and the registry comparison is unaffected by them.
+# move the .lnk file to the Recycle Bin (Wine's trash, the XDG one, kept in the prefix
+# here), from where it is put back as a file manager does it, target and all.
 source "$(dirname "$0")/lib.bash"
 source "$(dirname "$0")/categories.bash"
 prefix=$(new_prefix cli-categories-fix) || exit 1
 w=$prefix/work; mkdir -p "$w"
 tl=$prefix/drive_c/Tallowin
+# The shell's Recycle Bin under Wine is the trash of XDG_DATA_HOME (as cli_fast sets it).
+export XDG_DATA_HOME=$prefix/xdg-data
 keep_server "$prefix"
 cat_seed "$prefix"
 codes=1-17,104,106-110
@@ -26,9 +28,12 @@ cat_export "$prefix" "$w/before.reg"
 found=$(grep -c . "$w/findings.json")
 cat_seeded_rows "$w/findings.json" > "$w/seeded.rows"
 # Every category has seeded findings in the run (categories 1-4 share a problem text, as
-# do 12 and 14).
+# do 12 and 14), but for fonts and sounds: each item is listed once, and the hive-wide
+# scans of HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE list theirs first.
 cut -d'|' -f1 "$w/seeded.rows" | sort -u > "$w/problems.txt"
-[ "$(grep -c . "$w/problems.txt")" -eq 19 ] \
+grep -qx 'Invalid Windows Fonts\|Non-existent Sound File' "$w/problems.txt" \
+  && fail "an item listed a second time: $(grep -x 'Invalid Windows Fonts\|Non-existent Sound File' "$w/problems.txt")"
+[ "$(grep -c . "$w/problems.txt")" -eq 17 ] \
   || fail "seeded findings of only these problems: $(tr '\n' ';' < "$w/problems.txt")"
 note "$found findings, $(grep -c . "$w/seeded.rows") of them seeded"
 
@@ -85,8 +90,24 @@ lnk_exists() {  # C:\... -> whether the file is there
   local path=${1#C:\\}
   [ -f "$prefix/drive_c/${path//\\//}" ]
 }
+trash=$XDG_DATA_HOME/Trash
+# in_trash C:\... -> the name in the trash of the file that came from there (the info
+# file's Path is percent-encoded and may run through the prefix's dosdevices links)
+in_trash() {
+  local unix=$prefix/drive_c/${1#C:\\} info path
+  unix=$(realpath -m "${unix//\\//}")
+  for info in "$trash"/info/*.trashinfo; do
+    [ -f "$info" ] || continue
+    path=$(sed -n 's/^Path=//p' "$info")
+    path=$(printf '%b' "${path//%/\\x}")
+    if [ "$(realpath -m "$path")" = "$unix" ]; then basename "$info" .trashinfo; return 0; fi
+  done
+  return 1
+}
 for gone in "$DESKTOP\\TallowinCat Gone.lnk" "$PROGRAMS\\TallowinCat App\\Gone Tool.LNK"; do
   lnk_exists "$gone" && fail "the shortcut $gone was not deleted"
+  name=$(in_trash "$gone") || fail "the shortcut $gone is not in the trash: $(ls "$trash/info" 2>&1)"
+  [ -f "$trash/files/$name" ] || fail "the trash names $gone but holds no file $name"
 done
 for kept in "$DESKTOP\\TallowinCat Ok.lnk" "$DESKTOP\\TallowinCat Network.lnk" \
             "$PROGRAMS\\TallowinCat App\\Old.lnk.bak"; do
@@ -103,8 +124,15 @@ if ! diff -u "$w/before-cmp.reg" "$w/restored-cmp.reg" > "$w/restore.diff"; then
   head -60 "$w/restore.diff" >&2
   fail "the registry after the restore differs from before the fix"
 fi
-# Deleted shortcuts are not in the backup: they stay deleted.
-lnk_exists "$DESKTOP\\TallowinCat Gone.lnk" && fail "a deleted shortcut came back"
+# Shortcuts are not in the backup: they come back from the trash, as they were.
+lnk_exists "$DESKTOP\\TallowinCat Gone.lnk" && fail "the registry restore brought a shortcut back"
+gone="$DESKTOP\\TallowinCat Gone.lnk"
+name=$(in_trash "$gone") || fail "the shortcut left the trash"
+unix=$prefix/drive_c/${gone#C:\\}
+mv "$trash/files/$name" "${unix//\\//}" && rm "$trash/info/$name.trashinfo"
+cat_wine "$prefix" "$w/target.txt" 'C:\cat-tools\shell_links.exe' target "$gone"
+[ "$(tr -d '\r\n' < "$w/target.txt")" = 'C:\TallowinCat\gone\app.exe' ] \
+  || fail "the shortcut put back reads $(cat "$w/target.txt")"
 
 drop_prefix "$prefix"
 echo PASS

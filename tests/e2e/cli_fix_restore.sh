@@ -21,7 +21,8 @@ export_hives "$prefix" "$w/before.reg"
 cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes 1-4,15 --format json --wow64 skip; rc=$?
 [ $rc -eq 0 ] || fail "scan: exit $rc"
 found=$(grep -c . "$w/findings.json")
-[ "$found" -ge 18 ] || fail "only $found findings in the seeded prefix"
+# Each item once: the demo's twenty rows name twelve items.
+[ "$found" -ge 12 ] || fail "only $found findings in the seeded prefix"
 
 cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4,15 --yes --wow64 skip; rc=$?
 note "fix: $(strip_cr "$w/fix.out" | tr '\n' ' ')"

@@ -69,12 +69,19 @@ jq -r '[.problem, .data, .key] | join("  ^^^  ")' "$w/after.json" > "$w/json-as-
 strip_cr "$w/after.txt" | iconv -f CP1252 -t UTF-8 > "$w/after-lf.txt" || fail "text is not ANSI"
 diff -u "$w/json-as-text.txt" "$w/after-lf.txt" >&2 || fail "text and json rows differ"
 
-# The default (filtered) scan keeps these findings: none lies under an excluded key.
+# The default (filtered) scan keeps one row per item, the first found: the classes key
+# as HKEY_CLASSES_ROOT names it, the current user's values as HKEY_CURRENT_USER does.
 cli "$prefix" "$w/filtered.json" "$w/filtered.err" scan --codes 1-4,15 --format json --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "filtered scan: exit $rc"
 json_rows "$w/filtered.json" > "$w/filtered.rows"
-LC_ALL=C comm -23 "$w/expected.rows" "$w/filtered.rows" > "$w/filtered-out.rows"
+grep -F -e "|HKEY_USERS\\$sid\\Software\\Tallowin Demo\\" \
+  -e '|HKEY_LOCAL_MACHINE\Software\Classes\TallowinDemo.' "$w/expected.rows" > "$w/second-names.rows"
+[ "$(grep -c . "$w/second-names.rows")" -eq 8 ] || fail "not 8 rows naming an item a second time"
+LC_ALL=C comm -23 "$w/expected.rows" "$w/second-names.rows" > "$w/once.rows"
+LC_ALL=C comm -23 "$w/once.rows" "$w/filtered.rows" > "$w/filtered-out.rows"
 [ ! -s "$w/filtered-out.rows" ] || fail "the filter removed seeded findings: $(cat "$w/filtered-out.rows")"
+LC_ALL=C comm -12 "$w/second-names.rows" "$w/filtered.rows" > "$w/twice.rows"
+[ ! -s "$w/twice.rows" ] || fail "items listed a second time: $(cat "$w/twice.rows")"
 
 drop_prefix "$prefix"
 echo PASS

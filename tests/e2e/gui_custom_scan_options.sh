@@ -3,7 +3,8 @@
 # sections checked runs exactly those categories (the list is the command line's scan of
 # those codes); Options refuses a missing backup folder, then stores a key added to the
 # ignore list, and the next custom scan leaves that key's findings out; Exit saves the
-# sections and the ignore list, which the command line then honours as well.
+# sections and the ignore list (written already at Options OK), which the command line
+# then honours as well.
 source "$(dirname "$0")/gui.bash"
 prefix=$(new_gui_prefix gui-custom-scan-options) || exit 1
 w=$prefix/work
@@ -71,6 +72,7 @@ d wait "${OPTIONS[@]}"
 mkdir -p "$tl/Backup"
 d click "${OPTIONS[@]}" --text "&OK"
 d gone "${OPTIONS[@]}"
+grep -qF "Key1=$ignored" "$tl/Settings.dat" || fail "Options OK did not write the ignore list"
 
 # The next custom scan keeps the choice and honours the ignore list.
 d click "${MAIN[@]}" --text "&Custom Scan"

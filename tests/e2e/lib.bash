@@ -22,6 +22,8 @@ new_prefix() {
   rm -rf "$prefix"
   cp -a "$base" "$prefix"
   mkdir -p "$prefix/drive_c/Tallowin"
+  # The Recycle Bin of the prefix's runs (XDG_DATA_HOME/Trash): Wine does not make its parent.
+  mkdir -p "$prefix/xdg-data"
   cp "$CLI_EXE" "$prefix/drive_c/Tallowin/" || fail "no $CLI_EXE"
   echo "$prefix"
 }
@@ -62,7 +64,7 @@ strip_cr() { tr -d '\r' < "$1"; }
 # commands that change nothing, run one after another.
 cli_fast() {
   local prefix=$1 out=$2 err=$3; shift 3
-  WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' "$@" > "$out" 2> "$err" < /dev/null
+  XDG_DATA_HOME="$prefix/xdg-data" WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' "$@" > "$out" 2> "$err" < /dev/null
 }
 
 # json_rows FILE: one "problem|data|key|kind" line per JSON object, sorted.

@@ -1,4 +1,5 @@
 #include "ui/frm_options.h"
+#include "ui/frm_reg_add_registry.h"
 
 #include <windowsx.h>
 
@@ -66,30 +67,43 @@ TEST_F(OptionsTest, OkIsRefusedForAMissingOrEmptyFolderAndNothingIsStored) {
   EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 1);
 }
 
-TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes) {
+TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot) {
   const bool check64BitBefore = OptionsSetting.Check64Bit;
+  MessageBoxAnswers answers;
   TfrmOptions dialog(nullptr);
   bool editorCaption = false, editorShowsRow = false;
-  auto add = [&](UiScript& script, int rowsBefore, const std::string& text) {
-    script.Then("add " + text, [&, rowsBefore] { return ListCount(dialog.lvKeys) == rowsBefore; },
-                [&] { Click(dialog.bAdd); })
-        .Then("editor for " + text, [&] { return Showing(Editor()); }, [&, text] {
-          editorCaption = WindowText(Editor()) == "Add to Ignore List";
-          Type(EditorField(Editor()), text);
-          EditorOk(Editor());
-        });
+  // Each text is typed and OK pressed in turn; a refused text leaves the editor open
+  // with a message, and the last one is cancelled or accepted.
+  auto add = [&](UiScript& script, int rowsBefore, std::vector<std::string> texts, bool cancel) {
+    script.Then("add " + texts[0],
+                [&, rowsBefore] { return ListCount(dialog.lvKeys) == rowsBefore && !Showing(Editor()); },
+                [&] { Click(dialog.bAdd); });
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const std::string text = texts[i];
+      const bool last = i + 1 == texts.size();
+      script.Then("editor for " + text, [&] { return Showing(Editor()); }, [&, text, last, cancel] {
+        editorCaption = WindowText(Editor()) == "Add to Ignore List";
+        Type(EditorField(Editor()), text);
+        if (last && cancel) Click(ChildWithText(Editor(), L"Button", "&Cancel"));
+        else EditorOk(Editor());
+      });
+    }
   };
   UiScript script;
   script.Then("shown", [&] { return Showing(dialog.handle()); }, [] {});
-  add(script, 1, "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega ");
-  add(script, 2, "remove me");
-  add(script, 3, "");
-  add(script, 4, "HKEY_CURRENT_USER\\Software\\Old");
+  add(script, 1, {"HKEY_CURRENT_USER\\Software\\\xCE\xA9mega "}, false);
+  add(script, 2, {"remove me", "HKEY_CURRENTUSER\\x", "hkcu\\remove me"}, false);
+  add(script, 3, {"", ""}, true);
+  add(script, 3, {"HKEY_CURRENT_USER\\Software\\Old"}, false);
   script
-      .Then("edit row 1", [&] { return ListCount(dialog.lvKeys) == 5; },
+      .Then("edit row 1", [&] { return ListCount(dialog.lvKeys) == 4 && !Showing(Editor()); },
             [&] { DoubleClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 1)); })
       .Then("editor for row 1", [&] { return Showing(Editor()); }, [&] {
         editorShowsRow = WindowText(EditorField(Editor())) == "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega ";
+        Type(EditorField(Editor()), "Software\\\xCE\xA9mega\\Edited");
+        EditorOk(Editor());
+      })
+      .Then("refused edit", [&] { return answers.shown().size() == 4; }, [&] {
         Type(EditorField(Editor()), "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited");
         EditorOk(Editor());
       })
@@ -97,7 +111,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes
             [&] { ClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 2)); })
       .Then("row 2 selected", [&] { return IsWindowEnabled(dialog.bRemove); },
             [&] { Click(dialog.bRemove); })
-      .Then("removed", [&] { return ListCount(dialog.lvKeys) == 4; }, [&] {
+      .Then("removed", [&] { return ListCount(dialog.lvKeys) == 3; }, [&] {
         Click(dialog.cbIgnoreRemoveMedia);
         Click(dialog.cbCheck64Bit);
         Click(dialog.bOK);
@@ -107,11 +121,17 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedWithEmptyAndDuplicateOnes
   EXPECT_TRUE(script.Done()) << script.Pending();
   EXPECT_TRUE(editorCaption);
   EXPECT_TRUE(editorShowsRow);
+  // "remove me", "HKEY_CURRENTUSER\x", "" and the edit without a root.
+  ASSERT_EQ(answers.shown().size(), 4u);
+  for (const auto& shown : answers.shown()) {
+    EXPECT_EQ(shown.text, TfrmRegAddRegistry::kNoRootMessage);
+    EXPECT_EQ(shown.type, static_cast<UINT>(MB_ICONERROR));
+  }
   const std::vector<std::string> expected = {"HKEY_CURRENT_USER\\Software\\Old",
-                                             "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited", "",
+                                             "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited",
                                              "HKEY_CURRENT_USER\\Software\\Old"};
   EXPECT_EQ(OptionsSetting.IgnoreKeys, expected);
-  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 4);
+  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 3);
   EXPECT_TRUE(OptionsSetting.IgnoreRemoveDrives);
   EXPECT_EQ(OptionsSetting.Check64Bit, !check64BitBefore);
   EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\windows");

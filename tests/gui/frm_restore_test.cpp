@@ -202,5 +202,55 @@ TEST_F(RestoreTest, DeleteSelectsTheRowThatTakesItsPlaceOrTheNewLast) {
     EXPECT_FALSE(Exists(name)) << name;
 }
 
+// A backup held open by another program cannot be deleted: neither the Delete button nor
+// the delete after its import takes its row away, and the user reads why.
+TEST_F(RestoreTest, ABackupThatCannotBeDeletedKeepsItsRowAndTheUserIsToldWhy) {
+  platform::Platform machine = backend_->platform();
+  const std::string key = backend_->SandboxKey() + "\\Held";
+  {
+    std::unique_ptr<platform::RegistryKey> created;
+    ASSERT_EQ(machine.registry.Create(Root::CurrentUser, key, created), platform::kSuccess);
+    ASSERT_EQ(created->SetValue("Count", platform::kRegDword, std::string("\x05\0\0\0", 4)),
+              platform::kSuccess);
+  }
+  const std::string backup = "2012_06_07_080910.reg";
+  const std::string path = folder_ + "\\" + backup;
+  ASSERT_TRUE(ExportRegistryItem(machine.files, machine.registry, machine.system.Ansi(), path,
+                                 Root::CurrentUser, key, "", true)
+                  .ok());
+  // Read access shared, deletion not: as an editor or a virus scanner holds a file.
+  HANDLE held = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+  MessageBoxAnswers answers;
+  TfrmRestore dialog(nullptr, machine);
+  UiScript script(60000);
+  script.Then("shown", [&] { return Showing(dialog.handle()); },
+              [&] { ClickAt(dialog.ListView1, RowPoint(dialog.ListView1, 0)); })
+      .Then("selected", [&] { return IsWindowEnabled(dialog.bDelete); }, [&] { Click(dialog.bDelete); })
+      .Then("delete refused", [&] { return answers.shown().size() == 1; }, [&] { Click(dialog.bRestore); })
+      .Then("restored, delete refused",
+            [&] { return answers.shown().size() == 2 && !Showing(FindThreadWindow(kHintClass)); },
+            [&] { Click(dialog.bClose); });
+  script.Start();
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrCancel);
+  EXPECT_TRUE(script.Done()) << script.Pending();
+  CloseHandle(held);
+
+  ASSERT_EQ(answers.shown().size(), 2u);
+  // The system's own words for a sharing violation.
+  const std::string reason = machine.system.ErrorText(platform::kSharingViolation);
+  EXPECT_NE(reason, "Error 32.");
+  EXPECT_EQ(answers.shown()[0].text, "The backup file " + path + " could not be deleted: " + reason);
+  EXPECT_EQ(answers.shown()[1].text,
+            "The backup was restored, but its file " + path + " could not be deleted: " + reason);
+  for (const auto& shown : answers.shown()) EXPECT_EQ(shown.type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  ASSERT_EQ(ListCount(dialog.ListView1), 1);
+  EXPECT_EQ(ListText(dialog.ListView1, 0), backup);
+  EXPECT_EQ(SelectedListRow(dialog.ListView1), 0);
+  EXPECT_TRUE(Exists(backup));
+}
+
 }  // namespace
 }  // namespace tallowin::ui

@@ -533,6 +533,24 @@ TEST_F(ShortcutsTest, EverySpecialFolderAndSystemVolumeInformationIsWalked) {
                                           "C:\\System Volume Information\\x.lnk")));
 }
 
+// Since Windows Vista the Start Menu and Recent folders lie in the application data
+// folder, which is walked first: each shortcut is listed once, as first found.
+TEST_F(ShortcutsTest, OverlappingSpecialFoldersListEachShortcutOnce) {
+  const std::string roaming = "C:\\Users\\me\\AppData\\Roaming";
+  machine.files.SetSpecialFolder(platform::kCsidlAppData, roaming);
+  machine.files.SetSpecialFolder(kCsidlRecent, roaming + "\\Microsoft\\Windows\\Recent");
+  machine.files.SetSpecialFolder(platform::kCsidlStartMenu,
+                                 "c:\\users\\ME\\appdata\\roaming\\Microsoft\\Windows\\Start Menu");
+  machine.files.SetSpecialFolder(platform::kCsidlDesktop, roaming + "\\Microsoft\\Windows\\Start Menu\\Programs");
+  machine.files.AddShortcut(roaming + "\\Microsoft\\Windows\\Start Menu\\Programs\\App\\Gone.lnk",
+                            "C:\\Gone\\app.exe");
+  machine.files.AddShortcut(roaming + "\\Microsoft\\Windows\\Recent\\doc.lnk", "C:\\Gone\\doc.txt");
+  EXPECT_EQ(Run(106),
+            Expect(Issue("C:\\Gone\\doc.txt", roaming + "\\Microsoft\\Windows\\Recent\\doc.lnk"),
+                   Issue("C:\\Gone\\app.exe",
+                         roaming + "\\Microsoft\\Windows\\Start Menu\\Programs\\App\\Gone.lnk")));
+}
+
 TEST_F(ShortcutsTest, UnresolvedSpecialFolderWalksNothing) {
   machine.files.SetSpecialFolder(platform::kCsidlDesktop, "");
   machine.files.AddShortcut("C:\\root.lnk", "C:\\Gone\\root.exe");

@@ -230,6 +230,48 @@ TEST_F(FileProbeCacheTest, NamesInAFolderThatCannotBeSearchedAreMissing) {
   EXPECT_EQ(files.ProbeCount(), 1u);
 }
 
+// A folder that may not be searched hides whether a name is in it: such a name is
+// Unknown, never Absent, whether it is asked from the listing or on its own.
+TEST_F(FileProbeCacheTest, NamesTheSystemWillNotShowAreUnknown) {
+  using platform::Presence;
+  files.AddFile("C:\\Locked\\in.exe");
+  files.AddFolder("C:\\Locked\\Sub");
+  files.AddFile("C:\\Store\\Pkg\\app.exe");
+  files.DenyAccess("C:\\Locked");
+  files.DenyAccess("C:\\Store", true);
+  struct Case {
+    const char* path;
+    Presence file;
+    Presence folder;
+  };
+  const Case cases[] = {
+      {"C:\\Locked\\in.exe", Presence::Unknown, Presence::Unknown},
+      {"C:\\Locked\\gone.exe", Presence::Unknown, Presence::Unknown},
+      {"C:\\Locked\\gone.exe.", Presence::Unknown, Presence::Unknown},
+      {"C:\\Locked\\Sub", Presence::Unknown, Presence::Unknown},
+      {"C:\\Locked\\Sub\\x.exe", Presence::Unknown, Presence::Unknown},
+      {"C:\\Locked\\TOOL~1.EXE", Presence::Unknown, Presence::Unknown},
+      {"C:\\Locked", Presence::Absent, Presence::Present},
+      {"C:\\Store\\Pkg", Presence::Unknown, Presence::Present},
+      {"C:\\Store\\Gone", Presence::Unknown, Presence::Absent},
+      {"C:\\Store\\Pkg\\app.exe", Presence::Present, Presence::Absent},
+      {"C:\\Store\\Pkg\\gone.exe", Presence::Absent, Presence::Absent},
+      {"C:\\Apps\\gone.exe", Presence::Absent, Presence::Absent},
+  };
+  for (const bool foldersFirst : {false, true}) {
+    FileProbeCache cache(files);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.path) + (foldersFirst ? ", folders first" : ""));
+      if (foldersFirst) {
+        EXPECT_EQ(cache.FolderPresence(c.path), c.folder);
+      }
+      EXPECT_EQ(cache.FilePresence(c.path), c.file);
+      EXPECT_EQ(cache.FolderPresence(c.path), c.folder);
+      EXPECT_EQ(cache.FilePresence(c.path), platform::FilePresence(files, c.path));
+    }
+  }
+}
+
 TEST_F(FileProbeCacheTest, AFolderWithNamesTheListingMayMisspellIsNotUsed) {
   FileProbeCache cache(files);
   EXPECT_FALSE(cache.FileExists("C:\\Intl\\other.exe"));

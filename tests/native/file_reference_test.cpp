@@ -148,6 +148,30 @@ TEST_F(FileReference, SystemPathsAreNotJudgedUnderWow64) {
   Check(*scan, {"C:\\Windows\\System32\\gone.dll", "", true, true});
 }
 
+// "Access denied" says nothing about the name: a reference that reaches into a folder
+// the program may not search is not judged (WindowsApps may be traversed, not listed).
+TEST_F(FileReference, ReferencesTheSystemWillNotShowAreNotBroken) {
+  machine.files.AddFile("C:\\Locked\\Sub\\in.exe");
+  machine.files.AddFile("C:\\WindowsApps\\Pkg\\app.exe");
+  machine.files.DenyAccess("C:\\Locked");
+  machine.files.DenyAccess("C:\\WindowsApps", true);
+  const Case cases[] = {
+      {"C:\\Locked\\gone.exe", "", false, false},
+      {"C:\\Locked\\Sub\\in.exe -x", "", true, false},
+      {"\"C:\\Locked\\Sub\\gone.exe\" /x", "", false, false},
+      {"C:\\Locked\\gone", "", false, false},
+      {"C:\\Locked\\Sub\\Deeper\\", "", true, false},
+      {"C:\\Locked\\x.dll,1", ".dll", false, false},
+      {"C:\\WindowsApps\\gone.exe", "", false, false},
+      {"C:\\WindowsApps\\Pkg\\app.exe", "", false, false},
+      {"C:\\WindowsApps\\Pkg\\gone.exe", "", false, true},
+      {"C:\\WindowsApps\\Gone\\app.exe", "", false, false},
+      {"C:\\Gone\\x.exe", "", false, true},
+  };
+  auto scan = MakeScan();
+  for (const Case& c : cases) Check(*scan, c);
+}
+
 // The file functions find a device name (CON, NUL, ...) in every folder that exists, as
 // Wine and Windows do; here the folder holds such "files". Met on the way through a
 // longer reference they say nothing of it.

@@ -4,15 +4,27 @@
 #include <string>
 #include <vector>
 
+#include "core/scan_session.h"
+#include "platform/memory/memory_platform.h"
 #include "platform/reg_global.h"
 #include "repair/issue_list.h"
 
 namespace tallowin {
 namespace {
 
-constexpr uint8_t kXp = 9;
-constexpr uint8_t kWindows7 = 12;
-constexpr uint8_t kNt6 = 11;
+using platform::Root;
+using platform::View;
+
+constexpr const char* kSid = "S-1-5-21-11-22-33-1000";
+
+FilterContext Context(bool ntSix = false, bool wow64 = false) {
+  FilterContext context;
+  context.userSid = kSid;
+  context.ntSixOrLater = ntSix;
+  context.wow64 = wow64;
+  return context;
+}
+const FilterContext kXp = Context();
 
 Issue Finding(const std::string& key, EntryKind kind, const std::string& data = "C:\\x.exe",
               const std::string& problem = "Non-existent File or Folder") {
@@ -27,21 +39,23 @@ struct FilterCase {
 
 // Filters each finding alone, so one case cannot hide another.
 void CheckEach(const std::vector<FilterCase>& cases, const std::vector<std::string>& ignore = {},
-               int32_t ignoreCount = 0, uint8_t os = kXp) {
+               int32_t ignoreCount = 0, const FilterContext& context = kXp) {
   for (const FilterCase& c : cases) {
     SCOPED_TRACE(c.name);
     IssueList list;
     list.Add(c.issue);
-    list.FilterResults(ignore, ignoreCount, os);
+    list.FilterResults(ignore, ignoreCount, context);
     EXPECT_EQ(list.Count(), c.kept ? 1u : 0u) << c.issue.key << " / " << c.issue.data;
   }
 }
 
-TEST(BuiltInExclusions, HoldTheFixedEntriesVerbatim) {
+TEST(BuiltInExclusions, HoldTheFixedEntriesVerbatimAndNoMachinesOwnUser) {
   const auto& always = BuiltInExclusions();
-  ASSERT_EQ(always.size(), 42u);
+  // The entries below HKEY_USERS\S-1-5-21-... named one machine's users; their
+  // HKEY_CURRENT_USER entries cover every machine's current user.
+  ASSERT_EQ(always.size(), 37u);
   EXPECT_EQ(always.front(), "HKEY_CLASSES_ROOT\\.DAT");
-  EXPECT_EQ(always[36], "HKEY_CLASSES_ROOT\\CLSID\\{5A810830-B199-4a4c-89CB-928D960A5C04}");
+  EXPECT_EQ(always[31], "HKEY_CLASSES_ROOT\\CLSID\\{5A810830-B199-4a4c-89CB-928D960A5C04}");
   EXPECT_EQ(always.back(), "HKEY_CLASSES_ROOT\\CLSID\\{F01F76EC-3376-4E62-B201-8074C8239376}");
   const auto& nt6 = NtSixExclusions();
   ASSERT_EQ(nt6.size(), 11u);
@@ -53,6 +67,7 @@ TEST(BuiltInExclusions, HoldTheFixedEntriesVerbatim) {
       SCOPED_TRACE(entry);
       EXPECT_TRUE(entry.rfind("HKEY_", 0) == 0);
       EXPECT_NE(entry.back(), '\\');
+      EXPECT_EQ(entry.find("S-1-5-21-"), std::string::npos);
     }
 }
 
@@ -129,11 +144,155 @@ TEST(FilterResults, SecondListOnlyOnNtSix) {
   // The misspelt root of one entry never matches a real finding.
   const Issue macro =
       Finding("HKEY_LOCAL_MACHINE\\Software\\ARM Software\\MacroMaker\\x", ekKey);
-  CheckEach({{"XP keeps .mp3", mp3, true}, {"XP keeps MacroMaker", macro, true}}, {}, 0, kXp);
-  CheckEach({{"7 removes .mp3", mp3, false}, {"7 keeps MacroMaker", macro, true}}, {}, 0,
-            kWindows7);
-  CheckEach({{"Vista/8 removes .mp3", mp3, false}}, {}, 0, kNt6);
-  CheckEach({{"Windows 10 (code 10) keeps .mp3", mp3, true}}, {}, 0, 10);
+  struct Case {
+    const char* name;
+    platform::OsVersion version;
+    bool applies;
+  };
+  // Windows 10 and Server 2003 share code 10: the version itself decides.
+  for (const Case& c : {Case{"98", {1, 4, 10}, false}, Case{"XP", {2, 5, 1}, false},
+                        Case{"2003", {2, 5, 2}, false}, Case{"Vista", {2, 6, 0}, true},
+                        Case{"7", {2, 6, 1}, true}, Case{"8", {2, 6, 2}, true},
+                        Case{"10", {2, 10, 0}, true}}) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(IsNtSixOrLater(c.version), c.applies);
+    const FilterContext context = Context(IsNtSixOrLater(c.version));
+    CheckEach({{".mp3", mp3, !c.applies}, {"MacroMaker", macro, true}}, {}, 0, context);
+  }
+}
+
+// One entry of the ignore list against one finding's key, every entry kind a key:
+// the entry covers the key under each name the program may list it by.
+TEST(FilterResults, AnEntryCoversItsKeyUnderEveryName) {
+  struct Case {
+    const char* entry;
+    const char* key;
+    View view;
+    bool covered;
+  };
+  const std::string sid = kSid;
+  const std::vector<Case> cases = {
+      {"HKEY_CURRENT_USER\\Software\\X", "HKEY_CURRENT_USER\\Software\\X\\A", View::Process, true},
+      {"HKEY_CURRENT_USER\\Software\\X", "HKEY_USERS\\S-1-5-21-11-22-33-1000\\Software\\X\\A",
+       View::Process, true},
+      {"HKEY_USERS\\S-1-5-21-11-22-33-1000\\Software\\X", "HKEY_CURRENT_USER\\Software\\X",
+       View::Process, true},
+      {"HKEY_CURRENT_USER\\Software\\X", "HKEY_USERS\\S-1-5-21-99\\Software\\X", View::Process,
+       false},
+      {"HKEY_CURRENT_USER\\Software\\X", "HKEY_USERS\\.DEFAULT\\Software\\X", View::Process, false},
+      {"HKEY_CURRENT_USER\\Software\\Foo", "HKEY_CURRENT_USER\\Software\\Foobar", View::Process, false},
+      {"HKEY_CURRENT_USER\\Software\\Foo", "HKEY_USERS\\S-1-5-21-11-22-33-1000\\Software\\Foobar",
+       View::Process, false},
+      {"hkcu\\software\\x", "HKEY_USERS\\S-1-5-21-11-22-33-1000\\Software\\X\\A", View::Process, true},
+      {"HKCR\\Y", "HKEY_CLASSES_ROOT\\Y\\shell\\open\\command", View::Process, true},
+      {"HKCR\\Y", "HKEY_LOCAL_MACHINE\\Software\\Classes\\Y\\shell", View::Process, true},
+      {"HKCR\\Y", "HKEY_CURRENT_USER\\Software\\Classes\\Y", View::Process, true},
+      {"HKCR\\Y", "HKEY_USERS\\S-1-5-21-11-22-33-1000_Classes\\Y\\x", View::Process, true},
+      {"HKCR\\Y", "HKEY_USERS\\S-1-5-21-11-22-33-1000\\Software\\Classes\\Y", View::Process, true},
+      {"HKCR\\Y", "HKEY_CLASSES_ROOT\\Yes", View::Process, false},
+      {"HKEY_LOCAL_MACHINE\\Software\\Classes\\Y", "HKEY_CLASSES_ROOT\\Y", View::Process, true},
+      {"HKEY_LOCAL_MACHINE\\Software\\Classes\\Y", "HKEY_CURRENT_USER\\Software\\Classes\\Y",
+       View::Process, false},
+      {"HKCU\\Software\\Classes\\Y", "HKEY_CLASSES_ROOT\\Y", View::Process, true},
+      {"HKCU\\Software\\Classes\\Y", "HKEY_LOCAL_MACHINE\\Software\\Classes\\Y", View::Process,
+       false},
+      {"Hklm\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z\\A", View::Process, true},
+      {"HKU\\.DEFAULT\\Software\\W", "HKEY_USERS\\.DEFAULT\\Software\\W", View::Process, true},
+      {"HKCC\\System", "HKEY_CURRENT_CONFIG\\System\\A", View::Process, true},
+      {"HKXX\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Process, false},
+      // Both views scanned: without the node an entry covers both views' keys ...
+      {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Native, true},
+      {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Z\\A", View::Native, true},
+      {"HKCR\\Y", "HKEY_CLASSES_ROOT\\Wow6432Node\\Y", View::Native, true},
+      {"HKCR\\Y", "HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\Y", View::Native, true},
+      {"HKCR\\Y", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Classes\\Y", View::Native, true},
+      // ... with it, the 32-bit view's key only, which the process view names without it.
+      {"HKLM\\Software\\Wow6432Node\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Z",
+       View::Native, true},
+      {"HKLM\\Software\\Wow6432Node\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Native, false},
+      {"HKLM\\Software\\Wow6432Node\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Process, true},
+      {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Z", View::Process, false},
+      {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Zed", View::Native, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.entry) + " / " + c.key);
+    IssueList list;
+    Issue row = Finding(c.key, ekKey);
+    row.view = c.view;
+    list.Add(row);
+    list.FilterResults({c.entry}, 1, Context(false, true));
+    EXPECT_EQ(list.Count(), c.covered ? 0u : 1u);
+  }
+  // The built-in HKEY_CURRENT_USER entries hold below the user's key of HKEY_USERS.
+  CheckEach({{"Shell Folders under the user's SID",
+              Finding("HKEY_USERS\\" + sid +
+                          "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\x",
+                      ekValueInKeyPath),
+              false},
+             {"JavaSoft under the user's SID",
+              Finding("HKEY_USERS\\" + sid + "\\Software\\JavaSoft\\Prefs", ekValueInData, "v"),
+              false}});
+}
+
+// Rows naming one item under its names: the first stays. HKEY_CLASSES_ROOT shows the
+// user's classes key where there is one, else the machine's: the registry says which.
+TEST(FilterResults, OneRowPerItemAndTheFirstStays) {
+  platform::memory::MemoryMachine machine;
+  machine.registry.mergeClasses = true;
+  machine.registry.CreateKey(Root::CurrentUser, "Software\\Classes\\UserProg");
+  machine.registry.CreateKey(Root::LocalMachine, "Software\\Classes\\UserProg");
+  machine.registry.CreateKey(Root::LocalMachine, "Software\\Classes\\MachProg\\shell");
+  FilterContext context = Context();
+  context.registry = &machine.registry;
+  const std::string user = std::string("HKEY_USERS\\") + kSid;
+  struct Case {
+    Issue row;
+    bool kept;
+  };
+  const std::vector<Case> cases = {
+      {Finding("HKEY_CURRENT_USER\\Software\\App\\v", ekValueInKeyPath), true},
+      {Finding(user + "\\Software\\App\\v", ekValueInKeyPath), false},
+      {Finding(user + "\\Software\\App", ekValueInData, "V"), false},
+      {Finding("HKEY_CURRENT_USER\\Software\\App\\w", ekValueInKeyPath), true},
+      {Finding("HKEY_CURRENT_USER\\Software\\App", ekKey), true},
+      {Finding("HKEY_CURRENT_USER\\Software", ekSubKeyInData, "App"), false},
+      {Finding("HKEY_CURRENT_USER\\Software\\App", ekEncodedValueInData, "j"), false},
+      {Finding("HKEY_CLASSES_ROOT\\MachProg\\shell", ekDefaultValue), true},
+      {Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\MachProg\\shell\\", ekValueInKeyPath), false},
+      {Finding("HKEY_CLASSES_ROOT\\UserProg", ekKey), true},
+      {Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\UserProg", ekKey), true},
+      {Finding(user + "_Classes\\UserProg", ekKey), false},
+      {Finding(user + "\\Software\\Classes\\UserProg", ekKey), false},
+      {Finding("C:\\Start Menu\\a.lnk", ekFile), true},
+      {Finding("c:\\start menu\\A.LNK", ekFile), false},
+  };
+  IssueList list;
+  std::vector<std::string> expected;
+  for (const Case& c : cases) {
+    list.Add(c.row);
+    if (c.kept) expected.push_back(c.row.key + " " + c.row.data);
+  }
+  list.FilterResults({}, 0, context);
+  std::vector<std::string> kept;
+  for (const Issue& row : list.rows) kept.push_back(row.key + " " + row.data);
+  EXPECT_EQ(kept, expected);
+}
+
+// A stale value of the current user, found by the scans of HKEY_CURRENT_USER and of
+// HKEY_USERS: one row, under the name the first scan gave it.
+TEST(FilterResults, AScanListsAValueOfTheCurrentUserOnce) {
+  platform::memory::MemoryMachine machine;
+  machine.system.userSid = kSid;
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "Gone", "C:\\Missing\\app.exe");
+  machine.registry.CreateLink(Root::Users, kSid, Root::CurrentUser, "");
+  ScanSession scan(machine.platform(), nullptr);
+  ScanRequest request;
+  request.codes = {"2", "4"};
+  IssueList list;
+  ASSERT_EQ(scan.Run(request, list, nullptr), ScanOutcome::Completed);
+  std::vector<std::string> keys;
+  for (const Issue& row : list.rows) keys.push_back(row.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\App\\Gone"}));
 }
 
 TEST(FilterResults, KeepsTheOrderOfTheRowsThatStay) {
@@ -161,7 +320,7 @@ TEST(FilterResults, ManyRowsStayFast) {
                          std::string(i % 2 ? "JavaSoft\\" : "App\\") + std::to_string(i),
                      ekValueInKeyPath));
   const auto start = std::chrono::steady_clock::now();
-  list.FilterResults({}, 0, kWindows7);
+  list.FilterResults({}, 0, Context(true));
   EXPECT_EQ(list.Count(), 100000u);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
@@ -216,8 +375,8 @@ TEST(FilterRun, StepsOfOneRowJudgeEveryRowOncePerPass) {
   FilterRun run({}, 0, kXp);
   int calls = 1;
   while (!run.Step(list, 1)) ++calls;
-  // Seven rows in the first pass, five left for the second.
-  EXPECT_EQ(calls, 7 + 5);
+  // Seven rows in the first pass, five left for the second, four for the third.
+  EXPECT_EQ(calls, 7 + 5 + 4);
   IssueList empty;
   FilterRun none({}, 0, kXp);
   while (!none.Step(empty, 1)) {

@@ -93,6 +93,7 @@ TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
   EXPECT_FALSE(m.registry.KeyExists(Root::LocalMachine, "SOFTWARE\\Classes\\.xyz"));
   EXPECT_TRUE(m.registry.KeyExists(Root::LocalMachine, "SOFTWARE\\Classes"));
   EXPECT_FALSE(m.files.Exists("C:\\Links\\old.lnk"));
+  EXPECT_EQ(m.files.RecycledFiles('C'), std::vector<std::string>{"C:\\Links\\old.lnk"});
   EXPECT_FALSE(m.registry.GetValue(Root::ClassesRoot, "App", ""));
   EXPECT_TRUE(m.registry.KeyExists(Root::ClassesRoot, "App"));
   EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\UserAssist", "HRZR_Grfg"));
@@ -316,6 +317,44 @@ TEST_F(RepairRunTest, ItemsAlreadyGoneCountAsFixed) {
   EXPECT_EQ(list.Count(), 0u);
   EXPECT_FALSE(m.files.Exists(kFile));
   EXPECT_TRUE(result.backupFile.empty());
+}
+
+// A shortcut has no place in the backup: it goes to the Recycle Bin of its drive, from
+// where it can be put back, and where there is none it stays, refused.
+TEST_F(RepairRunTest, ShortcutsGoToTheRecycleBinOrStay) {
+  m.files.AddDrive('E', platform::kDriveRemovable);
+  m.files.AddDrive('F', platform::kDriveFixed);
+  m.files.SetRecycleBin('F', false);
+  struct Case {
+    const char* file;
+    RepairOutcome outcome;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"C:\\Links\\old.lnk", RepairOutcome::Deleted, ""},
+      {"E:\\Stick\\old.lnk", RepairOutcome::Refused,
+       "its drive has no Recycle Bin to take it back from: E:\\Stick\\old.lnk"},
+      {"F:\\Links\\old.lnk", RepairOutcome::Refused,
+       "its drive has no Recycle Bin to take it back from: F:\\Links\\old.lnk"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    list = IssueList();
+    m.files.AddShortcut(c.file, "C:\\Gone\\app.exe");
+    list.Add(Row(ekFile, c.file));
+    const RepairResult result = Run();
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].outcome, c.outcome);
+    EXPECT_EQ(result.rows[0].reason, c.reason);
+    const bool removed = c.outcome == RepairOutcome::Deleted;
+    EXPECT_EQ(list.Count(), removed ? 0u : 1u);
+    EXPECT_EQ(m.files.Exists(c.file), !removed);
+    EXPECT_TRUE(result.backupFile.empty());
+    if (!removed) continue;
+    ASSERT_TRUE(m.files.RestoreRecycled(c.file));
+    EXPECT_EQ(m.files.ShortcutTarget(c.file), "C:\\Gone\\app.exe");
+  }
+  EXPECT_TRUE(m.files.RecycledFiles('E').empty());
 }
 
 TEST_F(RepairRunTest, RowsThatNameNoSingleItemStay) {

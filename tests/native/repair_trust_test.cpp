@@ -164,16 +164,22 @@ TEST_F(RepairTrustTest, KeyWrittenSinceTheScanIsLeftAlone) {
 }
 
 TEST_F(RepairTrustTest, TheRunsOwnDeletionsDoNotCountAsChanges) {
-  m.registry.SetString(Root::CurrentUser, "Software\\Old", "v", "C:\\Gone\\x.exe");
-  m.registry.CreateKey(Root::CurrentUser, "Software\\Old\\Sub");
-  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Old");
-  Found(ekKey, "HKEY_CURRENT_USER\\Software\\Old\\Sub");              // deleted first
-  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Old\\v");     // and this before it
+  // The current user's key is reached as HKEY_CURRENT_USER and below HKEY_USERS.
+  const std::string sid = "S-1-5-21-11-22-33-1000";
+  m.registry.CreateLink(Root::Users, sid, Root::CurrentUser, "");
+  for (const std::string& user : {std::string("HKEY_CURRENT_USER"), "HKEY_USERS\\" + sid}) {
+    SCOPED_TRACE(user);
+    m.registry.SetString(Root::CurrentUser, "Software\\Old", "v", "C:\\Gone\\x.exe");
+    m.registry.CreateKey(Root::CurrentUser, "Software\\Old\\Sub");
+    Found(ekKey, "HKEY_CURRENT_USER\\Software\\Old");
+    Found(ekKey, user + "\\Software\\Old\\Sub");          // deleted first
+    Found(ekValueInKeyPath, user + "\\Software\\Old\\v");  // and this before it
 
-  const RepairResult result = Run();
-  EXPECT_EQ(result.fixed, 3u);
-  EXPECT_EQ(result.alreadyGone, 0u);
-  EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\Old"));
+    const RepairResult result = Run();
+    EXPECT_EQ(result.fixed, 3u);
+    EXPECT_EQ(result.alreadyGone, 0u);
+    EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "Software\\Old"));
+  }
 }
 
 TEST_F(RepairTrustTest, ItemsGoneMeanwhileAreCountedApart) {

@@ -505,20 +505,28 @@ TEST(DeleteSelected, RemovesTheRowAndSelectsTheOneThatMovedUp) {
   for (const char* name : {"c.reg", "b.reg", "a.reg"}) m.files.AddFile(std::string("C:\\B\\") + name);
   std::vector<BackupFileRow> rows;
   ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\B", rows));
+  platform::Platform p = m.platform();
   int selected = 1;
-  EXPECT_TRUE(DeleteSelected(m.files, "C:\\B", rows, selected));
+  EXPECT_TRUE(DeleteSelected(p, "C:\\B", rows, selected).deleted);
   EXPECT_FALSE(m.files.Exists("C:\\B\\b.reg"));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(selected, 1);
   EXPECT_EQ(rows[1].name, "a.reg");
-  EXPECT_TRUE(DeleteSelected(m.files, "C:\\B", rows, selected));  // the last row
+  EXPECT_TRUE(DeleteSelected(p, "C:\\B", rows, selected).deleted);  // the last row
   EXPECT_EQ(selected, 0);
-  // A file that cannot be deleted still leaves the list (it is back at the next listing).
+  // A file the system refuses to delete keeps its row and the user reads why.
+  m.files.DenyWrites("C:\\B");
+  const DeleteOutcome refused = DeleteSelected(p, "C:\\B", rows, selected);
+  EXPECT_FALSE(refused.deleted);
+  EXPECT_EQ(refused.message, "The backup file C:\\B\\c.reg could not be deleted: Error 5.");
+  EXPECT_EQ(rows.size(), 1u);
+  m.files.DenyWrites("C:\\B", false);
+  // A file someone else deleted meanwhile: its row goes as well.
   m.files.RemoveFile("C:\\B\\c.reg");
-  EXPECT_FALSE(DeleteSelected(m.files, "C:\\B", rows, selected));
+  EXPECT_TRUE(DeleteSelected(p, "C:\\B", rows, selected).deleted);
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(selected, -1);
-  EXPECT_FALSE(DeleteSelected(m.files, "C:\\B", rows, selected));
+  EXPECT_FALSE(DeleteSelected(p, "C:\\B", rows, selected).deleted);
 }
 
 }  // namespace

@@ -255,7 +255,7 @@ TEST(ScanEnd, FiltersAfterEveryEndAndChecksOnlyThen) {
       request.filter = c.filter;
       request.ignoreKeys = {"HKEY_CURRENT_USER\\Software\\Mine"};
       request.ignoreKeyCount = 1;
-      ScanEnd end(request, 12, c.stopped);
+      ScanEnd end(request, FilterContext{}, c.stopped);
       size_t steps = 0;
       while (!end.Step(list, step)) {
         EXPECT_EQ(list.CheckedCount(), 0u) << "checked before the filter was through";
@@ -270,7 +270,7 @@ TEST(ScanEnd, FiltersAfterEveryEndAndChecksOnlyThen) {
     }
   }
   IssueList empty;
-  ScanEnd end(ScanRequest{}, 12, true);
+  ScanEnd end(ScanRequest{}, FilterContext{}, true);
   for (int steps = 0; !end.Step(empty, 1); ++steps) ASSERT_LT(steps, 10);
   EXPECT_EQ(empty.Count(), 0u);
   EXPECT_EQ(end.Outcome(), ScanOutcome::Stopped);

@@ -160,25 +160,48 @@ TEST_F(BothSidesFileTest, WithTheSettingOffOrWithoutWow64NothingChanges) {
   EXPECT_TRUE(Broken("%ProgramFiles%\\App64\\app.exe", true));
 }
 
-TEST_F(BothSidesFileTest, ShortcutTargetsFollowTheSameRule) {
+// A shortcut also counts as present where the other program folder holds its target: a
+// 32-bit process gets the "(x86)" folder from a link that names %ProgramFiles%.
+TEST_F(BothSidesFileTest, ShortcutTargetsAreJudgedOnBothSidesAndInEitherProgramFolder) {
+  m.files.SetEnvironment("ProgramFiles(x86)", "C:\\Program Files (x86)");
+  m.files.SetEnvironment("CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files");
+  struct Case {
+    const char* target;
+    bool reported;  // with Check64Bit; with it off none is
+  };
+  const Case cases[] = {
+      {"C:\\Windows\\System32\\only32.dll", false},
+      {"C:\\Windows\\System32\\gone.exe", true},
+      {"C:\\Windows\\System32\\Folder32", false},
+      {"C:\\Program Files (x86)\\App64\\app.exe", false},
+      {"c:\\program files (x86)\\App64\\app.exe", false},
+      {"C:\\Program Files\\App32\\app.exe", false},
+      {"C:\\Program Files (x86)\\Common Files\\Shared64\\c.dll", false},
+      {"C:\\Program Files\\Common Files\\Shared32\\c.dll", false},
+      {"C:\\Program Files (x86)\\Gone\\app.exe", true},
+      {"C:\\Program Files\\Gone\\gone.exe", true},
+      {"C:\\Program Files (x86)\\Common Files\\Gone\\c.dll", true},
+      {"C:\\Program Files (x86)Other\\App64\\app.exe", true},  // not the folder itself
+  };
+  std::vector<std::string> expected;
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string link = "C:\\Users\\me\\Desktop\\" + std::to_string(++n) + ".lnk";
+    m.files.AddShortcut(link, c.target);
+    if (c.reported) expected.push_back(link + " | " + c.target);
+  }
   m.files.SetSpecialFolder(platform::kCsidlDesktop, "C:\\Users\\me\\Desktop");
-  m.files.AddShortcut("C:\\Users\\me\\Desktop\\a.lnk", "C:\\Windows\\System32\\only32.dll");
-  m.files.AddShortcut("C:\\Users\\me\\Desktop\\b.lnk", "C:\\Windows\\System32\\gone.exe");
-  m.files.AddShortcut("C:\\Users\\me\\Desktop\\c.lnk", "C:\\Program Files\\Gone\\gone.exe");
-  m.files.AddShortcut("C:\\Users\\me\\Desktop\\d.lnk", "C:\\Windows\\System32\\Folder32");
   for (const bool check : {true, false}) {
     SCOPED_TRACE(check);
     TScanTaskThread scan(m.platform(), recorder, true, check);
     scan.TaskList = {"106"};
     recorder.Reset();
     scan.Execute();
-    std::vector<std::string> links;
-    for (const Issue& issue : recorder.issues) links.push_back(issue.key);
-    if (check)
-      EXPECT_EQ(links, (std::vector<std::string>{"C:\\Users\\me\\Desktop\\b.lnk",
-                                                 "C:\\Users\\me\\Desktop\\c.lnk"}));
-    else
-      EXPECT_TRUE(links.empty());
+    std::vector<std::string> rows;
+    for (const Issue& issue : recorder.issues) rows.push_back(issue.key + " | " + issue.data);
+    std::sort(rows.begin(), rows.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(rows, check ? expected : std::vector<std::string>{});
   }
 }
 
@@ -351,7 +374,10 @@ TEST_F(BothViewsTest, TheFilterAndTheIgnoreListHoldForBothViews) {
   // A row of the process view means what it says.
   add("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Vendor\\Path", ekValueInKeyPath, "d",
       View::Process);
-  list.FilterResults({"HKEY_LOCAL_MACHINE\\Software\\Vendor"}, 1, 12);
+  FilterContext context;
+  context.wow64 = true;
+  context.ntSixOrLater = true;
+  list.FilterResults({"HKEY_LOCAL_MACHINE\\Software\\Vendor"}, 1, context);
   std::vector<std::string> kept;
   for (const Issue& issue : list.rows) kept.push_back(issue.key);
   EXPECT_EQ(kept, (std::vector<std::string>{

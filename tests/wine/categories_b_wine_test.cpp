@@ -129,9 +129,9 @@ class CategoriesBOnRealMachine : public ::testing::Test {
     return link;
   }
 
-  Rows Run(std::vector<std::string> codes) {
+  Rows Run(std::vector<std::string> codes, bool check64Bit = false) {
     testing_support::ScanRecorder recorder;
-    TScanTaskThread scan(machine_.platform(), recorder, true);
+    TScanTaskThread scan(machine_.platform(), recorder, true, check64Bit);
     scan.TaskList = std::move(codes);
     scan.Execute();
     isWow64_ = scan.IsWow64;
@@ -351,10 +351,41 @@ TEST_F(CategoriesBOnRealMachine, ShortcutsMadeByTheShell) {
   ASSERT_TRUE(RemoveDirectoryA(gone_.c_str()));
 
   const Rows rows = Run(106);
-  EXPECT_TRUE(Has(rows, Row("Missing ShortCut reference", goneTarget, goneLink, ekFile)));
-  EXPECT_TRUE(Has(rows, Row("Missing ShortCut reference", goneTarget, nestedLink, ekFile)));
+  // The Start Menu lies in the application data folder, which is walked too: each link
+  // is listed once.
+  EXPECT_EQ(std::count(rows.begin(), rows.end(),
+                       Row("Missing ShortCut reference", goneTarget, goneLink, ekFile)), 1);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(),
+                       Row("Missing ShortCut reference", goneTarget, nestedLink, ekFile)), 1);
   EXPECT_FALSE(Mentions(rows, okLink));
   EXPECT_FALSE(Mentions(rows, folderLink));
+}
+
+// A shortcut whose stored target names the 32-bit program folder stays while its file is
+// in the 64-bit one (the folder a 64-bit program's link means), with Check64Bit on.
+TEST_F(CategoriesBOnRealMachine, ShortcutsIntoEitherProgramFolder) {
+  char x86[MAX_PATH] = {}, native[MAX_PATH] = {};
+  if (!ExpandEnvironmentStringsA("%ProgramW6432%", native, MAX_PATH) || native[0] == '%')
+    GTEST_SKIP() << "needs the 64-bit prefix (WOW64)";
+  ASSERT_TRUE(ExpandEnvironmentStringsA("%ProgramFiles(x86)%", x86, MAX_PATH));
+  const std::optional<std::string> desktop = files().SpecialFolder(platform::kCsidlDesktop);
+  ASSERT_TRUE(desktop.has_value());
+  const std::string name = "Tallowin " + id_;
+  const std::string folder32 = std::string(x86) + "\\" + name;
+  const std::string folder64 = std::string(native) + "\\" + name;
+  // The shell stores a target that exists when the link is made.
+  SeedFolder(folder32);
+  const std::string target32 = SeedFile(folder32 + "\\app.exe");
+  const std::string link = SeedShortcut(*desktop + "\\tallowin-" + id_ + "-x86.lnk", target32);
+  ASSERT_EQ(files().ShortcutTarget(link), target32);
+  ASSERT_TRUE(DeleteFileA(target32.c_str()));
+  SeedFolder(folder64);
+  const std::string target64 = SeedFile(folder64 + "\\app.exe");
+  const std::string row = Row("Missing ShortCut reference", target32, link, ekFile);
+
+  EXPECT_FALSE(Has(Run({"106"}, true), row)) << "the file is in " << target64;
+  ASSERT_TRUE(DeleteFileA(target64.c_str()));
+  EXPECT_TRUE(Has(Run({"106"}, true), row)) << "the file is in neither folder";
 }
 
 TEST_F(CategoriesBOnRealMachine, SoundSchemes) {

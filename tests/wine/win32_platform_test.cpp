@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/reg_global.h"
+#include "platform/registry_view.h"
 #include "platform/text.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
@@ -70,6 +71,23 @@ TEST_F(Win32Platform, GetWindowsVersionCode_WineReportsWindows7) {
   EXPECT_EQ(v.major, 6u);
   EXPECT_EQ(v.minor, 1u);
   EXPECT_EQ(GetWindowsVersionCode(system()), 12);
+}
+
+// The filter names HKEY_CURRENT_USER's keys by this SID below HKEY_USERS too.
+TEST_F(Win32Platform, CurrentUserSid_NamesTheKeyThatHkeyCurrentUserIs) {
+  const std::string sid = system().CurrentUserSid();
+  ASSERT_EQ(sid.rfind("S-1-5-21-", 0), 0u) << sid;
+  platform::Registry& registry = machine_.platform().registry;
+  // A root opened as itself is a pseudo-handle the registry gives no name.
+  const auto user =
+      registry.OpenKey(platform::Root::Users, sid + "\\Software", platform::Access::Read);
+  const auto current =
+      registry.OpenKey(platform::Root::CurrentUser, "Software", platform::Access::Read);
+  ASSERT_TRUE(user && current);
+  std::string userName, currentName;
+  ASSERT_EQ(user->Name(userName), platform::kSuccess);
+  ASSERT_EQ(current->Name(currentName), platform::kSuccess);
+  EXPECT_TRUE(platform::SameKeyName(userName, currentName)) << userName << " / " << currentName;
 }
 
 TEST_F(Win32Platform, Drives_CIsFixedAndReadyUnusedLetterIsNot) {

@@ -51,15 +51,15 @@ class AfterProbe : public platform::FileSystem {
   AfterProbe(platform::FileSystem& inner, std::function<void()> after)
       : inner_(inner), after_(std::move(after)) {}
 
-  bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
-    const bool found = inner_.FindFirst(pattern, entry);
+  long Find(std::string_view pattern, platform::FindEntry& entry) override {
+    const long rc = inner_.Find(pattern, entry);
     after_();
-    return found;
+    return rc;
   }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
-    const std::optional<uint32_t> attributes = inner_.Attributes(path);
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
+    const long rc = inner_.QueryAttributes(path, attributes);
     after_();
-    return attributes;
+    return rc;
   }
   long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
     const long rc = inner_.List(pattern, entries);
@@ -76,6 +76,9 @@ class AfterProbe : public platform::FileSystem {
     return inner_.ShortcutTarget(link);
   }
   bool RemoveFile(std::string_view path) override { return inner_.RemoveFile(path); }
+  platform::RecycleResult RecycleFile(std::string_view path) override {
+    return inner_.RecycleFile(path);
+  }
   bool CreateDirectories(std::string_view path) override { return inner_.CreateDirectories(path); }
   bool AppendToFile(std::string_view path, std::string_view header, std::string_view text) override {
     return inner_.AppendToFile(path, header, text);
