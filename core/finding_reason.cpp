@@ -97,23 +97,27 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
   void Record(bool on) { log_->on = on; }
   const std::vector<std::string>& Steps() const { return log_->steps; }
 
-  bool FindFirst(std::string_view pattern, platform::FindEntry& entry) override {
-    const bool found = ForwardingFileSystem::FindFirst(pattern, entry);
+  long Find(std::string_view pattern, platform::FindEntry& entry) override {
+    const long code = ForwardingFileSystem::Find(pattern, entry);
+    const bool found = code == platform::kSuccess;
     const bool folder = found && (entry.attributes & platform::kAttrDirectory) != 0;
     Note("file " + std::string(pattern) + ": " +
-         (!found   ? "not found"
-          : folder ? "a folder, not a file"
-                   : "found"));
-    return found;
+         (code == platform::kAccessDenied ? "access denied, so it cannot be told"
+          : !found                        ? "not found"
+          : folder                        ? "a folder, not a file"
+                                          : "found"));
+    return code;
   }
-  std::optional<uint32_t> Attributes(std::string_view path) override {
-    const std::optional<uint32_t> attributes = ForwardingFileSystem::Attributes(path);
-    const bool folder = attributes && (*attributes & platform::kAttrDirectory) != 0;
+  long QueryAttributes(std::string_view path, uint32_t& attributes) override {
+    const long code = ForwardingFileSystem::QueryAttributes(path, attributes);
+    const bool found = code == platform::kSuccess;
+    const bool folder = found && (attributes & platform::kAttrDirectory) != 0;
     Note("folder " + std::string(path) + ": " +
-         (!attributes ? "not found"
-          : folder    ? "found"
-                      : "a file, not a folder"));
-    return attributes;
+         (code == platform::kAccessDenied ? "access denied, so it cannot be told"
+          : !found                        ? "not found"
+          : folder                        ? "found"
+                                          : "a file, not a folder"));
+    return code;
   }
   bool ExpandEnvironment(std::string_view text, size_t capacity, std::string& expanded) override {
     const bool ok = ForwardingFileSystem::ExpandEnvironment(text, capacity, expanded);
