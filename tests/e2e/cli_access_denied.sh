@@ -21,7 +21,11 @@ trap 'chmod 755 "$c/TallowinAD/Locked" 2>/dev/null; WINEPREFIX="$prefix" wineser
 # CAP_DAC_READ_SEARCH: file modes hold for root too.
 without_dac() {
   WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  setpriv --bounding-set=-dac_override,-dac_read_search "$@"
+  if [ "$(id -u)" -eq 0 ]; then
+    setpriv --bounding-set=-dac_override,-dac_read_search "$@"
+  else
+    "$@"  # file modes hold anyway
+  fi
   local rc=$?
   WINEPREFIX="$prefix" wineserver -k 2>/dev/null
   return $rc
