@@ -60,11 +60,20 @@ std::string TextLine(const Issue& issue) {
 
 // With `why`, each row's reason, derived from the machine as it is now.
 void PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
+  // The rows go out in large pieces: a console takes each write as one round trip.
+  constexpr size_t kPiece = 1 << 16;
+  std::string pending;
+  const auto flush = [&] {
+    if (format == Format::Text)
+      WriteText(stdout, pending);
+    else
+      WriteUtf8(stdout, pending);
+    pending.clear();
+  };
   for (const Issue& issue : list.rows) {
     if (format == Format::Text) {
-      std::string text = TextLine(issue) + "\n";
-      if (why != nullptr) text += "    why: " + why->Explain(issue) + "\n";
-      WriteText(stdout, text);
+      pending += TextLine(issue) + "\n";
+      if (why != nullptr) pending += "    why: " + why->Explain(issue) + "\n";
     } else {
       nlohmann::ordered_json line;
       line["problem"] = issue.problem;
@@ -72,9 +81,11 @@ void PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
       line["key"] = issue.key;
       line["kind"] = static_cast<int>(issue.kind);
       if (why != nullptr) line["why"] = why->Explain(issue);
-      WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+      pending += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     }
+    if (pending.size() >= kPiece) flush();
   }
+  if (!pending.empty()) flush();
   std::fflush(stdout);
 }
 

@@ -92,6 +92,10 @@ void WriteUtf8(std::FILE* stream, const std::string& text) {
   if (!WriteConsoleText(stream, text)) std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+void BufferStandardOutput() {
+  if (ConsoleOf(stdout) == nullptr) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+}
+
 std::vector<std::string> Utf8Arguments() {
   std::vector<std::string> arguments;
   int count = 0;

@@ -20,6 +20,11 @@ void WriteText(std::FILE* stream, const std::string& text);
 // (the JSON output).
 void WriteUtf8(std::FILE* stream, const std::string& text);
 
+// Standard output that is no console (a file, a pipe, NUL) is fully buffered: the C
+// runtime leaves a character device such as NUL unbuffered, and writes it a character
+// at a time. Call before the first output.
+void BufferStandardOutput();
+
 // The program's arguments as UTF-8, from the wide command line (so that a path in
 // any script reaches the program unchanged).
 std::vector<std::string> Utf8Arguments();

@@ -138,6 +138,7 @@ int Main(std::vector<std::string> arguments) {
     return text == "check" ? Wow64Mode::Check : Wow64Mode::Skip;
   };
   InstallInterruptHandler();
+  BufferStandardOutput();
   std::string error;
   if (scan->parsed()) {
     ScanArgs args;
