@@ -153,14 +153,7 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
 
 }  // namespace
 
-struct FindingExplainer::Observer : ScanObserver {
-  void BeginCategory() override {}
-  void EndCategory() override {}
-  void SetCaption(const std::string&) override {}
-  void ShowCurrentKey(const std::string&) override {}
-  void AddIssue(const Issue&) override {}
-  void ScanDone() override {}
-};
+struct FindingExplainer::Observer : SilentScanObserver {};
 
 namespace {
 

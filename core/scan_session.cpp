@@ -162,14 +162,7 @@ int NextScanProgress(int position) {
 }
 
 bool ResolveAsScanWould(const platform::Platform& platform, const ResolveRequest& request) {
-  struct Silent : ScanObserver {
-    void BeginCategory() override {}
-    void EndCategory() override {}
-    void SetCaption(const std::string&) override {}
-    void ShowCurrentKey(const std::string&) override {}
-    void AddIssue(const Issue&) override {}
-    void ScanDone() override {}
-  } silent;
+  SilentScanObserver silent;
   TScanTaskThread thread(platform, silent, request.ignoreRemoveDrives, request.check64Bit);
   ProbeFloppyDrives(thread);
   return thread.ResolveFileReference(request.text, request.requiredSuffix, request.dirsAllowed,

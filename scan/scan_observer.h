@@ -25,4 +25,14 @@ class ScanObserver {
   virtual void ScanDone() = 0;
 };
 
+// For a file test outside a scan: nothing to report to.
+struct SilentScanObserver : ScanObserver {
+  void BeginCategory() override {}
+  void EndCategory() override {}
+  void SetCaption(const std::string&) override {}
+  void ShowCurrentKey(const std::string&) override {}
+  void AddIssue(const Issue&) override {}
+  void ScanDone() override {}
+};
+
 }  // namespace tallowin
