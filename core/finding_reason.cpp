@@ -350,7 +350,7 @@ std::string FindingExplainer::Explain(const Issue& issue) {
   } catch (...) {
     // An answer the registry or the file system could not give: the general reason stays.
   }
-  return "Listed by the scan as \"" + issue.problem + "\"; no more can be told of it now.";
+  return "Listed by the scan as \"" + issue.problem.str() + "\"; no more can be told of it now.";
 }
 
 std::string FindingExplainer::ExplainRow(const Issue& issue) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +42,9 @@ std::optional<KeyName> ParseKeyName(std::string_view text);
 
 class IssueList {
  public:
-  std::vector<Issue> rows;
+  // In blocks, not one array: a scan adds rows one by one, hundreds of thousands of them,
+  // and a growing array would need twice its size each time it moved.
+  std::deque<Issue> rows;
   int selected = -1;  // the list's current item; -1 = none
   // The post-scan filter has run over these rows to its end. Only such a list is fixed:
   // the filter is what keeps the keys Windows needs and the user's exclusions out.

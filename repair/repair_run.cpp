@@ -257,7 +257,7 @@ class RepairRun {
     if (stamp.kind == ItemStamp::Kind::Value && !(StampOfValue(context.value) == stamp))
       return Decide(row, RepairOutcome::ChangedSinceScan,
                     "changed since the scan: its type or data is not what was found");
-    if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.lastWrite) {
+    if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.digest) {
       std::unique_ptr<RegistryKey> key;
       (void)RegistryOf(row).Open(row.root, row.path, Access::Read, key);
       const auto own = ownWrites_.find(Id(row, row.path, key.get()));

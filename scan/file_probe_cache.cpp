@@ -43,7 +43,23 @@ bool IsListableName(std::string_view name) {
   return true;
 }
 
+// FNV-1a, 64 bits.
+uint64_t Fingerprint(std::string_view text) {
+  uint64_t hash = 1469598103934665603ull;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
 }  // namespace
+
+const FileProbeCache::Name* FileProbeCache::Listing::Find(std::string_view upperName) const {
+  const Name key{Fingerprint(upperName), Entry::File};
+  const auto it = std::lower_bound(names.begin(), names.end(), key);
+  return it != names.end() && it->fingerprint == key.fingerprint ? &*it : nullptr;
+}
 
 bool IsDosDeviceName(std::string_view name) {
   if (name.size() > 255) return false;  // longer than any name a folder holds
@@ -100,19 +116,29 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
       listing.state = ListState::Unsearchable;
     } else if (rc == platform::kSuccess && entries.size() <= kMaxFolderEntries) {
       listing.state = ListState::Listed;
+      listing.names.reserve(entries.size());
       for (const auto& entry : entries) {
         if (!IsListableName(entry.name)) {
           listing.state = ListState::Unusable;
-          listing.names.clear();
+          listing.names = {};
           break;
         }
         const Entry kind =
             (entry.attributes & platform::kAttrDirectory) != 0 ? Entry::Folder : Entry::File;
-        // Names that differ in case only (a case-sensitive disk under Wine): which one a
-        // query reaches is the file system's choice.
-        const auto [it, added] = listing.names.emplace(AsciiUpper(entry.name), kind);
-        if (!added) it->second = Entry::Several;
+        listing.names.push_back({Fingerprint(AsciiUpper(entry.name)), kind});
       }
+      std::sort(listing.names.begin(), listing.names.end());
+      // Names that differ in case only (a case-sensitive disk under Wine): which one a
+      // query reaches is the file system's choice.
+      size_t kept = 0;
+      for (size_t i = 0; i < listing.names.size(); ++i) {
+        if (kept > 0 && listing.names[kept - 1].fingerprint == listing.names[i].fingerprint)
+          listing.names[kept - 1].entry = Entry::Several;
+        else
+          listing.names[kept++] = listing.names[i];
+      }
+      listing.names.resize(kept);
+      listing.names.shrink_to_fit();
       listed_names_ += listing.names.size();
     }
   }
@@ -135,12 +161,12 @@ FileProbeCache::Verdict FileProbeCache::FromListing(const PlainPath& plain, bool
   const size_t stem = name.find_last_not_of(". ") + 1;
   if (stem < name.size()) {
     for (size_t length = stem; length <= name.size(); ++length)
-      if (listing.names.count(name.substr(0, length))) return Verdict::Unsure;
+      if (listing.Find(std::string_view(name).substr(0, length)) != nullptr) return Verdict::Unsure;
     return Verdict::Missing;
   }
-  const auto it = listing.names.find(name);
-  if (it == listing.names.end()) return Verdict::Missing;
-  switch (it->second) {
+  const Name* found = listing.Find(name);
+  if (found == nullptr) return Verdict::Missing;
+  switch (found->entry) {
     case Entry::File: return Verdict::File;
     case Entry::Folder: return Verdict::Folder;
     case Entry::Several: break;
@@ -159,34 +185,35 @@ bool FileProbeCache::SplitTrimmable(std::string_view path, bool trailingSeparato
   return true;
 }
 
-// Answers are kept by the path as spelled: a file system may hold names that differ only
-// in case (Wine on a case-sensitive disk), and the cache must not join them. A file's
-// folder is listed when a name in it is first asked: a listing costs little more than one
-// search, shows what a search for each of its names would find, and references to one
-// folder come in numbers. A folder's folder is listed once a name in it is found missing.
+// What the system itself answered is kept by the path as spelled: a file system may hold
+// names that differ only in case (Wine on a case-sensitive disk), and the cache must not
+// join them. A listing answers again as fast as the cache would, so its answers are not
+// kept twice. A file's folder is listed when a name in it is first asked: a listing costs
+// little more than one search, shows what a search for each of its names would find, and
+// references to one folder come in numbers. A folder's folder is listed once a name in it
+// is found missing.
 platform::Presence FileProbeCache::FilePresence(const std::string& path) {
   using platform::Presence;
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = files_cache_.find(path);
-  if (it != files_cache_.end()) return it->second;
   PlainPath plain;
-  const bool split = SplitTrimmable(path, false, plain);
   Verdict verdict = Verdict::Unsure;
-  if (split) {
+  if (SplitTrimmable(path, false, plain)) {
     verdict = FromListing(plain, true);
   } else if (SplitPlain(path, true, plain) && listings_.count(plain.folder)) {
     // A search for "folder\" finds no file where the listing shows a folder or nothing.
     const Verdict named = FromListing(plain, true);
     if (named == Verdict::Missing || named == Verdict::Folder) verdict = Verdict::Missing;
   }
-  Presence found = Presence::Absent;
   switch (verdict) {
-    case Verdict::File: found = Presence::Present; break;
-    case Verdict::Refused: found = Presence::Unknown; break;
-    case Verdict::Unsure: found = platform::FilePresence(files_, path); break;
+    case Verdict::File: return Presence::Present;
+    case Verdict::Refused: return Presence::Unknown;
     case Verdict::Missing:
-    case Verdict::Folder: break;
+    case Verdict::Folder: return Presence::Absent;
+    case Verdict::Unsure: break;
   }
+  auto it = files_cache_.find(path);
+  if (it != files_cache_.end()) return it->second;
+  const Presence found = platform::FilePresence(files_, path);
   files_cache_.emplace(path, found);
   return found;
 }

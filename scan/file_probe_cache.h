@@ -4,10 +4,12 @@
 // the verdicts depend on.
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -47,9 +49,19 @@ class FileProbeCache {
   enum class ListState { Unusable, Unsearchable, Denied, Listed };
   // What the names of one upper-cased spelling are in a listing.
   enum class Entry : unsigned char { File, Folder, Several };
+  struct Name {
+    uint64_t fingerprint;  // of the upper-cased name
+    Entry entry;
+    bool operator<(const Name& other) const { return fingerprint < other.fingerprint; }
+  };
+  // A listing keeps a fingerprint of each name, not the name: a scan lists folders with
+  // hundreds of thousands of names. Names that share a fingerprint read as Several, so
+  // the system is asked; a fingerprint may hide a missing name (a finding not made),
+  // never make a present one look missing.
   struct Listing {
     ListState state = ListState::Unusable;
-    std::unordered_map<std::string, Entry> names;  // upper-cased
+    std::vector<Name> names;  // sorted, one per fingerprint
+    const Name* Find(std::string_view upperName) const;
   };
   // Unsure: the listing cannot tell, the system is asked; Refused: nobody can tell.
   enum class Verdict { Missing, File, Folder, Unsure, Refused };

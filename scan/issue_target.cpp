@@ -67,22 +67,19 @@ IssueTarget ResolveIssueTarget(const Issue& issue) {
   return target;
 }
 
-uint64_t DataHash(std::string_view data) {
+uint64_t ValueDigest(uint32_t type, std::string_view data) {
   uint64_t hash = 1469598103934665603ull;
-  for (const char c : data) {
-    hash ^= static_cast<unsigned char>(c);
+  auto add = [&hash](unsigned char byte) {
+    hash ^= byte;
     hash *= 1099511628211ull;
-  }
+  };
+  for (int shift = 0; shift < 32; shift += 8) add(static_cast<unsigned char>(type >> shift));
+  for (const char c : data) add(static_cast<unsigned char>(c));
   return hash;
 }
 
 ItemStamp StampOfValue(const platform::RegValue& value) {
-  ItemStamp stamp;
-  stamp.kind = ItemStamp::Kind::Value;
-  stamp.type = value.type;
-  stamp.size = value.data.size();
-  stamp.hash = DataHash(value.data);
-  return stamp;
+  return {ItemStamp::Kind::Value, ValueDigest(value.type, value.data)};
 }
 
 ItemStamp TakeStamp(platform::Registry& registry, const IssueTarget& target) {
@@ -96,10 +93,9 @@ ItemStamp TakeStamp(platform::Registry& registry, const IssueTarget& target) {
     if (key->QueryValue(target.valueName, value) != platform::kSuccess) return {};
     return StampOfValue(value);
   }
-  ItemStamp stamp;
-  if (key->LastWriteTime(stamp.lastWrite) != platform::kSuccess) return {};
-  stamp.kind = ItemStamp::Kind::Key;
-  return stamp;
+  uint64_t lastWrite = 0;
+  if (key->LastWriteTime(lastWrite) != platform::kSuccess) return {};
+  return {ItemStamp::Kind::Key, lastWrite};
 }
 
 }  // namespace tallowin

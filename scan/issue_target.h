@@ -30,8 +30,9 @@ struct IssueTarget {
 // rest; a value row's name from the path's last part, the Data column or its ROT13.
 IssueTarget ResolveIssueTarget(const Issue& issue);
 
-// FNV-1a over the bytes: a stamp's fingerprint of value data.
-uint64_t DataHash(std::string_view data);
+// A stamp's fingerprint of a value: FNV-1a over the type's four bytes (least significant
+// first) and then the data.
+uint64_t ValueDigest(uint32_t type, std::string_view data);
 
 ItemStamp StampOfValue(const platform::RegValue& value);
 // Reads the item as it is now, in the target's view; Kind::None when it cannot be read.

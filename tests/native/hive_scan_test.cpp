@@ -96,7 +96,7 @@ TEST_F(HiveScan, StampsEachRowAsTheRepairReadsItsValueOpeningEachKeyOnce) {
                 platform::kRegExpandSz);
   reg.SetString(Root::CurrentUser, "Software\\App", "C:\\Old\\app.exe", "C:\\Old\\x.exe");
   reg.SetValue(Root::CurrentUser, "Software\\App", "\xCE\xA9mega", platform::kRegSz,
-               testing_support::Utf16Data(std::string("C:\\Gone\\\xE6\x97\xA5.exe\0tail", 22)));
+               testing_support::Utf16Data(std::string("C:\\Gone\\\xE6\x97\xA5.exe\0tail", 20)));
   reg.SetString(Root::CurrentUser, "Software\\App", "Omega", "C:\\Windows\\notepad.exe");
   Run({"2"});
   EXPECT_EQ(Keys(), (Rows{"", "Software", "Software\\App"}));

@@ -41,8 +41,7 @@ struct WalkTrace {
 
 std::string RowWithStamp(const Issue& issue) {
   return issue.problem + " | " + issue.data + " | " + issue.key + " | " +
-         std::to_string(issue.kind) + " | " + std::to_string(issue.stamp.type) + "/" +
-         std::to_string(issue.stamp.size) + "/" + std::to_string(issue.stamp.hash);
+         std::to_string(issue.kind) + " | " + std::to_string(issue.stamp.digest);
 }
 
 // Counts the threads other than `owner` that opened a key and have not ended yet.

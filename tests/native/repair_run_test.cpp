@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <utility>
@@ -377,7 +378,7 @@ TEST_F(RepairRunTest, RowsThatNameNoSingleItemStay) {
   EXPECT_TRUE(result.completed);
   EXPECT_EQ(result.fixed, 0u);
   EXPECT_EQ(result.failed, rows.size());
-  EXPECT_EQ(list.rows, rows);
+  EXPECT_TRUE(std::equal(list.rows.begin(), list.rows.end(), rows.begin(), rows.end()));
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "Parent\\Child"));
   EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "", "AtRoot"));
   EXPECT_TRUE(m.files.Exists("C:\\Folder"));
