@@ -27,17 +27,6 @@ constexpr const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 constexpr const char* kDialogMruPath =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 
-// The characters at which the file test cuts a command line's arguments off.
-bool IsSeparator(char c) {
-  switch (c) {
-    case ' ': case '*': case ',': case '/': case ':': case ';': case '<': case '>': case '?':
-    case '|':
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::string SeparatorName(char c) {
   switch (c) {
     case ' ': return "the space";
@@ -227,7 +216,7 @@ class ReferenceReader {
     size_t cut = kNone;
     if (suffix_.empty())
       for (size_t i = 0; i < component.size() && cut == kNone; ++i)
-        if (IsSeparator(component[i])) cut = i;
+        if (IsArgumentSeparator(component[i])) cut = i;
     // Inside the path a name with a separator is a missing folder ("Old Version\"),
     // unless what comes before the separator looks like a program ("run.exe -f \x").
     if (cut != kNone && end != kNone && component.substr(0, cut).find('.') == kNone) cut = kNone;

@@ -14,16 +14,6 @@ constexpr size_t kNone = std::string_view::npos;
 constexpr size_t kExpansionCapacity = 1024;
 constexpr size_t kMaxNameLength = 255;  // of one file or folder name
 
-bool IsSeparator(char c) {
-  switch (c) {
-    case ' ': case '*': case ',': case '/': case ':': case ';': case '<': case '>': case '?':
-    case '|':
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 std::string_view Trimmed(std::string_view text) {
@@ -106,7 +96,8 @@ bool BrokenAfterArgumentCutting(Probes& thread, std::string_view path, size_t la
                                 bool dirsAllowed) {
   std::string cand(path.substr(0, lastSlash + 1));
   for (size_t k = lastSlash + 1; k < path.size(); ++k) {
-    if (IsSeparator(path[k]) && FoundWithTrials(thread, cand, path, dirsAllowed)) return false;
+    if (IsArgumentSeparator(path[k]) && FoundWithTrials(thread, cand, path, dirsAllowed))
+      return false;
     cand += path[k];
   }
   for (;;) {
@@ -126,7 +117,7 @@ bool BrokenAfterPrefixWalk(Probes& thread, std::string_view path) {
   cand.reserve(path.size() + 4);
   bool folderMissing = false;
   for (const char c : path) {
-    if (IsSeparator(c) && !folderMissing && !IsDevicePrefix(cand, path)) {
+    if (IsArgumentSeparator(c) && !folderMissing && !IsDevicePrefix(cand, path)) {
       cand += ".exe";
       const bool hit = thread.FileExists(cand);
       cand.resize(cand.size() - 4);
@@ -149,6 +140,16 @@ std::string_view NativeVariable(std::string_view variable) {
 }
 
 }  // namespace
+
+bool IsArgumentSeparator(char c) {
+  switch (c) {
+    case ' ': case '*': case ',': case '/': case ':': case ';': case '<': case '>': case '?':
+    case '|':
+      return true;
+    default:
+      return false;
+  }
+}
 
 std::string TScanTaskThread::ExpandLeadingVariable(const std::string& text) {
   std::string expanded;

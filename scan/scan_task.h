@@ -180,4 +180,7 @@ class TScanTaskThread {
   std::thread thread_;
 };
 
+// The characters at which the file test cuts a command line's arguments off.
+bool IsArgumentSeparator(char c);
+
 }  // namespace tallowin
