@@ -31,6 +31,21 @@ Issue Finding(const std::string& key, EntryKind kind, const std::string& data = 
   return Issue{problem, data, key, kind, false};
 }
 
+// Hundreds of thousands of rows share a few captions: each text is held once.
+TEST(IssueCaption, EqualTextsAreOneObject) {
+  std::string built = "Non-existent ";
+  built += "File or Folder";
+  const Issue a = Finding("HKEY_CURRENT_USER\\A", ekKey);
+  const Issue b = Finding("HKEY_CURRENT_USER\\B", ekKey, "C:\\y.exe", built);
+  EXPECT_EQ(&a.problem.str(), &b.problem.str());
+  EXPECT_EQ(a.problem, b.problem);
+  EXPECT_EQ(b.problem, "Non-existent File or Folder");
+  const Issue other = Finding("HKEY_CURRENT_USER\\A", ekKey, "C:\\x.exe", "Empty Keys");
+  EXPECT_FALSE(other.problem == a.problem);
+  EXPECT_FALSE(other == a);
+  EXPECT_TRUE(Issue{}.problem.empty());
+}
+
 struct FilterCase {
   const char* name;
   Issue issue;

@@ -149,6 +149,30 @@ TEST_F(RepairTrustTest, ValueChangedSinceTheScanIsLeftAlone) {
   EXPECT_EQ(m.files.Contents(kFile).find("\"App\""), std::string::npos);
 }
 
+// The stamp is a digest of type and data: a value given another type with the same
+// bytes, or one more byte, is no longer what was found.
+TEST_F(RepairTrustTest, ValueRetypedOrLengthenedSinceTheScanIsLeftAlone) {
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Typed", "C:\\Gone\\a.exe");
+  m.registry.SetValue(Root::CurrentUser, "Software\\Run", "Longer", platform::kRegSz,
+                      std::string("C:\\Gone\\b.exe", 13));
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Typed");
+  Found(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Longer");
+  const platform::RegValue typed = *m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Typed");
+  m.registry.SetValue(Root::CurrentUser, "Software\\Run", "Typed", platform::kRegExpandSz, typed.data);
+  m.registry.SetValue(Root::CurrentUser, "Software\\Run", "Longer", platform::kRegSz,
+                      std::string("C:\\Gone\\b.exe\0", 14));
+
+  const RepairResult result = Run();
+  EXPECT_EQ(result.fixed, 0u);
+  ASSERT_EQ(result.rows.size(), 2u);
+  for (const RowReport& row : result.rows) {
+    SCOPED_TRACE(row.issue.key);
+    EXPECT_EQ(row.outcome, RepairOutcome::ChangedSinceScan);
+  }
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Typed").has_value());
+  EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Longer").has_value());
+}
+
 TEST_F(RepairTrustTest, KeyWrittenSinceTheScanIsLeftAlone) {
   m.registry.CreateKey(Root::CurrentUser, "Software\\Empty");
   Found(ekKey, "HKEY_CURRENT_USER\\Software\\Empty");
