@@ -197,7 +197,7 @@ TEST_F(MainWindowTest, FullScanFillsTheListChecksEveryRowAndCountsThem) {
   for (int column = 0; column < 3; ++column) {
     const LRESULT width = SendMessageW(main.lvRegistryData, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
     for (const Issue& issue : list.rows) {
-      const std::wstring text = Wide(column == 0 ? issue.problem : column == 1 ? issue.data : issue.key);
+      const std::wstring text = Wide(column == 0 ? issue.problem.str() : column == 1 ? issue.data : issue.key);
       EXPECT_LT(SendMessageW(main.lvRegistryData, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())),
                 width)
           << "column " << column << ": " << Narrow(text);
