@@ -18,18 +18,15 @@
 #include "platform/win32/win32_platform.h"
 #include "scan/scan_task.h"
 #include "tests/support/reg_data.h"
-#include "tests/support/registry_tree.h"
 #include "tests/support/scan_recorder.h"
-#include "tests/support/win32_folders.h"
+#include "tests/support/seeding_test.h"
 
 namespace tallowin {
 namespace {
 
-using platform::Access;
 using platform::Root;
 using Rows = std::vector<std::string>;
 using testing_support::Dword;
-using testing_support::RemoveFolderTree;
 using testing_support::Row;
 
 const std::string kClasses = R"(Software\Classes)";
@@ -45,88 +42,12 @@ const std::string kSchemes = R"(AppEvents\Schemes\Apps)";
 // REG_SZ data as the wide functions store it.
 std::string Text(const std::string& text) { return RegStringData(text); }
 
-// Writes a shell link with the shell's own link object.
-bool CreateShortcut(const std::string& link, const std::string& target) {
-  IShellLinkA* shellLink = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&shellLink))))
-    return false;
-  IPersistFile* file = nullptr;
-  bool saved = false;
-  if (SUCCEEDED(shellLink->SetPath(target.c_str())) &&
-      SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    std::wstring wide(link.begin(), link.end());  // test paths are ASCII
-    saved = SUCCEEDED(file->Save(wide.c_str(), TRUE));
-    file->Release();
-  }
-  shellLink->Release();
-  return saved;
-}
-
-class CategoriesBOnRealMachine : public ::testing::Test {
+class CategoriesBOnRealMachine : public testing_support::SeedingTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    id_ = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount());
+    SeedingTest::SetUp();
     gone_ = "C:\\tallowin-gone-" + id_;
     sandbox_ = SeedFolder("C:\\tallowin-b-" + id_);
-  }
-
-  void TearDown() override {
-    for (auto it = values_.rbegin(); it != values_.rend(); ++it)
-      if (auto key = registry().OpenKey(it->root, it->path, Access::All))
-        (void)key->DeleteValue(it->name);
-    for (auto it = trees_.rbegin(); it != trees_.rend(); ++it)
-      testing_support::RemoveRegistryTree(registry(), it->root, it->path);
-    for (auto it = files_.rbegin(); it != files_.rend(); ++it) DeleteFileA(it->c_str());
-    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveFolderTree(*it);
-    CoUninitialize();
-  }
-
-  platform::Registry& registry() { return machine_.platform().registry; }
-  platform::FileSystem& files() { return machine_.platform().files; }
-
-  // Creates the key; the top-most key that did not exist yet is removed after the test.
-  void SeedKey(Root root, const std::string& path) {
-    size_t end = 0;
-    while (end != std::string::npos) {
-      end = path.find('\\', end + 1);
-      const std::string prefix = path.substr(0, end);
-      if (!registry().OpenKey(root, prefix, Access::Read)) {
-        trees_.push_back({root, prefix, ""});
-        break;
-      }
-    }
-    std::unique_ptr<platform::RegistryKey> key;
-    ASSERT_EQ(registry().Create(root, path, key), platform::kSuccess) << path;
-  }
-  // A value in a key that may be shared: the value is removed after the test.
-  void SeedValue(Root root, const std::string& path, const std::string& name, uint32_t type,
-                 const std::string& data) {
-    SeedKey(root, path);
-    std::unique_ptr<platform::RegistryKey> key;
-    ASSERT_EQ(registry().Create(root, path, key), platform::kSuccess) << path;
-    ASSERT_EQ(key->SetValue(name, type, data), platform::kSuccess) << name;
-    values_.push_back({root, path, name});
-  }
-  void SeedText(Root root, const std::string& path, const std::string& name,
-                const std::string& text) {
-    SeedValue(root, path, name, platform::kRegSz, Text(text));
-  }
-  std::string SeedFile(const std::string& path) {
-    EXPECT_TRUE(files().AppendToFile(path, "", "x")) << path;
-    files_.push_back(path);
-    return path;
-  }
-  std::string SeedFolder(const std::string& path) {
-    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
-    folders_.push_back(path);
-    return path;
-  }
-  std::string SeedShortcut(const std::string& link, const std::string& target) {
-    EXPECT_TRUE(CreateShortcut(link, target)) << link;
-    files_.push_back(link);
-    return link;
   }
 
   Rows Run(std::vector<std::string> codes, bool check64Bit = false) {
@@ -148,24 +69,10 @@ class CategoriesBOnRealMachine : public ::testing::Test {
                        [&](const std::string& r) { return r.find(text) != std::string::npos; });
   }
 
-  std::string id_;
   std::string gone_;     // a folder that does not exist
   std::string sandbox_;  // a folder that exists
   bool isWow64_ = false;
   bool isWindows7_ = false;
-  platform::win32::Win32Machine machine_;
-
- private:
-  struct Place {
-    Root root;
-    std::string path;
-    std::string name;
-  };
-
-  std::vector<Place> values_;
-  std::vector<Place> trees_;
-  std::vector<std::string> files_;
-  std::vector<std::string> folders_;
 };
 
 TEST_F(CategoriesBOnRealMachine, FileExtensions) {
