@@ -144,6 +144,13 @@ class RecordingFileSystem : public platform::ForwardingFileSystem {
 
 struct FindingExplainer::Observer : SilentScanObserver {};
 
+struct FindingExplainer::OpenedKey {
+  platform::View view = platform::View::Process;
+  Root root = Root::CurrentUser;
+  std::string path;
+  std::unique_ptr<platform::RegistryKey> key;
+};
+
 namespace {
 
 // What one candidate path of a reference is, told from the folders that exist now.
@@ -285,7 +292,10 @@ std::string UntestedWhy(const TScanTaskThread& scan, const std::string& text) {
 }  // namespace
 
 FindingExplainer::FindingExplainer(const platform::Platform& platform, const ReasonOptions& options)
-    : platform_(platform), options_(options), observer_(std::make_unique<Observer>()) {
+    : platform_(platform),
+      options_(options),
+      observer_(std::make_unique<Observer>()),
+      lastKey_(std::make_unique<OpenedKey>()) {
   scan_ = std::make_unique<TScanTaskThread>(platform, *observer_, options.ignoreRemoveDrives,
                                             options.check64Bit);
   ProbeFloppyDrives(*scan_);
@@ -351,9 +361,14 @@ std::string FindingExplainer::ExplainRow(const Issue& issue) {
   // The value the row names, as text; nullopt when it is gone.
   auto valueText = [&]() -> std::optional<std::string> {
     if (target.kind != IssueTarget::Kind::Value) return std::nullopt;
-    auto key = OpenKey(registry, target.root, target.path);
-    if (!key) return std::nullopt;
-    return TextValue(*key, target.valueName);
+    // Rows of one key come one after another: its handle is kept for the next. A kept
+    // handle may name a key deleted since; only a fresh one says the value is gone.
+    OpenedKey& kept = *lastKey_;
+    if (kept.key && kept.view == issue.view && kept.root == target.root && kept.path == target.path)
+      if (auto text = TextValue(*kept.key, target.valueName)) return text;
+    kept = {issue.view, target.root, target.path, OpenKey(registry, target.root, target.path)};
+    if (!kept.key) return std::nullopt;
+    return TextValue(*kept.key, target.valueName);
   };
   auto reference = [&](const std::optional<std::string>& text, const std::string& suffix,
                        bool dirs) -> std::string {

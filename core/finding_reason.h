@@ -43,6 +43,7 @@ class FindingExplainer {
 
  private:
   struct Observer;
+  struct OpenedKey;
   std::string ExplainRow(const Issue& issue);
   platform::Registry& RegistryOf(const Issue& issue);
 
@@ -50,6 +51,7 @@ class FindingExplainer {
   ReasonOptions options_;
   std::unique_ptr<Observer> observer_;
   std::unique_ptr<TScanTaskThread> scan_;
+  std::unique_ptr<OpenedKey> lastKey_;
 };
 
 // `resolve --why`: the verdict, every file-system question the test asked with its answer

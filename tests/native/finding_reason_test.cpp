@@ -6,9 +6,12 @@
 #include <string>
 
 #include "platform/memory/memory_platform.h"
+#include "tests/support/watched_registry.h"
 
 namespace tallowin {
 namespace {
+
+using platform::Root;
 
 class FindingReason : public ::testing::Test {
  protected:
@@ -90,6 +93,32 @@ TEST_F(FindingReason, TraceListsEveryQuestionWithItsAnswer) {
   ASSERT_FALSE(ok.steps.empty());
   EXPECT_EQ(ok.steps.back(), "file C:\\Tools\\here.exe: found");
   EXPECT_EQ(ok.reason, "Not broken: C:\\Tools\\here.exe exists.");
+}
+
+// An explainer keeps the last key open for the next row of that key; a key deleted and
+// made again in between is read afresh.
+TEST_F(FindingReason, AKeyMadeAgainBetweenTwoRowsIsReadAfresh) {
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "A", "C:\\Old\\a.exe");
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "B", "C:\\Old\\b.exe");
+  testing_support::WatchedRegistry counting(machine.registry);
+  FindingExplainer explainer({counting, machine.files, machine.system, machine.processes,
+                              machine.restorePoint},
+                             {});
+  const Issue a{"Non-existent File or Folder", "C:\\Old\\a.exe", "HKEY_CURRENT_USER\\Software\\App\\A",
+                ekValueInKeyPath};
+  const Issue b{"Non-existent File or Folder", "C:\\Old\\b.exe", "HKEY_CURRENT_USER\\Software\\App\\B",
+                ekValueInKeyPath};
+  EXPECT_EQ(explainer.Explain(a), "C:\\Old\\a.exe: the folder C:\\Old does not exist.");
+  EXPECT_EQ(explainer.Explain(b), "C:\\Old\\b.exe: the folder C:\\Old does not exist.");
+  EXPECT_EQ(counting.opens, 1);
+  platform::Registry& registry = machine.registry;
+  auto software = registry.OpenKey(Root::CurrentUser, "Software", platform::Access::All);
+  ASSERT_NE(software, nullptr);
+  ASSERT_EQ(software->DeleteSubKey("App"), platform::kSuccess);
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "B", "C:\\Old\\b.exe");
+  EXPECT_EQ(explainer.Explain(b), "C:\\Old\\b.exe: the folder C:\\Old does not exist.");
+  ASSERT_EQ(software->DeleteSubKey("App"), platform::kSuccess);
+  EXPECT_EQ(explainer.Explain(b), "No longer broken: the value is no longer there.");
 }
 
 TEST_F(FindingReason, ARowOfAnUnknownKindStillGetsAReason) {
