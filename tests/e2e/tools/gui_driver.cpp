@@ -887,7 +887,8 @@ int CmdWaitList(const Args& args) {
 }
 
 // Clicks on row --row: on its check box (--at check) or its text (the default), with the
-// right button (--right) or twice (--double).
+// right button (--right) or twice (--double); --timed prints "clicked T", the time of the
+// press (after the search for the place to click).
 int CmdRow(const Args& args) {
   int rc = kOk;
   HWND list = ListOf(args, rc);
@@ -933,6 +934,7 @@ int CmdRow(const Args& args) {
   const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, up = right ? WM_RBUTTONUP : WM_LBUTTONUP;
   const WPARAM held = right ? MK_RBUTTON : MK_LBUTTON;
   PostMessageW(list, down, held, where);
+  if (args.Flag("--timed")) Print("clicked %.1f\n", NowMs());
   PostMessageW(list, up, 0, where);
   if (args.Flag("--double")) {
     PostMessageW(list, right ? WM_RBUTTONDBLCLK : WM_LBUTTONDBLCLK, held, where);
@@ -1361,7 +1363,7 @@ const Command kCommands[] = {
     {"wait-status", CmdWaitStatus, "waits until the status bar's text meets --equals / --contains / --matches"},
     {"list", CmdList, "a list view: counts, then its rows (--rows A:B, --summary for the counts only)"},
     {"wait-list", CmdWaitList, "waits until the list has --count N rows and/or shows its last row (--at-end)"},
-    {"row", CmdRow, "clicks row --row N on its --at check|label, --right for the right button, --double"},
+    {"row", CmdRow, "clicks row --row N on its --at check|label, --right for the right button, --double, --timed"},
     {"tip", CmdTip, "rests the mouse on row --row N; waits for its tooltip (--equals/--contains/--matches) and prints it; --timed: how long it took"},
     {"key", CmdKey, "key NAME...: posts key presses (space, down, end, f10, a letter...); --chars TEXT types"},
     {"input", CmdInput, "input CHORD...: real key presses to the window in front, e.g. ctrl+r"},
