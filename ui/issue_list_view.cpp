@@ -68,9 +68,50 @@ void IssueListView::ToggleCheck(int row) {
   SendMessageW(list_, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
 }
 
+// Looks at every row up to the selected one (at every row when none is).
 void IssueListView::SyncSelectionFromView() {
   model_->selected = static_cast<int>(
       SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The list holds one selected row at most: the change says which, without a search.
+void IssueListView::SelectionChanged(const NMLISTVIEW& change) {
+  if ((change.uChanged & LVIF_STATE) == 0) return;
+  const bool was = (change.uOldState & LVIS_SELECTED) != 0, is = (change.uNewState & LVIS_SELECTED) != 0;
+  if (change.iItem < 0) {  // every row
+    if (is) SyncSelectionFromView();
+    else model_->selected = -1;
+  } else if (is) {
+    model_->selected = change.iItem;
+  } else if (was && model_->selected == change.iItem) {
+    model_->selected = -1;
+  }
+}
+
+void IssueListView::SelectionChanged(const NMLVODSTATECHANGE& change) {
+  const bool was = (change.uOldState & LVIS_SELECTED) != 0, is = (change.uNewState & LVIS_SELECTED) != 0;
+  if (is && change.iFrom == change.iTo) {
+    model_->selected = change.iFrom;
+  } else if (is) {
+    SyncSelectionFromView();
+  } else if (was && model_->selected >= change.iFrom && model_->selected <= change.iTo) {
+    model_->selected = -1;
+  }
+}
+
+// Before a click selects its row, the list view of Wine clears the selection on every row
+// of an owner-data list (0.1 s at 100,000 rows) unless none is selected: the one selected
+// row is cleared first. A click on a check box, or on the selected row, selects nothing new.
+void IssueListView::ClearSelectionBeforeClick(LPARAM position, bool left) {
+  const int selected = model_->selected;
+  if (selected < 0) return;
+  LVHITTESTINFO hit{};
+  hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (row == selected || (left && row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0)) return;
+  LVITEMW clear{};
+  clear.stateMask = LVIS_SELECTED;
+  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&clear));
 }
 
 bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
@@ -93,7 +134,10 @@ bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:
       handled = true;
-      SyncSelectionFromView();
+      if (header->code == LVN_ITEMCHANGED)
+        SelectionChanged(*reinterpret_cast<NMLISTVIEW*>(header));
+      else
+        SelectionChanged(*reinterpret_cast<NMLVODSTATECHANGE*>(header));
       // Judged once the key or click is through: the space bar deselects and selects again.
       PostSettle();
       return false;
@@ -104,7 +148,6 @@ bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
       LVHITTESTINFO hit{};
       hit.pt = click->ptAction;
       const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-      SyncSelectionFromView();
       if (row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) {
         ToggleCheck(row);
         announced_ = model_->selected;  // the counts are what this click is about
@@ -202,6 +245,8 @@ LRESULT CALLBACK IssueListView::ListProc(HWND list, UINT message, WPARAM wParam,
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP: {
       if (message == WM_MOUSEMOVE) view->TipFollows(lParam);
+      if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN)
+        view->ClearSelectionBeforeClick(lParam, message == WM_LBUTTONDOWN);
       const DWORD at = GetMessagePos();
       MSG relayed{list, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()),
                   {GET_X_LPARAM(at), GET_Y_LPARAM(at)}};

@@ -49,6 +49,9 @@ class IssueListView {
 
  private:
   void SyncSelectionFromView();
+  void SelectionChanged(const NMLISTVIEW& change);
+  void SelectionChanged(const NMLVODSTATECHANGE& change);
+  void ClearSelectionBeforeClick(LPARAM position, bool left);
   static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR self);
   void TipFollows(LPARAM position);

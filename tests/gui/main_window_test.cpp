@@ -361,6 +361,46 @@ TEST_F(MainWindowTest, ARowsReasonShowsWhereTheMouseRestsAndWhileTheRowIsSelecte
   }, 10000)) << "shown: " << testing::PrintToString(ShownTips());
 }
 
+// The row selected before a click is let go of by the window itself, ahead of the list.
+TEST_F(MainWindowTest, ClickingARowMovesTheOneSelectionAndACheckBoxKeepsIt) {
+  Seed(3);
+  TfrmMain& main = Open();
+  Scan({"2"});
+  const int first = RowOf("Sub\\Gone1"), second = RowOf("Sub\\Gone3");
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  const auto selectedIs = [&](int row) {
+    return SendMessageW(main.lvRegistryData, LVM_GETSELECTEDCOUNT, 0, 0) == 1 &&
+           SendMessageW(main.lvRegistryData, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == row &&
+           main.Issues().selected == row;
+  };
+  const auto clickLabel = [&](int row) {
+    RECT label{LVIR_LABEL, 0, 0, 0};
+    ASSERT_TRUE(SendMessageW(main.lvRegistryData, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                             reinterpret_cast<LPARAM>(&label)));
+    PostClick(main.lvRegistryData, POINT{(label.left + label.right) / 2, (label.top + label.bottom) / 2});
+  };
+  const struct {
+    const char* name;
+    int row;
+    int missing;  // the file the reason names
+  } clicks[] = {
+      {"the first row", first, 1},
+      {"another row", second, 3},
+      {"the selected row", second, 3},
+      {"the first row again", first, 1},
+  };
+  for (const auto& click : clicks) {
+    SCOPED_TRACE(click.name);
+    clickLabel(click.row);
+    EXPECT_TRUE(WaitFor([&] { return selectedIs(click.row); }, 5000));
+    const std::string reason = Missing(click.missing) + ": the folder C:\\TallowinGuiTest does not exist.";
+    EXPECT_TRUE(WaitFor([&] { return main.StatusText() == reason; }, 5000)) << main.StatusText();
+  }
+  ClickCheckBox(second);
+  EXPECT_TRUE(selectedIs(first)) << "a check box clicked on another row took the selection";
+}
+
 TEST_F(MainWindowTest, SelectionCommandsOfThePopupMenu) {
   Seed(2);
   sandbox_.SetString("Other", "Stale", "C:\\TallowinGuiTest\\other.txt");

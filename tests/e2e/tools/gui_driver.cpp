@@ -122,7 +122,7 @@ bool SameCaption(const std::wstring& actual, const std::wstring& wanted) {
 // ---- Options -----------------------------------------------------------------------
 
 const std::set<std::string> kFlags = {"--hidden", "--right", "--double", "--summary", "--at-end",
-                                      "--any"};
+                                      "--any", "--timed"};
 
 struct Args {
   std::map<std::string, std::string> options;
@@ -887,7 +887,8 @@ int CmdWaitList(const Args& args) {
 }
 
 // Clicks on row --row: on its check box (--at check) or its text (the default), with the
-// right button (--right) or twice (--double).
+// right button (--right) or twice (--double); --timed prints "clicked T", the time of the
+// press (after the search for the place to click).
 int CmdRow(const Args& args) {
   int rc = kOk;
   HWND list = ListOf(args, rc);
@@ -933,6 +934,7 @@ int CmdRow(const Args& args) {
   const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, up = right ? WM_RBUTTONUP : WM_LBUTTONUP;
   const WPARAM held = right ? MK_RBUTTON : MK_LBUTTON;
   PostMessageW(list, down, held, where);
+  if (args.Flag("--timed")) Print("clicked %.1f\n", NowMs());
   PostMessageW(list, up, 0, where);
   if (args.Flag("--double")) {
     PostMessageW(list, right ? WM_RBUTTONDBLCLK : WM_LBUTTONDBLCLK, held, where);
@@ -944,6 +946,10 @@ int CmdRow(const Args& args) {
 // Rests the mouse on row --row's text until a tooltip of the list's process shows; waits
 // until its text meets --equals / --contains / --matches (any text without them) and
 // prints it. The tooltip's WM_GETTEXT answers with the text it shows.
+// --timed: the row is scrolled into view and painted first; a tip still showing from
+// before must go first; then "tip-time ROW shown S ms initial D ms answer A ms" comes
+// before the text: S from the mouse's arrival to the tip shown, D the tooltip's own
+// pause (TTDT_INITIAL), A = S - D.
 int CmdTip(const Args& args) {
   int rc = kOk;
   HWND list = ListOf(args, rc);
@@ -953,7 +959,9 @@ int CmdTip(const Args& args) {
   ListSummary info;
   if (!ListInfo(list, info)) return Error(kNoAnswer, "the list does not answer");
   if (row < 0 || row >= info.count) return Error(kNotFound, "no row %ld in %ld", row, info.count);
+  const bool timed = args.Flag("--timed");
   Answered(list, LVM_ENSUREVISIBLE, row, FALSE);
+  if (timed && !UpdateWindow(list)) return Error(kNoAnswer, "the list does not paint");
   Remote memory(list, 64);
   if (!memory.ok()) return Error(kNoAnswer, "cannot reach the list's memory");
   RECT label{};
@@ -963,15 +971,14 @@ int CmdTip(const Args& args) {
   ClientToScreen(list, &screen);
   SetForegroundWindow(GetAncestor(list, GA_ROOT));
   SetCursorPos(screen.x, screen.y);
+  const double rested = NowMs();
   PostMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
 
   struct Search {
     DWORD pid;
     std::vector<HWND> tips;
   } search{ProcessOf(list), {}};
-  const double end = NowMs() + args.Timeout();
-  std::string last;
-  for (;;) {
+  auto visibleTips = [&search] {
     search.tips.clear();
     EnumWindows(
         [](HWND window, LPARAM data) WINAPI -> BOOL {
@@ -982,14 +989,31 @@ int CmdTip(const Args& args) {
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    for (HWND tip : search.tips) {
+    return search.tips;
+  };
+  const double end = NowMs() + args.Timeout();
+  // The row left hides its tip as soon as the list has taken the mouse's move.
+  while (timed && !visibleTips().empty()) {
+    if (NowMs() >= end) return Error(kTimeout, "the tooltip of the row before stays");
+    Sleep(args.Poll());
+  }
+  std::string last;
+  for (;;) {
+    for (HWND tip : visibleTips()) {
       std::wstring text;
       if (!TextOf(tip, text) || text.empty()) continue;
+      const double shown = NowMs() - rested;
       last = Normalized(Utf8(text));
-      if (Meets(args, last)) {
-        Print("%s\n", last.c_str());
-        return kOk;
+      if (!Meets(args, last)) continue;
+      if (timed) {
+        DWORD_PTR initial = 0;
+        if (!Answered(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0, &initial))
+          return Error(kNoAnswer, "the tooltip tells no delay");
+        Print("tip-time %ld shown %.1f ms initial %lu ms answer %.1f ms\n", row, shown,
+              static_cast<unsigned long>(initial), shown - static_cast<double>(initial));
       }
+      Print("%s\n", last.c_str());
+      return kOk;
     }
     if (NowMs() >= end) break;
     Sleep(args.Poll());
@@ -1339,8 +1363,8 @@ const Command kCommands[] = {
     {"wait-status", CmdWaitStatus, "waits until the status bar's text meets --equals / --contains / --matches"},
     {"list", CmdList, "a list view: counts, then its rows (--rows A:B, --summary for the counts only)"},
     {"wait-list", CmdWaitList, "waits until the list has --count N rows and/or shows its last row (--at-end)"},
-    {"row", CmdRow, "clicks row --row N on its --at check|label, --right for the right button, --double"},
-    {"tip", CmdTip, "rests the mouse on row --row N; waits for its tooltip (--equals/--contains/--matches) and prints it"},
+    {"row", CmdRow, "clicks row --row N on its --at check|label, --right for the right button, --double, --timed"},
+    {"tip", CmdTip, "rests the mouse on row --row N; waits for its tooltip (--equals/--contains/--matches) and prints it; --timed: how long it took"},
     {"key", CmdKey, "key NAME...: posts key presses (space, down, end, f10, a letter...); --chars TEXT types"},
     {"input", CmdInput, "input CHORD...: real key presses to the window in front, e.g. ctrl+r"},
     {"menu", CmdMenu, "menu KEY...: waits for the popup menu and presses keys in it"},
