@@ -17,8 +17,8 @@
 #include "scan/scan_task.h"
 #include "tests/backend/backend_fixture.h"
 #include "tests/support/reg_data.h"
-#include "tests/support/registry_tree.h"
 #include "tests/support/scan_recorder.h"
+#include "tests/support/seeding_test.h"
 
 namespace tallowin {
 namespace {
@@ -45,59 +45,19 @@ const std::string kUninstall = R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Unin
 // REG_SZ data as the wide functions store it.
 std::string Text(const std::string& text) { return RegStringData(text); }
 
-class CategoriesOnRealRegistry : public ::testing::Test {
+class CategoriesOnRealRegistry : public testing_support::SeedingTest {
  protected:
   void SetUp() override {
+    SeedingTest::SetUp();
     backend_ = testing_support::MakeBackendUnderTest();
     ASSERT_NE(backend_, nullptr);
     sandbox_ = backend_->SandboxFolder();
     ASSERT_FALSE(sandbox_.empty());
-    id_ = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount());
   }
 
   void TearDown() override {
-    for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
-      std::unique_ptr<platform::RegistryKey> key = registry().OpenKey(it->root, it->path, Access::All);
-      if (key) (void)key->DeleteValue(it->name);
-    }
-    for (auto it = trees_.rbegin(); it != trees_.rend(); ++it)
-      testing_support::RemoveRegistryTree(registry(), it->root, it->path);
-    for (const std::string& file : files_) DeleteFileA(file.c_str());
+    SeedingTest::TearDown();
     backend_.reset();
-  }
-
-  platform::Registry& registry() { return machine_.platform().registry; }
-
-  // A value in a shared system key: removed after the test (the key stays).
-  void SeedValue(Root root, const std::string& path, const std::string& name, uint32_t type,
-                 const std::string& data) {
-    RememberNewKeys(root, path);
-    std::unique_ptr<platform::RegistryKey> key;
-    ASSERT_EQ(registry().Create(root, path, key), platform::kSuccess) << path;
-    ASSERT_EQ(key->SetValue(name, type, data), platform::kSuccess) << name;
-    values_.push_back({root, path, name});
-  }
-  // A key of our own: removed with everything below it after the test.
-  void SeedKey(Root root, const std::string& path) {
-    RememberNewKeys(root, path);
-    std::unique_ptr<platform::RegistryKey> key;
-    ASSERT_EQ(registry().Create(root, path, key), platform::kSuccess) << path;
-  }
-  // The first missing key on the path is the top of what the test creates.
-  void RememberNewKeys(Root root, const std::string& path) {
-    for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-      const std::string prefix = path.substr(0, end);
-      if (!registry().OpenKey(root, prefix, Access::Read)) {
-        trees_.push_back({root, prefix, ""});
-        return;
-      }
-      if (end == std::string::npos) return;
-    }
-  }
-  std::string SeedFile(const std::string& path) {
-    EXPECT_TRUE(machine_.platform().files.AppendToFile(path, "", "x")) << path;
-    files_.push_back(path);
-    return path;
   }
 
   Rows Run(int code) {
@@ -117,21 +77,10 @@ class CategoriesOnRealRegistry : public ::testing::Test {
                        [&](const std::string& r) { return r.find(text) != std::string::npos; });
   }
 
-  std::string id_;
   std::string sandbox_;
-  platform::win32::Win32Machine machine_;
 
  private:
-  struct Place {
-    Root root;
-    std::string path;
-    std::string name;
-  };
-
   std::unique_ptr<testing_support::BackendUnderTest> backend_;
-  std::vector<Place> values_;
-  std::vector<Place> trees_;
-  std::vector<std::string> files_;
 };
 
 TEST_F(CategoriesOnRealRegistry, SharedDlls) {
