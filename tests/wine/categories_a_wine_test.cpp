@@ -23,7 +23,6 @@
 namespace tallowin {
 namespace {
 
-using platform::Access;
 using platform::Root;
 using Rows = std::vector<std::string>;
 using testing_support::Dword;
