@@ -1,6 +1,7 @@
 #pragma once
 // ASCII text helpers shared by every layer (comparisons "in any case" use these).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,15 @@ size_t FindNoCase(std::string_view text, std::string_view part);
 // Case-insensitive ordering (ASCII); negative, zero or positive.
 int CompareNoCase(std::string_view a, std::string_view b);
 bool EndsWith(std::string_view text, std::string_view suffix);
+
+// FNV-1a, 64 bits, over the bytes; `hash` continues an earlier one.
+inline uint64_t Fnv1a(std::string_view bytes, uint64_t hash = 1469598103934665603ull) {
+  for (const char c : bytes) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
 
 }  // namespace tallowin
 

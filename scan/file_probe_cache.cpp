@@ -43,20 +43,10 @@ bool IsListableName(std::string_view name) {
   return true;
 }
 
-// FNV-1a, 64 bits.
-uint64_t Fingerprint(std::string_view text) {
-  uint64_t hash = 1469598103934665603ull;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
-
 }  // namespace
 
 const FileProbeCache::Name* FileProbeCache::Listing::Find(std::string_view upperName) const {
-  const Name key{Fingerprint(upperName), Entry::File};
+  const Name key{Fnv1a(upperName), Entry::File};
   const auto it = std::lower_bound(names.begin(), names.end(), key);
   return it != names.end() && it->fingerprint == key.fingerprint ? &*it : nullptr;
 }
@@ -125,7 +115,7 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
         }
         const Entry kind =
             (entry.attributes & platform::kAttrDirectory) != 0 ? Entry::Folder : Entry::File;
-        listing.names.push_back({Fingerprint(AsciiUpper(entry.name)), kind});
+        listing.names.push_back({Fnv1a(AsciiUpper(entry.name)), kind});
       }
       std::sort(listing.names.begin(), listing.names.end());
       // Names that differ in case only (a case-sensitive disk under Wine): which one a

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/reg_global.h"
+#include "platform/text.h"
 
 namespace tallowin {
 
@@ -68,14 +69,9 @@ IssueTarget ResolveIssueTarget(const Issue& issue) {
 }
 
 uint64_t ValueDigest(uint32_t type, std::string_view data) {
-  uint64_t hash = 1469598103934665603ull;
-  auto add = [&hash](unsigned char byte) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  };
-  for (int shift = 0; shift < 32; shift += 8) add(static_cast<unsigned char>(type >> shift));
-  for (const char c : data) add(static_cast<unsigned char>(c));
-  return hash;
+  const char typeBytes[4] = {static_cast<char>(type), static_cast<char>(type >> 8),
+                             static_cast<char>(type >> 16), static_cast<char>(type >> 24)};
+  return Fnv1a(data, Fnv1a(std::string_view(typeBytes, sizeof typeBytes)));
 }
 
 ItemStamp StampOfValue(const platform::RegValue& value) {
