@@ -298,6 +298,7 @@ FindingExplainer::FindingExplainer(const platform::Platform& platform, const Rea
       lastKey_(std::make_unique<OpenedKey>()) {
   scan_ = std::make_unique<TScanTaskThread>(platform, *observer_, options.ignoreRemoveDrives,
                                             options.check64Bit);
+  scan_->AdoptListings(options.scanListings);
   ProbeFloppyDrives(*scan_);
 }
 

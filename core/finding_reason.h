@@ -13,6 +13,7 @@
 
 namespace tallowin {
 
+class KeptListings;
 class TScanTaskThread;
 
 // The settings the scan ran under: which drives it tests and whether it looked at both
@@ -20,6 +21,9 @@ class TScanTaskThread;
 struct ReasonOptions {
   bool ignoreRemoveDrives = true;
   bool check64Bit = false;
+  // The scan's folder listings (ScanRequest::keepListings): a folder still as it was when
+  // the scan listed it is not listed again.
+  std::shared_ptr<KeptListings> scanListings;
 };
 
 class FindingExplainer {

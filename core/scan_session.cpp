@@ -25,6 +25,7 @@ void ScanSession::Start(const ScanRequest& request) {
   thread_ = std::make_unique<TScanTaskThread>(platform_, static_cast<ScanObserver&>(queue_),
                                              request.ignoreRemoveDrives, request.check64Bit);
   thread_->TaskList = request.codes;
+  thread_->KeepListings = request.keepListings;
   ProbeFloppyDrives(*thread_);
   thread_->Start();
 }

@@ -19,6 +19,7 @@
 
 namespace tallowin {
 
+class KeptListings;
 class TScanTaskThread;
 
 struct ScanRequest {
@@ -28,6 +29,8 @@ struct ScanRequest {
   std::vector<std::string> ignoreKeys;
   int32_t ignoreKeyCount = 0;
   bool check64Bit = false;  // both registry views under WOW64 (the Check64Bit setting)
+  // When set, the scan's folder listings are kept here at its end (for FindingExplainer).
+  std::shared_ptr<KeptListings> keepListings;
 };
 
 // Completed: the scan ran to its end and its findings were filtered. Stopped: it was

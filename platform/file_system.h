@@ -146,6 +146,22 @@ class FileSystem {
   // kAccessDenied, kDirectory when the path is no folder, anything else when the answer
   // is unknown (a drive not ready, a network name gone). `entries` holds what was read.
   [[nodiscard]] virtual long List(std::string_view pattern, std::vector<DirEntry>& entries) = 0;
+  // GetFileAttributesEx: the last-write time a file or folder holds in its own record. (NTFS
+  // brings the copy in the parent folder's index up to date lazily, so a listing of the
+  // parent may show an older one.) kSuccess, or the system's error code.
+  [[nodiscard]] virtual long QueryWriteTime(std::string_view path, uint64_t& writeTime) {
+    (void)path;
+    (void)writeTime;
+    return kGeneralFailure;
+  }
+  // Whether the volume at `root` ("c:\") gives a folder a new last-write time whenever a
+  // name in it is made, renamed or removed: NTFS and ReFS do, FAT does not.
+  virtual bool StampsFolderChanges(std::string_view root) {
+    (void)root;
+    return false;
+  }
+  // GetSystemTimeAsFileTime: the clock the file system stamps write times with.
+  virtual uint64_t CurrentFileTime() { return 0; }
 
   // Silent, permanent deletion (SHFileOperation FO_DELETE, no undo). True on success.
   virtual bool RemoveFile(std::string_view path) = 0;

@@ -2,6 +2,7 @@
 // A file system that passes every call on to another: a wrapper that counts or alters
 // some calls overrides those alone.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +65,13 @@ class ForwardingFileSystem : public FileSystem {
   std::optional<std::string> FullPath(std::string_view path) override {
     return inner_.FullPath(path);
   }
+  long QueryWriteTime(std::string_view path, uint64_t& writeTime) override {
+    return inner_.QueryWriteTime(path, writeTime);
+  }
+  bool StampsFolderChanges(std::string_view root) override {
+    return inner_.StampsFolderChanges(root);
+  }
+  uint64_t CurrentFileTime() override { return inner_.CurrentFileTime(); }
 
  private:
   FileSystem& inner_;

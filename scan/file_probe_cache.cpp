@@ -91,7 +91,10 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
   auto it = listings_.find(folder);
   if (it != listings_.end()) return it->second;
   Listing listing;
-  if (listed_names_ < kMaxListedNames) {
+  if (TakeAdopted(folder, listing)) {
+    listed_names_ += listing.names.size();
+  } else if (listed_names_ < kMaxListedNames) {
+    listing.vouched = keep_ && SettledWriteTime(folder, listing.writeTime);
     std::vector<platform::DirEntry> entries;
     const long rc = files_.List(folder + "\\*", entries);
     if (platform::IsNoAnswer(rc)) {
@@ -133,6 +136,72 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
     }
   }
   return listings_.emplace(folder, std::move(listing)).first->second;
+}
+
+bool FileProbeCache::SettledWriteTime(const std::string& folder, uint64_t& writeTime) {
+  const char drive = AsciiUpper(folder.substr(0, 1))[0];
+  auto stamping = stamping_drives_.find(drive);
+  if (stamping == stamping_drives_.end())
+    stamping = stamping_drives_
+                   .emplace(drive, files_.StampsFolderChanges(std::string(1, drive) + ":\\"))
+                   .first;
+  if (!stamping->second || files_.QueryWriteTime(folder, writeTime) != platform::kSuccess)
+    return false;
+  const uint64_t now = files_.CurrentFileTime();
+  return writeTime <= now && now - writeTime >= kSettledAge;
+}
+
+bool FileProbeCache::TakeAdopted(const std::string& folder, Listing& listing) {
+  if (!adopted_) return false;
+  Listing adopted;
+  {
+    std::lock_guard<std::mutex> lock(adopted_->mutex_);
+    const auto kept = adopted_->listings_.find(folder);
+    if (kept == adopted_->listings_.end()) return false;
+    adopted = std::move(kept->second);
+    adopted_->listings_.erase(kept);
+  }
+  uint64_t writeTime = 0;
+  if (files_.QueryWriteTime(folder, writeTime) != platform::kSuccess ||
+      writeTime != adopted.writeTime)
+    return false;
+  listing = std::move(adopted);
+  return true;
+}
+
+void FileProbeCache::KeepListingsIn(std::shared_ptr<KeptListings> kept) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  keep_ = std::move(kept);
+}
+
+void FileProbeCache::HandOverListings() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!keep_) return;
+  std::lock_guard<std::mutex> keptLock(keep_->mutex_);
+  keep_->files_ = &files_;
+  for (auto it = listings_.begin(); it != listings_.end();) {
+    if (it->second.state == ListState::Listed && it->second.vouched) {
+      keep_->listings_.insert_or_assign(it->first, std::move(it->second));
+      it = listings_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void FileProbeCache::AdoptListings(std::shared_ptr<KeptListings> kept) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  adopted_ = nullptr;
+  if (!kept) return;
+  std::lock_guard<std::mutex> keptLock(kept->mutex_);
+  // Listings of another view of the files (the other registry view's program folders)
+  // would answer for the wrong folders.
+  if (kept->files_ == &files_) adopted_ = std::move(kept);
+}
+
+size_t KeptListings::Count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return listings_.size();
 }
 
 // A name with trailing dots or spaces may reach the name without them (the system strips

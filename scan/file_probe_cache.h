@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ namespace tallowin {
 // CON, PRN, AUX, NUL, COM0-9 and LPT0-9, with any extension: the file functions find
 // such a name in every folder that exists, as the device.
 bool IsDosDeviceName(std::string_view name);
+
+class KeptListings;
 
 class FileProbeCache {
  public:
@@ -43,7 +46,23 @@ class FileProbeCache {
   };
   static bool SplitPlain(std::string_view path, bool trailingSeparator, PlainPath& out);
 
+  // Listings handed on from one cache to a later one over the same file system: the scan's
+  // to the reasons of its rows, which then need not list those folders again.
+  // From now on each folder this cache lists has its last-write time read first, where
+  // that time can vouch for the listing later.
+  void KeepListingsIn(std::shared_ptr<KeptListings> kept);
+  // Moves those listings into the KeptListings given above; this cache forgets them.
+  void HandOverListings();
+  // Another cache's listings: each is used as this cache's own once its folder's
+  // last-write time is found as it was when it was listed, else the folder is listed again.
+  void AdoptListings(std::shared_ptr<KeptListings> kept);
+  // How old a folder's last-write time must be when it is listed for that time to vouch
+  // for the listing later: a name made within one tick of the clock after the time was
+  // set may leave it as it was.
+  static constexpr uint64_t kSettledAge = 2 * 10000000ULL;  // two seconds in FILETIME units
+
  private:
+  friend class KeptListings;
   // Denied: the folder exists but may not be searched, so a search for a name in it
   // tells nothing.
   enum class ListState { Unusable, Unsearchable, Denied, Listed };
@@ -60,12 +79,18 @@ class FileProbeCache {
   // never make a present one look missing.
   struct Listing {
     ListState state = ListState::Unusable;
+    bool vouched = false;    // writeTime was read, settled, just before the folder was listed
+    uint64_t writeTime = 0;  // the folder's
     std::vector<Name> names;  // sorted, one per fingerprint
     const Name* Find(std::string_view upperName) const;
   };
   // Unsure: the listing cannot tell, the system is asked; Refused: nobody can tell.
   enum class Verdict { Missing, File, Folder, Unsure, Refused };
   const Listing& ListingOf(const std::string& folder);
+  // The folder's last-write time, when it can vouch for a listing made now.
+  bool SettledWriteTime(const std::string& folder, uint64_t& writeTime);
+  // The adopted listing of the folder while the folder is unchanged.
+  bool TakeAdopted(const std::string& folder, Listing& listing);
   // What the listing of `plain.folder` says the name reaches; Unsure when it cannot tell.
   Verdict FromListing(const PlainPath& plain, bool forFile);
   // As SplitPlain, but the last component may end in dots and spaces, which `name` keeps.
@@ -77,6 +102,20 @@ class FileProbeCache {
   std::unordered_map<std::string, platform::Presence> folders_cache_;
   std::unordered_map<std::string, Listing> listings_;  // by folder as written
   size_t listed_names_ = 0;
+  std::shared_ptr<KeptListings> keep_;
+  std::shared_ptr<KeptListings> adopted_;
+  std::unordered_map<char, bool> stamping_drives_;  // by upper-case letter
+};
+
+class KeptListings {
+ public:
+  size_t Count() const;
+
+ private:
+  friend class FileProbeCache;
+  mutable std::mutex mutex_;
+  const platform::FileSystem* files_ = nullptr;  // whose folders were listed
+  std::unordered_map<std::string, FileProbeCache::Listing> listings_;  // by folder as written
 };
 
 }  // namespace tallowin

@@ -208,7 +208,12 @@ bool TScanTaskThread::IsSharedKeyAlias(platform::Root root, const std::string& p
   return key->IsLink(link) == platform::kSuccess && link;
 }
 
+void TScanTaskThread::AdoptListings(std::shared_ptr<KeptListings> listings) {
+  cache_->AdoptListings(std::move(listings));
+}
+
 void TScanTaskThread::Execute() {
+  if (KeepListings) cache_->KeepListingsIn(KeepListings);
   for (const std::string& entry : TaskList) {
     if (StopRequested()) return;
     {
@@ -233,6 +238,7 @@ void TScanTaskThread::Execute() {
   // thousands of answers takes a while, and the thread that ends the session has a
   // window to keep answering.
   try {
+    cache_->HandOverListings();
     cache_ = std::make_unique<FileProbeCache>(platform_.files);
   } catch (...) {
   }

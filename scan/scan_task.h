@@ -19,6 +19,7 @@
 namespace tallowin {
 
 class FileProbeCache;
+class KeptListings;
 
 class TScanTaskThread {
  public:
@@ -51,6 +52,12 @@ class TScanTaskThread {
     size_t bytes = 512 * 1024;
   };
   ReadAheadLimits ReadAhead;
+  // Set before Start(): where the scan's folder listings are kept at its end, for the
+  // reasons of its rows to use again while the folders stay as they were.
+  std::shared_ptr<KeptListings> KeepListings;
+  // Listings an earlier scan kept, used by this one's file tests while their folders are
+  // unchanged.
+  void AdoptListings(std::shared_ptr<KeptListings> listings);
 
   void Start();  // runs Execute on a new thread
   // After Stop() returns the observer gets no further call. Safe from any thread, also

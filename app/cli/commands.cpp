@@ -25,6 +25,7 @@
 #include "repair/repair_run.h"
 #include "repair/restore.h"
 #include "repair/restore_point.h"
+#include "scan/file_probe_cache.h"
 
 namespace tallowin::cli {
 
@@ -92,7 +93,8 @@ void PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
 // Runs one scan with Ctrl+C wired to Stop. Captions go to a terminal only.
 ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptionsSetting& options,
                               const std::vector<std::string>& codes, bool filter,
-                              Wow64Mode wow64, IssueList& list) {
+                              Wow64Mode wow64, IssueList& list,
+                              std::shared_ptr<KeptListings> keepListings = nullptr) {
   std::function<void(const std::string&)> onCaption;
   if (IsTerminal(stderr)) {
     onCaption = [](const std::string& caption) {
@@ -110,6 +112,7 @@ ScanOutcome ScanWithInterrupt(const platform::Platform& platform, const TOptions
   request.ignoreKeys = options.IgnoreKeys;
   request.ignoreKeyCount = options.IgnoreKeyCount;
   request.check64Bit = Check64Bit(wow64, options);
+  request.keepListings = std::move(keepListings);
   return scan.Run(request, list, onCaption);
 }
 
@@ -274,13 +277,15 @@ int RunScan(const ScanArgs& args) {
   SettingsFile settings(platform);
   IssueList list;
   const ULONGLONG started = GetTickCount64();
-  const ScanOutcome outcome =
-      ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter, args.wow64, list);
+  // With --why the reasons use again the folder listings of the scan that are still true.
+  const auto listings = args.why ? std::make_shared<KeptListings>() : nullptr;
+  const ScanOutcome outcome = ScanWithInterrupt(platform, OptionsSetting, args.codes, args.filter,
+                                                args.wow64, list, listings);
   const ULONGLONG scanned = GetTickCount64();
   std::optional<FindingExplainer> why;
   if (args.why)
     why.emplace(platform, ReasonOptions{OptionsSetting.IgnoreRemoveDrives,
-                                        Check64Bit(args.wow64, OptionsSetting)});
+                                        Check64Bit(args.wow64, OptionsSetting), listings});
   PrintIssues(list, args.format, why ? &*why : nullptr);
   if (args.stats) {
     const MemoryFigures memory = ProcessMemory();

@@ -93,6 +93,7 @@ struct MemoryFileSystem::Entry {
   uint32_t driveType = kDriveFixed;  // drives only
   bool ready = true;                 // drives only
   bool recycleBin = true;            // drives only
+  bool stampsFolderChanges = true;   // drives only
 
   uint32_t Attributes() const { return directory ? kAttrDirectory : kAttrArchive; }
 
@@ -117,14 +118,18 @@ Entry* Lookup(const Entry& root, const ParsedPath& path, size_t count) {
 
 Entry* Lookup(const Entry& root, const ParsedPath& path) { return Lookup(root, path, path.parts.size()); }
 
-// Creates the drive (fixed, ready) and every missing folder; nullptr when a file is in the way.
-Entry* MakeFolders(Entry& root, const ParsedPath& path, size_t count) {
+// Creates the drive (fixed, ready) and every missing folder, stamped with `now`, as is the
+// folder each is made in; nullptr when a file is in the way.
+Entry* MakeFolders(Entry& root, const ParsedPath& path, size_t count, uint64_t now) {
   auto& drive = root.children[DriveName(path.drive)];
   if (!drive) drive = std::make_unique<Entry>();
   Entry* entry = drive.get();
   for (size_t i = 0; i < count; ++i) {
     auto& child = entry->children[path.parts[i]];
-    if (!child) child = std::make_unique<Entry>();
+    if (!child) {
+      child = std::make_unique<Entry>();
+      child->writeTime = entry->writeTime = now;
+    }
     if (!child->directory) return nullptr;
     entry = child.get();
   }
@@ -185,6 +190,9 @@ class MemoryFileSystem::NativeView final : public ForwardingFileSystem {
   }
   long List(std::string_view pattern, std::vector<DirEntry>& entries) override {
     return owner_.ListAt(pattern, entries);
+  }
+  long QueryWriteTime(std::string_view path, uint64_t& writeTime) override {
+    return owner_.WriteTimeAt(path, writeTime);
   }
   FileSystem& InView(View view) override { return owner_.InView(view); }
 
@@ -293,6 +301,30 @@ long MemoryFileSystem::AttributesAt(std::string_view path, uint32_t& attributes)
   return kSuccess;
 }
 
+long MemoryFileSystem::QueryWriteTime(std::string_view path, uint64_t& writeTime) {
+  return WriteTimeAt(Redirected(path), writeTime);
+}
+
+long MemoryFileSystem::WriteTimeAt(std::string_view path, uint64_t& writeTime) {
+  uint32_t attributes = 0;
+  const long found = AttributesAt(path, attributes);
+  if (found != kSuccess) return found;
+  writeTime = Lookup(*root_, *ParsePath(path))->writeTime;
+  return kSuccess;
+}
+
+bool MemoryFileSystem::StampsFolderChanges(std::string_view root) {
+  const auto parsed = ParsePath(root);
+  const Entry* drive = parsed ? root_->Child(DriveName(parsed->drive)) : nullptr;
+  return drive && drive->ready && drive->stampsFolderChanges;
+}
+
+void MemoryFileSystem::SetStampsFolderChanges(char letter, bool stamps) {
+  const auto parsed = ParsePath(std::string(1, letter) + ":\\");
+  if (!parsed) return;
+  if (Entry* drive = root_->Child(DriveName(parsed->drive))) drive->stampsFolderChanges = stamps;
+}
+
 uint32_t MemoryFileSystem::DriveType(std::string_view root) {
   const auto parsed = ParsePath(root);
   if (!parsed || !parsed->parts.empty()) return kDriveNoRootDir;
@@ -399,6 +431,7 @@ long MemoryFileSystem::RemoveFileWithReason(std::string_view path) {
   if (WriteDenied(deniedFolders_, *parsed, true)) return kAccessDenied;
   if (BeingRead(parsed->Key())) return kSharingViolation;
   parent->children.erase(it);
+  parent->writeTime = fileClock;
   return kSuccess;
 }
 
@@ -415,6 +448,7 @@ bool MemoryFileSystem::CreateDirectories(std::string_view path) {
     if (!child) {
       if (WriteDenied(deniedFolders_, created, false)) return false;
       child = entry->children.emplace(part, std::make_unique<Entry>()).first->second.get();
+      child->writeTime = entry->writeTime = fileClock;
     }
     if (!child->directory) return false;
     entry = child;
@@ -437,6 +471,7 @@ bool MemoryFileSystem::WriteFile(std::string_view path, std::string_view header,
     file = std::make_unique<Entry>();
     file->directory = false;
     file->contents.assign(header);
+    file->writeTime = folder->writeTime = fileClock;
   } else if (file->directory) {
     return false;
   } else if (!append) {
@@ -572,6 +607,7 @@ RecycleResult MemoryFileSystem::RecycleFile(std::string_view path) {
     shortcuts_.erase(link);
   }
   parent->children.erase(it);
+  parent->writeTime = fileClock;
   recycled_[parsed->drive].push_back(std::move(file));
   return RecycleResult::Recycled;
 }
@@ -592,9 +628,10 @@ bool MemoryFileSystem::RestoreRecycled(std::string_view originalPath) {
   for (auto file = bin->second.begin(); file != bin->second.end(); ++file) {
     const auto original = ParsePath(file->originalPath);
     if (!original || original->Key() != parsed->Key()) continue;
-    Entry* folder = MakeFolders(*root_, *parsed, parsed->parts.size() - 1);
+    Entry* folder = MakeFolders(*root_, *parsed, parsed->parts.size() - 1, fileClock);
     if (!folder || folder->Child(parsed->parts.back())) return false;
     folder->children[original->parts.back()] = std::move(file->entry);
+    folder->writeTime = fileClock;
     if (file->shortcutTarget) shortcuts_[parsed->Key()] = *file->shortcutTarget;
     bin->second.erase(file);
     return true;
@@ -609,12 +646,13 @@ void MemoryFileSystem::DenyAccess(std::string_view folder, bool traverse) {
 void MemoryFileSystem::AddFile(std::string_view path, std::string_view contents, uint64_t writeTime) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty()) return;
-  Entry* folder = MakeFolders(*root_, *parsed, parsed->parts.size() - 1);
+  Entry* folder = MakeFolders(*root_, *parsed, parsed->parts.size() - 1, fileClock);
   if (!folder) return;
   auto& file = folder->children[parsed->parts.back()];
   if (!file) {
     file = std::make_unique<Entry>();
     file->directory = false;
+    folder->writeTime = fileClock;
   }
   if (file->directory) return;
   file->contents.assign(contents);
@@ -622,7 +660,7 @@ void MemoryFileSystem::AddFile(std::string_view path, std::string_view contents,
 }
 
 void MemoryFileSystem::AddFolder(std::string_view path) {
-  if (const auto parsed = ParsePath(path)) MakeFolders(*root_, *parsed, parsed->parts.size());
+  if (const auto parsed = ParsePath(path)) MakeFolders(*root_, *parsed, parsed->parts.size(), fileClock);
 }
 
 void MemoryFileSystem::SetEnvironment(std::string_view name, std::string_view value) {
@@ -708,6 +746,7 @@ long MemoryFileSystem::CreateNewFile(std::string_view path, std::unique_ptr<Writ
   if (entry) return kFileExists;
   entry = std::make_unique<Entry>();
   entry->directory = false;
+  entry->writeTime = folder->writeTime = fileClock;
   file = std::make_unique<MemoryWritableFile>(*this, std::string(path));
   return kSuccess;
 }

@@ -120,6 +120,16 @@ class MemoryFileSystem : public FileSystem {
   [[nodiscard]] long OpenForAppend(std::string_view path,
                                    std::unique_ptr<WritableFile>& file) override;
   [[nodiscard]] bool ReplaceFile(std::string_view from, std::string_view to) override;
+  // A file's write time is the one it was added with, or the clock's when a write made
+  // it; a folder's is the clock's when a name in it was last made or removed.
+  [[nodiscard]] long QueryWriteTime(std::string_view path, uint64_t& writeTime) override;
+  bool StampsFolderChanges(std::string_view root) override;
+  uint64_t CurrentFileTime() override { return fileClock; }
+  // The clock of the file system's write times: it moves only when a test moves it, so a
+  // change made at once after another keeps the folder's time, as a coarse clock does.
+  uint64_t fileClock = 130000000000000000ULL;  // December 2012
+  // A drive whose folders keep their write time when names in them change (FAT).
+  void SetStampsFolderChanges(char letter, bool stamps);
 
   // A disk that fills up: appends through WritableFile write `bytes` more in all, then
   // write what fits and fail. Flushes fail too while `failFlush` is set.
@@ -184,6 +194,7 @@ class MemoryFileSystem : public FileSystem {
   long FindAt(std::string_view pattern, FindEntry& entry);
   long AttributesAt(std::string_view path, uint32_t& attributes);
   long ListAt(std::string_view pattern, std::vector<DirEntry>& entries);
+  long WriteTimeAt(std::string_view path, uint64_t& writeTime);
   std::unique_ptr<FileSystem> native_;
   Entry* FileEntry(std::string_view path);
   std::optional<uint64_t> writeBudget_;

@@ -254,6 +254,35 @@ class Win32FileSystem final : public FileSystem {
     return error == ERROR_SUCCESS ? kInvalidParameter : static_cast<long>(error);
   }
 
+  long QueryWriteTime(std::string_view path, uint64_t& writeTime) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data))
+      return FailureCode();
+    writeTime = FileTimeValue(data.ftLastWriteTime);
+    return kSuccess;
+  }
+
+  bool StampsFolderChanges(std::string_view root) override {
+    ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
+    // Asked through a handle of the root folder: the file system's name alone, without
+    // reading the volume's label and serial number from the device.
+    UniqueKernelHandle folder(CreateFileW(Wide(root).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!folder || !GetVolumeInformationByHandleW(folder.get(), nullptr, 0, nullptr, nullptr,
+                                                  nullptr, name, MAX_PATH + 1))
+      return false;
+    return _wcsicmp(name, L"NTFS") == 0 || _wcsicmp(name, L"ReFS") == 0;
+  }
+
+  uint64_t CurrentFileTime() override {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return FileTimeValue(now);
+  }
+
   bool RemoveFile(std::string_view path) override { return RemoveFileWithReason(path) == kSuccess; }
 
   long RemoveFileWithReason(std::string_view path) override {

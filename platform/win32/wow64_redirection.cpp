@@ -31,6 +31,10 @@ class NativeProbeFileSystem final : public ForwardingFileSystem {
     const FsRedirectionOff off;
     return inner_.List(pattern, entries);
   }
+  long QueryWriteTime(std::string_view path, uint64_t& writeTime) override {
+    const FsRedirectionOff off;
+    return inner_.QueryWriteTime(path, writeTime);
+  }
   FileSystem& InView(View view) override {
     return view == View::Native ? *this : inner_.InView(view);
   }

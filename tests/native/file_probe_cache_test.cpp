@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -279,6 +281,49 @@ TEST_F(FileProbeCacheTest, AFolderWithNamesTheListingMayMisspellIsNotUsed) {
   EXPECT_TRUE(cache.FileExists("C:\\Intl\\plain.exe"));
   EXPECT_EQ(files.ProbeCount(), 3u);
   EXPECT_EQ(files.lists, 1u);
+}
+
+constexpr uint64_t kMinute = 60 * 10000000ULL;  // in FILETIME units
+
+// The scan's listings serve a later cache while their folders are as they were listed.
+TEST_F(FileProbeCacheTest, HandedOnListingsServeWhileTheirFoldersAreUnchanged) {
+  files.fileClock += kMinute;  // the set-up is a minute old
+  auto kept = std::make_shared<KeptListings>();
+  {
+    FileProbeCache scan(files);
+    scan.KeepListingsIn(kept);
+    EXPECT_FALSE(scan.FileExists("C:\\Apps\\gone.exe"));
+    EXPECT_FALSE(scan.FileExists("C:\\Apps\\bin\\gone.dll"));
+    scan.HandOverListings();
+  }
+  EXPECT_EQ(kept->Count(), 2u);
+  files.fileClock += 1;
+  files.AddFile("C:\\Apps\\bin\\gone.dll");  // a name made since: a new folder time
+  files.lists = 0;
+  FileProbeCache later(files);
+  later.AdoptListings(kept);
+  EXPECT_TRUE(later.FileExists("C:\\Apps\\tool.exe"));
+  EXPECT_FALSE(later.FileExists("C:\\Apps\\gone.exe"));
+  EXPECT_EQ(files.lists, 0u);
+  EXPECT_TRUE(later.FileExists("C:\\Apps\\bin\\gone.dll"));
+  EXPECT_EQ(files.lists, 1u);
+}
+
+// A folder time can vouch for a listing only when it was set a while before the listing
+// (a name made within the same tick of the clock keeps it) and only on a volume that
+// changes it with every name made or removed in the folder.
+TEST_F(FileProbeCacheTest, OnlyListingsTheirFolderTimeVouchesForAreHandedOn) {
+  files.AddFile("D:\\Data\\a.txt");
+  files.SetStampsFolderChanges('D', false);
+  auto kept = std::make_shared<KeptListings>();
+  FileProbeCache scan(files);
+  scan.KeepListingsIn(kept);
+  EXPECT_FALSE(scan.FileExists("C:\\Apps\\gone.exe"));  // changed at this tick
+  files.fileClock += kMinute;
+  EXPECT_FALSE(scan.FileExists("D:\\Data\\gone.txt"));
+  EXPECT_FALSE(scan.FileExists("C:\\Apps\\bin\\gone.dll"));
+  scan.HandOverListings();
+  EXPECT_EQ(kept->Count(), 1u);  // C:\Apps\bin alone
 }
 
 TEST(FileProbeCacheLimits, AHugeFolderIsNotListed) {

@@ -11,12 +11,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/finding_reason.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/reg_global.h"
 #include "platform/text.h"
 #include "platform/win32/win32_platform.h"
+#include "scan/file_probe_cache.h"
 #include "scan/scan_task.h"
 #include "tests/support/reg_data.h"
 #include "tests/support/scan_recorder.h"
@@ -261,6 +264,69 @@ TEST_F(FindingReasonWine, ARowMendedAfterTheScanIsNoLongerBroken) {
   ASSERT_EQ(key->DeleteValue("TallowinDropped" + id_), platform::kSuccess);
   EXPECT_EQ(Explain(*mended), "No longer broken: " + later + " exists now.");
   EXPECT_EQ(Explain(*dropped), "No longer broken: the value is no longer there.");
+}
+
+// Counts folder listings.
+class ListCountingFiles : public platform::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  long List(std::string_view pattern, std::vector<platform::DirEntry>& entries) override {
+    ++lists;
+    return ForwardingFileSystem::List(pattern, entries);
+  }
+  size_t lists = 0;
+};
+
+// Gives a folder the write time it would have had a minute ago.
+void AgeFolder(const std::string& folder) {
+  const HANDLE handle =
+      CreateFileA(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE) << folder;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER time{};
+  time.LowPart = now.dwLowDateTime;
+  time.HighPart = now.dwHighDateTime;
+  time.QuadPart -= 60 * 10000000ULL;
+  const FILETIME before{time.LowPart, time.HighPart};
+  EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &before));
+  CloseHandle(handle);
+}
+
+// The reasons use the scan's listing of a folder, on the real file system, while the
+// folder's write time is as it was; a name made in the folder since is seen.
+TEST_F(FindingReasonWine, TheScansListingsServeTheReasonsWhileTheirFoldersAreUnchanged) {
+  const std::string still = SeedFolder(sandbox_ + "\\still");
+  const std::string changed = SeedFolder(sandbox_ + "\\changed");
+  SeedText(Root::CurrentUser, kRun, "TallowinStill" + id_, still + "\\a.exe");
+  SeedText(Root::CurrentUser, kRun, "TallowinChanged" + id_, changed + "\\b.exe");
+  AgeFolder(still);
+  AgeFolder(changed);
+  const platform::Platform& real = machine_.platform();
+  ListCountingFiles files(real.files);
+  const platform::Platform platform{real.registry, files, real.system, real.processes,
+                                    real.restorePoint};
+  auto kept = std::make_shared<KeptListings>();
+  testing_support::ScanRecorder recorder;
+  TScanTaskThread scan(platform, recorder, true);
+  scan.TaskList = {"16"};
+  scan.KeepListings = kept;
+  scan.Execute();
+  const Issue* stillRow = Find(recorder.issues, {"", "Non-existent Startup Programs",
+                                                 still + "\\a.exe", "TallowinStill" + id_, ""});
+  const Issue* changedRow = Find(recorder.issues, {"", "Non-existent Startup Programs",
+                                                   changed + "\\b.exe", "TallowinChanged" + id_, ""});
+  ASSERT_NE(stillRow, nullptr);
+  ASSERT_NE(changedRow, nullptr);
+
+  SeedFile(changed + "\\b.exe");
+  files.lists = 0;
+  FindingExplainer explainer(platform, {true, false, kept});
+  EXPECT_EQ(explainer.Explain(*stillRow), still + "\\a.exe does not exist.");
+  EXPECT_EQ(files.lists, 0u);
+  EXPECT_EQ(explainer.Explain(*changedRow), "No longer broken: " + changed + "\\b.exe exists now.");
+  EXPECT_EQ(files.lists, 1u);
 }
 
 // A 32-bit program on 64-bit Windows that checks both sides looks in System32 and in
