@@ -285,30 +285,6 @@ TEST_F(FileProbeCacheTest, AFolderWithNamesTheListingMayMisspellIsNotUsed) {
 
 constexpr uint64_t kMinute = 60 * 10000000ULL;  // in FILETIME units
 
-// The scan's listings serve a later cache while their folders are as they were listed.
-TEST_F(FileProbeCacheTest, HandedOnListingsServeWhileTheirFoldersAreUnchanged) {
-  files.fileClock += kMinute;  // the set-up is a minute old
-  auto kept = std::make_shared<KeptListings>();
-  {
-    FileProbeCache scan(files);
-    scan.KeepListingsIn(kept);
-    EXPECT_FALSE(scan.FileExists("C:\\Apps\\gone.exe"));
-    EXPECT_FALSE(scan.FileExists("C:\\Apps\\bin\\gone.dll"));
-    scan.HandOverListings();
-  }
-  EXPECT_EQ(kept->Count(), 2u);
-  files.fileClock += 1;
-  files.AddFile("C:\\Apps\\bin\\gone.dll");  // a name made since: a new folder time
-  files.lists = 0;
-  FileProbeCache later(files);
-  later.AdoptListings(kept);
-  EXPECT_TRUE(later.FileExists("C:\\Apps\\tool.exe"));
-  EXPECT_FALSE(later.FileExists("C:\\Apps\\gone.exe"));
-  EXPECT_EQ(files.lists, 0u);
-  EXPECT_TRUE(later.FileExists("C:\\Apps\\bin\\gone.dll"));
-  EXPECT_EQ(files.lists, 1u);
-}
-
 // A folder time can vouch for a listing only when it was set a while before the listing
 // (a name made within the same tick of the clock keeps it) and only on a volume that
 // changes it with every name made or removed in the folder.
