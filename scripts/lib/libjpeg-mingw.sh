@@ -56,8 +56,9 @@ add_deb_src() {
 
 echo "setup: building libjpeg-turbo for MinGW (once) in build/third_party" >&2
 updated=0
+source "$root/scripts/lib/apt.sh"
 if add_deb_src; then
-  $SUDO apt-get update -qq >/dev/null
+  apt_update
   updated=1
 fi
 work=$root/build/third_party/libjpeg-src
@@ -65,7 +66,7 @@ rm -rf "$work" "$prefix"
 mkdir -p "$work"
 fetch() { (cd "$work" && apt-get source -qq libjpeg-turbo >/dev/null 2>&1); }
 # Source lists that are there but were never fetched need one update.
-if ! fetch && { [ $updated = 1 ] || ! { $SUDO apt-get update -qq >/dev/null && fetch; }; }; then
+if ! fetch && { [ $updated = 1 ] || ! { apt_update; fetch; }; }; then
   echo "setup: apt-get source libjpeg-turbo failed" >&2; exit 1
 fi
 src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -1)
