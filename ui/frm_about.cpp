@@ -15,7 +15,8 @@ constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 
 }  // namespace
 
-TfrmAbout::TfrmAbout(HWND owner) {
+TfrmAbout::TfrmAbout(HWND owner, std::string programFolder)
+    : programFolder_(std::move(programFolder)) {
   const char* const donate1 = "If you like it, please feel free to donate, any donations large or";
   const char* const donate2 = "small are greatly appreciated.";
   const SIZE line = TextSize(donate1);
@@ -31,10 +32,14 @@ TfrmAbout::TfrmAbout(HWND owner) {
   Label1 = AddLabel(kLabel1, std::string(kProductName) + " " + kVersionText, 16, 100, 200, 16);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   lCopywrite = AddLabel(kCopywrite, "Copyright \xC2\xA9 2008-2013 Quorvel. All rights reserved.", 16, 122);
-  Label3 = AddLabel(kLabel3, "E-mail: support@tallowin.com", 16, 140);
+  const std::string contact = *kContactAddress != '\0'
+                                  ? std::string("E-mail: ") + kContactAddress
+                                  : std::string("Contact: see the help page");
+  Label3 = AddLabel(kLabel3, contact, 16, 140);
   Label4 = AddLabel(kLabel4, std::string(donate1) + "\r\n" + donate2, 16, 164, width - 32,
                     2 * lineHeight + 2);
-  const char* const address = "www.tallowin.com";
+  const std::string home = ShownHomeAddress();
+  const std::string address = home.empty() ? std::string("Tallowin on the web") : home;
   lbEAddress = AddControl(L"STATIC", address, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kAddress, 16, 210,
                           static_cast<int>(TextSize(address).cx), lineHeight);
   SendMessageW(lbEAddress, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
@@ -44,9 +49,9 @@ TfrmAbout::TfrmAbout(HWND owner) {
   CenterOnOwner(hwnd_, owner);
 }
 
-void TfrmAbout::lbEAddressClick() { OpenThroughShell(hwnd_, kHomePage); }
+void TfrmAbout::lbEAddressClick() { OpenThroughShell(hwnd_, ProductPageTarget(ProductPage::Home, programFolder_)); }
 
-void TfrmAbout::Image1Click() { OpenThroughShell(hwnd_, kDonationPage); }
+void TfrmAbout::Image1Click() { OpenThroughShell(hwnd_, ProductPageTarget(ProductPage::Donation, programFolder_)); }
 
 void TfrmAbout::OnCommand(int id, int notifyCode, HWND) {
   if (id == kOK && notifyCode == BN_CLICKED) EndModal(mrOk);

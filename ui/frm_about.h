@@ -1,6 +1,8 @@
 #pragma once
 // The about box.
 
+#include <string>
+
 #include "ui/picture.h"
 #include "ui/window.h"
 
@@ -9,7 +11,8 @@ namespace tallowin::ui {
 class TfrmAbout : public Form {
  public:
   // Creates the dialog window (hidden); ShowModal(owner) shows it.
-  explicit TfrmAbout(HWND owner);
+  // `programFolder` (ending with a backslash) holds the help page the links fall back to.
+  TfrmAbout(HWND owner, std::string programFolder);
 
   HWND Image2 = nullptr;
   HWND Label1 = nullptr;
@@ -29,6 +32,7 @@ class TfrmAbout : public Form {
   void lbEAddressClick();
   void Image1Click();
 
+  std::string programFolder_;
   Picture banner_;  // Image2
   Picture donate_;  // Image1
 };

@@ -710,7 +710,7 @@ void TfrmMain::bOptionsClick() {
 }
 
 void TfrmMain::aAboutClick() {
-  TfrmAbout dialog(hwnd_);
+  TfrmAbout dialog(hwnd_, executableDirectory_);
   dialog.ShowModal(hwnd_);
 }
 
@@ -718,11 +718,11 @@ void TfrmMain::bHelpClick() { OpenThroughShell(hwnd_, executableDirectory_ + kHe
 
 void TfrmMain::bExitClick() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-void TfrmMain::Image1Click() { OpenThroughShell(hwnd_, kHomePage); }
+void TfrmMain::Image1Click() { OpenThroughShell(hwnd_, ProductPageTarget(ProductPage::Home, executableDirectory_)); }
 
-void TfrmMain::suiURLLabel2Click() { OpenThroughShell(hwnd_, kDonationPage); }
+void TfrmMain::suiURLLabel2Click() { OpenThroughShell(hwnd_, ProductPageTarget(ProductPage::Donation, executableDirectory_)); }
 
-void TfrmMain::lCheckUpdateClick() { OpenThroughShell(hwnd_, kUpdatePage); }
+void TfrmMain::lCheckUpdateClick() { OpenThroughShell(hwnd_, ProductPageTarget(ProductPage::Update, executableDirectory_)); }
 
 // ---- the list and its menu --------------------------------------------------------------
 

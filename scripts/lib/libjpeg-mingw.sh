@@ -64,7 +64,16 @@ fi
 work=$root/build/third_party/libjpeg-src
 rm -rf "$work" "$prefix"
 mkdir -p "$work"
-fetch() { (cd "$work" && apt-get source -qq libjpeg-turbo >/dev/null 2>&1); }
+# On a mirror in mid-sync the newest source may not match its index: the release's own
+# suite then.
+fetch() {
+  (cd "$work" && apt-get source -qq libjpeg-turbo >/dev/null 2>&1) && return 0
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || return 1
+  echo "setup: apt-get source libjpeg-turbo failed; trying again with -t $codename" >&2
+  (cd "$work" && apt-get source -qq -t "$codename" libjpeg-turbo >/dev/null 2>&1)
+}
 # Source lists that are there but were never fetched need one update.
 if ! fetch && { [ $updated = 1 ] || ! { apt_update; fetch; }; }; then
   echo "setup: apt-get source libjpeg-turbo failed" >&2; exit 1

@@ -40,6 +40,10 @@ grep -q '\.rsrc' <<<"$sections" || fail "Tallowin.exe lost its resources"
 headers=$(i686-w64-mingw32-objdump -p "$unpacked/Tallowin.exe")
 grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "Tallowin.exe is not a GUI program"
 
+# A build that names no web address names none of a domain this project does not hold.
+for f in "$unpacked"/*; do
+  grep -aqi 'tallowin\.com' "$f" && fail "$(basename "$f") names a tallowin.com address"
+done
 cmp -s "$unpacked/Tallowin.html" help/Tallowin.html || fail "help page differs from help/Tallowin.html"
 grep -q $'^MIT License\r$' "$unpacked/LICENSE" || fail "LICENSE without CR LF line ends or MIT text"
 [ "$(tr -d '\r' < "$unpacked/LICENSE")" = "$(cat LICENSE)" ] || fail "LICENSE text differs"
