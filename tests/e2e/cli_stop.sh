@@ -43,19 +43,15 @@ jq -e -c 'keys_unsorted == ["problem","data","key","kind"]' "$w/stopped.json" > 
 for _ in $(seq 1 $passes); do cat "$w/full.json"; done | head -n "$rows" > "$w/expected.json"
 cmp -s "$w/expected.json" "$w/stopped.json" || fail "the rows before the stop are not those of the complete scan"
 
-# Ctrl+C while the rows are printed (with their reasons, minutes on a long list): the
-# printing stops there, with exit status 130 again.
+# Ctrl+C while the rows are printed (with their reasons: minutes on a long list).
 WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' scan --codes 2,2 --no-filter --why \
   > "$w/why.txt" 2> "$w/why.err" < /dev/null &
 pid=$!
 for _ in $(seq 1200); do [ -s "$w/why.txt" ] || ! kill -0 $pid 2>/dev/null && break; sleep 0.05; done
-started=$(date +%s.%N)
 kill -INT $pid
 wait $pid; rc=$?
 printed=$(grep -c '^    why: ' "$w/why.txt")
-note "printing stopped after $(calc "$(date +%s.%N) - $started") s with exit $rc, $printed of $((2 * full)) rows"
-[ $rc -eq 130 ] || fail "exit $rc after Ctrl+C while printing, expected 130"
-[ "$printed" -gt 0 ] && [ "$printed" -lt $((2 * full)) ] || fail "$printed of $((2 * full)) rows printed"
+[ $rc -eq 130 ] && [ "$printed" -lt $((2 * full)) ] || fail "Ctrl+C while printing: exit $rc, $printed rows"
 grep -q "stopped" "$w/why.err" || fail "no stop message: $(cat "$w/why.err")"
 drop_prefix "$prefix"
 echo PASS

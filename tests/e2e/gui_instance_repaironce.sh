@@ -70,10 +70,9 @@ cli_fast "$prefix" "$w/again.json" "$w/cli.err" scan --codes 2,16 --format json 
 cli_rows "$w/again.json" "$w/again.rows"
 diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce without sections changed the registry"
 
-# Unattended with sections 2 and 16, as a scheduled task starts it (in System32), with a
-# window that was maximized at its last close and the backup folder written relative to
-# the program's: no window at any moment; every finding repaired, backed up beside the
-# program, recorded.
+# Unattended with sections 2 and 16, started in System32 as a task is, with a relative
+# backup folder and a window maximized at its last close: no window at any moment, every
+# finding repaired, backed up beside the program, recorded.
 settings_file '[Settings]' 'OutputDirectory=relbk' 'CreateRP=0' '2=1' '16=1' 'State=3'
 (cd "$prefix/drive_c/windows/system32" && d run --poll 5 --timeout 60000 'C:\Tallowin\Tallowin.exe' -RepairOnce)
 note "sections 2 and 16: $(tr '\n' ' ' < "$w/drv.out")"
@@ -98,8 +97,7 @@ for line in 16=1 State=3 OutputDirectory=relbk; do
   grep -qxF "$line" "$w/settings.txt" || fail "$line was lost: $(cat "$w/settings.txt")"
 done
 
-# The session ends 1.5 s into a run of every section: the run says so in its status (4),
-# having repaired nothing.
+# The session ends 1.5 s into a run of every section: nothing repaired, exit 4.
 settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0' $(seq -f '%g=1' 17)
 rm -rf "$tl/Backup"/*
 tallowin -repaironce
