@@ -31,32 +31,6 @@ std::string_view AfterLast(std::string_view text) {
   return slash == std::string_view::npos ? text : text.substr(slash + 1);
 }
 
-size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) return 2;
-  if ((lead & 0xF0) == 0xE0) return 3;
-  if ((lead & 0xF8) == 0xF0) return 4;
-  return 1;
-}
-
-void AppendAnsi(const AnsiCodePage& ansi, std::string_view utf8, std::string& out) {
-  std::string converted;
-  if (ansi.FromUtf8(utf8, converted)) {
-    out += converted;
-    return;
-  }
-  for (size_t i = 0; i < utf8.size();) {
-    const size_t length = std::min(Utf8SequenceLength(static_cast<unsigned char>(utf8[i])),
-                                   utf8.size() - i);
-    converted.clear();
-    if (ansi.FromUtf8(utf8.substr(i, length), converted))
-      out += converted;
-    else
-      out += '?';
-    i += length;
-  }
-}
-
 std::optional<Root> PredefinedKey(std::string_view exactName) {
   for (Root r : {Root::CurrentUser, Root::ClassesRoot, Root::Users, Root::CurrentConfig,
                  Root::LocalMachine})
@@ -90,9 +64,16 @@ std::string OverwriteQuestion(std::string_view fileName) {
 }
 
 std::string SaveAsTextContent(const IssueList& list, const AnsiCodePage& ansi) {
-  std::string out;
+  std::string out, line;
   for (const Issue& row : list.rows) {
-    AppendAnsi(ansi, SaveAsTextLine(row), out);
+    if (!ansi.FromUtf8(SaveAsTextLine(row), line)) {
+      // A '?' in a report is a name lost: the whole file goes out as UTF-8 instead, with
+      // the byte-order mark by which every Windows editor knows it.
+      out = "\xEF\xBB\xBF";
+      for (const Issue& each : list.rows) out += SaveAsTextLine(each) + "\r\n";
+      return out;
+    }
+    out += line;
     out += "\r\n";
   }
   return out;

@@ -29,7 +29,8 @@ std::string SaveAsTextFileName(std::string_view chosen);
 // "<name> has existed,overite it?"
 std::string OverwriteQuestion(std::string_view fileName);
 // The file's bytes: one line per row in list order, each ended by CR LF, in the ANSI
-// code page; a character the code page lacks is written as '?'.
+// code page; when some row holds a character the code page lacks, all of it in UTF-8
+// after a byte-order mark.
 std::string SaveAsTextContent(const IssueList& list, const AnsiCodePage& ansi);
 
 // ---- Add to Exclude List --------------------------------------------------------------

@@ -60,7 +60,8 @@ void LoadFile(SettingsFile& file, const std::string& executableDirectory, TWindo
   TOptionsSetting& o = OptionsSetting;
   std::string folder = executableDirectory;
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  o.OutputDirectory = file.ReadString(kSettings, "OutputDirectory", folder + "Backup");
+  o.OutputDirectoryInFile = file.ReadString(kSettings, "OutputDirectory", folder + "Backup");
+  o.OutputDirectory = ResolveOutputDirectory(o.OutputDirectoryInFile, folder);
   o.IgnoreRemoveDrives = file.ReadBool(kSettings, "Ignore Remove Drives", true);
   for (int i = TScanSections::kFirst; i <= TScanSections::kLast; ++i)
     o.ScanSections[i] = file.ReadBool(kSettings, std::to_string(i), false);
@@ -82,9 +83,13 @@ void LoadFile(SettingsFile& file, const std::string& executableDirectory, TWindo
   o.Check64Bit = file.ReadBool(kSettings, "Check64Bit", true);
 }
 
-bool SaveFile(SettingsFile& file, TWindowPlacement& window) {
+bool SaveFile(SettingsFile& file, const std::string& executableDirectory, TWindowPlacement& window) {
   const TOptionsSetting& o = OptionsSetting;
-  if (!file.WriteString(kSettings, "OutputDirectory", o.OutputDirectory)) return false;
+  const bool unchanged =
+      o.OutputDirectory == ResolveOutputDirectory(o.OutputDirectoryInFile, executableDirectory);
+  if (!file.WriteString(kSettings, "OutputDirectory",
+                        unchanged ? o.OutputDirectoryInFile : o.OutputDirectory))
+    return false;
   if (!file.WriteBool(kSettings, "Ignore Remove Drives", o.IgnoreRemoveDrives)) return false;
   for (int i = TScanSections::kFirst; i <= TScanSections::kLast; ++i)
     if (!file.WriteBool(kSettings, std::to_string(i), o.ScanSections[i])) return false;
@@ -168,6 +173,21 @@ int32_t ParseSettingsInteger(const std::string& text, int32_t fallback) {
   return static_cast<int32_t>(value);
 }
 
+std::string ResolveOutputDirectory(const std::string& stored, const std::string& executableDirectory) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (stored.empty() || (stored.size() >= 2 && stored[1] == ':')) return stored;
+  if (separator(stored[0])) {
+    if (stored.size() >= 2 && separator(stored[1])) return stored;  // UNC
+    const bool onDrive = executableDirectory.size() >= 2 && executableDirectory[1] == ':';
+    return onDrive ? executableDirectory.substr(0, 2) + stored : stored;
+  }
+  std::string_view rest = stored;
+  while (rest.size() >= 2 && rest[0] == '.' && separator(rest[1])) rest.remove_prefix(2);
+  std::string folder = executableDirectory;
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  return folder + std::string(rest);
+}
+
 std::string SettingsPath(const std::string& executableDirectory) {
   std::string path = executableDirectory;
   if (!path.empty() && path.back() != '\\') path += '\\';
@@ -181,7 +201,7 @@ std::string LoadOrSaveSettings(bool Load, platform::IniFile& ini, const std::str
     LoadFile(file, executableDirectory, window);
     return {};
   }
-  SaveFile(file, window);
+  SaveFile(file, executableDirectory, window);
   return file.error();
 }
 

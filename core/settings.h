@@ -22,7 +22,11 @@ struct TScanSections {
 };
 
 struct TOptionsSetting {
+  // Always a full path: a relative one in the file is a folder beside the program.
   std::string OutputDirectory;
+  // "OutputDirectory" as the file holds it, written back as it was while it still names
+  // the same folder (a relative one keeps following the program's folder).
+  std::string OutputDirectoryInFile;
   bool IgnoreRemoveDrives = false;
   TScanSections ScanSections;
   int32_t IgnoreKeyCount = 0;
@@ -77,6 +81,12 @@ void LoadSettingsForConsole(platform::IniFile& ini, const std::string& settingsP
                             const std::string& exeDir);
 std::string SaveSettingsForConsole(platform::IniFile& ini, const std::string& settingsPath,
                                    const std::string& exeDir);
+
+// A backup folder given relative to the program's folder (as a portable copy's
+// Settings.dat may hold it) made a full path: "relbk" and ".\relbk" are the folder relbk
+// beside the program, "\relbk" is on the program's drive. Full paths (C:\..,
+// \\server\..), a drive-relative "C:relbk" and "" stay as they are.
+std::string ResolveOutputDirectory(const std::string& stored, const std::string& executableDirectory);
 
 // Integer reading of the settings file: decimal, or hexadecimal after "0x"/"0X" when the
 // text is longer than two characters; anything else (or out of 32-bit range) is `fallback`.

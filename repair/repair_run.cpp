@@ -611,6 +611,11 @@ RepairResult FixErrors(IssueList& list, platform::Platform& platform,
       return result;
     }
     const std::string& folder = settings.outputDirectory;
+    if (folder.empty()) {
+      result.error = kBackupFolderNotSetText;
+      prompts.ShowError(result.error);
+      return result;
+    }
     if (!platform::FolderExists(platform.files, folder)) {
       if (!prompts.AskYesNo(folder + "," + kBackupFolderMissingText + "\r\n" +
                             kCreateFolderQuestionText))

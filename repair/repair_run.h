@@ -18,6 +18,8 @@ namespace tallowin {
 inline constexpr const char* kBackupFolderMissingText = "can not find the backup folder.";
 inline constexpr const char* kCreateFolderQuestionText = "creates a new directory?";
 inline constexpr const char* kCannotCreateText = "Cannot create ";
+inline constexpr const char* kBackupFolderNotSetText =
+    "No backup folder is set: OutputDirectory in Settings.dat is empty. Nothing was changed.";
 inline constexpr const char* kErrorsFixedText = " errors were fixed!";
 inline constexpr const char* kFixFinishedText = "Fix errors finished";
 inline constexpr const char* kListNotFilteredText =

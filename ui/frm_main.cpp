@@ -431,16 +431,21 @@ void TfrmMain::FormActivate() {
   Placement placement(hwnd_);
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
   if (!OptionsSetting.LastClean.empty()) SetStatus("Last fix at: " + OptionsSetting.LastClean);
-  if (OptionsSetting.WindowState == TWindowState::wsMaximized) ShowWindow(hwnd_, SW_MAXIMIZE);
+  // The unattended run never shows its window, not even maximized for a moment.
   if (IsRepairOnceSwitch(arguments_)) {
     RepairOnce = true;
+    exitCode_ = kRepairOnceScanStopped;  // should the session end before the scan
     PostMessageW(hwnd_, WM_REPAIRONCE, 0, 0);
+  } else if (OptionsSetting.WindowState == TWindowState::wsMaximized) {
+    ShowWindow(hwnd_, SW_MAXIMIZE);
   }
 }
 
 std::string TfrmMain::SaveSettings() {
   // Before the load the record holds nothing of the file: writing it would wipe the file.
   if (!activated_) return {};
+  // The unattended run's window was never placed: the stored one stays for the next start.
+  if (RepairOnce) return SaveSettingsForConsole(*ini_, settingsPath_, executableDirectory_);
   Placement placement(hwnd_);
   return LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement);
 }
@@ -677,12 +682,15 @@ void TfrmMain::RepairOnceRun() {
   exitCode_ = kRepairOnceDone;
   // With no section chosen nothing is scanned or repaired; the run ends all the same.
   if (!CategoryCodes->empty()) {
+    // Until each step ends, exitCode_ is what the end of the session there would mean.
+    exitCode_ = kRepairOnceScanStopped;
     const ScanOutcome scan = StartScan();
     // A stopped or failed scan repairs nothing.
     if (scan != ScanOutcome::Completed) {
       exitCode_ = RepairOnceExitStatus(scan, nullptr, list_.Count());
     } else {
       const size_t found = list_.CheckedCount();
+      exitCode_ = found == 0 ? kRepairOnceDone : kRepairOnceNotAllRemoved;
       const RepairResult result = RunRepair();
       exitCode_ = RepairOnceExitStatus(scan, &result, found);
     }
@@ -973,7 +981,12 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       (void)SaveSettings();
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam) (void)SaveSettings();
+      if (wParam) {
+        (void)SaveSettings();
+        // The system ends the process once this returns, with a status of its own; the
+        // unattended run's scheduler is told how far it came.
+        if (RepairOnce && options_.endsProgram) TerminateProcess(GetCurrentProcess(), exitCode_);
+      }
       return 0;
     case WM_DESTROY:
       if (options_.endsProgram) PostQuitMessage(exitCode_);

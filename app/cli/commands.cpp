@@ -59,16 +59,17 @@ std::string TextLine(const Issue& issue) {
   return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
 }
 
-// With `why`, each row's reason, derived from the machine as it is now.
-void PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
+// With `why`, each row's reason, derived from the machine as it is now. False when
+// Ctrl+C stopped the printing (minutes with the reasons of a long list): the rows before
+// it are printed whole.
+bool PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
+  std::atomic<bool> stop{false};
+  OnInterrupt stopPrinting([&stop] { stop = true; });
   // The rows go out in large pieces: a console takes each write as one round trip.
   constexpr size_t kPiece = 1 << 16;
   std::string pending;
   const auto flush = [&] {
-    if (format == Format::Text)
-      WriteText(stdout, pending);
-    else
-      WriteUtf8(stdout, pending);
+    WriteText(stdout, pending);
     pending.clear();
   };
   for (const Issue& issue : list.rows) {
@@ -85,9 +86,11 @@ void PrintIssues(const IssueList& list, Format format, FindingExplainer* why) {
       pending += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     }
     if (pending.size() >= kPiece) flush();
+    if (stop) break;
   }
   if (!pending.empty()) flush();
   std::fflush(stdout);
+  return !stop;
 }
 
 // Runs one scan with Ctrl+C wired to Stop. Captions go to a terminal only.
@@ -178,7 +181,7 @@ void PrintRowReports(const RepairResult& result, Format format) {
       line["outcome"] = OutcomeName(row.outcome);
       if (!row.reason.empty()) line["reason"] = row.reason;
       if (!row.backupFile.empty()) line["backup"] = row.backupFile;
-      WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+      WriteText(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     } else if (row.outcome != RepairOutcome::Deleted) {
       WriteText(stderr, std::string(OutcomeName(row.outcome)) + ": " + TextLine(row.issue) +
                             (row.reason.empty() ? "" : " [" + row.reason + "]") + "\n");
@@ -286,7 +289,7 @@ int RunScan(const ScanArgs& args) {
   if (args.why)
     why.emplace(platform, ReasonOptions{OptionsSetting.IgnoreRemoveDrives,
                                         Check64Bit(args.wow64, OptionsSetting), listings});
-  PrintIssues(list, args.format, why ? &*why : nullptr);
+  const bool printed = PrintIssues(list, args.format, why ? &*why : nullptr);
   if (args.stats) {
     const MemoryFigures memory = ProcessMemory();
     std::fprintf(stderr,
@@ -297,6 +300,10 @@ int RunScan(const ScanArgs& args) {
                  countingFiles.probes(), countingFiles.seconds(), countingFiles.listings(),
                  countingFiles.listingSeconds(), memory.peakWorkingSetKB, memory.peakPrivateKB);
     countingRegistry.Print(stderr, "scan");
+  }
+  if (!printed) {
+    Error("stopped; only the findings before the stop are listed");
+    return kExitStopped;
   }
   if (outcome == ScanOutcome::Failed) {
     Error("the findings could not be filtered; they are listed as found");
@@ -403,7 +410,7 @@ int RunFix(const FixArgs& args) {
     line["already_gone"] = result.alreadyGone;
     line["not_removed"] = result.failed;
     if (!result.backupFile.empty()) line["backup"] = result.backupFile;
-    WriteUtf8(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    WriteText(stdout, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     std::fflush(stdout);
   };
   if (result.stopped) {
@@ -453,7 +460,7 @@ int RunBackups(const std::string& folderArg) {
   const std::string folder = folderArg.empty() ? OptionsSetting.OutputDirectory : folderArg;
   std::vector<BackupFileRow> rows;
   if (!ListBackupFiles(platform.files, platform.system, folder, rows)) {
-    Error(folder + ": can not find the backup folder.");
+    Error(folder.empty() ? kBackupFolderNotSetText : folder + ": can not find the backup folder.");
     return kExitFailed;
   }
   for (const BackupFileRow& row : rows)

@@ -5,6 +5,7 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <mutex>
@@ -58,37 +59,32 @@ HANDLE ConsoleOf(std::FILE* stream) {
   return probe(stream);
 }
 
-// UTF-8 text to a console as characters; false when the stream is no console.
+// Consoles before Windows 8 refuse one write of about 64 KB (their shared heap): the
+// text goes in pieces of at most this many UTF-16 units, never halving a surrogate pair.
+constexpr size_t kConsolePiece = 8192;
+
+// UTF-8 text to a console as characters; false when the stream is no console, or when
+// the console takes not even the first piece.
 bool WriteConsoleText(std::FILE* stream, const std::string& text) {
   const HANDLE handle = ConsoleOf(stream);
   if (handle == nullptr) return false;
   if (text.empty()) return true;
   const std::wstring wide = Wide(text);
   std::fflush(stream);
-  DWORD written = 0;
-  return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
-}
-
-std::string ToAnsiLossy(const std::string& text) {
-  const std::wstring wide = Wide(text);
-  if (wide.empty()) return {};
-  const int units = static_cast<int>(wide.size());
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string ansi(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), units, ansi.data(), size, nullptr, nullptr);
-  return ansi;
+  for (size_t at = 0; at < wide.size();) {
+    size_t count = std::min(kConsolePiece, wide.size() - at);
+    if (at + count < wide.size() && IS_HIGH_SURROGATE(wide[at + count - 1])) --count;
+    DWORD written = 0;
+    if (!WriteConsoleW(handle, wide.data() + at, static_cast<DWORD>(count), &written, nullptr))
+      return at > 0;  // a console that took part of the text gets no second copy
+    at += count;
+  }
+  return true;
 }
 
 }  // namespace
 
 void WriteText(std::FILE* stream, const std::string& text) {
-  if (WriteConsoleText(stream, text)) return;
-  const std::string ansi = ToAnsiLossy(text);
-  std::fwrite(ansi.data(), 1, ansi.size(), stream);
-}
-
-void WriteUtf8(std::FILE* stream, const std::string& text) {
   if (!WriteConsoleText(stream, text)) std::fwrite(text.data(), 1, text.size(), stream);
 }
 

@@ -12,13 +12,8 @@ namespace tallowin::cli {
 bool IsTerminal(std::FILE* stream);
 
 // Writes text (UTF-8, as every text inside the program): to a console as its
-// characters; to a file or pipe in the ANSI code page, as console programs' text
-// output is read (a character the code page lacks becomes its nearest form or "?").
+// characters; to a file or pipe as the UTF-8 bytes, so that every name reads back exactly.
 void WriteText(std::FILE* stream, const std::string& text);
-
-// Writes UTF-8 text: to a console as its characters, to a file or pipe as UTF-8 bytes
-// (the JSON output).
-void WriteUtf8(std::FILE* stream, const std::string& text);
 
 // Standard output that is no console (a file, a pipe, NUL) is fully buffered: the C
 // runtime leaves a character device such as NUL unbuffered, and writes it a character

@@ -10,6 +10,10 @@ w=$prefix/work; mkdir -p "$w"
 cli "$prefix" "$w/before.json" "$w/before.err" scan --codes 1-4,15 --format json --no-filter --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "scan before seeding: exit $rc ($(cat "$w/before.err"))"
 seed_demo "$prefix"
+# A value named in Greek, which no western ANSI code page can write.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tallowin Demo]\r\n"\u0398\u03ad\u03bc\u03b1"="C:\\\\Tallowin Demo\\\\\u0398\u03ad\u03bc\u03b1\\\\gone.css"\r\n' \
+  | iconv -f UTF-8 -t UTF-16 > "$prefix/drive_c/greek.reg"
+regedit32 "$prefix" 'C:\greek.reg'
 cli "$prefix" "$w/after.json" "$w/after.err" scan --codes 1-4,15 --format json --no-filter --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "scan after seeding: exit $rc ($(cat "$w/after.err"))"
 [ ! -s "$w/after.err" ] || fail "progress on a standard error that is no terminal: $(cat "$w/after.err")"
@@ -33,6 +37,7 @@ HKCU_ROWS=(
   'C:\Tallowin Demo\logs\2019-04-01.log|Software\Tallowin Demo\LastLog|1'
   '%SystemRoot%\tallowin-demo-gone.exe|Software\Tallowin Demo\Cleanup|1'
   'C:\Tallowin Demo\Thèmes\gone.css|Software\Tallowin Demo\Thème|1'
+  'C:\Tallowin Demo\Θέμα\gone.css|Software\Tallowin Demo\Θέμα|1'
   'C:\Tallowin Demo\plugins\|Software\Tallowin Demo\Plugins\|1'
   'C:\Tallowin Demo\plugins\gone.dll|Software\Tallowin Demo\Plugins|2'
 )
@@ -65,8 +70,8 @@ note "$(wc -l < "$w/new.rows") seeded findings, $(wc -l < "$w/before.rows") in t
 cli "$prefix" "$w/after.txt" "$w/text.err" scan --codes 1-4,15 --no-filter --wow64 skip
 rc=$?; [ $rc -eq 0 ] || fail "text scan: exit $rc"
 jq -r '[.problem, .data, .key] | join("  ^^^  ")' "$w/after.json" > "$w/json-as-text.txt"
-# Text keeps the ANSI code page (as "Save as Text" does), json is UTF-8.
-strip_cr "$w/after.txt" | iconv -f CP1252 -t UTF-8 > "$w/after-lf.txt" || fail "text is not ANSI"
+# Text to a file is UTF-8, as json is: every name reads back exactly.
+strip_cr "$w/after.txt" > "$w/after-lf.txt"
 diff -u "$w/json-as-text.txt" "$w/after-lf.txt" >&2 || fail "text and json rows differ"
 
 # The default (filtered) scan keeps one row per item, the first found: the classes key
@@ -76,7 +81,7 @@ rc=$?; [ $rc -eq 0 ] || fail "filtered scan: exit $rc"
 json_rows "$w/filtered.json" > "$w/filtered.rows"
 grep -F -e "|HKEY_USERS\\$sid\\Software\\Tallowin Demo\\" \
   -e '|HKEY_LOCAL_MACHINE\Software\Classes\TallowinDemo.' "$w/expected.rows" > "$w/second-names.rows"
-[ "$(grep -c . "$w/second-names.rows")" -eq 8 ] || fail "not 8 rows naming an item a second time"
+[ "$(grep -c . "$w/second-names.rows")" -eq 9 ] || fail "not 9 rows naming an item a second time"
 LC_ALL=C comm -23 "$w/expected.rows" "$w/second-names.rows" > "$w/once.rows"
 LC_ALL=C comm -23 "$w/once.rows" "$w/filtered.rows" > "$w/filtered-out.rows"
 [ ! -s "$w/filtered-out.rows" ] || fail "the filter removed seeded findings: $(cat "$w/filtered-out.rows")"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Ctrl+C (SIGINT, which Wine turns into CTRL_C_EVENT) during a long scan: the program ends
 # within a second with exit status 130, says so on standard error, and prints the rows
-# found before the stop minus the last one, each row whole.
+# found before the stop minus the last one, each row whole. The same while it prints them.
 source "$(dirname "$0")/lib.bash"
 prefix=$(new_prefix cli-stop) || exit 1
 w=$prefix/work; mkdir -p "$w"
@@ -42,5 +42,16 @@ jq -e -c 'keys_unsorted == ["problem","data","key","kind"]' "$w/stopped.json" > 
 # The rows are the first ones of the complete run, in order.
 for _ in $(seq 1 $passes); do cat "$w/full.json"; done | head -n "$rows" > "$w/expected.json"
 cmp -s "$w/expected.json" "$w/stopped.json" || fail "the rows before the stop are not those of the complete scan"
+
+# Ctrl+C while the rows are printed (with their reasons: minutes on a long list).
+WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' scan --codes 2,2 --no-filter --why \
+  > "$w/why.txt" 2> "$w/why.err" < /dev/null &
+pid=$!
+for _ in $(seq 1200); do [ -s "$w/why.txt" ] || ! kill -0 $pid 2>/dev/null && break; sleep 0.05; done
+kill -INT $pid
+wait $pid; rc=$?
+printed=$(grep -c '^    why: ' "$w/why.txt")
+[ $rc -eq 130 ] && [ "$printed" -lt $((2 * full)) ] || fail "Ctrl+C while printing: exit $rc, $printed rows"
+grep -q "stopped" "$w/why.err" || fail "no stop message: $(cat "$w/why.err")"
 drop_prefix "$prefix"
 echo PASS

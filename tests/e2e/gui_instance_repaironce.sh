@@ -4,7 +4,9 @@
 # nothing at all and exits 6; "-repaironce" with no section chosen ends without scanning;
 # with a restore point asked for (which Wine cannot make) it ends by itself with status 1
 # and repairs nothing; with two sections chosen it scans them, repairs every finding with
-# a backup, saves the last repair and ends, leaving no window.
+# a backup (beside the program for a relative folder), saves the last repair and ends,
+# never showing a window, even one maximized at the last close; ended with the session
+# it exits 4.
 source "$(dirname "$0")/gui.bash"
 prefix=$(new_gui_prefix gui-instance-repaironce) || exit 1
 w=$prefix/work
@@ -68,26 +70,40 @@ cli_fast "$prefix" "$w/again.json" "$w/cli.err" scan --codes 2,16 --format json 
 cli_rows "$w/again.json" "$w/again.rows"
 diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce without sections changed the registry"
 
-# Unattended with sections 2 and 16: every finding repaired, backed up, recorded.
-settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0' '2=1' '16=1'
-d run --timeout 60000 'C:\Tallowin\Tallowin.exe' -RepairOnce
+# Unattended with sections 2 and 16, started in System32 as a task is, with a relative
+# backup folder and a window maximized at its last close: no window at any moment, every
+# finding repaired, backed up beside the program, recorded.
+settings_file '[Settings]' 'OutputDirectory=relbk' 'CreateRP=0' '2=1' '16=1' 'State=3'
+(cd "$prefix/drive_c/windows/system32" && d run --poll 5 --timeout 60000 'C:\Tallowin\Tallowin.exe' -RepairOnce)
 note "sections 2 and 16: $(tr '\n' ' ' < "$w/drv.out")"
 grep -q '^visible' "$w/drv.out" && fail "the unattended run showed windows: $(cat "$w/drv.out")"
 [ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "-repaironce: $(cat "$w/drv.out")"
 drv windows --hidden "${MAIN[@]}"
 [ ! -s "$w/drv.out" ] || fail "a main window is left: $(cat "$w/drv.out")"
-ls "$tl/Backup" > "$w/backups"
+ls "$tl/relbk" > "$w/backups"
 [ "$(grep -c . "$w/backups")" = 1 ] || fail "backups: $(cat "$w/backups")"
 cli_fast "$prefix" "$w/after.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
 cli_rows "$w/after.json" "$w/after.rows"
 grep -xF -f "$w/expected.rows" "$w/after.rows" > "$w/left.rows"
 [ ! -s "$w/left.rows" ] || fail "findings left after -repaironce: $(head -3 "$w/left.rows")"
-iconv -f WINDOWS-1252 -t UTF-8 "$tl/Backup/$(cat "$w/backups")" | tr -d '\r' > "$w/backup.reg"
+iconv -f WINDOWS-1252 -t UTF-8 "$tl/relbk/$(cat "$w/backups")" | tr -d '\r' > "$w/backup.reg"
 for value in '"LastLog"=' '"OldEditor"=' '"TallowinDemoAgent"='; do
   grep -qF "$value" "$w/backup.reg" || fail "the backup lacks $value"
 done
 strip_cr "$tl/Settings.dat" > "$w/settings.txt"
 grep -qE "^Last Clean=.+ , $m errors were fixed!$" "$w/settings.txt" \
   || fail "Settings.dat has no Last Clean line: $(cat "$w/settings.txt")"
-grep -qxF '16=1' "$w/settings.txt" || fail "the sections were lost: $(cat "$w/settings.txt")"
+for line in 16=1 State=3 OutputDirectory=relbk; do
+  grep -qxF "$line" "$w/settings.txt" || fail "$line was lost: $(cat "$w/settings.txt")"
+done
+
+# The session ends 1.5 s into a run of every section: nothing repaired, exit 4.
+settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0' $(seq -f '%g=1' 17)
+rm -rf "$tl/Backup"/*
+tallowin -repaironce
+sleep 1.5
+wine wineboot --end-session > "$w/wineboot.log" 2>&1 < /dev/null
+wait "$GUI_PID"; rc=$?
+[ $rc -eq 4 ] || fail "-repaironce ended by the session's end: exit $rc"
+[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written before the session ended: $(ls "$tl/Backup")"
 echo "ok: second start, -repaironce without sections and with $m findings"

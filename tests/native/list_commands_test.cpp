@@ -30,13 +30,20 @@ TEST(SaveAsText, FileNameGetsTxtUnlessItsExtensionIsExactlyTxt) {
   EXPECT_EQ(OverwriteQuestion("C:\\a.txt"), "C:\\a.txt has existed,overite it?");
 }
 
-TEST(SaveAsText, OneCrLfLinePerRowWithTheColumnsJoinedInTheAnsiCodePage) {
+TEST(SaveAsText, OneCrLfLinePerRowInTheAnsiCodePageOrAllInUtf8WhenSomeRowDoesNotFitIt) {
   IssueList list;
   list.Add(Row("HKEY_CURRENT_USER\\Software\\A", ekKey, "C:\\x.exe", "Non-existent File or Folder"));
-  list.Add(Row("HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9", ekValueInData, "\xE2\x82\xAC \xCE\xA9"));
+  list.Add(Row("HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9", ekValueInData, "\xE2\x82\xAC"));
+  const std::string first =
+      "Non-existent File or Folder  ^^^  C:\\x.exe  ^^^  HKEY_CURRENT_USER\\Software\\A\r\n";
   EXPECT_EQ(SaveAsTextContent(list, Windows1252()),
-            "Non-existent File or Folder  ^^^  C:\\x.exe  ^^^  HKEY_CURRENT_USER\\Software\\A\r\n"
-            "Invalid Registry Key  ^^^  \x80 ?  ^^^  HKEY_CURRENT_USER\\Software\\Caf\xE9\r\n");
+            first + "Invalid Registry Key  ^^^  \x80  ^^^  HKEY_CURRENT_USER\\Software\\Caf\xE9\r\n");
+  list.Add(Row("HKEY_CURRENT_USER\\Software\\\xCE\xA9", ekValueInData, "\xCE\xB8\xCE\xAD\xCE\xBC\xCE\xB1"));
+  EXPECT_EQ(SaveAsTextContent(list, Windows1252()),
+            "\xEF\xBB\xBF" + first +
+                "Invalid Registry Key  ^^^  \xE2\x82\xAC  ^^^  HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9\r\n"
+                "Invalid Registry Key  ^^^  \xCE\xB8\xCE\xAD\xCE\xBC\xCE\xB1  ^^^  "
+                "HKEY_CURRENT_USER\\Software\\\xCE\xA9\r\n");
   EXPECT_EQ(SaveAsTextContent(IssueList{}, Windows1252()), "");
 }
 

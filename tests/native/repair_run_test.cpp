@@ -197,6 +197,16 @@ TEST_F(RepairRunTest, ReportsAFolderThatCannotBeCreated) {
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
 }
 
+TEST_F(RepairRunTest, AnEmptyBackupFolderSettingIsNamedAndNothingIsAsked) {
+  settings.outputDirectory = "";
+  m.registry.SetString(Root::CurrentUser, "K", "v", "x");
+  list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
+  (void)Run();
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{kBackupFolderNotSetText});
+  EXPECT_TRUE(prompts.questions.empty());
+  EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
+}
+
 TEST_F(RepairRunTest, ShowsTheRestorePointDialogOnlyWhenAskedAndSupported) {
   const struct {
     bool createRp;

@@ -207,6 +207,26 @@ TEST(ParseSettingsInteger, DecimalHexAndFallback) {
   }
 }
 
+TEST(ResolveOutputDirectory, RelativeFoldersLieBesideTheProgram) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"relbk", "C:\\Tallowin\\relbk"}, {".\\relbk", "C:\\Tallowin\\relbk"}, {"\\relbk", "C:\\relbk"},
+      {"D:\\Backups", "D:\\Backups"},  {"D:relbk", "D:relbk"},           {"\\\\srv\\bk", "\\\\srv\\bk"},
+      {"", ""},
+  };
+  for (const auto& [stored, full] : cases) EXPECT_EQ(ResolveOutputDirectory(stored, kExeDir), full) << stored;
+}
+
+TEST_F(SettingsFileTest, RelativeBackupFolderLoadsBesideTheProgramAndIsWrittenBackAsItWas) {
+  Given("[Settings]\r\nOutputDirectory=relbk\r\n");
+  ASSERT_EQ(Load(), "");
+  EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\Tallowin\\relbk");
+  ASSERT_EQ(Save(), "");
+  EXPECT_NE(FileText().find("OutputDirectory=relbk\r\n"), std::string::npos) << FileText();
+  OptionsSetting.OutputDirectory = "D:\\Chosen";  // the Options dialog's choice
+  ASSERT_EQ(Save(), "");
+  EXPECT_NE(FileText().find("OutputDirectory=D:\\Chosen\r\n"), std::string::npos) << FileText();
+}
+
 TEST_F(SettingsFileTest, FirstSaveWritesEveryKeyInOrder) {
   OptionsSetting.OutputDirectory = "C:\\Tallowin\\Backup";
   OptionsSetting.IgnoreRemoveDrives = true;
