@@ -478,6 +478,10 @@ void TfrmMain::LayoutControls() {
   const int listHeight = height - listTop - kStatusBarHeight - 15;
   Place(lvRegistryData, listLeft, listTop, listWidth, listHeight);
   Place(StatusBar1, 0, height - kStatusBarHeight, width, kStatusBarHeight);
+  // The move carries the bar's old pixels along, and by then the list or the welcome
+  // panel has grown over its old place: drawn anew, or a maximized window shows the
+  // status line cut off where the list begins.
+  InvalidateRect(StatusBar1, nullptr, TRUE);
   Place(Panel1, listLeft, listTop, listWidth, listHeight);
   Place(Image1, listWidth - kImageSize - 35, listHeight - kImageSize - 8, kImageSize, kImageSize);
 }
