@@ -79,6 +79,8 @@ d wait "${OPTIONS[@]}"
 mkdir -p "$tl/Backup"
 d click "${OPTIONS[@]}" --text "&OK"
 d gone "${OPTIONS[@]}"
+# Written after the dialog has gone: a look at once may find the file half written.
+for i in $(seq 50); do grep -qF "Key1=$ignored" "$tl/Settings.dat" && break; sleep 0.1; done
 grep -qF "Key1=$ignored" "$tl/Settings.dat" || fail "Options OK did not write the ignore list"
 
 # The next custom scan keeps the choice and honours the ignore list.
