@@ -50,7 +50,4 @@ second=$(values)
 note "values imported before the close: $first, 3 s later: $second of $n"
 [ "$first" -lt "$n" ] || fail "the whole file was imported: the close came too late or did not stop it"
 [ "$first" = "$second" ] || fail "the import went on after the close: $first, then $second values"
-d click "${RESTORE[@]}" --text "&Close"
-d gone "${RESTORE[@]}"
-main_ends
 echo "ok: the close stopped the import at $first of $n values; the backup is kept"
