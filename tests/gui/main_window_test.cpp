@@ -240,8 +240,11 @@ TEST_F(MainWindowTest, FixErrorsRemovesExactlyTheCheckedRowsAfterBackingThemUp) 
   OptionsSetting.LastClean = "01/02/2026 10:00:00 , 7 errors were fixed!";
   {
     MessageBoxes boxes;
+    CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);  // no question comes first
     SendMessageW(main.bFixErrors, BM_CLICK, 0, 0);
+    EXPECT_TRUE(RemoveDirectoryW(Wide(BackupFolder()).c_str())) << "a backup was written";
     EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(!boxes.shown.empty() && boxes.shown[0].text.rfind("No error is checked", 0) == 0);
   }
   EXPECT_EQ(OptionsSetting.LastClean, "01/02/2026 10:00:00 , 7 errors were fixed!");
   EXPECT_EQ(main.StatusText(), Status(main.Issues().Count(), 0));
