@@ -131,7 +131,6 @@ bool ScanEnd::Step(IssueList& list, size_t rows) {
     if (!started_) {
       started_ = true;
       list.filtered = false;
-      if (stopped_ && list.Count() > 0) list.RemoveAt(list.Count() - 1);
     }
     if (filterRun_ && !filterRun_->Step(list, rows)) return false;
     failed_ = filterRun_ && filterRun_->Failed();

@@ -38,9 +38,10 @@ struct ScanRequest {
 // end, so the list holds rows it may have excluded.
 enum class ScanOutcome { Completed, Stopped, Failed };
 
-// How every scan ends, in both front ends. After a stop the last row goes (the scan may
-// have been stopped while judging it). The post-scan filter then runs over the rows,
-// whether the scan finished or was stopped; once it is through, every row is checked.
+// How every scan ends, in both front ends. After a stop every row reported before it
+// stays: the scan thread hands in a row only once it is judged, and none after the stop
+// (TScanTaskThread::Stop). The post-scan filter then runs over the rows, whether the
+// scan finished or was stopped; once it is through, every row is checked.
 // A filter that fails checks no row, and the list stays unfiltered, which Fix refuses.
 // Without the filter (a listing of the raw findings) the rows are checked as found.
 class ScanEnd {

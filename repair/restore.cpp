@@ -70,7 +70,9 @@ std::string FormatSizeKB(uint64_t bytes) {
 }
 
 void SortBackupFiles(std::vector<BackupFileRow>& rows) {
+  // By the time the list shows: a file copied in or renamed goes by its date, not its name.
   std::stable_sort(rows.begin(), rows.end(), [](const BackupFileRow& a, const BackupFileRow& b) {
+    if (a.writeTime != b.writeTime) return a.writeTime > b.writeTime;
     return CompareNoCase(a.name, b.name) > 0;
   });
 }

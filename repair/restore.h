@@ -31,7 +31,8 @@ struct BackupFileRow {
 // "1,025 KB": kilobytes rounded up, digits grouped by three.
 std::string FormatSizeKB(uint64_t bytes);
 
-// Newest first: names in descending order, compared in any case.
+// Newest first: by last-write time, descending; names of the same time in descending
+// order, compared in any case.
 void SortBackupFiles(std::vector<BackupFileRow>& rows);
 
 // Appends a row for every ".REG" file (any case) of the folder and keeps the list

@@ -38,6 +38,9 @@ void TfrmBackupHint::FormShow() {
 }
 
 bool TfrmBackupHint::FormClose() {
+  // The close box, Alt+F4 and Escape are Stop: the hint never leaves an import running
+  // unseen, whose file would be kept though it went on to the end.
+  bStopClick();
   KillTimer(hwnd_, kTimer1);
   return true;
 }

@@ -12,9 +12,9 @@ class TfrmBackupHint : public Form, public CommandHint {
   // Creates the dialog window (hidden); WaitWithHint shows it.
   explicit TfrmBackupHint(HWND owner);
 
-  // Shows the hint modally over the owner until `process` ends (Finished), "Stop"
-  // terminates it (Stopped) or the hint is closed by its title bar (Closed: the process
-  // keeps running). The process is polled every 500 ms.
+  // Shows the hint modally over the owner until `process` ends (Finished), or "Stop" or
+  // the hint's close (box, Alt+F4, Escape) terminates it (Stopped). The process is polled
+  // every 500 ms.
   CommandResult WaitWithHint(platform::Process& process, const std::string& hintText) override;
 
   HWND lHint = nullptr;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/code_list.h"
 #include "core/dialog_choices.h"
 #include "ui/resource.h"
 
@@ -80,6 +81,12 @@ void TfrmCustomScan::aSaveUpdate() {
 }
 
 void TfrmCustomScan::bStartScanClick() {
+  // Refused here, before anything is saved: an empty choice stored would leave every
+  // later -repaironce with nothing to scan.
+  if (SectionCodes(Checks()).empty()) {
+    ShowMessage(hwnd_, kNoSectionsMessage, MB_ICONINFORMATION);
+    return;
+  }
   if (IsWindowEnabled(bSave)) aSaveExecute();
   EndModal(mrOk);
 }

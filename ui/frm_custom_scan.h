@@ -1,12 +1,15 @@
 #pragma once
 // The custom scan dialog: which of the 17 sections a custom scan runs. The check marks
-// go to OptionsSetting.ScanSections on Save or Start Scan (mrOk), never on Cancel.
+// go to OptionsSetting.ScanSections on Save or Start Scan (mrOk), never on Cancel. Start
+// Scan with no section checked is refused ("No sections were selected!") and saves nothing.
 
 #include "core/settings.h"
 #include "ui/picture.h"
 #include "ui/window.h"
 
 namespace tallowin::ui {
+
+inline constexpr const char* kNoSectionsMessage = "No sections were selected!";
 
 class TfrmCustomScan : public Form {
  public:

@@ -40,6 +40,8 @@ constexpr ULONGLONG kRowsShownInterval = 250;
 constexpr int kImageSize = 216;
 // The rows a repair could not remove are named in its message, this many at most.
 constexpr size_t kProblemsShown = 8;
+constexpr const char* kNothingCheckedMessage =
+    "No error is checked, so nothing was fixed. Check the errors to fix, then click Fix Errors.";
 
 const char* const kInstructions[] = {
     "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
@@ -481,6 +483,10 @@ void TfrmMain::LayoutControls() {
   const int listHeight = height - listTop - kStatusBarHeight - 15;
   Place(lvRegistryData, listLeft, listTop, listWidth, listHeight);
   Place(StatusBar1, 0, height - kStatusBarHeight, width, kStatusBarHeight);
+  // The move carries the bar's old pixels along, and by then the list or the welcome
+  // panel has grown over its old place: drawn anew, or a maximized window shows the
+  // status line cut off where the list begins.
+  InvalidateRect(StatusBar1, nullptr, TRUE);
   Place(Panel1, listLeft, listTop, listWidth, listHeight);
   Place(Image1, listWidth - kImageSize - 35, listHeight - kImageSize - 8, kImageSize, kImageSize);
 }
@@ -624,7 +630,7 @@ void TfrmMain::bCustomScanClick() {
   }
   CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
   if (CategoryCodes->empty()) {
-    ShowMessage(hwnd_, "No sections were selected!", MB_ICONINFORMATION);
+    ShowMessage(hwnd_, kNoSectionsMessage, MB_ICONINFORMATION);
     return;
   }
   StartScan();
@@ -632,7 +638,14 @@ void TfrmMain::bCustomScanClick() {
 
 // ---- the repair -------------------------------------------------------------------------
 
-void TfrmMain::bFixErrorsClick() { (void)RunRepair(); }
+void TfrmMain::bFixErrorsClick() {
+  // A run of nothing would put "0 errors were fixed!" over the record of the last repair.
+  if (list_.CheckedCount() == 0) {
+    ShowMessage(hwnd_, kNothingCheckedMessage, MB_ICONINFORMATION);
+    return;
+  }
+  (void)RunRepair();
+}
 
 RepairResult TfrmMain::RunRepair() {
   RepairResult result;
@@ -702,7 +715,9 @@ void TfrmMain::ActivateInstance() {
   if (hiddenByRepairOnce_) return;
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   ShowWindow(hwnd_, SW_SHOW);
-  SetForegroundWindow(hwnd_);
+  // The dialog the user is in (Options, the scan's progress, a message), not the main
+  // window it disables.
+  SetForegroundWindow(GetLastActivePopup(hwnd_));
 }
 
 // ---- the other buttons and the links ---------------------------------------------------

@@ -146,6 +146,7 @@ void TfrmOptions::aEditExecute() {
   const int row = SelectedRow();
   if (row < 0) return;
   TfrmRegAddRegistry editor(hwnd_);
+  SetWindowTextUtf8(editor.handle(), "Edit Ignore List Entry");
   editor.SetRegistryKey(RowText(lvKeys, row));
   if (editor.ShowModal(hwnd_) != mrOk) return;
   std::wstring text = Wide(editor.RegistryKey());

@@ -34,7 +34,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     // An unattended run does nothing beside another copy, and says so to its scheduler.
     if (tallowin::IsRepairOnceSwitch(arguments)) return tallowin::kRepairOnceAlreadyRunning;
     PostMessageW(running, WM_ACTIVATEINSTANCE, 0, 0);
-    SetForegroundWindow(running);
+    // The first copy's open dialog, when it has one: its main window is disabled then.
+    SetForegroundWindow(GetLastActivePopup(running));
     return 0;
   }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Ctrl+C (SIGINT, which Wine turns into CTRL_C_EVENT) during a long scan: the program ends
 # within a second with exit status 130, says so on standard error, and prints the rows
-# found before the stop minus the last one, each row whole. The same while it prints them.
+# found before the stop, each row whole. The same while it prints them.
 source "$(dirname "$0")/lib.bash"
 prefix=$(new_prefix cli-stop) || exit 1
 w=$prefix/work; mkdir -p "$w"

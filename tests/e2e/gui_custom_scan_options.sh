@@ -2,9 +2,10 @@
 # Tallowin.exe driven from another process as a user would: Custom Scan with two
 # sections checked runs exactly those categories (the list is the command line's scan of
 # those codes); Options refuses a missing backup folder, then stores a key added to the
-# ignore list, and the next custom scan leaves that key's findings out; Exit saves the
-# sections and the ignore list (written already at Options OK), which the command line
-# then honours as well.
+# ignore list, and the next custom scan leaves that key's findings out; a second start
+# while Options is open leaves Options in front; Start Scan with no section checked is
+# refused and Cancel keeps the saved sections; Exit saves the sections and the ignore
+# list (written already at Options OK), which the command line then honours as well.
 source "$(dirname "$0")/gui.bash"
 prefix=$(new_gui_prefix gui-custom-scan-options) || exit 1
 w=$prefix/work
@@ -57,6 +58,12 @@ OPTIONS=(--process-of "$MAIN_CLASS" --title Options)
 EDITOR=(--process-of "$MAIN_CLASS" --title "Add to Ignore List")
 d click "${MAIN[@]}" --text "&Options"
 d wait "${OPTIONS[@]}"
+# A second start meanwhile leaves the dialog in front, not the main window it disables.
+d run --timeout 20000 'C:\Tallowin\Tallowin.exe'
+[ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "the second start: $(cat "$w/drv.out")"
+sleep 1  # the first copy answers the second's message in its own time
+d state "${OPTIONS[@]}"
+[ "$(out)" = "visible enabled foreground" ] || fail "Options after a second start: $(out)"
 d text "${OPTIONS[@]}" --ctl Edit
 [ "$(out)" = 'C:\Tallowin\Backup' ] || fail "the options show the backup folder '$(out)'"
 d click "${OPTIONS[@]}" --text "&Add"
@@ -72,6 +79,8 @@ d wait "${OPTIONS[@]}"
 mkdir -p "$tl/Backup"
 d click "${OPTIONS[@]}" --text "&OK"
 d gone "${OPTIONS[@]}"
+# Written after the dialog has gone: a look at once may find the file half written.
+for i in $(seq 50); do grep -qF "Key1=$ignored" "$tl/Settings.dat" && break; sleep 0.1; done
 grep -qF "Key1=$ignored" "$tl/Settings.dat" || fail "Options OK did not write the ignore list"
 
 # The next custom scan keeps the choice and honours the ignore list.
@@ -85,6 +94,19 @@ d click "${CUSTOM[@]}" --text "&Start Scan"
 scan_ends
 list_rows "$w/list-ignoring.rows"
 diff -u "$w/expected-ignoring.rows" "$w/list-ignoring.rows" >&2 || fail "the ignore list was not honoured"
+status_is "$(counts "$mi" "$mi")"
+
+# Start Scan with no section checked is refused in the dialog; Cancel then keeps the
+# saved sections (checked at Exit below).
+d click "${MAIN[@]}" --text "&Custom Scan"
+d wait "${CUSTOM[@]}"
+d row "${CUSTOM[@]}" --row 1 --at check
+d row "${CUSTOM[@]}" --row 15 --at check
+d click "${CUSTOM[@]}" --text "&Start Scan"
+d msgbox --process-of "$MAIN_CLASS" --expect 'No sections were selected!' --press OK
+d wait "${CUSTOM[@]}"
+d click "${CUSTOM[@]}" --text "&Cancel"
+d gone "${CUSTOM[@]}"
 status_is "$(counts "$mi" "$mi")"
 
 # Exit saves both; the command line reads them and finds the same.

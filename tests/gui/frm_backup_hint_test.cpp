@@ -57,18 +57,25 @@ TEST_F(BackupHintTest, StopEndsTheProcessAndGivesCancel) {
   EXPECT_TRUE(process->WaitFor(10000)) << "Stop terminates the process";
 }
 
-TEST_F(BackupHintTest, TitleBarCloseGivesCancelAndTheProcessGoesOn) {
-  std::unique_ptr<platform::Process> process = Start("--child-wait");
-  ASSERT_NE(process, nullptr);
-  TfrmBackupHint hint(nullptr);
-  UiScript script;
-  script.Then("shown", [&] { return Showing(hint.handle()); },
-              [&] { PostMessageW(hint.handle(), WM_SYSCOMMAND, SC_CLOSE, 0); });
-  script.Start();
-  EXPECT_EQ(hint.WaitWithHint(*process, "Restore registry..."), CommandResult::Closed);
-  EXPECT_FALSE(process->WaitFor(0)) << "the process keeps running";
-  process->Terminate();
-  EXPECT_TRUE(process->WaitFor(10000));
+// The close box, Alt+F4 and Escape: each ends the process as Stop does.
+TEST_F(BackupHintTest, ClosingTheHintIsStop) {
+  const struct {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+  } closes[] = {{"close box", WM_SYSCOMMAND, SC_CLOSE}, {"Escape", WM_KEYDOWN, VK_ESCAPE}};
+  for (const auto& close : closes) {
+    SCOPED_TRACE(close.name);
+    std::unique_ptr<platform::Process> process = Start("--child-wait");
+    ASSERT_NE(process, nullptr);
+    TfrmBackupHint hint(nullptr);
+    UiScript script;
+    script.Then("shown", [&] { return Showing(hint.handle()); },
+                [&] { PostMessageW(hint.handle(), close.message, close.wParam, 0); });
+    script.Start();
+    EXPECT_EQ(hint.WaitWithHint(*process, "Restore registry..."), CommandResult::Stopped);
+    EXPECT_TRUE(process->WaitFor(10000)) << "the process was left running";
+  }
 }
 
 }  // namespace

@@ -92,19 +92,27 @@ TEST_F(CustomScanTest, SaveThenCancelKeepsTheSavedChoiceAndCancelAloneKeepsTheOl
   EXPECT_EQ(shown.items, expected.items);
 }
 
-TEST_F(CustomScanTest, StartScanStoresTheChoiceEvenWhenEmpty) {
+// An empty choice is refused before anything is saved: the dialog stays, and Cancel then
+// leaves the saved choice (which every -repaironce runs) as it was.
+TEST_F(CustomScanTest, StartScanWithNothingCheckedIsRefusedAndSavesNothing) {
   OptionsSetting.ScanSections[3] = true;
+  const TScanSections saved = OptionsSetting.ScanSections;
+  MessageBoxAnswers answers;
   TfrmCustomScan dialog(nullptr);
   UiScript script;
   script.Then("shown", [&] { return Showing(dialog.handle()); },
               [&] { ClickAt(dialog.ListView1, CheckBoxPoint(dialog.ListView1, 2)); })
       .Then("unchecked", [&] { return ListView_GetCheckState(dialog.ListView1, 2) == 0; },
-            [&] { Click(dialog.bStartScan); });
+            [&] { Click(dialog.bStartScan); })
+      .Then("refused", [&] { return answers.shown().size() == 1 && Showing(dialog.handle()); },
+            [&] { Click(dialog.bCancel); });
   script.Start();
-  EXPECT_EQ(dialog.ShowModal(nullptr), mrOk);
+  EXPECT_EQ(dialog.ShowModal(nullptr), mrCancel);
   EXPECT_TRUE(script.Done()) << script.Pending();
-  EXPECT_EQ(OptionsSetting.ScanSections.items, TScanSections{}.items);
-  EXPECT_TRUE(SectionCodes(OptionsSetting.ScanSections).empty());
+  ASSERT_EQ(answers.shown().size(), 1u);
+  EXPECT_EQ(answers.shown()[0].text, "No sections were selected!");
+  EXPECT_EQ(answers.shown()[0].type, static_cast<UINT>(MB_ICONINFORMATION));
+  EXPECT_EQ(OptionsSetting.ScanSections.items, saved.items);
 }
 
 TEST_F(CustomScanTest, PopupMenuSelectsAllAndDeselectsAll) {

@@ -71,7 +71,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
   const bool check64BitBefore = OptionsSetting.Check64Bit;
   MessageBoxAnswers answers;
   TfrmOptions dialog(nullptr);
-  bool editorCaption = false, editorShowsRow = false;
+  bool editorCaption = false, editorShowsRow = false, editCaption = false;
   // Each text is typed and OK pressed in turn; a refused text leaves the editor open
   // with a message, and the last one is cancelled or accepted.
   auto add = [&](UiScript& script, int rowsBefore, std::vector<std::string> texts, bool cancel) {
@@ -100,6 +100,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
             [&] { DoubleClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 1)); })
       .Then("editor for row 1", [&] { return Showing(Editor()); }, [&] {
         editorShowsRow = WindowText(EditorField(Editor())) == "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega ";
+        editCaption = WindowText(Editor()) == "Edit Ignore List Entry";
         Type(EditorField(Editor()), "Software\\\xCE\xA9mega\\Edited");
         EditorOk(Editor());
       })
@@ -121,6 +122,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
   EXPECT_TRUE(script.Done()) << script.Pending();
   EXPECT_TRUE(editorCaption);
   EXPECT_TRUE(editorShowsRow);
+  EXPECT_TRUE(editCaption);
   // "remove me", "HKEY_CURRENTUSER\x", "" and the edit without a root.
   ASSERT_EQ(answers.shown().size(), 4u);
   for (const auto& shown : answers.shown()) {

@@ -121,11 +121,11 @@ TEST_F(RestoreTest, RestoreBringsTheKeyBackThroughTheRegistryEditorAndDeletesThe
     ASSERT_EQ(created->SetValue("Count", platform::kRegDword, std::string("\x07\0\0\0", 4)),
               platform::kSuccess);
   }
+  Write("2011_01_01_000000.reg");  // the older backup: listed below
   const std::string backup = "2012_06_07_080910.reg";
   ASSERT_TRUE(ExportRegistryItem(machine.files, machine.registry, machine.system.Ansi(),
                                  folder_ + "\\" + backup, Root::CurrentUser, key, "", true)
                   .ok());
-  Write("2011_01_01_000000.reg");
   {
     std::unique_ptr<platform::RegistryKey> above;
     ASSERT_EQ(machine.registry.Open(Root::CurrentUser, parent, platform::Access::All, above),

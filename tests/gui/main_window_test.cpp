@@ -238,6 +238,18 @@ TEST_F(MainWindowTest, FixErrorsRemovesExactlyTheCheckedRowsAfterBackingThemUp) 
   Scan({"2"});
   Command(TfrmMain::idSelectNone);
   EXPECT_EQ(main.StatusText(), Status(main.Issues().Count(), 0));
+  // Nothing checked: said, and the record of the last repair stays.
+  OptionsSetting.LastClean = "01/02/2026 10:00:00 , 7 errors were fixed!";
+  {
+    MessageBoxes boxes;
+    CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);  // no question comes first
+    SendMessageW(main.bFixErrors, BM_CLICK, 0, 0);
+    EXPECT_TRUE(RemoveDirectoryW(Wide(BackupFolder()).c_str())) << "a backup was written";
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(!boxes.shown.empty() && boxes.shown[0].text.rfind("No error is checked", 0) == 0);
+  }
+  EXPECT_EQ(OptionsSetting.LastClean, "01/02/2026 10:00:00 , 7 errors were fixed!");
+  EXPECT_EQ(main.StatusText(), Status(main.Issues().Count(), 0));
   for (int i : {1, 3, 4}) ClickCheckBox(RowOf("Sub\\Gone" + std::to_string(i)));
   const size_t before = main.Issues().Count();
 
@@ -771,6 +783,9 @@ void CALLBACK AnswerCustomScan(HWND, UINT, UINT_PTR id, DWORD) {
   for (int code : g_sections)
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(code - 1), reinterpret_cast<LPARAM>(&item));
   SendMessageW(FindWindowExW(dialog, nullptr, L"Button", L"&Start Scan"), BM_CLICK, 0, 0);
+  // A refused Start Scan leaves the dialog open.
+  if (IsWindow(dialog) && IsWindowVisible(dialog))
+    SendMessageW(FindWindowExW(dialog, nullptr, L"Button", L"&Cancel"), BM_CLICK, 0, 0);
   g_customScanAnswered = true;
 }
 
@@ -799,6 +814,7 @@ TEST_F(MainWindowTest, CustomScanRunsExactlyTheChosenSectionsOrSaysNoneWasChosen
   EXPECT_EQ(boxes.shown[0].text, "No sections were selected!");
   EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_ICONINFORMATION));
   EXPECT_EQ(main.Issues().Count(), found);  // the list stays as it was
+  EXPECT_EQ(SectionCodes(OptionsSetting.ScanSections), (std::vector<std::string>{"2", "16"}));
 }
 
 // Each button's dialog, seen from a timer while it is modal, then closed.

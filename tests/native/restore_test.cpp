@@ -53,7 +53,7 @@ TEST(ListBackupFiles, ListsRegFilesInAnyCaseNewestFirst) {
   m.files.AddFile("C:\\B\\backup.reg.txt");
   m.files.AddFile("C:\\B\\noextension");
   m.files.AddFolder("C:\\B\\folder.reg");
-  m.files.AddFile("C:\\B\\a.Reg");
+  m.files.AddFile("C:\\B\\a.Reg", "", MakeFileTime({2012, 1, 1, 9, 0, 0}));
 
   std::vector<BackupFileRow> rows;
   ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\B", rows));
@@ -70,7 +70,7 @@ TEST(ListBackupFiles, ListsRegFilesInAnyCaseNewestFirst) {
   // A trailing backslash lists the same; appending keeps the order.
   ASSERT_TRUE(ListBackupFiles(m.files, m.system, "C:\\B\\", rows));
   EXPECT_EQ(rows.size(), 6u);
-  for (size_t i = 1; i < rows.size(); ++i) EXPECT_GE(CompareNoCase(rows[i - 1].name, rows[i].name), 0);
+  for (size_t i = 1; i < rows.size(); ++i) EXPECT_GE(rows[i - 1].writeTime, rows[i].writeTime);
 }
 
 TEST(ListBackupFiles, MissingFolderLeavesTheListAsItWas) {
@@ -84,17 +84,37 @@ TEST(ListBackupFiles, MissingFolderLeavesTheListAsItWas) {
   EXPECT_EQ(rows[0].name, "kept.reg");
 }
 
-TEST(SortBackupFiles, ComparesWithoutCaseDescending) {
-  std::vector<BackupFileRow> rows(4);
-  rows[0].name = "b.reg";
-  rows[1].name = "C.reg";
-  rows[2].name = "a.reg";
-  rows[3].name = "B.REG";
-  SortBackupFiles(rows);
-  EXPECT_EQ(rows[0].name, "C.reg");
-  EXPECT_TRUE(EqualsNoCase(rows[1].name, "b.reg"));
-  EXPECT_TRUE(EqualsNoCase(rows[2].name, "b.reg"));
-  EXPECT_EQ(rows[3].name, "a.reg");
+// Newest first by the time the list shows, whatever the names; the same time by name,
+// descending, in any case.
+TEST(SortBackupFiles, NewestFirstByDateThenByName) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<const char*, platform::LocalTime>> files;
+    std::vector<const char*> order;
+  } cases[] = {
+      {"a renamed file goes by its date",
+       {{"damaged.reg", {2026, 12, 9, 12, 49, 0}}, {"2026_12_09_130406.reg", {2026, 12, 9, 13, 4, 6}}},
+       {"2026_12_09_130406.reg", "damaged.reg"}},
+      {"an older name with a newer date",
+       {{"2013_01_01_000000.reg", {2010, 1, 1, 0, 0, 0}}, {"2011_01_01_000000.reg", {2011, 1, 1, 0, 0, 0}}},
+       {"2011_01_01_000000.reg", "2013_01_01_000000.reg"}},
+      {"the same time: names descending in any case",
+       {{"b.reg", {2011, 1, 1, 0, 0, 0}}, {"C.reg", {2011, 1, 1, 0, 0, 0}}, {"a.reg", {2011, 1, 1, 0, 0, 0}}},
+       {"C.reg", "b.reg", "a.reg"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<BackupFileRow> rows;
+    for (const auto& [name, time] : c.files) {
+      rows.emplace_back();
+      rows.back().name = name;
+      rows.back().writeTime = MakeFileTime(time);
+    }
+    SortBackupFiles(rows);
+    std::vector<std::string> names;
+    for (const BackupFileRow& row : rows) names.push_back(row.name);
+    EXPECT_EQ(names, std::vector<std::string>(c.order.begin(), c.order.end()));
+  }
 }
 
 TEST(RestoreCommandLine, RunsTheRegistryEditorByItsFullPath) {

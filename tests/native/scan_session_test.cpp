@@ -225,8 +225,8 @@ TEST_F(ScanSessionTest, StoppedScanIsFiltered) {
   EXPECT_TRUE(list.filtered);
 }
 
-// Every end of a scan: after a stop the last row goes, the filter runs whenever it was
-// asked for, and rows are checked only once it is through.
+// Every end of a scan: after a stop every row found before it stays, the filter runs
+// whenever it was asked for, and rows are checked only once it is through.
 TEST(ScanEnd, FiltersAfterEveryEndAndChecksOnlyThen) {
   struct Case {
     const char* name;
@@ -241,9 +241,9 @@ TEST(ScanEnd, FiltersAfterEveryEndAndChecksOnlyThen) {
   const std::string kLast = "HKEY_CURRENT_USER\\Software\\Last";
   const Case cases[] = {
       {"finished", false, true, {kApp, kLast}, ScanOutcome::Completed},
-      {"stopped", true, true, {kApp}, ScanOutcome::Stopped},
+      {"stopped", true, true, {kApp, kLast}, ScanOutcome::Stopped},
       {"finished, raw", false, false, {kJava, kApp, kMine, kLast}, ScanOutcome::Completed},
-      {"stopped, raw", true, false, {kJava, kApp, kMine}, ScanOutcome::Stopped},
+      {"stopped, raw", true, false, {kJava, kApp, kMine, kLast}, ScanOutcome::Stopped},
   };
   for (const Case& c : cases) {
     for (size_t step : {size_t{1}, size_t{1000}}) {
