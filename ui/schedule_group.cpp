@@ -58,6 +58,9 @@ void ScheduleGroup::Load() {
          }))
       text += (text.empty() ? "" : " ") + note;
     if (state.exists && !state.scheduleKnown) text = "The task exists; its schedule is unknown. " + text;
+    if (!state.exists)
+      text = std::string("Windows' Task Scheduler runs the repair without a window (as -repaironce) "
+                         "under the task \"") + kScheduledTaskName + "\".";
   }
   const RepairSchedule shown = shown_.value_or(RepairSchedule{});
   ComboBox_SetCurSel(cmbSchedule, shown_ ? static_cast<int>(shown.kind) : -1);
