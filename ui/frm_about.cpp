@@ -39,7 +39,7 @@ TfrmAbout::TfrmAbout(HWND owner, std::string programFolder)
   Label4 = AddLabel(kLabel4, std::string(donate1) + "\r\n" + donate2, 16, 164, width - 32,
                     2 * lineHeight + 2);
   const std::string home = ShownHomeAddress();
-  const std::string address = home.empty() ? std::string("Tallowin on the web") : home;
+  const std::string address = home.empty() ? std::string("Where Tallowin lives") : home;
   lbEAddress = AddControl(L"STATIC", address, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kAddress, 16, 210,
                           static_cast<int>(TextSize(address).cx), lineHeight);
   SendMessageW(lbEAddress, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
