@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "core/code_list.h"
 #include "core/finding_reason.h"
 #include "core/fix_report.h"
 #include "core/list_commands.h"
+#include "core/run_log.h"
 #include "core/settings.h"
 #include "platform/reg_global.h"
 #include "platform/text.h"
@@ -26,6 +28,7 @@
 #include "ui/messages.h"
 #include "ui/product_pages.h"
 #include "ui/resource.h"
+#include "ui/run_record.h"
 
 namespace tallowin::ui {
 
@@ -431,6 +434,7 @@ void TfrmMain::FormActivate() {
   Placement placement(hwnd_);
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
   if (!OptionsSetting.LastClean.empty()) SetStatus("Last fix at: " + OptionsSetting.LastClean);
+  if (const auto last = LastUnattendedRunText(platform_, OptionsSetting.OutputDirectory)) SetStatus(*last);
   if (OptionsSetting.WindowState == TWindowState::wsMaximized) ShowWindow(hwnd_, SW_MAXIMIZE);
   if (IsRepairOnceSwitch(arguments_)) {
     RepairOnce = true;
@@ -671,22 +675,29 @@ RepairResult TfrmMain::RunRepair() {
 // ---- unattended -------------------------------------------------------------------------
 
 void TfrmMain::RepairOnceRun() {
+  const std::string started = IsoLocalTime(platform_.system.Now());
   ShowWindow(hwnd_, SW_HIDE);
   hiddenByRepairOnce_ = true;
   CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
   exitCode_ = kRepairOnceDone;
+  size_t found = 0;
+  std::optional<RepairResult> repair;
   // With no section chosen nothing is scanned or repaired; the run ends all the same.
   if (!CategoryCodes->empty()) {
     const ScanOutcome scan = StartScan();
     // A stopped or failed scan repairs nothing.
     if (scan != ScanOutcome::Completed) {
+      found = list_.Count();
       exitCode_ = RepairOnceExitStatus(scan, nullptr, list_.Count());
     } else {
-      const size_t found = list_.CheckedCount();
-      const RepairResult result = RunRepair();
-      exitCode_ = RepairOnceExitStatus(scan, &result, found);
+      found = list_.CheckedCount();
+      repair = RunRepair();
+      exitCode_ = RepairOnceExitStatus(scan, &*repair, found);
     }
   }
+  RecordUnattendedRun(platform_.files, OptionsSetting.OutputDirectory,
+                      MakeRunRecord(started, IsoLocalTime(platform_.system.Now()), exitCode_, found,
+                                    repair ? &*repair : nullptr));
   PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 

@@ -57,6 +57,11 @@ struct ScheduleArgs {
   Format format = Format::Text;
 };
 
+struct RunsArgs {
+  std::string folder;  // empty: the backup folder of the settings
+  Format format = Format::Text;
+};
+
 int RunScan(const ScanArgs& args);
 int RunResolve(const ResolveArgs& args);
 int RunFix(const FixArgs& args);
@@ -65,5 +70,7 @@ int RunBackups(const std::string& folder);
 int RunRestore(const RestoreArgs& args);
 // Shows, changes or prints the task definition of the scheduled repair.
 int RunSchedule(const ScheduleArgs& args);
+// Lists the records of the unattended runs, oldest first.
+int RunRuns(const RunsArgs& args);
 
 }  // namespace tallowin::cli

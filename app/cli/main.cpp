@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "       tallowin-cli restore FILE|NAME\n"
     "       tallowin-cli schedule [off | daily --at HH:MM | weekly DAY --at HH:MM] [--xml]"
     " [--format text|json]\n"
+    "       tallowin-cli runs [--folder DIR] [--format text|json]\n"
     "       tallowin-cli --version\n";
 
 constexpr const char* kHelp =
@@ -53,6 +54,8 @@ constexpr const char* kHelp =
     "            Scheduler, task \"Tallowin scheduled repair\") and its next run; off,\n"
     "            daily or weekly DAY (sun ... sat) with --at HH:MM change it; --xml\n"
     "            prints the task definition instead (for schtasks /create /xml)\n"
+    "  runs      list the records of the unattended runs (Tallowin.exe -repaironce) kept\n"
+    "            in the backup folder (or DIR): times, exit status, counts, backup file\n"
     "\n"
     "Settings.dat beside the program is read as the main program reads it.\n"
     "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 3 fix done but some\n"
@@ -129,6 +132,12 @@ int Main(std::vector<std::string> arguments) {
   schedule->add_flag("--xml", scheduleXml);
   schedule->add_option("--format", scheduleFormat)->check(CLI::IsMember({"text", "json"}));
 
+  RunsArgs runsArgs;
+  std::string runsFormat = "text";
+  CLI::App* runs = app.add_subcommand("runs");
+  runs->add_option("--folder", runsArgs.folder);
+  runs->add_option("--format", runsFormat)->check(CLI::IsMember({"text", "json"}));
+
   try {
     // CLI11 takes the arguments last first, without the program's name.
     if (!arguments.empty()) arguments.erase(arguments.begin());
@@ -194,6 +203,11 @@ int Main(std::vector<std::string> arguments) {
     args.xml = scheduleXml;
     args.format = scheduleFormat == "json" ? Format::Json : Format::Text;
     return RunSchedule(args);
+  }
+  if (runs->parsed()) {
+    if (runs->count("--folder") > 0 && runsArgs.folder.empty()) return UsageError("--folder: empty folder");
+    runsArgs.format = runsFormat == "json" ? Format::Json : Format::Text;
+    return RunRuns(runsArgs);
   }
   return UsageError("no command given");
 }
