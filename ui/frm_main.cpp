@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "core/code_list.h"
 #include "core/finding_reason.h"
 #include "core/fix_report.h"
 #include "core/list_commands.h"
+#include "core/run_log.h"
 #include "core/settings.h"
 #include "platform/reg_global.h"
 #include "platform/text.h"
@@ -26,6 +28,7 @@
 #include "ui/messages.h"
 #include "ui/product_pages.h"
 #include "ui/resource.h"
+#include "ui/run_record.h"
 
 namespace tallowin::ui {
 
@@ -433,6 +436,7 @@ void TfrmMain::FormActivate() {
   Placement placement(hwnd_);
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
   if (!OptionsSetting.LastClean.empty()) SetStatus("Last fix at: " + OptionsSetting.LastClean);
+  if (const auto last = LastUnattendedRunText(platform_, OptionsSetting.OutputDirectory)) SetStatus(*last);
   // The unattended run never shows its window, not even maximized for a moment.
   if (IsRepairOnceSwitch(arguments_)) {
     RepairOnce = true;
@@ -689,10 +693,13 @@ RepairResult TfrmMain::RunRepair() {
 // ---- unattended -------------------------------------------------------------------------
 
 void TfrmMain::RepairOnceRun() {
+  repairOnceStarted_ = IsoLocalTime(platform_.system.Now());
   ShowWindow(hwnd_, SW_HIDE);
   hiddenByRepairOnce_ = true;
   CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
   exitCode_ = kRepairOnceDone;
+  size_t found = 0;
+  std::optional<RepairResult> repair;
   // With no section chosen nothing is scanned or repaired; the run ends all the same.
   if (!CategoryCodes->empty()) {
     // Until each step ends, exitCode_ is what the end of the session there would mean.
@@ -700,14 +707,18 @@ void TfrmMain::RepairOnceRun() {
     const ScanOutcome scan = StartScan();
     // A stopped or failed scan repairs nothing.
     if (scan != ScanOutcome::Completed) {
+      found = list_.Count();
       exitCode_ = RepairOnceExitStatus(scan, nullptr, list_.Count());
     } else {
-      const size_t found = list_.CheckedCount();
+      found = list_.CheckedCount();
       exitCode_ = found == 0 ? kRepairOnceDone : kRepairOnceNotAllRemoved;
-      const RepairResult result = RunRepair();
-      exitCode_ = RepairOnceExitStatus(scan, &result, found);
+      repair = RunRepair();
+      exitCode_ = RepairOnceExitStatus(scan, &*repair, found);
     }
   }
+  RecordUnattendedRun(platform_.files, OptionsSetting.OutputDirectory,
+                      MakeRunRecord(repairOnceStarted_, IsoLocalTime(platform_.system.Now()), exitCode_, found,
+                                    repair ? &*repair : nullptr));
   PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
@@ -1000,7 +1011,13 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         (void)SaveSettings();
         // The system ends the process once this returns, with a status of its own; the
         // unattended run's scheduler is told how far it came.
-        if (RepairOnce && options_.endsProgram) TerminateProcess(GetCurrentProcess(), exitCode_);
+        if (RepairOnce && options_.endsProgram) {
+          if (!repairOnceStarted_.empty())
+            RecordUnattendedRun(platform_.files, OptionsSetting.OutputDirectory,
+                                MakeRunRecord(repairOnceStarted_, IsoLocalTime(platform_.system.Now()),
+                                              exitCode_, list_.Count(), nullptr));
+          TerminateProcess(GetCurrentProcess(), exitCode_);
+        }
       }
       return 0;
     case WM_DESTROY:

@@ -205,6 +205,7 @@ class TfrmMain : public Form, private ScanHost {
   HWND tooltip_ = nullptr;
   bool activated_ = false;
   bool hiddenByRepairOnce_ = false;
+  std::string repairOnceStarted_;  // when the unattended run began; recorded with its end
   bool busy_ = false;  // a scan, a repair or the registry editor's navigation runs
 };
 

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "core/dialog_choices.h"
 #include "core/settings.h"
@@ -31,7 +32,8 @@ enum : int {
   kOutputFolder,
   kBrowse,
   kOK,
-  kCancel
+  kCancel,
+  kScheduleFirst = 200
 };
 
 std::string RowText(HWND list, int row) {
@@ -60,7 +62,7 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   const int width = std::max(440, 20 + 20 + static_cast<int>(TextSize(restoreText).cx) + 20);
   const int right = width - 16;  // inner right edge of the group box
   Create(L"TallowinTfrmOptions", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Options", width, 436);
+         "Options", width, 436 + ScheduleGroup::kHeight + 6);
   GroupBox2 = AddGroupBox(kGroup, "", 8, 6, width - 16, 384);
   cbCreateRestore = AddCheckBox(kCreateRestore, restoreText, 20, 24, right - 28);
   cbIgnoreRemoveMedia =
@@ -82,8 +84,10 @@ TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem())
   bBrowse.NoFocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE, Scale(32)).get());
   bBrowse.FocusedPicture.AssignIcon(LoadIconResource(program, IDI_BROWSE_HOVER, Scale(32)).get());
   bBrowse.Picture.Assign(bBrowse.NoFocusedPicture);
-  bOK = AddButton(kOK, "&OK", width - 172, 400, 80, 27, true);
-  bCancel = AddButton(kCancel, "&Cancel", width - 88, 400);
+  Schedule = std::make_unique<ScheduleGroup>(*this, kScheduleFirst, 8, 396, width - 16);
+  const int buttonsTop = 400 + ScheduleGroup::kHeight + 6;
+  bOK = AddButton(kOK, "&OK", width - 172, buttonsTop, 80, 27, true);
+  bCancel = AddButton(kCancel, "&Cancel", width - 88, buttonsTop);
   // Controls drawn inside the group box come after it in the z-order.
   SetWindowPos(GroupBox2, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   aEditUpdate();
@@ -119,6 +123,7 @@ void TfrmOptions::FormShow() {
   ListView_DeleteAllItems(lvKeys);
   for (const std::string& key : choice.ignoreKeys) AddRow(key);
   aEditUpdate();
+  Schedule->Load();
 }
 
 void TfrmOptions::bOKClick() {
@@ -128,12 +133,21 @@ void TfrmOptions::bOKClick() {
   choice.createRestorePoint = Button_GetCheck(cbCreateRestore) == BST_CHECKED;
   choice.check64Bit = Button_GetCheck(cbCheck64Bit) == BST_CHECKED;
   choice.ignoreKeys = Keys();
-  const std::string refused = ApplyOptions(*files_, choice, OptionsSetting);
+  // The settings change only once the schedule has too: an OK refused for either
+  // leaves both as they were.
+  TOptionsSetting changed = OptionsSetting;
+  const std::string refused = ApplyOptions(*files_, choice, changed);
   if (!refused.empty()) {
     ShowMessage(hwnd_, refused, MB_OK | MB_ICONERROR);
     FocusControl(eOutputFolder);
     return;
   }
+  if (const std::string failed = Schedule->Apply(); !failed.empty()) {
+    ShowMessage(hwnd_, failed, MB_OK | MB_ICONERROR);
+    FocusControl(Schedule->cmbSchedule);
+    return;
+  }
+  OptionsSetting = std::move(changed);
   EndModal(mrOk);
 }
 
@@ -178,7 +192,7 @@ void TfrmOptions::bBrowseClick() {
 }
 
 void TfrmOptions::OnCommand(int id, int notifyCode, HWND) {
-  if (notifyCode != BN_CLICKED) return;
+  if (Schedule->OnCommand(id, notifyCode) || notifyCode != BN_CLICKED) return;
   switch (id) {
     case kOK:
       bOKClick();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "ui/schedule_group.h"
 #include "ui/shift_image.h"
 #include "ui/window.h"
 
@@ -30,6 +31,7 @@ class TfrmOptions : public Form {
   HWND Label1 = nullptr;
   HWND eOutputFolder = nullptr;
   TShiftImage bBrowse;
+  std::unique_ptr<ScheduleGroup> Schedule;  // "Repair automatically"
   HWND bOK = nullptr;
   HWND bCancel = nullptr;
 

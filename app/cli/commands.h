@@ -1,8 +1,11 @@
 #pragma once
 // The commands of tallowin-cli. Each returns the process exit status.
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/schedule.h"
 
 namespace tallowin::cli {
 
@@ -48,11 +51,26 @@ struct RestoreArgs {
   bool stats = false;  // time and peak memory on stderr, for tests and the benchmark
 };
 
+struct ScheduleArgs {
+  std::optional<RepairSchedule> change;  // empty: show the schedule
+  bool xml = false;  // print the task definition instead of registering it
+  Format format = Format::Text;
+};
+
+struct RunsArgs {
+  std::string folder;  // empty: the backup folder of the settings
+  Format format = Format::Text;
+};
+
 int RunScan(const ScanArgs& args);
 int RunResolve(const ResolveArgs& args);
 int RunFix(const FixArgs& args);
 // An empty folder lists the backup folder of the settings.
 int RunBackups(const std::string& folder);
 int RunRestore(const RestoreArgs& args);
+// Shows, changes or prints the task definition of the scheduled repair.
+int RunSchedule(const ScheduleArgs& args);
+// Lists the records of the unattended runs, oldest first.
+int RunRuns(const RunsArgs& args);
 
 }  // namespace tallowin::cli

@@ -24,6 +24,9 @@ constexpr const char* kUsage =
     " [--wow64 check|skip]\n"
     "       tallowin-cli backups [--folder DIR]\n"
     "       tallowin-cli restore FILE|NAME\n"
+    "       tallowin-cli schedule [off | daily --at HH:MM | weekly DAY --at HH:MM] [--xml]"
+    " [--format text|json]\n"
+    "       tallowin-cli runs [--folder DIR] [--format text|json]\n"
     "       tallowin-cli --version\n";
 
 constexpr const char* kHelp =
@@ -47,6 +50,12 @@ constexpr const char* kHelp =
     "  backups   list the backup files of a folder (default: the backup folder)\n"
     "  restore   import a backup file and check that everything came back; a bare NAME\n"
     "            is a file of the backup folder, and only a file there is then deleted\n"
+    "  schedule  show the scheduled repair (Tallowin.exe -repaironce in Windows' Task\n"
+    "            Scheduler, task \"Tallowin scheduled repair\") and its next run; off,\n"
+    "            daily or weekly DAY (sun ... sat) with --at HH:MM change it; --xml\n"
+    "            prints the task definition instead (for schtasks /create /xml)\n"
+    "  runs      list the records of the unattended runs (Tallowin.exe -repaironce) kept\n"
+    "            in the backup folder (or DIR): times, exit status, counts, backup file\n"
     "\n"
     "Settings.dat beside the program is read as the main program reads it.\n"
     "Exit status: 0 done, 1 failed or refused, 2 bad arguments, 3 fix done but some\n"
@@ -114,6 +123,21 @@ int Main(std::vector<std::string> arguments) {
   restore->add_option("FILE", restoreArgs.file)->required();
   restore->add_flag("--stats", restoreArgs.stats)->group("");
 
+  std::vector<std::string> scheduleWords;
+  std::string scheduleAt, scheduleFormat = "text";
+  bool scheduleXml = false;
+  CLI::App* schedule = app.add_subcommand("schedule");
+  schedule->add_option("WORDS", scheduleWords);
+  schedule->add_option("--at", scheduleAt);
+  schedule->add_flag("--xml", scheduleXml);
+  schedule->add_option("--format", scheduleFormat)->check(CLI::IsMember({"text", "json"}));
+
+  RunsArgs runsArgs;
+  std::string runsFormat = "text";
+  CLI::App* runs = app.add_subcommand("runs");
+  runs->add_option("--folder", runsArgs.folder);
+  runs->add_option("--format", runsFormat)->check(CLI::IsMember({"text", "json"}));
+
   try {
     // CLI11 takes the arguments last first, without the program's name.
     if (!arguments.empty()) arguments.erase(arguments.begin());
@@ -170,6 +194,20 @@ int Main(std::vector<std::string> arguments) {
   if (restore->parsed()) {
     if (restoreArgs.file.empty()) return UsageError("FILE: empty file name");
     return RunRestore(restoreArgs);
+  }
+  if (schedule->parsed()) {
+    ScheduleArgs args;
+    std::optional<std::string> at;
+    if (schedule->count("--at") > 0) at = scheduleAt;
+    if (!ParseScheduleWords(scheduleWords, at, args.change, error)) return UsageError(error);
+    args.xml = scheduleXml;
+    args.format = scheduleFormat == "json" ? Format::Json : Format::Text;
+    return RunSchedule(args);
+  }
+  if (runs->parsed()) {
+    if (runs->count("--folder") > 0 && runsArgs.folder.empty()) return UsageError("--folder: empty folder");
+    runsArgs.format = runsFormat == "json" ? Format::Json : Format::Text;
+    return RunRuns(runsArgs);
   }
   return UsageError("no command given");
 }

@@ -11,6 +11,7 @@
 #include "platform/win32/com_initialization.h"
 #include "ui/frm_main.h"
 #include "ui/messages.h"
+#include "ui/run_record.h"
 #include "ui/window.h"
 
 namespace {
@@ -32,7 +33,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   const std::vector<std::string> arguments = Arguments();
   if (HWND running = FindWindowW(kMainWindowClass, nullptr)) {
     // An unattended run does nothing beside another copy, and says so to its scheduler.
-    if (tallowin::IsRepairOnceSwitch(arguments)) return tallowin::kRepairOnceAlreadyRunning;
+    if (tallowin::IsRepairOnceSwitch(arguments)) {
+      RecordRunBesideAnotherCopy();
+      return tallowin::kRepairOnceAlreadyRunning;
+    }
     PostMessageW(running, WM_ACTIVATEINSTANCE, 0, 0);
     // The first copy's open dialog, when it has one: its main window is disabled then.
     SetForegroundWindow(GetLastActivePopup(running));

@@ -46,7 +46,7 @@ d list "${MAIN[@]}" --summary
 d state "${MAIN[@]}" --ctl Static --text "Welcome to Tallowin!"
 [[ $(out) == visible* ]] || fail "the welcome panel went: $(out)"
 main_ends
-[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+[ -z "$(ls "$tl/Backup" | grep '\.reg$')" ] || fail "a backup was written: $(ls "$tl/Backup" | grep '\.reg$')"
 
 # Unattended with a restore point asked for: System Restore fails under Wine, and the run
 # ends by itself without asking, repairing nothing, with status 1.
@@ -55,7 +55,7 @@ d run --timeout 120000 'C:\Tallowin\Tallowin.exe' -repaironce
 note "restore point: $(tr '\n' ' ' < "$w/drv.out")"
 grep -q '^visible' "$w/drv.out" && fail "the unattended run showed windows: $(cat "$w/drv.out")"
 [ "$(tail -1 "$w/drv.out")" = "exit 1" ] || fail "-repaironce without a restore point: $(cat "$w/drv.out")"
-[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+[ -z "$(ls "$tl/Backup" | grep '\.reg$')" ] || fail "a backup was written: $(ls "$tl/Backup" | grep '\.reg$')"
 cli_fast "$prefix" "$w/again.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
 cli_rows "$w/again.json" "$w/again.rows"
 diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce without a restore point changed the registry"
@@ -65,7 +65,7 @@ settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0'
 d run --timeout 30000 'C:\Tallowin\Tallowin.exe' -repaironce
 note "no section: $(tr '\n' ' ' < "$w/drv.out")"
 [ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "-repaironce without sections: $(cat "$w/drv.out")"
-[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written: $(ls "$tl/Backup")"
+[ -z "$(ls "$tl/Backup" | grep '\.reg$')" ] || fail "a backup was written: $(ls "$tl/Backup" | grep '\.reg$')"
 cli_fast "$prefix" "$w/again.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
 cli_rows "$w/again.json" "$w/again.rows"
 diff -q "$w/expected.rows" "$w/again.rows" > /dev/null || fail "-repaironce without sections changed the registry"
@@ -80,7 +80,7 @@ grep -q '^visible' "$w/drv.out" && fail "the unattended run showed windows: $(ca
 [ "$(tail -1 "$w/drv.out")" = "exit 0" ] || fail "-repaironce: $(cat "$w/drv.out")"
 drv windows --hidden "${MAIN[@]}"
 [ ! -s "$w/drv.out" ] || fail "a main window is left: $(cat "$w/drv.out")"
-ls "$tl/relbk" > "$w/backups"
+ls "$tl/relbk" | grep '\.reg$' > "$w/backups"
 [ "$(grep -c . "$w/backups")" = 1 ] || fail "backups: $(cat "$w/backups")"
 cli_fast "$prefix" "$w/after.json" "$w/cli.err" scan --codes 2,16 --format json || fail "cli scan"
 cli_rows "$w/after.json" "$w/after.rows"

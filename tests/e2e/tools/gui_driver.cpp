@@ -702,6 +702,22 @@ int CmdSetText(const Args& args) {
   return kOk;
 }
 
+// Picks item --item N (from 0) of a drop-down list as a user does: the selection, then
+// the notification its owner acts on.
+int CmdSelect(const Args& args) {
+  HWND box = nullptr;
+  if (int rc = Target(args, box)) return rc;
+  if (!Usable(box)) return Error(kUnusable, "the control is hidden or disabled");
+  const long item = args.Number("--item", -1);
+  DWORD_PTR selected = 0;
+  if (!Answered(box, CB_SETCURSEL, static_cast<WPARAM>(item), 0, &selected))
+    return Error(kNoAnswer, "CB_SETCURSEL was not answered");
+  if (item < 0 || static_cast<long>(selected) != item) return Error(kCheckFailed, "no item %ld", item);
+  PostMessageW(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(box));
+  return kOk;
+}
+
 int CmdClick(const Args& args) {
   HWND button = nullptr;
   if (int rc = Target(args, button)) return rc;
@@ -1356,6 +1372,7 @@ const Command kCommands[] = {
     {"text", CmdText, "the window's or control's text"},
     {"wait-text", CmdWaitText, "waits until the text meets --equals T / --contains T / --matches REGEX (--any control)"},
     {"set-text", CmdSetText, "set-text TEXT: puts TEXT into an edit control"},
+    {"select", CmdSelect, "picks item --item N (from 0) of a drop-down list"},
     {"click", CmdClick, "presses a button (--text CAPTION) once it is visible and enabled"},
     {"enabled", CmdEnabled, "prints enabled or disabled; --expect enabled|disabled waits for it"},
     {"msgbox", CmdMessageBox, "waits for a message box: prints its text; --expect TEXT, --buttons A,B, --press CAPTION"},
