@@ -104,10 +104,20 @@ TEST_F(FindingReason, AKeyMadeAgainBetweenTwoRowsIsReadAfresh) {
   FindingExplainer explainer({counting, machine.files, machine.system, machine.processes,
                               machine.restorePoint},
                              {});
-  const Issue a{"Non-existent File or Folder", "C:\\Old\\a.exe", "HKEY_CURRENT_USER\\Software\\App\\A",
-                ekValueInKeyPath};
-  const Issue b{"Non-existent File or Folder", "C:\\Old\\b.exe", "HKEY_CURRENT_USER\\Software\\App\\B",
-                ekValueInKeyPath};
+  const Issue a{"Non-existent File or Folder",
+                "C:\\Old\\a.exe",
+                "HKEY_CURRENT_USER\\Software\\App\\A",
+                ekValueInKeyPath,
+                false,
+                {},
+                FindingRule::PathReference};
+  const Issue b{"Non-existent File or Folder",
+                "C:\\Old\\b.exe",
+                "HKEY_CURRENT_USER\\Software\\App\\B",
+                ekValueInKeyPath,
+                false,
+                {},
+                FindingRule::PathReference};
   EXPECT_EQ(explainer.Explain(a), "C:\\Old\\a.exe: the folder C:\\Old does not exist.");
   EXPECT_EQ(explainer.Explain(b), "C:\\Old\\b.exe: the folder C:\\Old does not exist.");
   EXPECT_EQ(counting.opens, 1);
