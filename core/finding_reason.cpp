@@ -161,7 +161,8 @@ class ReferenceReader {
   // reads it, each with the variable's expansion; `lead` tells the expansion.
   std::vector<std::string> Places(const std::string& text, std::string& lead) {
     std::string_view path = text;
-    if (!path.empty() && path.front() == '"') {
+    quoted_ = !path.empty() && path.front() == '"';
+    if (quoted_) {
       path.remove_prefix(1);
       path = path.substr(0, path.find('"'));
     }
@@ -219,7 +220,8 @@ class ReferenceReader {
     const size_t end = path.find('\\', existing);
     const std::string component = path.substr(existing, end - existing);
     size_t cut = kNone;
-    if (suffix_.empty())
+    // A quoted path is looked for whole: the quotes say where its arguments begin.
+    if (suffix_.empty() && !quoted_)
       for (size_t i = 0; i < component.size() && cut == kNone; ++i)
         if (IsArgumentSeparator(component[i])) cut = i;
     // Inside the path a name with a separator is a missing folder ("Old Version\"),
@@ -236,9 +238,15 @@ class ReferenceReader {
                      : path + ": the folder " + missing + " does not exist.";
     } else {
       target = path;
-      sentence = path + " does not exist";
-      if (suffix_.empty() && LastComponent(path).find('.') == kNone)
-        sentence += ", nor with .exe, .com or .bat added";
+      const bool bare = suffix_.empty() && LastComponent(path).find('.') == kNone;
+      if (!dirs_ && scan_.FolderExists(path)) {
+        // Only a file will do here, and the name is a folder's.
+        sentence = path + " is a folder, not a file";
+        if (bare) sentence += ", and no file with .exe, .com or .bat added exists";
+      } else {
+        sentence = path + " does not exist";
+        if (bare) sentence += ", nor with .exe, .com or .bat added";
+      }
       sentence += ".";
     }
   }
@@ -261,6 +269,7 @@ class ReferenceReader {
   TScanTaskThread& scan_;
   const std::string suffix_;
   const bool dirs_;
+  bool quoted_ = false;  // the text Places was last given began with a quote
 };
 
 // Why the test does not judge a text at all (its early stops), or "" when it did.

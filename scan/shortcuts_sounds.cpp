@@ -16,7 +16,6 @@ using platform::Access;
 using platform::Root;
 
 constexpr int kCsidlRecent = 0x08;  // CSIDL_RECENT
-constexpr uint32_t kAttrReparsePoint = 0x400;
 // ANSI file functions cannot reach longer paths; the limit also ends folder loops.
 constexpr size_t kMaxPath = 260;
 
@@ -98,7 +97,7 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder,
     if ((entry.attributes & platform::kAttrDirectory) != 0) {
       // Junctions and symbolic links are not followed: they can loop back to a parent,
       // and under Wine the profile folders link into the whole Unix home.
-      if (!IsDotEntry(entry.name) && (entry.attributes & kAttrReparsePoint) == 0)
+      if (!IsDotEntry(entry.name) && (entry.attributes & platform::kAttrReparsePoint) == 0)
         WalkShortcutFolder(scan, base + entry.name, longBase + AsciiUpper(entry.name), seen);
       continue;
     }

@@ -19,6 +19,7 @@ class FindingReason : public ::testing::Test {
     machine.files.AddFile("C:\\Tools\\here.exe");
     machine.files.AddFolder("C:\\Lib");
     machine.files.AddFolder("C:\\Windows");
+    machine.files.AddFolder("C:\\Program Files\\Acme");
     machine.files.SetEnvironment("SystemRoot", "C:\\Windows");
   }
   platform::Platform Platform() {
@@ -49,6 +50,10 @@ TEST_F(FindingReason, NamesThePlaceLookedForAndWhatWasMissing) {
        "The command line names C:\\Tools\\run.exe (arguments cut at the comma); it does not "
        "exist."},
       {"\"C:\\Tools\\gone.exe\" /min", "", false, true, "C:\\Tools\\gone.exe does not exist."},
+      {"\"C:\\Program Files\\Acme\\Acme Tool.exe\"", "", false, true,
+       "C:\\Program Files\\Acme\\Acme Tool.exe does not exist."},
+      {"C:\\Windows", "", false, true,
+       "C:\\Windows is a folder, not a file, and no file with .exe, .com or .bat added exists."},
       {"C:\\Tools\\notepad", "", false, true,
        "C:\\Tools\\notepad does not exist, nor with .exe, .com or .bat added."},
       {"%SystemRoot%\\system\\gone.dll", "", false, true,
