@@ -24,8 +24,6 @@ using platform::Root;
 constexpr size_t kNone = std::string::npos;
 constexpr const char* kNoLonger = "No longer broken: ";
 constexpr const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr const char* kDialogMruPath =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 
 std::string SeparatorName(char c) {
   switch (c) {
@@ -163,7 +161,8 @@ class ReferenceReader {
   // reads it, each with the variable's expansion; `lead` tells the expansion.
   std::vector<std::string> Places(const std::string& text, std::string& lead) {
     std::string_view path = text;
-    if (!path.empty() && path.front() == '"') {
+    quoted_ = !path.empty() && path.front() == '"';
+    if (quoted_) {
       path.remove_prefix(1);
       path = path.substr(0, path.find('"'));
     }
@@ -221,7 +220,8 @@ class ReferenceReader {
     const size_t end = path.find('\\', existing);
     const std::string component = path.substr(existing, end - existing);
     size_t cut = kNone;
-    if (suffix_.empty())
+    // A quoted path is looked for whole: the quotes say where its arguments begin.
+    if (suffix_.empty() && !quoted_)
       for (size_t i = 0; i < component.size() && cut == kNone; ++i)
         if (IsArgumentSeparator(component[i])) cut = i;
     // Inside the path a name with a separator is a missing folder ("Old Version\"),
@@ -238,9 +238,15 @@ class ReferenceReader {
                      : path + ": the folder " + missing + " does not exist.";
     } else {
       target = path;
-      sentence = path + " does not exist";
-      if (suffix_.empty() && LastComponent(path).find('.') == kNone)
-        sentence += ", nor with .exe, .com or .bat added";
+      const bool bare = suffix_.empty() && LastComponent(path).find('.') == kNone;
+      if (!dirs_ && scan_.FolderExists(path)) {
+        // Only a file will do here, and the name is a folder's.
+        sentence = path + " is a folder, not a file";
+        if (bare) sentence += ", and no file with .exe, .com or .bat added exists";
+      } else {
+        sentence = path + " does not exist";
+        if (bare) sentence += ", nor with .exe, .com or .bat added";
+      }
       sentence += ".";
     }
   }
@@ -263,6 +269,7 @@ class ReferenceReader {
   TScanTaskThread& scan_;
   const std::string suffix_;
   const bool dirs_;
+  bool quoted_ = false;  // the text Places was last given began with a quote
 };
 
 // Why the test does not judge a text at all (its early stops), or "" when it did.
@@ -353,260 +360,317 @@ std::string FindingExplainer::Explain(const Issue& issue) {
   return "Listed by the scan as \"" + issue.problem.str() + "\"; no more can be told of it now.";
 }
 
-std::string FindingExplainer::ExplainRow(const Issue& issue) {
-  const std::string& problem = issue.problem;
-  const IssueTarget target = ResolveIssueTarget(issue);
-  platform::Registry& registry = RegistryOf(issue);
-  const std::string keyText = KeyText(target);
+// One row being explained: the item it names, and the questions the steps ask of it.
+struct FindingExplainer::Row {
+  Row(FindingExplainer& explainer, const Issue& row)
+      : self(explainer),
+        scan(*explainer.scan_),
+        issue(row),
+        target(ResolveIssueTarget(row)),
+        registry(explainer.RegistryOf(row)),
+        keyText(KeyText(target)) {}
+
+  FindingExplainer& self;
+  TScanTaskThread& scan;
+  const Issue& issue;
+  const IssueTarget target;
+  platform::Registry& registry;
+  const std::string keyText;
+
+  std::unique_ptr<platform::RegistryKey> Open(const std::string& path) const {
+    return OpenKey(registry, target.root, path);
+  }
+  bool KeyExists(const std::string& path) const { return Open(path) != nullptr; }
+  std::string KeyGone() const {
+    return std::string(kNoLonger) + "the key " + keyText + " is gone.";
+  }
 
   // The value the row names, as text; nullopt when it is gone.
-  auto valueText = [&]() -> std::optional<std::string> {
+  std::optional<std::string> ValueText() {
     if (target.kind != IssueTarget::Kind::Value) return std::nullopt;
     // Rows of one key come one after another: its handle is kept for the next. A kept
     // handle may name a key deleted since; only a fresh one says the value is gone.
-    OpenedKey& kept = *lastKey_;
+    OpenedKey& kept = *self.lastKey_;
     if (kept.key && kept.view == issue.view && kept.root == target.root && kept.path == target.path)
       if (auto text = TextValue(*kept.key, target.valueName)) return text;
-    kept = {issue.view, target.root, target.path, OpenKey(registry, target.root, target.path)};
+    kept = {issue.view, target.root, target.path, Open(target.path)};
     if (!kept.key) return std::nullopt;
     return TextValue(*kept.key, target.valueName);
-  };
-  auto reference = [&](const std::optional<std::string>& text, const std::string& suffix,
-                       bool dirs) -> std::string {
+  }
+  std::string Reference(const std::optional<std::string>& text, const std::string& suffix,
+                        bool dirs) {
     if (!text) return std::string(kNoLonger) + "the value is no longer there.";
-    return ExplainReference(*text, suffix, dirs, true);
+    return self.ExplainReference(*text, suffix, dirs, true);
+  }
+
+  // ---- one step per family of rules ----------------------------------------------
+  // A value read as a file reference.
+  std::string ValueReference(const std::string& suffix, bool dirs) {
+    return Reference(ValueText(), suffix, dirs);
+  }
+  // A registration naming another that is not registered: a ProgID's class, a class's
+  // AppID, an interface's type library.
+  std::string Registration();
+  // A command line kept in a key's default value (custom controls, open-with commands)
+  // or in a startup entry.
+  std::string CommandKey();
+  std::string StartupCommand();
+  // A key with nothing in it.
+  std::string EmptyKey();
+  // Entries of the program lists: an uninstall entry, the installer's folders, the
+  // Add/Remove Programs cache.
+  std::string UninstallEntry();
+  std::string InstallerFolder();
+  std::string ProgramsCacheEntry();
+  // The history lists.
+  std::string DialogHistory();
+  std::string UsageCounter();
+  // Files Windows keeps lists of.
+  std::string SharedDll();
+  std::string Font();
+  std::string HelpFile();
+  // The Start menu and shortcuts.
+  std::string StartMenuFolder();
+  std::string Shortcut();
+};
+
+std::string FindingExplainer::Row::Registration() {
+  struct Link {
+    const char* owner;      // what the row's key is
+    const char* subKey;     // where it names the other, below the row's key ("" = itself)
+    const char* valueName;  // ... in that key's value
+    const char* noun;       // what it names
+    const char* list;       // the key below HKEY_CLASSES_ROOT that registers those
+    const char* unlinked;   // when it names nothing any more
   };
-  auto keyExists = [&](const std::string& path) {
-    return OpenKey(registry, target.root, path) != nullptr;
-  };
+  static constexpr Link kProgId{"ProgID", "\\CLSID", "",
+                                "class",  "CLSID",   "it names no class any more."};
+  static constexpr Link kClass{"class", "",      "AppID",
+                               "AppID", "AppID", "the class names no AppID any more."};
+  static constexpr Link kInterface{"interface", "\\TypeLib",
+                                   "",          "type library",
+                                   "TypeLib",   "it names no type library any more."};
+  const Link& link = issue.rule == FindingRule::ProgIdClass  ? kProgId
+                     : issue.rule == FindingRule::ClassAppId ? kClass
+                                                             : kInterface;
+  auto key = Open(target.path);
+  if (!key) return KeyGone();
+  std::unique_ptr<platform::RegistryKey> sub;
+  if (*link.subKey != '\0') sub = Open(target.path + link.subKey);
+  platform::RegistryKey* naming = *link.subKey != '\0' ? sub.get() : key.get();
+  const std::optional<std::string> ref = naming ? TextValue(*naming, link.valueName) : std::nullopt;
+  const std::string name = LastComponent(target.path);
+  if (ref && ref->empty() && issue.rule == FindingRule::ProgIdClass)
+    return "The ProgID " + name + " has a CLSID key that names no class.";
+  if (!ref || ref->empty()) return std::string(kNoLonger) + link.unlinked;
+  const std::string listed = std::string(link.list) + "\\" + *ref;
+  if (KeyExists(listed) || (self.options_.check64Bit && KeyExists("Wow6432Node\\" + listed)))
+    return std::string(kNoLonger) + "the " + link.noun + " " + *ref + " is registered now.";
+  return "The " + std::string(link.owner) + " " + name + " names the " + link.noun + " " + *ref +
+         ", which has no key under HKEY_CLASSES_ROOT\\" + link.list + ".";
+}
 
-  if (problem == "Non-existent File or Folder" || problem == "Software Locations Issue")
-    return reference(valueText(), "", true);
+std::string FindingExplainer::Row::CommandKey() {
+  auto key = Open(target.path);
+  if (!key) return KeyGone();
+  const std::optional<std::string> text = TextValue(*key, "");
+  if (issue.rule == FindingRule::OpenWithCommand && (!text || text->empty()))
+    return "The command key " + keyText + " holds no command: it opens nothing.";
+  return Reference(text, "", false);
+}
 
-  if (problem == "ActiveX Issue" && issue.kind == ekKey) {
-    const size_t dash = issue.data.find(" - ");
-    auto key = OpenKey(registry, target.root, target.path);
-    if (!key) return std::string(kNoLonger) + "the key " + keyText + " is gone.";
-    if (dash != kNone) {
-      // A ProgID naming a class.
-      auto clsid = OpenKey(registry, target.root, target.path + "\\CLSID");
-      if (!clsid) return std::string(kNoLonger) + "it names no class any more.";
-      const std::optional<std::string> ref = TextValue(*clsid, "");
-      if (!ref) return std::string(kNoLonger) + "it names no class any more.";
-      if (ref->empty())
-        return "The ProgID " + LastComponent(target.path) + " has a CLSID key that names no class.";
-      if (keyExists("CLSID\\" + *ref) ||
-          (options_.check64Bit && keyExists("Wow6432Node\\CLSID\\" + *ref)))
-        return std::string(kNoLonger) + "the class " + *ref + " is registered now.";
-      return "The ProgID " + LastComponent(target.path) + " names the class " + *ref +
-             ", which has no key under HKEY_CLASSES_ROOT\\CLSID.";
-    }
-    const std::optional<std::string> ref = TextValue(*key, "AppID");
-    if (!ref || ref->empty()) return std::string(kNoLonger) + "the class names no AppID any more.";
-    if (keyExists("AppID\\" + *ref) ||
-        (options_.check64Bit && keyExists("Wow6432Node\\AppID\\" + *ref)))
-      return std::string(kNoLonger) + "the AppID " + *ref + " is registered now.";
-    return "The class " + LastComponent(target.path) + " names the AppID " + *ref +
-           ", which has no key under HKEY_CLASSES_ROOT\\AppID.";
+std::string FindingExplainer::Row::StartupCommand() {
+  std::optional<std::string> text;
+  if (issue.rule == FindingRule::StartupEntry) {
+    if (auto key = Open(target.path)) text = TextValue(*key, "command");
+  } else {
+    text = ValueText();
   }
-  if (problem == "ActiveX Issue") return reference(valueText(), ".dll", true);
-
-  if (problem == "Installer Refrence Issue") {
-    if (issue.kind == ekSubKeyInData) {
-      if (!keyExists(target.path)) return std::string(kNoLonger) + "the cache entry is gone.";
-      auto entry =
-          OpenKey(registry, Root::LocalMachine, std::string(kUninstallPath) + "\\" + issue.data);
-      if (entry)
-        return std::string(kNoLonger) + "the program " + issue.data +
-               " has an uninstall entry now.";
-      return "The Add/Remove Programs cache entry " + issue.data +
-             " has no program of that name under HKEY_LOCAL_MACHINE\\" + kUninstallPath + ".";
-    }
-    if (issue.kind == ekValueInData && EndsWith(AsciiUpper(target.path), "\\INSTALLER\\FOLDERS")) {
-      auto key = OpenKey(registry, target.root, target.path);
-      platform::RegValue value;
-      if (!key || key->QueryValue(issue.data, value) != platform::kSuccess)
-        return std::string(kNoLonger) + "the installer no longer lists the folder.";
-      return "The installer's folder list names " + issue.data + ". " +
-             ExplainReference(issue.data, "", true, true);
-    }
-    return reference(valueText(), ".exe", true);
+  if (text && (text->empty() || *text == "\"\"")) {
+    const std::string name =
+        issue.rule == FindingRule::StartupEntry ? LastComponent(target.path) : target.valueName;
+    return "The command line " + (text->empty() ? "" : *text + " ") + "of " + name +
+           " is empty: it starts nothing.";
   }
+  return Reference(text, "", false);
+}
 
-  if (problem == "Non-existent MRU and History Lists file") {
-    if (issue.kind == ekEncodedValueInData) {
-      auto key = OpenKey(registry, target.root, target.path);
-      platform::RegValue value;
-      if (!key || key->QueryValue(target.valueName, value) != platform::kSuccess)
-        return std::string(kNoLonger) + "the usage counter is gone.";
-      const std::string& plain = issue.data;
-      const bool neverRun = value.data.size() >= 8 && value.data[4] == 0 && value.data[5] == 0 &&
-                            value.data[6] == 0 && value.data[7] == 0;
-      const size_t colon = plain.find(':');
-      if (neverRun) return "The usage counter of " + plain + " shows it never ran.";
-      if (colon == kNone || plain.find(".lnk") != kNone)
-        return "The usage counter of " + plain + " names nothing the scan can look for now.";
-      return ExplainReference(plain.substr(colon + 1), "", true, true);
-    }
-    if (EqualsNoCase(target.path, kDialogMruPath)) {
-      const std::optional<std::string> text = valueText();
-      if (!text) return std::string(kNoLonger) + "the entry is gone from the dialog's history.";
-      std::vector<std::string> extensions;
-      if (auto key = OpenKey(registry, target.root, target.path))
-        (void)key->SubKeyNames(extensions);
-      std::vector<std::string> shown;
-      for (const std::string& extension : extensions) {
-        if (extension == "*") continue;
-        if (scan_->FileExists(*text + "." + extension))
-          return std::string(kNoLonger) + *text + "." + extension + " exists now.";
-        if (shown.size() < 6) shown.push_back("." + extension);
-      }
-      if (shown.empty())
-        return "The file dialog's history names " + *text +
-               ", and it lists no extension to look for.";
-      return "The file dialog's history names " + *text + " without its extension; no file " +
-             *text + " with " + Listed(shown) +
-             (extensions.size() > shown.size() + 1 ? " or the others it lists" : "") + " exists.";
-    }
-    return reference(valueText(), "", true);
-  }
-
-  if (problem == "Old Start Menu Key") {
-    if (!keyExists(target.path)) return std::string(kNoLonger) + "the key is gone.";
-    std::vector<std::string> folders;
-    for (const int csidl : {platform::kCsidlPrograms, platform::kCsidlCommonPrograms}) {
-      const std::optional<std::string> folder = scan_->Files().SpecialFolder(csidl);
-      if (!folder || folder->empty()) continue;
-      if (scan_->FolderExists(*folder + "\\" + issue.data))
-        return std::string(kNoLonger) + *folder + "\\" + issue.data + " exists now.";
-      folders.push_back(*folder);
-    }
-    return "No folder " + issue.data + " in the Start menu's Programs folders (" + Listed(folders) +
-           "): the menu order kept for it belongs to nothing.";
-  }
-
-  if (problem == "Obsolete Software Entry" || problem == "Empty Registry Keys" ||
-      problem == "Useless File Extension") {
-    auto key = OpenKey(registry, target.root, target.path);
-    if (!key) return std::string(kNoLonger) + "the key " + keyText + " is gone.";
-    uint32_t subKeys = 0, values = 0;
-    if (key->QueryInfo(subKeys, values) != platform::kSuccess) return "";
-    if (problem == "Useless File Extension" && values == 1 && subKeys == 0) {
-      const std::optional<std::string> text = TextValue(*key, "");
-      if (text && text->empty())
-        return keyText + " holds only an empty default value: it names no file type.";
-    }
-    key.reset();
-    if (scan_->CountKeyContent(target.root, target.path, 1) >= 1)
-      return std::string(kNoLonger) + keyText + " holds values now.";
-    std::string sentence =
-        keyText + (subKeys == 0   ? " has no values and no sub-keys"
-                   : subKeys == 1 ? " has no values, and its sub-key holds none either"
-                                  : " has no values, and its " + std::to_string(subKeys) +
-                                        " sub-keys hold none either");
-    if (problem == "Obsolete Software Entry")
-      return sentence +
-             ": a program's key right below Software with nothing in it is left over "
-             "from software that is gone.";
-    if (problem == "Useless File Extension")
-      return sentence + ": it tells Windows nothing about the file type.";
-    return sentence + ".";
-  }
-
-  if (problem == "Invalide Add/Remove Programs") {
-    auto key = OpenKey(registry, target.root, target.path);
-    if (!key) return std::string(kNoLonger) + "the entry " + issue.data + " is gone.";
-    std::vector<std::string> names;
-    (void)key->ValueNames(names);
-    for (const std::string& name : names)
-      if (ContainsNoCase(name, "UninstallString") || EqualsNoCase(name, "SystemComponent"))
-        return std::string(kNoLonger) + "the entry has its " + name + " value now.";
-    return "The uninstall entry " + issue.data +
-           " has no UninstallString value and is not a system component: Add/Remove Programs "
-           "cannot remove the program.";
-  }
-
-  if (problem == "Non-existent Shared Dlls") {
-    auto key = OpenKey(registry, target.root, target.path);
-    platform::RegValue value;
-    if (!key || key->QueryValue(issue.data, value) != platform::kSuccess)
-      return std::string(kNoLonger) + "the value is no longer there.";
-    if (value.data.size() == 4 && value.data.find_first_not_of('\0') == kNone)
-      return "The reference count of " + issue.data + " is 0: no program says it uses the file.";
-    return ExplainReference(issue.data, "", false, true);
-  }
-
-  if (problem == "Invalid Windows Fonts") {
-    const std::optional<std::string> text = valueText();
-    if (text) {
-      const std::optional<std::string> fonts = scan_->Files().SpecialFolder(platform::kCsidlFonts);
-      if (fonts && !fonts->empty() && scan_->FileExists(*fonts + "\\" + *text))
-        return std::string(kNoLonger) + "the fonts folder holds " + *text + ".";
-    }
-    return reference(text, "", false);
-  }
-
-  if (problem == "Invalid Help Files Item") {
-    std::optional<std::string> path = valueText();
-    if (path) {
-      if (!path->empty() && path->back() != '\\') *path += '\\';
-      *path += target.valueName;
-    }
-    return reference(path, "", false);
-  }
-
-  if (problem == "Non-existent Startup Programs") {
-    std::optional<std::string> text;
-    if (issue.kind == ekKey) {
-      if (auto key = OpenKey(registry, target.root, target.path)) text = TextValue(*key, "command");
-    } else {
-      text = valueText();
-    }
-    if (text && (text->empty() || *text == "\"\"")) {
-      const std::string name = issue.kind == ekKey ? LastComponent(target.path) : target.valueName;
-      return "The command line " + (text->empty() ? "" : *text + " ") + "of " + name +
-             " is empty: it starts nothing.";
-    }
-    return reference(text, "", false);
-  }
-
-  if (problem == "Windows Service Issue") return reference(valueText(), "", true);
-  if (problem == "Non-existent Sound File") return reference(valueText(), "", false);
-
-  if (problem == "Custom Controls Issue") {
-    auto key = OpenKey(registry, target.root, target.path);
-    if (!key) return std::string(kNoLonger) + "the key " + keyText + " is gone.";
-    if (issue.data.find(" - ") != kNone && ContainsNoCase(target.path, "Interface\\")) {
-      auto typeLib = OpenKey(registry, target.root, target.path + "\\TypeLib");
-      const std::optional<std::string> ref = typeLib ? TextValue(*typeLib, "") : std::nullopt;
-      if (!ref || ref->empty())
-        return std::string(kNoLonger) + "it names no type library any more.";
-      if (keyExists("TypeLib\\" + *ref) ||
-          (options_.check64Bit && keyExists("Wow6432Node\\TypeLib\\" + *ref)))
-        return std::string(kNoLonger) + "the type library " + *ref + " is registered now.";
-      return "The interface " + LastComponent(target.path) + " names the type library " + *ref +
-             ", which has no key under HKEY_CLASSES_ROOT\\TypeLib.";
-    }
-    return reference(TextValue(*key, ""), "", false);
-  }
-
-  if (problem == "Open with Application Issue") {
-    auto key = OpenKey(registry, target.root, target.path);
-    if (!key) return std::string(kNoLonger) + "the key " + keyText + " is gone.";
+std::string FindingExplainer::Row::EmptyKey() {
+  auto key = Open(target.path);
+  if (!key) return KeyGone();
+  uint32_t subKeys = 0, values = 0;
+  if (key->QueryInfo(subKeys, values) != platform::kSuccess) return "";
+  const bool extension = issue.rule == FindingRule::UselessExtension;
+  if (extension && values == 1 && subKeys == 0) {
     const std::optional<std::string> text = TextValue(*key, "");
-    if (!text || text->empty())
-      return "The command key " + keyText + " holds no command: it opens nothing.";
-    return reference(text, "", false);
+    if (text && text->empty())
+      return keyText + " holds only an empty default value: it names no file type.";
   }
+  key.reset();
+  if (scan.CountKeyContent(target.root, target.path, 1) >= 1)
+    return std::string(kNoLonger) + keyText + " holds values now.";
+  std::string sentence =
+      keyText + (subKeys == 0   ? " has no values and no sub-keys"
+                 : subKeys == 1 ? " has no values, and its sub-key holds none either"
+                                : " has no values, and its " + std::to_string(subKeys) +
+                                      " sub-keys hold none either");
+  if (issue.rule == FindingRule::ObsoleteSoftware)
+    return sentence +
+           ": a program's key right below Software with nothing in it is left over "
+           "from software that is gone.";
+  if (extension) return sentence + ": it tells Windows nothing about the file type.";
+  return sentence + ".";
+}
 
-  if (problem == "Missing ShortCut reference") {
-    if (!scan_->FileExists(issue.key)) return std::string(kNoLonger) + "the shortcut is gone.";
-    const std::string link = scan_->Files().ShortcutTarget(issue.key).value_or("");
-    for (const std::string& spelling : scan_->PathSpellings(link))
-      if (!link.empty() && scan_->FolderExists(spelling))
-        return std::string(kNoLonger) + "the shortcut's target " + spelling +
-               " is a folder that exists.";
-    return ExplainReference(link, "", false, true);
+std::string FindingExplainer::Row::UninstallEntry() {
+  auto key = Open(target.path);
+  if (!key) return std::string(kNoLonger) + "the entry " + issue.data + " is gone.";
+  std::vector<std::string> names;
+  (void)key->ValueNames(names);
+  for (const std::string& name : names)
+    if (ContainsNoCase(name, "UninstallString") || EqualsNoCase(name, "SystemComponent"))
+      return std::string(kNoLonger) + "the entry has its " + name + " value now.";
+  return "The uninstall entry " + issue.data +
+         " has no UninstallString value and is not a system component: Add/Remove Programs "
+         "cannot remove the program.";
+}
+
+std::string FindingExplainer::Row::InstallerFolder() {
+  auto key = Open(target.path);
+  platform::RegValue value;
+  if (!key || key->QueryValue(issue.data, value) != platform::kSuccess)
+    return std::string(kNoLonger) + "the installer no longer lists the folder.";
+  return "The installer's folder list names " + issue.data + ". " +
+         self.ExplainReference(issue.data, "", true, true);
+}
+
+std::string FindingExplainer::Row::ProgramsCacheEntry() {
+  if (!KeyExists(target.path)) return std::string(kNoLonger) + "the cache entry is gone.";
+  if (OpenKey(registry, Root::LocalMachine, std::string(kUninstallPath) + "\\" + issue.data))
+    return std::string(kNoLonger) + "the program " + issue.data + " has an uninstall entry now.";
+  return "The Add/Remove Programs cache entry " + issue.data +
+         " has no program of that name under HKEY_LOCAL_MACHINE\\" + kUninstallPath + ".";
+}
+
+std::string FindingExplainer::Row::DialogHistory() {
+  const std::optional<std::string> text = ValueText();
+  if (!text) return std::string(kNoLonger) + "the entry is gone from the dialog's history.";
+  std::vector<std::string> extensions;
+  if (auto key = Open(target.path)) (void)key->SubKeyNames(extensions);
+  std::vector<std::string> shown;
+  for (const std::string& extension : extensions) {
+    if (extension == "*") continue;
+    if (scan.FileExists(*text + "." + extension))
+      return std::string(kNoLonger) + *text + "." + extension + " exists now.";
+    if (shown.size() < 6) shown.push_back("." + extension);
+  }
+  if (shown.empty())
+    return "The file dialog's history names " + *text + ", and it lists no extension to look for.";
+  return "The file dialog's history names " + *text + " without its extension; no file " + *text +
+         " with " + Listed(shown) +
+         (extensions.size() > shown.size() + 1 ? " or the others it lists" : "") + " exists.";
+}
+
+std::string FindingExplainer::Row::UsageCounter() {
+  auto key = Open(target.path);
+  platform::RegValue value;
+  if (!key || key->QueryValue(target.valueName, value) != platform::kSuccess)
+    return std::string(kNoLonger) + "the usage counter is gone.";
+  const std::string& plain = issue.data;
+  const bool neverRun = value.data.size() >= 8 && value.data[4] == 0 && value.data[5] == 0 &&
+                        value.data[6] == 0 && value.data[7] == 0;
+  const size_t colon = plain.find(':');
+  if (neverRun) return "The usage counter of " + plain + " shows it never ran.";
+  if (colon == kNone || plain.find(".lnk") != kNone)
+    return "The usage counter of " + plain + " names nothing the scan can look for now.";
+  return self.ExplainReference(plain.substr(colon + 1), "", true, true);
+}
+
+std::string FindingExplainer::Row::SharedDll() {
+  auto key = Open(target.path);
+  platform::RegValue value;
+  if (!key || key->QueryValue(issue.data, value) != platform::kSuccess)
+    return std::string(kNoLonger) + "the value is no longer there.";
+  if (value.data.size() == 4 && value.data.find_first_not_of('\0') == kNone)
+    return "The reference count of " + issue.data + " is 0: no program says it uses the file.";
+  return self.ExplainReference(issue.data, "", false, true);
+}
+
+std::string FindingExplainer::Row::Font() {
+  const std::optional<std::string> text = ValueText();
+  if (text) {
+    const std::optional<std::string> fonts = scan.Files().SpecialFolder(platform::kCsidlFonts);
+    if (fonts && !fonts->empty() && scan.FileExists(*fonts + "\\" + *text))
+      return std::string(kNoLonger) + "the fonts folder holds " + *text + ".";
+  }
+  return Reference(text, "", false);
+}
+
+std::string FindingExplainer::Row::HelpFile() {
+  std::optional<std::string> path = ValueText();
+  if (path) {
+    if (!path->empty() && path->back() != '\\') *path += '\\';
+    *path += target.valueName;
+  }
+  return Reference(path, "", false);
+}
+
+std::string FindingExplainer::Row::StartMenuFolder() {
+  if (!KeyExists(target.path)) return std::string(kNoLonger) + "the key is gone.";
+  std::vector<std::string> folders;
+  for (const int csidl : {platform::kCsidlPrograms, platform::kCsidlCommonPrograms}) {
+    const std::optional<std::string> folder = scan.Files().SpecialFolder(csidl);
+    if (!folder || folder->empty()) continue;
+    if (scan.FolderExists(*folder + "\\" + issue.data))
+      return std::string(kNoLonger) + *folder + "\\" + issue.data + " exists now.";
+    folders.push_back(*folder);
+  }
+  return "No folder " + issue.data + " in the Start menu's Programs folders (" + Listed(folders) +
+         "): the menu order kept for it belongs to nothing.";
+}
+
+std::string FindingExplainer::Row::Shortcut() {
+  if (!scan.FileExists(issue.key)) return std::string(kNoLonger) + "the shortcut is gone.";
+  const std::string link = scan.Files().ShortcutTarget(issue.key).value_or("");
+  for (const std::string& spelling : scan.PathSpellings(link))
+    if (!link.empty() && scan.FolderExists(spelling))
+      return std::string(kNoLonger) + "the shortcut's target " + spelling +
+             " is a folder that exists.";
+  return self.ExplainReference(link, "", false, true);
+}
+
+// Every rule has its step: a rule added without one does not build.
+std::string FindingExplainer::ExplainRow(const Issue& issue) {
+  Row row(*this, issue);
+  switch (issue.rule) {
+    case FindingRule::None: return "";
+    case FindingRule::PathReference:
+    case FindingRule::SoftwareLocation:
+    case FindingRule::HistoryReference:
+    case FindingRule::ServiceImage: return row.ValueReference("", true);
+    case FindingRule::SoundEvent: return row.ValueReference("", false);
+    case FindingRule::TypeLibraryFile: return row.ValueReference(".dll", true);
+    case FindingRule::InstallerReference: return row.ValueReference(".exe", true);
+    case FindingRule::ProgIdClass:
+    case FindingRule::ClassAppId:
+    case FindingRule::InterfaceTypeLibrary: return row.Registration();
+    case FindingRule::CustomControl:
+    case FindingRule::OpenWithCommand: return row.CommandKey();
+    case FindingRule::RunValue:
+    case FindingRule::StartupEntry: return row.StartupCommand();
+    case FindingRule::ObsoleteSoftware:
+    case FindingRule::EmptyKey:
+    case FindingRule::UselessExtension: return row.EmptyKey();
+    case FindingRule::UninstallCommand: return row.UninstallEntry();
+    case FindingRule::InstallerFolder: return row.InstallerFolder();
+    case FindingRule::ProgramsListCache: return row.ProgramsCacheEntry();
+    case FindingRule::DialogHistory: return row.DialogHistory();
+    case FindingRule::UsageCounter: return row.UsageCounter();
+    case FindingRule::SharedDll: return row.SharedDll();
+    case FindingRule::Font: return row.Font();
+    case FindingRule::HelpFile: return row.HelpFile();
+    case FindingRule::StartMenuOrder: return row.StartMenuFolder();
+    case FindingRule::Shortcut: return row.Shortcut();
   }
   return "";
 }

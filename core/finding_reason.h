@@ -48,6 +48,7 @@ class FindingExplainer {
  private:
   struct Observer;
   struct OpenedKey;
+  struct Row;
   std::string ExplainRow(const Issue& issue);
   platform::Registry& RegistryOf(const Issue& issue);
 

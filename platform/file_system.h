@@ -27,6 +27,8 @@ inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrNormal = 0x80;
+// A junction, symbolic link or volume mount point.
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
 
 // GetDriveType results.
 inline constexpr uint32_t kDriveUnknown = 0;
@@ -154,8 +156,14 @@ class FileSystem {
     (void)writeTime;
     return kGeneralFailure;
   }
-  // Whether the volume at `root` ("c:\") gives a folder a new last-write time whenever a
-  // name in it is made, renamed or removed: NTFS and ReFS do, FAT does not.
+  // GetVolumePathName: the root of the volume that holds `path`, its drive ("c:\") or the
+  // folder the volume is mounted in ("c:\mnt\data\"); "" when that cannot be told.
+  virtual std::string VolumePath(std::string_view path) {
+    if (path.size() < 2 || path[1] != ':') return "";
+    return std::string(path.substr(0, 2)) + "\\";
+  }
+  // Whether the volume at `root` (as VolumePath gives it) gives a folder a new last-write
+  // time whenever a name in it is made, renamed or removed: NTFS and ReFS do, FAT does not.
   virtual bool StampsFolderChanges(std::string_view root) {
     (void)root;
     return false;

@@ -68,6 +68,7 @@ class ForwardingFileSystem : public FileSystem {
   long QueryWriteTime(std::string_view path, uint64_t& writeTime) override {
     return inner_.QueryWriteTime(path, writeTime);
   }
+  std::string VolumePath(std::string_view path) override { return inner_.VolumePath(path); }
   bool StampsFolderChanges(std::string_view root) override {
     return inner_.StampsFolderChanges(root);
   }

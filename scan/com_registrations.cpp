@@ -13,8 +13,6 @@ namespace {
 using platform::Access;
 using platform::Root;
 
-constexpr const char* kCustomControlsIssue = "Custom Controls Issue";
-constexpr const char* kActiveXIssue = "ActiveX Issue";
 constexpr const char* kActiveXCaption = "Scanning: Invalid ActiveX";
 constexpr const char* kClassesRootName = "HKEY_CLASSES_ROOT";
 // A system class whose AppID reference is known to have no key of its own.
@@ -58,7 +56,7 @@ void WalkClassDefaults(TScanTaskThread& scan, const std::string& rootName,
   std::string text;
   if (keyread::ReadText(*key, "", text) &&
       scan.ResolveFileReference(text, "", false, scan.DriveLetters))
-    scan.AddIssue(kCustomControlsIssue, text, AsciiUpper(rootName) + "\\" + path, ekKey);
+    scan.AddIssue(FindingRule::CustomControl, text, AsciiUpper(rootName) + "\\" + path, ekKey);
   std::vector<std::string> names;
   (void)key->SubKeyNames(names);
   key.reset();
@@ -85,7 +83,7 @@ void CheckInterfaces(TScanTaskThread& scan, const keyread::NameList& typeLibs,
     std::string reference;
     if (!keyread::ReadText(*typeLib, "", reference)) continue;
     if (!typeLibs.AnyContains(reference))
-      scan.AddIssue(kCustomControlsIssue, interfaceName + " - " + reference,
+      scan.AddIssue(FindingRule::InterfaceTypeLibrary, interfaceName + " - " + reference,
                     std::string(kClassesRootName) + "\\" + path, ekKey);
   }
 }
@@ -119,7 +117,7 @@ void CheckProgIdClsids(TScanTaskThread& scan) {
       std::string reference;
       if (!keyread::ReadText(*key, "", reference)) continue;
       if (!classes->AnyContains(reference))
-        scan.AddIssue(kActiveXIssue, name + " - " + reference,
+        scan.AddIssue(FindingRule::ProgIdClass, name + " - " + reference,
                       std::string(kClassesRootName) + "\\" + path, ekKey);
     }
   }
@@ -145,7 +143,8 @@ void CheckClassAppIds(TScanTaskThread& scan, const keyread::NameList& applicatio
       if (!keyread::ReadText(*server, "", serverText)) continue;
       if (keyread::AsciiLower(serverText).find("oleacc.dll") != std::string::npos) continue;
     }
-    scan.AddIssue(kActiveXIssue, reference, std::string(kClassesRootName) + "\\" + path, ekKey);
+    scan.AddIssue(FindingRule::ClassAppId, reference, std::string(kClassesRootName) + "\\" + path,
+                  ekKey);
   }
 }
 
@@ -172,7 +171,7 @@ void TScanTaskThread::ScanCustomControls() {
 void TScanTaskThread::ScanInvalidActiveX() {
   SetCaption(kActiveXCaption);
   if (!IsCategoryQueued(3))
-    ScanKeyTree(kClassesRootName, "TypeLib", DriveLetters, ".dll", kActiveXIssue);
+    ScanKeyTree(kClassesRootName, "TypeLib", DriveLetters, ".dll", FindingRule::TypeLibraryFile);
   if (StopRequested()) return;
   CheckProgIdClsids(*this);
   if (StopRequested()) return;

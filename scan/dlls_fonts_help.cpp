@@ -24,9 +24,6 @@ constexpr const char* k9xFontsPath = "Software\\Microsoft\\Windows\\CurrentVersi
 constexpr const char* kHelpPath = "Software\\Microsoft\\Windows\\Help";
 constexpr const char* kHtmlHelpPath = "Software\\Microsoft\\Windows\\Html Help";
 
-constexpr const char* kSharedDllsProblem = "Non-existent Shared Dlls";
-constexpr const char* kFontsProblem = "Invalid Windows Fonts";
-constexpr const char* kHelpProblem = "Invalid Help Files Item";
 
 // A path on a floppy drive without a readable disk is broken; the drive is never touched.
 bool OnEmptyFloppy(const TScanTaskThread& scan, const std::string& path) {
@@ -65,7 +62,7 @@ std::unordered_set<std::string> FontsFolderFiles(platform::FileSystem& files) {
 // judged) and reports every text value for which `judge` gives the text to show.
 template <typename Judge>
 void ReportTextValues(TScanTaskThread& scan, const std::vector<std::string>& keyPaths,
-                      const char* problem, Judge judge) {
+                      FindingRule rule, Judge judge) {
   for (const std::string& keyPath : keyPaths) {
     if (scan.StopRequested()) return;
     std::unique_ptr<platform::RegistryKey> key =
@@ -81,10 +78,9 @@ void ReportTextValues(TScanTaskThread& scan, const std::vector<std::string>& key
       const std::optional<std::string> shown = judge(value);
       if (!shown) continue;
       if (HasBackslash(value.name))
-        scan.AddIssue(problem, value.name, kLocalMachine + keyPath, ekValueInData);
+        scan.AddIssue(rule, value.name, kLocalMachine + keyPath, ekValueInData);
       else
-        scan.AddIssue(problem, *shown, kLocalMachine + keyPath + "\\" + value.name,
-                      ekValueInKeyPath);
+        scan.AddIssue(rule, *shown, kLocalMachine + keyPath + "\\" + value.name, ekValueInKeyPath);
     }
   }
 }
@@ -107,7 +103,8 @@ void TScanTaskThread::ScanSharedDlls() {
       if (value.type != platform::kRegDword) continue;
       const bool broken = OnEmptyFloppy(*this, value.name) || IsZeroCount(value) ||
                           ResolveFileReference(value.name, "", false, DriveLetters);
-      if (broken) AddIssue(kSharedDllsProblem, value.name, kLocalMachine + keyPath, ekValueInData);
+      if (broken)
+        AddIssue(FindingRule::SharedDll, value.name, kLocalMachine + keyPath, ekValueInData);
     }
   }
 }
@@ -117,7 +114,7 @@ void TScanTaskThread::ScanFonts() {
   const std::string fontsPath =
       UsesNtFontsKey(GetWindowsVersionCode(System())) ? kNtFontsPath : k9xFontsPath;
   const std::unordered_set<std::string> fontFiles = FontsFolderFiles(Files());
-  ReportTextValues(*this, KeyPaths(Root::LocalMachine, fontsPath), kFontsProblem,
+  ReportTextValues(*this, KeyPaths(Root::LocalMachine, fontsPath), FindingRule::Font,
                    [&](const RegValue& value) -> std::optional<std::string> {
                      std::string data = ValueText(value);
                      bool broken = OnEmptyFloppy(*this, data);
@@ -134,7 +131,7 @@ void TScanTaskThread::ScanHelpFiles() {
   for (const char* helpPath : {kHelpPath, kHtmlHelpPath})
     for (std::string& path : KeyPaths(Root::LocalMachine, helpPath))
       keyPaths.push_back(std::move(path));
-  ReportTextValues(*this, keyPaths, kHelpProblem,
+  ReportTextValues(*this, keyPaths, FindingRule::HelpFile,
                    [&](const RegValue& value) -> std::optional<std::string> {
                      // The name is the help file, the data the folder that holds it.
                      std::string path = ValueText(value);

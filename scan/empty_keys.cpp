@@ -18,9 +18,6 @@ using platform::Root;
 // followed, and what is not followed is not called empty.
 constexpr int kMaxDepth = 512;
 
-constexpr const char* kObsoleteProblem = "Obsolete Software Entry";
-constexpr const char* kEmptyProblem = "Empty Registry Keys";
-
 // Keys below HKEY_USERS that are empty by design and must stay.
 constexpr const char* kProtectedAlways[] = {
     "KasperskyLab\\protected",
@@ -128,7 +125,7 @@ void Walk(TScanTaskThread& scan, const std::string& rootName, const std::string&
   }
   const std::string upperRoot = AsciiUpper(rootName);
   const bool users = upperRoot == "HKEY_USERS";
-  const char* problem = recursive ? kEmptyProblem : kObsoleteProblem;
+  const FindingRule rule = recursive ? FindingRule::EmptyKey : FindingRule::ObsoleteSoftware;
   const std::string issueKey = upperRoot + "\\" + path;
   for (const std::string& name : names) {
     if (scan.StopRequested()) return;
@@ -138,7 +135,7 @@ void Walk(TScanTaskThread& scan, const std::string& rootName, const std::string&
     scan.ShowCurrentKey(candidate);
     if ((!userKeys || scan.IsUnprotectedKeyPath(candidate)) &&
         scan.CountKeyContent(*root, candidate, 1) < 1)
-      scan.AddIssue(problem, name, issueKey, ekSubKeyInData);
+      scan.AddIssue(rule, name, issueKey, ekSubKeyInData);
     if (recursive) Walk(scan, rootName, candidate, recursive, userKeys, depth + 1);
   }
 }

@@ -13,8 +13,6 @@ namespace {
 using platform::Access;
 using platform::Root;
 
-constexpr const char* kUselessExtension = "Useless File Extension";
-constexpr const char* kOpenWithIssue = "Open with Application Issue";
 constexpr const char* kClassesPath = "Software\\Classes";
 constexpr const char* kFileExtsPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr const char* kApplicationsPath = "Software\\Classes\\Applications";
@@ -63,7 +61,7 @@ void ScanClassesPart(TScanTaskThread& scan) {
       if (scan.IsSharedKeyAlias(Root::LocalMachine, path)) continue;
       scan.ShowCurrentKey(path);
       if (IsUselessClassKey(scan, path))
-        scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
+        scan.AddIssue(FindingRule::UselessExtension, name, registryKey, ekSubKeyInData);
     }
   }
 }
@@ -89,7 +87,7 @@ void ScanPerUserPart(TScanTaskThread& scan) {
       useless = scan.CountKeyContent(Root::CurrentUser, path, 1) < 1 &&
                 !(scan.IsWindows7 && name == ".");
     }
-    if (useless) scan.AddIssue(kUselessExtension, name, registryKey, ekSubKeyInData);
+    if (useless) scan.AddIssue(FindingRule::UselessExtension, name, registryKey, ekSubKeyInData);
   }
 }
 
@@ -156,8 +154,8 @@ void ScanApplications(TScanTaskThread& scan, const std::string& applicationsPath
       if (scan.StopRequested()) return;
       if (!seen.insert(lastFound).second) break;  // the tree changed under the walk
       if (result.empty() || scan.ResolveFileReference(result, "", false, scan.DriveLetters))
-        scan.AddIssue(kOpenWithIssue, result, "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command",
-                      ekKey);
+        scan.AddIssue(FindingRule::OpenWithCommand, result,
+                      "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", ekKey);
       FindNextCommandKey(scan, Root::LocalMachine, lastFound, result, "", "command", base);
     }
   }

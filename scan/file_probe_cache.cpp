@@ -139,12 +139,18 @@ const FileProbeCache::Listing& FileProbeCache::ListingOf(const std::string& fold
 }
 
 bool FileProbeCache::SettledWriteTime(const std::string& folder, uint64_t& writeTime) {
-  const char drive = AsciiUpper(folder.substr(0, 1))[0];
-  auto stamping = stamping_drives_.find(drive);
-  if (stamping == stamping_drives_.end())
-    stamping = stamping_drives_
-                   .emplace(drive, files_.StampsFolderChanges(std::string(1, drive) + ":\\"))
-                   .first;
+  // A junction or symbolic link has a write time of its own, which nothing made in the
+  // folder it leads to changes.
+  uint32_t attributes = 0;
+  if (files_.QueryAttributes(folder, attributes) != platform::kSuccess ||
+      (attributes & platform::kAttrReparsePoint) != 0)
+    return false;
+  // A volume mounted in a folder answers for itself, not the drive it is mounted on.
+  const std::string volume = AsciiUpper(files_.VolumePath(folder));
+  if (volume.empty()) return false;
+  auto stamping = stamping_volumes_.find(volume);
+  if (stamping == stamping_volumes_.end())
+    stamping = stamping_volumes_.emplace(volume, files_.StampsFolderChanges(volume)).first;
   if (!stamping->second || files_.QueryWriteTime(folder, writeTime) != platform::kSuccess)
     return false;
   const uint64_t now = files_.CurrentFileTime();

@@ -104,7 +104,7 @@ class FileProbeCache {
   size_t listed_names_ = 0;
   std::shared_ptr<KeptListings> keep_;
   std::shared_ptr<KeptListings> adopted_;
-  std::unordered_map<char, bool> stamping_drives_;  // by upper-case letter
+  std::unordered_map<std::string, bool> stamping_volumes_;  // by upper-cased volume path
 };
 
 class KeptListings {

@@ -62,8 +62,6 @@ constexpr std::string_view kNestedNode = "Wow6432Node\\Wow6432Node";
 // Windows itself nests keys at most 512 levels deep.
 constexpr int kMaxDepth = 512;
 
-constexpr const char* kNonExistent = "Non-existent File or Folder";
-
 bool EqualsAnyNoCase(std::string_view path, const auto& list) {
   for (std::string_view entry : list)
     if (EqualsNoCase(path, entry)) return true;
@@ -212,12 +210,12 @@ class KeyTreeReader {
 class KeyJudge {
  public:
   KeyJudge(TScanTaskThread& thread, std::string rootName, const std::string& driveLetters,
-           const std::string& requiredSuffix, const std::string& problem)
+           const std::string& requiredSuffix, FindingRule rule)
       : thread_(thread),
         rootName_(std::move(rootName)),
         driveLetters_(driveLetters),
         requiredSuffix_(requiredSuffix),
-        problem_(problem) {}
+        rule_(rule) {}
 
   // False once a stop was requested.
   bool Judge(const KeyRecord& record) {
@@ -238,11 +236,11 @@ class KeyJudge {
     location += '\\';
     location += keyPath;
     if (value.name.find('\\') != std::string::npos) {
-      thread_.AddIssue(problem_, value.name, location, ekValueInData, value);
+      thread_.AddIssue(rule_, value.name, location, ekValueInData, value);
     } else {
       location += '\\';
       location += value.name;
-      thread_.AddIssue(problem_, text_, location, ekValueInKeyPath, value);
+      thread_.AddIssue(rule_, text_, location, ekValueInKeyPath, value);
     }
   }
 
@@ -250,7 +248,7 @@ class KeyJudge {
   const std::string rootName_;  // upper-cased
   const std::string& driveLetters_;
   const std::string& requiredSuffix_;
-  const std::string& problem_;
+  const FindingRule rule_;
   std::string text_;  // the value being judged, reused across values
 };
 
@@ -361,12 +359,12 @@ class KeyBatcher {
 
 void TScanTaskThread::ScanKeyTree(const std::string& rootName, const std::string& keyPath,
                                   const std::string& driveLetters,
-                                  const std::string& requiredSuffix, const std::string& problem) {
+                                  const std::string& requiredSuffix, FindingRule rule) {
   const std::optional<platform::Root> root = platform::RootFromName(rootName);
   if (!root) return;
   const std::vector<std::string> paths = KeyPaths(*root, keyPath, /*descending=*/true);
   KeyTreeReader reader(*this, *root);
-  KeyJudge judge(*this, AsciiUpper(rootName), driveLetters, requiredSuffix, problem);
+  KeyJudge judge(*this, AsciiUpper(rootName), driveLetters, requiredSuffix, rule);
   const auto judgeHere = [&judge](KeyRecord&& record) { return judge.Judge(record); };
   if (ReadAhead.records == 0) {
     reader.WalkAll(paths, judgeHere);
@@ -420,28 +418,28 @@ void TScanTaskThread::ScanKeyTree(const std::string& rootName, const std::string
 
 void TScanTaskThread::ScanClassesRoot() {
   SetCaption("Scanning: HKEY_CLASSES_ROOT");
-  ScanKeyTree("HKEY_CLASSES_ROOT", "", DriveLetters, "", kNonExistent);
+  ScanKeyTree("HKEY_CLASSES_ROOT", "", DriveLetters, "", FindingRule::PathReference);
 }
 
 void TScanTaskThread::ScanCurrentUser() {
   SetCaption("Scanning: HKEY_CURRENT_USER");
-  ScanKeyTree("HKEY_CURRENT_USER", "", DriveLetters, "", kNonExistent);
+  ScanKeyTree("HKEY_CURRENT_USER", "", DriveLetters, "", FindingRule::PathReference);
 }
 
 void TScanTaskThread::ScanLocalMachineSoftware() {
   SetCaption("Scanning: HKEY_LOCAL_MACHINE");
-  ScanKeyTree("HKEY_LOCAL_MACHINE", "Software", DriveLetters, "", kNonExistent);
+  ScanKeyTree("HKEY_LOCAL_MACHINE", "Software", DriveLetters, "", FindingRule::PathReference);
 }
 
 void TScanTaskThread::ScanUsers() {
   SetCaption("Scanning: HKEY_USERS");
-  ScanKeyTree("HKEY_USERS", "", DriveLetters, "", kNonExistent);
+  ScanKeyTree("HKEY_USERS", "", DriveLetters, "", FindingRule::PathReference);
 }
 
 void TScanTaskThread::ScanSoftwareLocations() {
   SetCaption("Scanning: Software Locations");
   ScanKeyTree("HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-              DriveLetters, "", "Software Locations Issue");
+              DriveLetters, "", FindingRule::SoftwareLocation);
 }
 
 }  // namespace tallowin

@@ -21,7 +21,6 @@ constexpr const char* kDialogMruPath =
 constexpr const char* kUserAssistPath =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\"
     "{75048700-EF1F-11D0-9888-006097DEACF9}\\Count";
-constexpr const char* kMruProblem = "Non-existent MRU and History Lists file";
 constexpr size_t kMaxCounterSize = 32767;
 
 // Little-endian 32-bit word at `offset`; the caller checks the size.
@@ -67,15 +66,16 @@ void ScanDialogMru(TScanTaskThread& scan) {
     }
     if (found) continue;
     if (HasBackslash(value.name))
-      scan.AddIssue(kMruProblem, value.name, keyText, ekValueInData);
+      scan.AddIssue(FindingRule::DialogHistory, value.name, keyText, ekValueInData);
     else
-      scan.AddIssue(kMruProblem, data, keyText + "\\" + value.name, ekValueInKeyPath);
+      scan.AddIssue(FindingRule::DialogHistory, data, keyText + "\\" + value.name,
+                    ekValueInKeyPath);
   }
 
   for (const std::string& extension : extensions) {
     if (scan.StopRequested()) return;
     scan.ScanKeyTree("HKEY_CURRENT_USER", std::string(kDialogMruPath) + "\\" + extension,
-                     scan.DriveLetters, "", kMruProblem);
+                     scan.DriveLetters, "", FindingRule::HistoryReference);
   }
 }
 
@@ -105,7 +105,8 @@ void ScanUsageCounters(TScanTaskThread& scan) {
     }
     // Data shorter than two words has no run count; only the path can condemn it then.
     const bool neverRun = value.data.size() >= 8 && WordAt(value.data, 4) == 0;
-    if (neverRun || broken) scan.AddIssue(kMruProblem, plain, keyText, ekEncodedValueInData);
+    if (neverRun || broken)
+      scan.AddIssue(FindingRule::UsageCounter, plain, keyText, ekEncodedValueInData);
   }
 }
 

@@ -111,21 +111,19 @@ void TScanTaskThread::ShowCurrentKey(const std::string& keyPath) {
   if (!StopRequested()) observer_.ShowCurrentKey(keyPath);
 }
 
-void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
-                               const std::string& key, EntryKind kind) {
-  AddIssue(problem, data, key, kind, nullptr);
+void TScanTaskThread::AddIssue(FindingRule rule, const std::string& data, const std::string& key,
+                               EntryKind kind) {
+  AddIssue(rule, data, key, kind, nullptr);
 }
 
-void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
-                               const std::string& key, EntryKind kind,
-                               const platform::RegValue& value) {
-  AddIssue(problem, data, key, kind, &value);
+void TScanTaskThread::AddIssue(FindingRule rule, const std::string& data, const std::string& key,
+                               EntryKind kind, const platform::RegValue& value) {
+  AddIssue(rule, data, key, kind, &value);
 }
 
-void TScanTaskThread::AddIssue(const std::string& problem, const std::string& data,
-                               const std::string& key, EntryKind kind,
-                               const platform::RegValue* read) {
-  Issue issue{problem, data, key, kind, false, {}};
+void TScanTaskThread::AddIssue(FindingRule rule, const std::string& data, const std::string& key,
+                               EntryKind kind, const platform::RegValue* read) {
+  Issue issue{ProblemCaption(rule), data, key, kind, false, {}, rule};
   if (Check64Bit) issue.view = platform::View::Native;
   // What the row names as it is now: the repair deletes it only while it stays so.
   issue.stamp = read != nullptr ? StampOfValue(*read)

@@ -75,11 +75,11 @@ class TScanTaskThread {
   bool IsCategoryQueued(int code) const;
   void SetCaption(const std::string& caption);
   void ShowCurrentKey(const std::string& keyPath);
-  void AddIssue(const std::string& problem, const std::string& data, const std::string& key,
-                EntryKind kind);
+  // A row of `rule`, captioned as the rule's rows are.
+  void AddIssue(FindingRule rule, const std::string& data, const std::string& key, EntryKind kind);
   // For a value row whose value the category has just read: stamped from that reading.
-  void AddIssue(const std::string& problem, const std::string& data, const std::string& key,
-                EntryKind kind, const platform::RegValue& value);
+  void AddIssue(FindingRule rule, const std::string& data, const std::string& key, EntryKind kind,
+                const platform::RegValue& value);
 
   // True = broken (the file or folder the text refers to is missing).
   bool ResolveFileReference(const std::string& data, const std::string& requiredSuffix,
@@ -96,7 +96,7 @@ class TScanTaskThread {
                            const std::string& driveLetters);
   void ScanKeyTree(const std::string& rootName, const std::string& keyPath,
                    const std::string& driveLetters, const std::string& requiredSuffix,
-                   const std::string& problem);
+                   FindingRule rule);
 
   // Existence tests as the categories use them, answered from the scan's cache. Names
   // longer than kMaxProbeName are never found, as with the ANSI file functions. A name
@@ -172,8 +172,8 @@ class TScanTaskThread {
   void RunCategory(int code);
   // The item of a value row is `read` when the category has just read it, else it is
   // read for the stamp.
-  void AddIssue(const std::string& problem, const std::string& data, const std::string& key,
-                EntryKind kind, const platform::RegValue* read);
+  void AddIssue(FindingRule rule, const std::string& data, const std::string& key, EntryKind kind,
+                const platform::RegValue* read);
 
   platform::Platform platform_;
   ScanObserver& observer_;

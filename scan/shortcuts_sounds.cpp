@@ -15,11 +15,7 @@ namespace {
 using platform::Access;
 using platform::Root;
 
-constexpr const char* kStartMenuIssue = "Old Start Menu Key";
-constexpr const char* kShortcutIssue = "Missing ShortCut reference";
-constexpr const char* kSoundIssue = "Non-existent Sound File";
 constexpr int kCsidlRecent = 0x08;  // CSIDL_RECENT
-constexpr uint32_t kAttrReparsePoint = 0x400;
 // ANSI file functions cannot reach longer paths; the limit also ends folder loops.
 constexpr size_t kMaxPath = 260;
 
@@ -101,7 +97,7 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder,
     if ((entry.attributes & platform::kAttrDirectory) != 0) {
       // Junctions and symbolic links are not followed: they can loop back to a parent,
       // and under Wine the profile folders link into the whole Unix home.
-      if (!IsDotEntry(entry.name) && (entry.attributes & kAttrReparsePoint) == 0)
+      if (!IsDotEntry(entry.name) && (entry.attributes & platform::kAttrReparsePoint) == 0)
         WalkShortcutFolder(scan, base + entry.name, longBase + AsciiUpper(entry.name), seen);
       continue;
     }
@@ -111,7 +107,7 @@ void WalkShortcutFolder(TScanTaskThread& scan, const std::string& folder,
     scan.ShowCurrentKey(link);
     const std::string target = ResolveShortcutTarget(scan, link);
     if (IsMissingShortcutTarget(scan, target))
-      scan.AddIssue(kShortcutIssue, target, link, ekFile);
+      scan.AddIssue(FindingRule::Shortcut, target, link, ekFile);
   }
 }
 
@@ -128,7 +124,8 @@ void WalkSoundSchemes(TScanTaskThread& scan, const std::string& rootName,
       keyread::ReadText(*key, "", text)) {
     scan.ShowCurrentKey(path);
     if (scan.ResolveFileReference(text, "", false, scan.DriveLetters))
-      scan.AddIssue(kSoundIssue, text, AsciiUpper(rootName) + "\\" + path, ekDefaultValue);
+      scan.AddIssue(FindingRule::SoundEvent, text, AsciiUpper(rootName) + "\\" + path,
+                    ekDefaultValue);
   }
   std::vector<std::string> names;
   (void)key->SubKeyNames(names);
@@ -163,7 +160,8 @@ void TScanTaskThread::ScanStartMenu() {
     for (const std::string& name : names) {
       if (StopRequested()) return;
       ShowCurrentKey(std::string(keyPath) + "\\" + name);
-      if (!folderList.AnyEquals(name)) AddIssue(kStartMenuIssue, name, registryKey, ekSubKeyInData);
+      if (!folderList.AnyEquals(name))
+        AddIssue(FindingRule::StartMenuOrder, name, registryKey, ekSubKeyInData);
     }
   }
 }

@@ -20,8 +20,6 @@ constexpr const char* kRunOncePath = "Software\\Microsoft\\Windows\\CurrentVersi
 constexpr const char* kStartupRegPath = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 constexpr const char* kServicesPath = "SYSTEM\\CurrentControlSet\\Services";
 
-constexpr const char* kStartupProblem = "Non-existent Startup Programs";
-constexpr const char* kServiceProblem = "Windows Service Issue";
 
 }  // namespace
 
@@ -46,9 +44,9 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
           data.empty() || data == "\"\"" || ResolveFileReference(data, "", false, DriveLetters);
       if (!broken) continue;
       if (HasBackslash(value.name))
-        AddIssue(kStartupProblem, value.name, keyText, ekValueInData);
+        AddIssue(FindingRule::RunValue, value.name, keyText, ekValueInData);
       else
-        AddIssue(kStartupProblem, data, keyText + "\\" + value.name, ekValueInKeyPath);
+        AddIssue(FindingRule::RunValue, data, keyText + "\\" + value.name, ekValueInKeyPath);
     }
   }
 }
@@ -80,7 +78,7 @@ void TScanTaskThread::ScanStartupPrograms() {
         continue;
       const std::string data = ValueText(command);
       if (ResolveFileReference(data, "", false, DriveLetters))
-        AddIssue(kStartupProblem, data, "HKEY_LOCAL_MACHINE\\" + path, ekKey);
+        AddIssue(FindingRule::StartupEntry, data, "HKEY_LOCAL_MACHINE\\" + path, ekKey);
     }
   }
 }
@@ -108,7 +106,7 @@ void TScanTaskThread::ScanServices() {
     const std::string data = ValueText(imagePath);
     // Only the image path goes at repair time; the service key stays.
     if (ResolveFileReference(data, "", true, DriveLetters))
-      AddIssue(kServiceProblem, data, "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath",
+      AddIssue(FindingRule::ServiceImage, data, "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath",
                ekValueInKeyPath);
   }
 }

@@ -12,8 +12,6 @@ namespace {
 using platform::Access;
 using platform::Root;
 
-constexpr const char* kAddRemoveIssue = "Invalide Add/Remove Programs";
-constexpr const char* kInstallerIssue = "Installer Refrence Issue";
 constexpr const char* kUninstallPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const char* kUninstallTreePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const char* kInstallerFoldersPath =
@@ -44,7 +42,7 @@ void ScanInstallerFolders(TScanTaskThread& scan) {
     for (const std::string& folder : folders) {
       if (scan.StopRequested()) return;
       if (scan.ResolveFileReference(folder, "", true, scan.DriveLetters))
-        scan.AddIssue(kInstallerIssue, folder, registryKey, ekValueInData);
+        scan.AddIssue(FindingRule::InstallerFolder, folder, registryKey, ekValueInData);
     }
   }
 }
@@ -73,7 +71,7 @@ void ScanProgramsListCache(TScanTaskThread& scan) {
     for (const std::string& name : cached) {
       if (scan.StopRequested()) return;
       if (!entryList.AnyEquals(name))
-        scan.AddIssue(kInstallerIssue, name, registryKey, ekSubKeyInData);
+        scan.AddIssue(FindingRule::ProgramsListCache, name, registryKey, ekSubKeyInData);
     }
   }
 }
@@ -101,14 +99,15 @@ void TScanTaskThread::ScanAddRemovePrograms() {
       std::vector<std::string> valueNames;
       if (key->ValueNames(valueNames) != platform::kSuccess) continue;
       if (!HasUninstallCommandOrIsSystem(valueNames))
-        AddIssue(kAddRemoveIssue, entry, registryKey, ekSubKeyInData);
+        AddIssue(FindingRule::UninstallCommand, entry, registryKey, ekSubKeyInData);
     }
   }
 }
 
 void TScanTaskThread::ScanInstallerReferences() {
   SetCaption("Scanning: Installer");
-  ScanKeyTree("HKEY_LOCAL_MACHINE", kUninstallTreePath, DriveLetters, ".exe", kInstallerIssue);
+  ScanKeyTree("HKEY_LOCAL_MACHINE", kUninstallTreePath, DriveLetters, ".exe",
+              FindingRule::InstallerReference);
   if (StopRequested()) return;
   ScanInstallerFolders(*this);
   if (StopRequested()) return;

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "core/code_list.h"
-#include "core/finding_reason.h"
+#include "core/reason_desk.h"
 #include "core/fix_report.h"
 #include "core/list_commands.h"
 #include "core/run_log.h"
@@ -45,6 +45,8 @@ constexpr int kImageSize = 216;
 constexpr size_t kProblemsShown = 8;
 constexpr const char* kNothingCheckedMessage =
     "No error is checked, so nothing was fixed. Check the errors to fix, then click Fix Errors.";
+// How long the window waits for a row's reason before it says it is still being worked out.
+constexpr std::chrono::milliseconds kReasonWait{300};
 
 const char* const kInstructions[] = {
     "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
@@ -306,7 +308,8 @@ TfrmMain::TfrmMain(MainWindowOptions options)
     : options_(std::move(options)),
       machine_(options_.platform != nullptr ? nullptr
                                             : std::make_unique<platform::win32::Win32Machine>()),
-      platform_(options_.platform != nullptr ? *options_.platform : machine_->platform()) {}
+      platform_(options_.platform != nullptr ? *options_.platform : machine_->platform()),
+      reasons_(std::make_unique<ReasonDesk>(platform_, kReasonWait)) {}
 
 TfrmMain::~TfrmMain() {
   if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
@@ -770,8 +773,7 @@ void TfrmMain::lvRegistryDataSelectItem() {
 }
 
 std::string TfrmMain::FindingReason(const Issue& row) const {
-  FindingExplainer explainer(platform_, {OptionsSetting.IgnoreRemoveDrives, OptionsSetting.Check64Bit});
-  return explainer.Explain(row);
+  return reasons_->Explain(row, OptionsSetting.IgnoreRemoveDrives, OptionsSetting.Check64Bit);
 }
 
 HMENU TfrmMain::BuildPopupMenu() const {

@@ -17,6 +17,8 @@
 #include "ui/window.h"
 
 namespace tallowin {
+
+class ReasonDesk;
 struct RepairResult;
 namespace platform::win32 {
 class Win32Machine;
@@ -186,6 +188,7 @@ class TfrmMain : public Form, private ScanHost {
   MainWindowOptions options_;
   std::unique_ptr<platform::win32::Win32Machine> machine_;
   platform::Platform platform_;
+  std::unique_ptr<ReasonDesk> reasons_;  // rows' reasons, off the window's thread
   std::unique_ptr<platform::IniFile> ini_;
   std::string settingsPath_;
   std::string executableDirectory_;

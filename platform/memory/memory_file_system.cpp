@@ -94,8 +94,11 @@ struct MemoryFileSystem::Entry {
   bool ready = true;                 // drives only
   bool recycleBin = true;            // drives only
   bool stampsFolderChanges = true;   // drives only
+  bool junction = false;             // folders only
 
-  uint32_t Attributes() const { return directory ? kAttrDirectory : kAttrArchive; }
+  uint32_t Attributes() const {
+    return directory ? kAttrDirectory | (junction ? kAttrReparsePoint : 0) : kAttrArchive;
+  }
 
   Entry* Child(std::string_view name) const {
     const auto it = children.find(std::string(name));
@@ -313,10 +316,33 @@ long MemoryFileSystem::WriteTimeAt(std::string_view path, uint64_t& writeTime) {
   return kSuccess;
 }
 
+std::string MemoryFileSystem::VolumePath(std::string_view path) {
+  auto parsed = ParsePath(path);
+  if (!parsed) return "";
+  for (; !parsed->parts.empty(); parsed->parts.pop_back())
+    if (mounts_.count(parsed->Key())) return parsed->Key() + "\\";
+  return DriveName(parsed->drive) + "\\";
+}
+
 bool MemoryFileSystem::StampsFolderChanges(std::string_view root) {
+  if (const auto parsed = ParsePath(root); parsed && !parsed->parts.empty()) {
+    const auto mount = mounts_.find(parsed->Key());
+    return mount != mounts_.end() && mount->second;
+  }
   const auto parsed = ParsePath(root);
   const Entry* drive = parsed ? root_->Child(DriveName(parsed->drive)) : nullptr;
   return drive && drive->ready && drive->stampsFolderChanges;
+}
+
+void MemoryFileSystem::MountVolume(std::string_view folder, bool stampsFolderChanges) {
+  AddFolder(folder);
+  if (const auto parsed = ParsePath(folder)) mounts_[parsed->Key()] = stampsFolderChanges;
+}
+
+void MemoryFileSystem::MakeJunction(std::string_view folder) {
+  AddFolder(folder);
+  if (const auto parsed = ParsePath(folder))
+    if (Entry* entry = Lookup(*root_, *parsed)) entry->junction = true;
 }
 
 void MemoryFileSystem::SetStampsFolderChanges(char letter, bool stamps) {

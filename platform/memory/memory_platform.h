@@ -123,6 +123,7 @@ class MemoryFileSystem : public FileSystem {
   // A file's write time is the one it was added with, or the clock's when a write made
   // it; a folder's is the clock's when a name in it was last made or removed.
   [[nodiscard]] long QueryWriteTime(std::string_view path, uint64_t& writeTime) override;
+  std::string VolumePath(std::string_view path) override;
   bool StampsFolderChanges(std::string_view root) override;
   uint64_t CurrentFileTime() override { return fileClock; }
   // The clock of the file system's write times: it moves only when a test moves it, so a
@@ -130,6 +131,10 @@ class MemoryFileSystem : public FileSystem {
   uint64_t fileClock = 130000000000000000ULL;  // December 2012
   // A drive whose folders keep their write time when names in them change (FAT).
   void SetStampsFolderChanges(char letter, bool stamps);
+  // A volume mounted in `folder` (made if missing), stamping folder changes or not.
+  void MountVolume(std::string_view folder, bool stampsFolderChanges);
+  // The folder becomes a junction, as its attributes then say.
+  void MakeJunction(std::string_view folder);
 
   // A disk that fills up: appends through WritableFile write `bytes` more in all, then
   // write what fits and fail. Flushes fail too while `failFlush` is set.
@@ -205,6 +210,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // by upper-case name
   std::map<int, std::string> specialFolders_;
   std::map<std::string, std::string> shortcuts_;  // by normalised upper-case path
+  std::map<std::string, bool> mounts_;  // volumes in folders, as above: stamping or not
   std::set<std::string> deniedFolders_;           // normalised upper-case paths
   std::map<std::string, bool> unsearchable_;      // as above, with whether they may be traversed
   struct RecycledFile {

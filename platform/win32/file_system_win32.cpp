@@ -262,6 +262,13 @@ class Win32FileSystem final : public FileSystem {
     return kSuccess;
   }
 
+  std::string VolumePath(std::string_view path) override {
+    ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(Wide(path).c_str(), volume, MAX_PATH + 1)) return "";
+    return Narrow(volume);
+  }
+
   bool StampsFolderChanges(std::string_view root) override {
     ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
     // Asked through a handle of the root folder: the file system's name alone, without

@@ -291,6 +291,9 @@ constexpr uint64_t kMinute = 60 * 10000000ULL;  // in FILETIME units
 TEST_F(FileProbeCacheTest, OnlyListingsTheirFolderTimeVouchesForAreHandedOn) {
   files.AddFile("D:\\Data\\a.txt");
   files.SetStampsFolderChanges('D', false);
+  files.MountVolume("C:\\Mnt\\Fat", false);
+  files.AddFolder("C:\\Mnt\\Fat\\Data");
+  files.MakeJunction("C:\\Steam");  // its time is the link's, not the target folder's
   auto kept = std::make_shared<KeptListings>();
   FileProbeCache scan(files);
   scan.KeepListingsIn(kept);
@@ -298,6 +301,8 @@ TEST_F(FileProbeCacheTest, OnlyListingsTheirFolderTimeVouchesForAreHandedOn) {
   files.fileClock += kMinute;
   EXPECT_FALSE(scan.FileExists("D:\\Data\\gone.txt"));
   EXPECT_FALSE(scan.FileExists("C:\\Apps\\bin\\gone.dll"));
+  EXPECT_FALSE(scan.FileExists("C:\\Mnt\\Fat\\Data\\gone.txt"));
+  EXPECT_FALSE(scan.FileExists("C:\\Steam\\gone.exe"));
   scan.HandOverListings();
   EXPECT_EQ(kept->Count(), 1u);  // C:\Apps\bin alone
 }

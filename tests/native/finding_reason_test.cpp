@@ -1,10 +1,15 @@
 #include "core/finding_reason.h"
+#include "core/reason_desk.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
+#include "platform/forwarding_file_system.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/support/watched_registry.h"
 
@@ -19,6 +24,7 @@ class FindingReason : public ::testing::Test {
     machine.files.AddFile("C:\\Tools\\here.exe");
     machine.files.AddFolder("C:\\Lib");
     machine.files.AddFolder("C:\\Windows");
+    machine.files.AddFolder("C:\\Program Files\\Acme");
     machine.files.SetEnvironment("SystemRoot", "C:\\Windows");
   }
   platform::Platform Platform() {
@@ -49,6 +55,10 @@ TEST_F(FindingReason, NamesThePlaceLookedForAndWhatWasMissing) {
        "The command line names C:\\Tools\\run.exe (arguments cut at the comma); it does not "
        "exist."},
       {"\"C:\\Tools\\gone.exe\" /min", "", false, true, "C:\\Tools\\gone.exe does not exist."},
+      {"\"C:\\Program Files\\Acme\\Acme Tool.exe\"", "", false, true,
+       "C:\\Program Files\\Acme\\Acme Tool.exe does not exist."},
+      {"C:\\Windows", "", false, true,
+       "C:\\Windows is a folder, not a file, and no file with .exe, .com or .bat added exists."},
       {"C:\\Tools\\notepad", "", false, true,
        "C:\\Tools\\notepad does not exist, nor with .exe, .com or .bat added."},
       {"%SystemRoot%\\system\\gone.dll", "", false, true,
@@ -104,10 +114,20 @@ TEST_F(FindingReason, AKeyMadeAgainBetweenTwoRowsIsReadAfresh) {
   FindingExplainer explainer({counting, machine.files, machine.system, machine.processes,
                               machine.restorePoint},
                              {});
-  const Issue a{"Non-existent File or Folder", "C:\\Old\\a.exe", "HKEY_CURRENT_USER\\Software\\App\\A",
-                ekValueInKeyPath};
-  const Issue b{"Non-existent File or Folder", "C:\\Old\\b.exe", "HKEY_CURRENT_USER\\Software\\App\\B",
-                ekValueInKeyPath};
+  const Issue a{"Non-existent File or Folder",
+                "C:\\Old\\a.exe",
+                "HKEY_CURRENT_USER\\Software\\App\\A",
+                ekValueInKeyPath,
+                false,
+                {},
+                FindingRule::PathReference};
+  const Issue b{"Non-existent File or Folder",
+                "C:\\Old\\b.exe",
+                "HKEY_CURRENT_USER\\Software\\App\\B",
+                ekValueInKeyPath,
+                false,
+                {},
+                FindingRule::PathReference};
   EXPECT_EQ(explainer.Explain(a), "C:\\Old\\a.exe: the folder C:\\Old does not exist.");
   EXPECT_EQ(explainer.Explain(b), "C:\\Old\\b.exe: the folder C:\\Old does not exist.");
   EXPECT_EQ(counting.opens, 1);
@@ -119,6 +139,48 @@ TEST_F(FindingReason, AKeyMadeAgainBetweenTwoRowsIsReadAfresh) {
   EXPECT_EQ(explainer.Explain(b), "C:\\Old\\b.exe: the folder C:\\Old does not exist.");
   ASSERT_EQ(software->DeleteSubKey("App"), platform::kSuccess);
   EXPECT_EQ(explainer.Explain(b), "No longer broken: the value is no longer there.");
+}
+
+// A floppy drive spinning up: asked whether it holds a disk, it answers once let go.
+class SlowFloppy : public platform::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  bool VolumeReady(std::string_view root) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    answering_.wait(lock, [this] { return free_; });
+    return ForwardingFileSystem::VolumeReady(root);
+  }
+  void LetGo() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    free_ = true;
+    answering_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable answering_;
+  bool free_ = false;
+};
+
+TEST_F(FindingReason, TheWindowWaitsForAReasonOnlySoLong) {
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "A", "C:\\Old\\a.exe");
+  const Issue row{"Non-existent File or Folder", "C:\\Old\\a.exe",
+                  "HKEY_CURRENT_USER\\Software\\App\\A", ekValueInKeyPath, false, {},
+                  FindingRule::PathReference};
+  SlowFloppy files(machine.files);
+  ReasonDesk desk({machine.registry, files, machine.system, machine.processes,
+                   machine.restorePoint},
+                  std::chrono::milliseconds(100));
+  struct Release {
+    SlowFloppy& files;
+    ~Release() { files.LetGo(); }  // before the desk waits for its thread
+  } release{files};
+  EXPECT_EQ(desk.Explain(row, /*ignoreRemoveDrives=*/false, false), ReasonDesk::kStillWorking);
+  files.LetGo();
+  std::string why = ReasonDesk::kStillWorking;
+  for (int i = 0; i < 100 && why == ReasonDesk::kStillWorking; ++i)
+    why = desk.Explain(row, false, false);
+  EXPECT_EQ(why, "C:\\Old\\a.exe: the folder C:\\Old does not exist.");
 }
 
 TEST_F(FindingReason, ARowOfAnUnknownKindStillGetsAReason) {

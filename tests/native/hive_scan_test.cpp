@@ -211,7 +211,7 @@ TEST_F(HiveScan, CurrentUserSkipListAppliesOnlyDuringCategory2) {
   // Any other caller walks the same keys.
   log.Reset();
   auto scan = Scan();
-  scan->ScanKeyTree("HKEY_CURRENT_USER", "", scan->DriveLetters, "", "P");
+  scan->ScanKeyTree("HKEY_CURRENT_USER", "", scan->DriveLetters, "", FindingRule::PathReference);
   EXPECT_EQ(log.Issues().size(), 4u);
 }
 
@@ -229,7 +229,7 @@ TEST_F(HiveScan, NestedWow6432NodeIsLeftOutUnderLocalMachineOnly) {
   log.Reset();
   auto scan = Scan();
   scan->ScanKeyTree("HKEY_LOCAL_MACHINE", "software\\WOW6432NODE\\wow6432node\\App",
-                    scan->DriveLetters, "", "P");
+                    scan->DriveLetters, "", FindingRule::PathReference);
   EXPECT_TRUE(log.Issues().empty());
 }
 
@@ -281,12 +281,13 @@ TEST_F(HiveScan, UnreadableKeysAreSkippedWithTheirSubTree) {
 TEST_F(HiveScan, RootNamesAreMappedInAnyCaseAndShownUpperCased) {
   Broken(Root::CurrentConfig, "System\\Cfg");
   auto scan = Scan();
-  scan->ScanKeyTree("hkey_current_config", "System", scan->DriveLetters, "", "P");
-  scan->ScanKeyTree("HKEY_NOWHERE", "", scan->DriveLetters, "", "P");
-  scan->ScanKeyTree("HKCC", "", scan->DriveLetters, "", "P");
-  EXPECT_EQ(Issues(), (Rows{Row(Issue{"P", "C:\\Gone\\v.exe",
-                                      "HKEY_CURRENT_CONFIG\\System\\Cfg\\v", ekValueInKeyPath,
-                                      false})}));
+  scan->ScanKeyTree("hkey_current_config", "System", scan->DriveLetters, "",
+                    FindingRule::PathReference);
+  scan->ScanKeyTree("HKEY_NOWHERE", "", scan->DriveLetters, "", FindingRule::PathReference);
+  scan->ScanKeyTree("HKCC", "", scan->DriveLetters, "", FindingRule::PathReference);
+  EXPECT_EQ(
+      Issues(),
+      (Rows{Missing("C:\\Gone\\v.exe", "HKEY_CURRENT_CONFIG\\System\\Cfg\\v", ekValueInKeyPath)}));
 }
 
 TEST_F(HiveScan, RequiredSuffixIsPassedOn) {
@@ -295,7 +296,7 @@ TEST_F(HiveScan, RequiredSuffixIsPassedOn) {
   machine.registry.SetString(Root::LocalMachine, uninstall, "txt", "C:\\Gone\\readme.txt");
   auto scan = Scan();
   scan->ScanKeyTree("HKEY_LOCAL_MACHINE", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                    scan->DriveLetters, ".exe", "Installer Refrence Issue");
+                    scan->DriveLetters, ".exe", FindingRule::InstallerReference);
   EXPECT_EQ(Issues(), (Rows{Row(Issue{"Installer Refrence Issue", "C:\\Gone\\u.EXE /x",
                                       "HKEY_LOCAL_MACHINE\\" + uninstall + "\\exe",
                                       ekValueInKeyPath, false})}));
@@ -306,7 +307,8 @@ TEST_F(HiveScan, StopEndsTheWalkBetweenValues) {
   Broken(Root::CurrentUser, "Software\\K\\Sub");
   auto scan = Scan();
   log.onIssue = [&](const Issue&) { scan->Stop(); };
-  scan->ScanKeyTree("HKEY_CURRENT_USER", "Software", scan->DriveLetters, "", "P");
+  scan->ScanKeyTree("HKEY_CURRENT_USER", "Software", scan->DriveLetters, "",
+                    FindingRule::PathReference);
   EXPECT_EQ(log.Issues().size(), 1u);
   EXPECT_EQ(Keys(), (Rows{"Software", "Software\\K"}));
 }

@@ -147,7 +147,8 @@ class HiveWalk : public ::testing::Test, public engine_test::ScanFixture {
         check64Bit ? machine.registry.InView(platform::View::Native) : machine.registry};
     counting.onOpen = onOpen;
     auto scan = Scan(counting, limits, check64Bit);
-    scan->ScanKeyTree(platform::RootName(root), path, scan->DriveLetters, "", "P");
+    scan->ScanKeyTree(platform::RootName(root), path, scan->DriveLetters, "",
+                      FindingRule::PathReference);
     WalkTrace trace;
     for (const std::string& e : log.Events())
       if (e.rfind("key:", 0) == 0) trace.keys.push_back(e.substr(4));
@@ -274,7 +275,8 @@ TEST_F(HiveWalk, AStopMidWalkEndsBothThreadsWhereverTheReaderWaits) {
     log.onIssue = [&](const Issue&) {
       if (log.IssueCount() == 5) scan->Stop();
     };
-    scan->ScanKeyTree("HKEY_CURRENT_USER", kTree, scan->DriveLetters, "", "P");
+    scan->ScanKeyTree("HKEY_CURRENT_USER", kTree, scan->DriveLetters, "",
+                      FindingRule::PathReference);
     for (const std::string& e : log.Events()) shown += e.rfind("key:", 0) == 0;
     log.onIssue = nullptr;
     EXPECT_EQ(log.IssueCount(), 5u);
@@ -307,10 +309,12 @@ TEST_F(HiveWalk, AFailureOnEitherSideEndsTheWalkAndTheReader) {
     };
     auto scan = Scan(counting, Limits{1, 1});
     if (reading)
-      EXPECT_THROW(scan->ScanKeyTree("HKEY_CURRENT_USER", kTree, scan->DriveLetters, "", "P"),
+      EXPECT_THROW(scan->ScanKeyTree("HKEY_CURRENT_USER", kTree, scan->DriveLetters, "",
+                                     FindingRule::PathReference),
                    std::bad_alloc);
     else
-      EXPECT_THROW(scan->ScanKeyTree("HKEY_CURRENT_USER", kTree, scan->DriveLetters, "", "P"),
+      EXPECT_THROW(scan->ScanKeyTree("HKEY_CURRENT_USER", kTree, scan->DriveLetters, "",
+                                     FindingRule::PathReference),
                    std::runtime_error);
     log.onIssue = nullptr;
     EXPECT_EQ(log.IssueCount(), 2u);

@@ -172,7 +172,7 @@ TEST_F(ScanWine, HiveScanOnRealKeys) {
   SetText(key + "\\Sub\\Deeper", "deep", gone);
 
   auto scan = MakeScan();
-  scan->ScanKeyTree("HKEY_CURRENT_USER", key, scan->DriveLetters, "", "P");
+  scan->ScanKeyTree("HKEY_CURRENT_USER", key, scan->DriveLetters, "", FindingRule::PathReference);
   const std::string at = "HKEY_CURRENT_USER\\" + key;
   Rows rows;
   for (const Issue& issue : recorder_.issues) rows.push_back(Row(issue));
@@ -234,7 +234,7 @@ TEST_F(ScanWine, CurrentUserCategorySkipsTheRunKey) {
   // Outside category 2 the same key is walked.
   recorder_.issues.clear();
   scan->ScanKeyTree("HKEY_CURRENT_USER", "Software\\Microsoft\\Windows\\CurrentVersion",
-                    scan->DriveLetters, "", "P");
+                    scan->DriveLetters, "", FindingRule::PathReference);
   bool runFound = false;
   for (const Issue& issue : recorder_.issues)
     if (issue.data == gone && issue.key.find("\\Run\\TallowinTest") != std::string::npos)

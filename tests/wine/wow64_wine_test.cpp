@@ -193,7 +193,7 @@ TEST_F(Wow64Wine, ScanProbesNativelyAndRestoresRedirectionAfterEveryProbe) {
                                     real.restorePoint};
   TScanTaskThread scan(platform, recorder, true, /*check64Bit=*/true);
   ASSERT_TRUE(scan.Check64Bit);
-  scan.ScanKeyTree("HKEY_CURRENT_USER", key, scan.DriveLetters, "", "p");
+  scan.ScanKeyTree("HKEY_CURRENT_USER", key, scan.DriveLetters, "", FindingRule::PathReference);
 
   EXPECT_GT(probes, 0u);
   EXPECT_EQ(redirectedDuring, 0u);
