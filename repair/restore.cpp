@@ -49,10 +49,14 @@ bool HasSelection(const std::vector<BackupFileRow>& rows, int selected) {
 }
 
 // Deletes the file; empty when it is gone afterwards (also when it was gone before), else
-// the system's reason why it is still there.
+// the system's reason why it is still there, or why that cannot be told.
 std::string RemoveBackupFile(platform::Platform& platform, const std::string& path) {
   const long error = platform.files.RemoveFileWithReason(path);
-  if (error == platform::kSuccess || !platform.files.Attributes(path)) return {};
+  const long gone = platform::CheckGone(platform.files, path);
+  if (gone == platform::kSuccess) return {};
+  if (gone != platform::kFileExists)
+    return "whether it is gone cannot be told (" + platform.system.ErrorText(gone) + ")";
+  if (error == platform::kSuccess) return "it was reported deleted, but it is still there";
   return platform.system.ErrorText(error);
 }
 

@@ -334,9 +334,9 @@ TEST_F(RepairRunTest, ShortcutsGoToTheRecycleBinOrStay) {
   const Case cases[] = {
       {"C:\\Links\\old.lnk", RepairOutcome::Deleted, ""},
       {"E:\\Stick\\old.lnk", RepairOutcome::Refused,
-       "its drive has no Recycle Bin to take it back from: E:\\Stick\\old.lnk"},
+       "the Recycle Bin cannot take it, and it is not deleted for good: E:\\Stick\\old.lnk"},
       {"F:\\Links\\old.lnk", RepairOutcome::Refused,
-       "its drive has no Recycle Bin to take it back from: F:\\Links\\old.lnk"},
+       "the Recycle Bin cannot take it, and it is not deleted for good: F:\\Links\\old.lnk"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
