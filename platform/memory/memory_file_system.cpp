@@ -281,6 +281,9 @@ long MemoryFileSystem::AttributesAt(std::string_view path, uint32_t& attributes)
   const auto parsed = ParsePath(path);
   if (!parsed) return kInvalidName;
   if (!DriveReady(*root_, parsed->drive)) return kNotReady;
+  if (const auto failure = attributeFailures_.find(parsed->Key());
+      failure != attributeFailures_.end())
+    return failure->second;
   if (!parsed->parts.empty()) {
     // Reaching the name needs every folder above it to be traversable.
     ParsedPath above = *parsed;
@@ -776,6 +779,16 @@ void MemoryFileSystem::FailListing(std::string_view folder, long error) {
     listFailures_[parsed->Key()] = error;
   } else {
     listFailures_.erase(parsed->Key());
+  }
+}
+
+void MemoryFileSystem::FailAttributes(std::string_view path, long error) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) return;
+  if (error != kSuccess) {
+    attributeFailures_[parsed->Key()] = error;
+  } else {
+    attributeFailures_.erase(parsed->Key());
   }
 }
 

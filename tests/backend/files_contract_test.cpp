@@ -309,6 +309,10 @@ TEST_F(FilesContract, RemoveFile_RemovesOneNamedFile) {
   EXPECT_TRUE(files().RemoveFile(Path("GONE.reg")));
   EXPECT_FALSE(files().Attributes(Path("gone.reg")).has_value());
   EXPECT_TRUE(files().Attributes(Path("kept.reg")).has_value());
+  // Gone is what the system calls not found, of the file or of its folder.
+  EXPECT_EQ(platform::CheckGone(files(), Path("gone.reg")), platform::kSuccess);
+  EXPECT_EQ(platform::CheckGone(files(), Path("Missing\\x.reg")), platform::kSuccess);
+  EXPECT_EQ(platform::CheckGone(files(), Path("kept.reg")), platform::kFileExists);
   EXPECT_FALSE(files().RemoveFile(Path("gone.reg")));
   EXPECT_FALSE(files().RemoveFile(Path("Missing\\x.reg")));
 }

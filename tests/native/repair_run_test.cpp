@@ -1,4 +1,5 @@
 #include "repair/repair_run.h"
+#include "repair/restore.h"
 
 #include <gtest/gtest.h>
 
@@ -356,6 +357,47 @@ TEST_F(RepairRunTest, ShortcutsGoToTheRecycleBinOrStay) {
     EXPECT_EQ(m.files.ShortcutTarget(c.file), "C:\\Gone\\app.exe");
   }
   EXPECT_TRUE(m.files.RecycledFiles('E').empty());
+}
+
+// Only "file not found" and "path not found" mean gone: before the repair, after it, and
+// after the restore manager deletes a backup. Any other answer keeps the row, with why.
+TEST_F(RepairRunTest, OnlyNotFoundMeansAFileIsGone) {
+  struct Case {
+    long answer;
+    bool gone;
+  };
+  const Case cases[] = {{platform::kFileNotFound, true},       {platform::kPathNotFound, true},
+                        {platform::kAccessDenied, false},      {platform::kSharingViolation, false},
+                        {platform::kNotReady, false}};
+  const std::string link = "C:\\Links\\old.lnk", backup = "C:\\B\\old.reg";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const std::string why = m.system.ErrorText(c.answer);
+    m.files.AddShortcut(link, "C:\\Gone\\app.exe");
+    m.files.AddFile(backup);
+    m.files.FailAttributes(link, c.answer);
+    m.files.FailAttributes(backup, c.answer);
+    list = IssueList();
+    list.Add(Row(ekFile, link));
+    const RepairResult result = Run();
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].outcome, c.gone ? RepairOutcome::AlreadyGone : RepairOutcome::Unreadable);
+    EXPECT_EQ(result.rows[0].reason, c.gone ? "" : "the file cannot be looked at (" + why + "): " + link);
+    EXPECT_EQ(list.Count(), c.gone ? 0u : 1u);
+    EXPECT_TRUE(m.files.Exists(link));
+
+    std::vector<BackupFileRow> rows{{"old.reg", 0, 0, "", ""}};
+    int selected = 0;
+    platform::Platform p = m.platform();
+    const DeleteOutcome deleted = DeleteSelected(p, "C:\\B", rows, selected);
+    EXPECT_EQ(deleted.deleted, c.gone);
+    EXPECT_EQ(deleted.message, c.gone ? "" : "The backup file " + backup +
+                                             " could not be deleted: whether it is gone cannot be told (" +
+                                             why + ")");
+    EXPECT_EQ(rows.size(), c.gone ? 0u : 1u);
+    m.files.FailAttributes(link, 0);
+    m.files.FailAttributes(backup, 0);
+  }
 }
 
 TEST_F(RepairRunTest, RowsThatNameNoSingleItemStay) {
