@@ -78,6 +78,8 @@ class WritableFile {
   [[nodiscard]] virtual bool Flush() = 0;
   // Cuts the file back to `size` bytes.
   [[nodiscard]] virtual bool Truncate(uint64_t size) = 0;
+  // Writes `data` over bytes the file already holds from `offset` on; the size stays.
+  [[nodiscard]] virtual bool Overwrite(uint64_t offset, std::string_view data) = 0;
   // The size as this handle has written it.
   virtual uint64_t Size() const = 0;
 };

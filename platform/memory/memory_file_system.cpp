@@ -720,6 +720,14 @@ class MemoryWritableFile final : public WritableFile {
     return true;
   }
 
+  bool Overwrite(uint64_t offset, std::string_view data) override {
+    MemoryFileSystem::Entry* file = files_.FileEntry(path_);
+    if (!file || offset > file->contents.size() || data.size() > file->contents.size() - offset)
+      return false;
+    file->contents.replace(static_cast<size_t>(offset), data.size(), data);
+    return true;
+  }
+
   uint64_t Size() const override {
     const MemoryFileSystem::Entry* file = files_.FileEntry(path_);
     return file ? file->contents.size() : 0;

@@ -78,6 +78,13 @@ class Win32WritableFile final : public WritableFile {
     return true;
   }
 
+  bool Overwrite(uint64_t offset, std::string_view data) override {
+    if (offset > size_ || data.size() > size_ - offset) return false;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) && WriteAll(file_.get(), data);
+  }
+
   uint64_t Size() const override { return size_; }
 
  private:

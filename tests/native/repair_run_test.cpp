@@ -102,14 +102,15 @@ TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
 
   // Last row first; the file has no block.
   EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n"
+            "REGEDIT4\r\n; Tallowin registry backup\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\UserAssist]\r\n\"HRZR_Grfg\"=\"z\"\r\n"
             "\r\n[HKEY_CLASSES_ROOT\\App]\r\n@=\"default text\"\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.xyz]\r\n\"n\"=dword:00000007\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\Software\\Dlls]\r\n\"C:\\\\x.dll\"=\"1\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Old App\"=\"C:\\\\old.exe\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead]\r\n@=\"gone.exe\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n");
+            "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n"
+            "; End of backup\r\n");
 }
 
 TEST_F(RepairRunTest, ReportsProgressOncePerCheckedRowWhateverItsOutcome) {
@@ -260,8 +261,9 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
     EXPECT_EQ(result.rows[i].outcome, RepairOutcome::BackupFailed) << result.rows[i].issue.key;
   for (size_t i = 0; i < rows; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 10) << i;
-  // The file holds exactly the deleted keys, and ends on a whole entry.
-  EXPECT_TRUE(EndsWith(m.files.Contents(kFile), "[HKEY_CURRENT_USER\\K10]\r\n\"v\"=\"x\"\r\n"));
+  // The file holds exactly the deleted keys, and ends on a whole entry and its closing line.
+  EXPECT_TRUE(EndsWith(m.files.Contents(kFile),
+                       "[HKEY_CURRENT_USER\\K10]\r\n\"v\"=\"x\"\r\n; End of backup\r\n"));
   MemoryMachine restored;
   ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));
   for (size_t i = 0; i < rows; ++i)
@@ -451,9 +453,9 @@ TEST_F(RepairRunTest, TwoValueRowsOfOneKeyGiveTwoBlocksLastRowFirst) {
   list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\second"));
   EXPECT_EQ(Run().fixed, 2u);
   EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n"
+            "REGEDIT4\r\n; Tallowin registry backup\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"second\"=\"2\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"first\"=\"1\"\r\n");
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"first\"=\"1\"\r\n; End of backup\r\n");
 }
 
 // A name that is taken belongs to another run or program: never appended to.
@@ -466,10 +468,11 @@ TEST_F(RepairRunTest, ATakenBackupNameGetsANumberedNewFile) {
   m.files.AddFile("C:\\Backup\\2013_03_07_140509_02.reg", foreign);
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\B"));
   EXPECT_EQ(Run().backupFile, "C:\\Backup\\2013_03_07_140509_03.reg");
-  EXPECT_EQ(m.files.Contents(kFile), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n");
+  const std::string head = "REGEDIT4\r\n; Tallowin registry backup\r\n\r\n", end = "; End of backup\r\n";
+  EXPECT_EQ(m.files.Contents(kFile), head + "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n" + end);
   EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_02.reg"), foreign);
   EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_03.reg"),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n");
+            head + "[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n" + end);
 }
 
 // Rows of one key follow each other in the list; each phase opens that key once.
