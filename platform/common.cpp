@@ -47,4 +47,11 @@ Presence FolderPresence(FileSystem& fs, std::string_view path) {
   return IsNoAnswer(rc) ? Presence::Unknown : Presence::Absent;
 }
 
+long CheckGone(FileSystem& fs, std::string_view path) {
+  uint32_t attributes = 0;
+  const long rc = fs.QueryAttributes(path, attributes);
+  if (rc == kSuccess) return kFileExists;
+  return rc == kFileNotFound || rc == kPathNotFound ? kSuccess : rc;
+}
+
 }  // namespace tallowin::platform

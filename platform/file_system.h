@@ -80,6 +80,8 @@ class WritableFile {
   [[nodiscard]] virtual bool Flush() = 0;
   // Cuts the file back to `size` bytes.
   [[nodiscard]] virtual bool Truncate(uint64_t size) = 0;
+  // Writes `data` over bytes the file already holds from `offset` on; the size stays.
+  [[nodiscard]] virtual bool Overwrite(uint64_t offset, std::string_view data) = 0;
   // The size as this handle has written it.
   virtual uint64_t Size() const = 0;
 };
@@ -100,7 +102,8 @@ class FileReader {
 
 enum class RecycleResult {
   Recycled,      // the file is in the Recycle Bin
-  NoRecycleBin,  // its drive has none (or it is switched off): the file was left alone
+  NoRecycleBin,  // the bin cannot take it (none on its drive, switched off, the file too
+                 // large for it, a trash that fails): the file was left alone
   Failed,        // the shell refused the move
 };
 
@@ -178,9 +181,9 @@ class FileSystem {
   [[nodiscard]] virtual long RemoveFileWithReason(std::string_view path) {
     return RemoveFile(path) ? kSuccess : kGeneralFailure;
   }
-  // Moves one named file into the Recycle Bin of its drive (SHFileOperation FO_DELETE
-  // with FOF_ALLOWUNDO), asking nothing. Where the drive has no Recycle Bin the shell
-  // would delete the file for good: then nothing is done and the answer is NoRecycleBin.
+  // Moves one named file into the Recycle Bin of its drive, asking nothing. Where the
+  // bin cannot take it the shell would delete the file for good: the deletion is
+  // stopped before that happens, the file stays, and the answer is NoRecycleBin.
   virtual RecycleResult RecycleFile(std::string_view path) = 0;
   // Creates the folder and every missing parent. True when it exists afterwards.
   virtual bool CreateDirectories(std::string_view path) = 0;
@@ -226,5 +229,10 @@ Presence FilePresence(FileSystem& fs, std::string_view path);
 Presence FolderPresence(FileSystem& fs, std::string_view path);
 // An error of a probe or a listing that says nothing about whether the name is there.
 inline bool IsNoAnswer(long error) { return error == kAccessDenied; }
+// Whether a name is gone, to decide that a deletion is done: kSuccess only when the
+// system answers "file not found" or "path not found"; kFileExists while the name is
+// there; any other answer (access denied, a sharing violation, a drive not ready) as
+// the system gave it, as that says nothing about the file.
+[[nodiscard]] long CheckGone(FileSystem& fs, std::string_view path);
 
 }  // namespace tallowin::platform

@@ -74,8 +74,13 @@ bool RegLineParser::Feed(std::string_view line, Item& item) {
   // The registry editor reads a line only up to a NUL character.
   if (rules_ == RegTextRules::Backup && line.find('\0') != std::string_view::npos)
     return Fail("a NUL character, which no backup holds");
+  const std::string_view trimmed = TrimRight(TrimLeft(line));
+  if (!trimmed.empty()) {
+    const bool comment = !continued_ && trimmed.front() == ';' && trimmed.size() <= 64;
+    lastComment_.assign(comment ? trimmed : std::string_view());
+  }
   if (continued_) return ParseHexPart(TrimLeft(line), item);
-  line = TrimRight(TrimLeft(line));
+  line = trimmed;
   if (line.empty() || line.front() == ';') return true;
   if (line.front() == '[') {
     if (!ParseKeyLine(line)) return false;

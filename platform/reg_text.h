@@ -91,6 +91,9 @@ class RegLineParser {
   RegTextValue& value() { return value_; }
   const std::string& error() const { return error_; }
   size_t lines() const { return lines_; }
+  // The last line that was not blank, trimmed, when it is a comment (";...") of at most
+  // 64 bytes; empty otherwise. Shows how a file ends.
+  const std::string& lastComment() const { return lastComment_; }
 
  private:
   bool Fail(const std::string& message);
@@ -115,6 +118,7 @@ class RegLineParser {
   RegTextBlock key_;
   RegTextValue value_;
   std::string error_;
+  std::string lastComment_;
 };
 
 // The file's bytes as UTF-8 text. A UTF-16LE file (FF FE byte order mark) converts

@@ -358,6 +358,8 @@ bool BackupFile::Create(std::string& error) {
     if (format_ == BackupFormat::Unicode) header = "\xFF\xFE";
     std::string text;
     std::string lines(BackupHeader(format_));
+    lines += kBackupMarkLine;
+    lines += "\r\n";
     if (view_ == platform::View::Native) {
       lines += kNativeViewLine;
       lines += "\r\n";
@@ -380,7 +382,8 @@ bool BackupFile::Create(std::string& error) {
 
 bool BackupFile::Append(std::string_view blocks, std::string& error) {
   std::string bytes;
-  if (!Encode(blocks, format_, ansi_, bytes)) {
+  const std::string closing = std::string(kBackupEndLine) + "\r\n";
+  if (!Encode(std::string(blocks) + closing, format_, ansi_, bytes)) {
     error = "the backup text does not fit the file's code page";
     return false;
   }
@@ -390,7 +393,17 @@ bool BackupFile::Append(std::string_view blocks, std::string& error) {
   }
   if (!file_ && !Create(error)) return false;
   const uint64_t before = file_->Size();
-  if (file_->Append(bytes) && file_->Flush()) return true;
+  if (file_->Append(bytes) && file_->Flush()) {
+    // The closing line written before is inside the file now: all but its ";" becomes
+    // blanks, so that only a file that ends on a closing line counts as whole. Until then
+    // (or if that fails) the file holds two, which a restore reads as comments.
+    const uint64_t unit = format_ == BackupFormat::Unicode ? 2 : 1;
+    std::string blanks;
+    if (endAt_ && Encode(std::string(kBackupEndLine.size() - 1, ' '), format_, ansi_, blanks))
+      (void)(file_->Overwrite(*endAt_ + unit, blanks) && file_->Flush());
+    endAt_ = file_->Size() - unit * closing.size();
+    return true;
+  }
   // A full disk may have taken part of the batch: the file must end on a whole block.
   const bool cut = file_->Truncate(before) && file_->Flush();
   error = "cannot write the backup file " + path_ +
@@ -446,6 +459,8 @@ bool BackupFile::SwitchToUnicode(std::string& error) {
     return false;
   }
   format_ = BackupFormat::Unicode;
+  // The same closing line ends the file, two bytes a character now.
+  if (endAt_) endAt_ = file_->Size() - 2 * (kBackupEndLine.size() + 2);
   return true;
 }
 

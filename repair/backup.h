@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,12 @@ std::string_view BackupHeader(BackupFormat format);
 // view shows them (a scan of both views): its restore imports and checks them there. The
 // registry editor reads it as a comment. A backup without it names the process's view.
 inline constexpr std::string_view kNativeViewLine = "; Registry view: 64-bit";
+// The line after the header of every backup file a repair run writes: it tells this
+// program's backups from other .reg files.
+inline constexpr std::string_view kBackupMarkLine = "; Tallowin registry backup";
+// The last line of such a file, written in one piece with its last block: a file with the
+// mark that does not end with it was cut short.
+inline constexpr std::string_view kBackupEndLine = "; End of backup";
 
 // OutputDirectory + "\" + YYYY_MM_DD_hhmmss.reg, for the local time now.
 std::string MakeBackupFileName(platform::System& system, std::string_view outputDirectory);
@@ -116,6 +123,7 @@ struct ExportContext {
 // The backup file of one repair run. It is created new on the first write (never an
 // existing file: a taken name gets a number), and every write is flushed to the disk
 // before the call returns, or cut back so that the file ends on its last whole block.
+// Its second line is kBackupMarkLine, and every write ends it with kBackupEndLine.
 class BackupFile {
  public:
   BackupFile(platform::FileSystem& files, const AnsiCodePage& ansi, std::string wantedName);
@@ -150,6 +158,7 @@ class BackupFile {
   platform::View view_ = platform::View::Process;
   std::unique_ptr<platform::WritableFile> file_;
   bool broken_ = false;  // lost its handle while switching formats: no more writes
+  std::optional<uint64_t> endAt_;  // where the file's closing line begins, once written
 };
 
 }  // namespace tallowin

@@ -144,9 +144,14 @@ class RepairRun {
     // The shell deletes every match of a wildcard and whole folders; a row names one file.
     if (path.find_first_of("*?") != std::string::npos)
       return Decide(row, RepairOutcome::NotAddressed, "a file name with wildcards: " + path);
-    const std::optional<uint32_t> attributes = platform_.files.Attributes(path);
-    if (!attributes) return Decide(row, RepairOutcome::AlreadyGone, "");
-    if (*attributes & platform::kAttrDirectory)
+    uint32_t attributes = 0;
+    const long rc = platform_.files.QueryAttributes(path, attributes);
+    if (rc == platform::kFileNotFound || rc == platform::kPathNotFound)
+      return Decide(row, RepairOutcome::AlreadyGone, "");
+    if (rc != platform::kSuccess)
+      return Decide(row, RepairOutcome::Unreadable, "the file cannot be looked at (" +
+                                                        platform_.system.ErrorText(rc) + "): " + path);
+    if (attributes & platform::kAttrDirectory)
       return Decide(row, RepairOutcome::NotAddressed, "a folder, not a file: " + path);
   }
 
@@ -327,25 +332,27 @@ class RepairRun {
   void DeleteFile(Row& row) {
     platform::FileSystem& files = platform_.files;
     const std::string& path = row.target.file;
-    switch (files.RecycleFile(path)) {
-      case platform::RecycleResult::Recycled:
-        break;
-      case platform::RecycleResult::NoRecycleBin:
-        row.outcome = RepairOutcome::Refused;
-        row.reason = "its drive has no Recycle Bin to take it back from: " + path;
-        return;
-      case platform::RecycleResult::Failed:
-        if (!files.Attributes(path)) break;
-        row.outcome = RepairOutcome::DeleteFailed;
-        row.reason = "the file could not be moved to the Recycle Bin: " + path;
-        return;
-    }
-    if (files.Attributes(path)) {
-      row.outcome = RepairOutcome::StillPresent;
-      row.reason = "moved to the Recycle Bin, but still there: " + path;
+    const platform::RecycleResult recycled = files.RecycleFile(path);
+    if (recycled == platform::RecycleResult::NoRecycleBin) {
+      row.outcome = RepairOutcome::Refused;
+      row.reason = "the Recycle Bin cannot take it, and it is not deleted for good: " + path;
       return;
     }
-    row.outcome = RepairOutcome::Deleted;
+    const long gone = platform::CheckGone(files, path);
+    if (gone == platform::kSuccess) {
+      row.outcome = RepairOutcome::Deleted;
+      return;
+    }
+    const bool moved = recycled == platform::RecycleResult::Recycled;
+    row.outcome = moved ? RepairOutcome::StillPresent : RepairOutcome::DeleteFailed;
+    if (gone == platform::kFileExists) {
+      row.reason = moved ? "moved to the Recycle Bin, but still there: " + path
+                         : "the file could not be moved to the Recycle Bin: " + path;
+    } else {
+      row.reason = std::string(moved ? "moved to the Recycle Bin" : "not moved to the Recycle Bin") +
+                   ", and whether it is gone cannot be told (" +
+                   platform_.system.ErrorText(gone) + "): " + path;
+    }
   }
 
   void DeleteValue(Row& row) {

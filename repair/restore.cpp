@@ -49,10 +49,14 @@ bool HasSelection(const std::vector<BackupFileRow>& rows, int selected) {
 }
 
 // Deletes the file; empty when it is gone afterwards (also when it was gone before), else
-// the system's reason why it is still there.
+// the system's reason why it is still there, or why that cannot be told.
 std::string RemoveBackupFile(platform::Platform& platform, const std::string& path) {
   const long error = platform.files.RemoveFileWithReason(path);
-  if (error == platform::kSuccess || !platform.files.Attributes(path)) return {};
+  const long gone = platform::CheckGone(platform.files, path);
+  if (gone == platform::kSuccess) return {};
+  if (gone != platform::kFileExists)
+    return "whether it is gone cannot be told (" + platform.system.ErrorText(gone) + ")";
+  if (error == platform::kSuccess) return "it was reported deleted, but it is still there";
   return platform.system.ErrorText(error);
 }
 
@@ -122,16 +126,41 @@ std::string RestoreCommandLine(platform::FileSystem& files, platform::System& sy
          "\"";
 }
 
-platform::View BackupFileView(platform::FileSystem& files, const AnsiCodePage& ansi,
-                              const std::string& path) {
+namespace {
+
+// What the comment lines below a backup's header say: this program's mark (the second
+// line), then the view line (the second line of older backups).
+struct HeaderMarks {
+  bool ours = false;
+  bool native = false;
+};
+
+HeaderMarks ReadHeaderMarks(platform::FileSystem& files, const AnsiCodePage& ansi,
+                            const std::string& path) {
+  HeaderMarks marks;
   const std::unique_ptr<platform::FileReader> file = files.OpenForReading(path);
-  if (!file) return platform::View::Process;
+  if (!file) return marks;
   platform::RegLineReader reader(*file, ansi);
   std::string line;
-  for (int i = 0; i < 2; ++i)
+  for (int number = 1; number <= 3; ++number) {
     if (reader.Next(line, platform::kMaxRegHeaderLineBytes) != platform::RegLineReader::Result::Line)
-      return platform::View::Process;
-  return line == kNativeViewLine ? platform::View::Native : platform::View::Process;
+      break;
+    if (number == 2 && line == kBackupMarkLine) {
+      marks.ours = true;
+    } else if (number == (marks.ours ? 3 : 2)) {
+      marks.native = line == kNativeViewLine;
+      break;
+    }
+  }
+  return marks;
+}
+
+}  // namespace
+
+platform::View BackupFileView(platform::FileSystem& files, const AnsiCodePage& ansi,
+                              const std::string& path) {
+  return ReadHeaderMarks(files, ansi, path).native ? platform::View::Native
+                                                    : platform::View::Process;
 }
 
 CommandResult CommandHint::WaitWithHint(platform::Process& process, const std::string& hintText) {
@@ -263,10 +292,8 @@ RestoreOutcome Kept(RestoreStatus status, std::string message) {
 
 // The first reading, before anything is imported: every line one the backup writer
 // writes (so a file cut short anywhere inside a line is refused whole, as the editor
-// would import the entries before the cut), nothing that deletes, at least one key.
-// A file cut exactly at a line end reads as whole, as older backups end the same way;
-// the entries of such a file are all whole, and the run deletes nothing of a batch
-// before the batch is on the disk.
+// would import the entries before the cut), nothing that deletes, at least one key, and
+// for a file with this program's mark, its closing line at the end.
 // `file` stays open, so nobody changes the file until the check after the import.
 bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
                        const std::string& path, std::unique_ptr<platform::FileReader>& file,
@@ -292,9 +319,19 @@ bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
   const std::string kept = "; it was not imported and is kept.";
   switch (platform::ReadRegFile(*file, ansi, parser, onItem, error)) {
     case platform::RegFileResult::Read:
-      if (keys > 0) return true;
-      outcome = Kept(RestoreStatus::Unreadable, "The file " + path + " holds no registry key" + kept);
-      return false;
+      if (keys == 0) {
+        outcome = Kept(RestoreStatus::Unreadable, "The file " + path + " holds no registry key" + kept);
+        return false;
+      }
+      // A cut at a line end leaves whole lines: this program's backups end on a line of
+      // their own (older ones and other .reg files have none).
+      if (parser.lastComment() != kBackupEndLine && ReadHeaderMarks(files, ansi, path).ours) {
+        outcome = Kept(RestoreStatus::Unreadable,
+                       "The backup file " + path + " is cut short: its last line is not \"" +
+                           std::string(kBackupEndLine) + "\"" + kept);
+        return false;
+      }
+      return true;
     case platform::RegFileResult::Malformed:
       outcome = Kept(RestoreStatus::Unreadable, "The file " + path +
                                                     " is not a registry backup that can be checked (" +

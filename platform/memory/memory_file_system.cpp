@@ -284,6 +284,9 @@ long MemoryFileSystem::AttributesAt(std::string_view path, uint32_t& attributes)
   const auto parsed = ParsePath(path);
   if (!parsed) return kInvalidName;
   if (!DriveReady(*root_, parsed->drive)) return kNotReady;
+  if (const auto failure = attributeFailures_.find(parsed->Key());
+      failure != attributeFailures_.end())
+    return failure->second;
   if (!parsed->parts.empty()) {
     // Reaching the name needs every folder above it to be traversable.
     ParsedPath above = *parsed;
@@ -743,6 +746,14 @@ class MemoryWritableFile final : public WritableFile {
     return true;
   }
 
+  bool Overwrite(uint64_t offset, std::string_view data) override {
+    MemoryFileSystem::Entry* file = files_.FileEntry(path_);
+    if (!file || offset > file->contents.size() || data.size() > file->contents.size() - offset)
+      return false;
+    file->contents.replace(static_cast<size_t>(offset), data.size(), data);
+    return true;
+  }
+
   uint64_t Size() const override {
     const MemoryFileSystem::Entry* file = files_.FileEntry(path_);
     return file ? file->contents.size() : 0;
@@ -802,6 +813,16 @@ void MemoryFileSystem::FailListing(std::string_view folder, long error) {
     listFailures_[parsed->Key()] = error;
   } else {
     listFailures_.erase(parsed->Key());
+  }
+}
+
+void MemoryFileSystem::FailAttributes(std::string_view path, long error) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) return;
+  if (error != kSuccess) {
+    attributeFailures_[parsed->Key()] = error;
+  } else {
+    attributeFailures_.erase(parsed->Key());
   }
 }
 

@@ -174,6 +174,9 @@ class MemoryFileSystem : public FileSystem {
   // Listings of this folder fail with `error` (0 ends that), as on a drive that
   // stopped answering; FindFirst and Attributes still answer.
   void FailListing(std::string_view folder, long error);
+  // GetFileAttributes of this path answers `error` (0 ends that), as for a file that is
+  // locked or on a drive that stopped answering.
+  void FailAttributes(std::string_view path, long error);
   // Readers of this file report a read error once `bytes` have been read, as a disk
   // does that fails in the middle of a file.
   void FailReadingAfter(std::string_view path, size_t bytes);
@@ -220,6 +223,7 @@ class MemoryFileSystem : public FileSystem {
   };
   std::map<char, std::vector<RecycledFile>> recycled_;  // by drive letter
   std::map<std::string, long> listFailures_;      // by normalised upper-case path
+  std::map<std::string, long> attributeFailures_;  // as above
   std::map<std::string, size_t> readFailures_;    // by normalised upper-case path
   std::map<std::string, std::shared_ptr<size_t>> openReaders_;  // count per file, as above
   size_t probes_ = 0;

@@ -2,7 +2,11 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
+#include <atomic>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +76,13 @@ class Win32WritableFile final : public WritableFile {
       return false;
     size_ = size;
     return true;
+  }
+
+  bool Overwrite(uint64_t offset, std::string_view data) override {
+    if (offset > size_ || data.size() > size_ - offset) return false;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) && WriteAll(file_.get(), data);
   }
 
   uint64_t Size() const override { return size_; }
@@ -157,6 +168,156 @@ long ShellOperationError(int result) {
   }
   if ((result >= 0x71 && result <= 0x88) || result >= 0x10000) return kGeneralFailure;
   return result;
+}
+
+// Watches a copy engine's deletion of one item: stops it before a deletion that would
+// not go to the Recycle Bin, and records how the deletion ended.
+class RecycleOnlySink final : public IFileOperationProgressSink {
+ public:
+  bool refused = false;            // the engine meant to delete the item for good
+  bool ended = false;              // PostDeleteItem came
+  HRESULT result = E_FAIL;         // its answer
+  bool inBin = false;              // and the item it made in the Recycle Bin
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IFileOperationProgressSink)) {
+      *out = static_cast<IFileOperationProgressSink*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HRESULT STDMETHODCALLTYPE PreDeleteItem(DWORD flags, IShellItem*) override {
+    // Without this flag the engine deletes the item for good (no bin on the volume, a
+    // file too large for it, a bin switched off): an error here cancels it.
+    if ((flags & TSF_DELETE_RECYCLE_IF_POSSIBLE) != 0) return S_OK;
+    refused = true;
+    return HRESULT_FROM_WIN32(ERROR_CANCELLED);
+  }
+  HRESULT STDMETHODCALLTYPE PostDeleteItem(DWORD, IShellItem*, HRESULT hrDelete,
+                                           IShellItem* newlyCreated) override {
+    ended = true;
+    result = hrDelete;
+    inBin = newlyCreated != nullptr;
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE StartOperations() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE FinishOperations(HRESULT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE PreRenameItem(DWORD, IShellItem*, LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE PostRenameItem(DWORD, IShellItem*, LPCWSTR, HRESULT,
+                                           IShellItem*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PreMoveItem(DWORD, IShellItem*, IShellItem*, LPCWSTR) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PostMoveItem(DWORD, IShellItem*, IShellItem*, LPCWSTR, HRESULT,
+                                         IShellItem*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PreCopyItem(DWORD, IShellItem*, IShellItem*, LPCWSTR) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PostCopyItem(DWORD, IShellItem*, IShellItem*, LPCWSTR, HRESULT,
+                                         IShellItem*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PreNewItem(DWORD, IShellItem*, LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE PostNewItem(DWORD, IShellItem*, LPCWSTR, LPCWSTR, DWORD, HRESULT,
+                                        IShellItem*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE UpdateProgress(UINT, UINT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResetTimer() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE PauseTimer() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResumeTimer() override { return S_OK; }
+
+ private:
+  ~RecycleOnlySink() = default;
+  std::atomic<ULONG> references_{1};
+};
+
+struct SinkReleaser {
+  void operator()(RecycleOnlySink* sink) const { sink->Release(); }
+};
+
+// Windows Vista and later: the copy engine, with a sink that vetoes every deletion that
+// would not go to the Recycle Bin. nullopt when there is no working engine (Windows XP;
+// Wine, whose engine does not delete).
+std::optional<RecycleResult> RecycleWithCopyEngine(const std::wstring& path) {
+  ComPtr<IFileOperation> operation;
+  if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_IFileOperation,
+                              operation.put())))
+    return std::nullopt;
+  HRESULT hr = operation->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT |
+                                            FOF_NOERRORUI);
+  if (hr == E_NOTIMPL) return std::nullopt;
+  if (FAILED(hr)) return RecycleResult::Failed;
+  ComPtr<IShellItem> item;
+  if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_IShellItem, item.put())))
+    return RecycleResult::Failed;
+  std::unique_ptr<RecycleOnlySink, SinkReleaser> sink(new RecycleOnlySink);
+  hr = operation->DeleteItem(item.get(), sink.get());
+  if (hr == E_NOTIMPL) return std::nullopt;
+  if (FAILED(hr)) return RecycleResult::Failed;
+  hr = operation->PerformOperations();
+  if (sink->refused) return RecycleResult::NoRecycleBin;
+  // An engine that did not even look at the item has not touched it.
+  if (hr == E_NOTIMPL && !sink->ended) return std::nullopt;
+  BOOL aborted = FALSE;
+  if (FAILED(operation->GetAnyOperationsAborted(&aborted))) aborted = TRUE;
+  return SUCCEEDED(hr) && !aborted && sink->ended && SUCCEEDED(sink->result) && sink->inBin
+             ? RecycleResult::Recycled
+             : RecycleResult::Failed;
+}
+
+// Counts and refuses every window this thread tries to create while it is installed.
+thread_local int refusedWindows = 0;
+LRESULT CALLBACK RefuseWindows(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    ++refusedWindows;
+    return 1;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct HookTraits {
+  using Type = HHOOK;
+  static Type Empty() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Close(Type h) { ::UnhookWindowsHookEx(h); }
+};
+
+// Without a copy engine, SHFileOperation: with FOF_WANTNUKEWARNING the shell asks before
+// it deletes anything for good (Wine: when it has no trash, or moving the file into it
+// failed; Windows XP: no bin on the drive, a file too large for it). The question is a
+// window on this thread, and no window may be made while the call runs, so it can never
+// be answered Yes: the shell leaves the file and reports the operation aborted.
+RecycleResult RecycleWithShellQuestion(std::wstring path) {
+  UniqueHandle<HookTraits> hook(
+      SetWindowsHookExW(WH_CBT, RefuseWindows, nullptr, GetCurrentThreadId()));
+  if (!hook) return RecycleResult::Failed;
+  refusedWindows = 0;
+  path.push_back(L'\0');  // the list of names ends in two NULs
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = path.c_str();
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT |
+              FOF_NOERRORUI;
+  const int rc = SHFileOperationW(&op);
+  hook.reset();
+  if (refusedWindows > 0) return RecycleResult::NoRecycleBin;
+  return rc == 0 && !op.fAnyOperationsAborted ? RecycleResult::Recycled : RecycleResult::Failed;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -307,17 +468,20 @@ class Win32FileSystem final : public FileSystem {
   RecycleResult RecycleFile(std::string_view path) override {
     if (path.empty() || path.find_first_of("*?") != std::string_view::npos)
       return RecycleResult::Failed;
-    std::wstring from = Wide(path);
+    const std::wstring from = Wide(path);
+    // Wine's shell takes a name it cannot move for one its trash refuses.
+    const DWORD attributes = GetFileAttributesW(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      return RecycleResult::Failed;
     wchar_t root[MAX_PATH + 1] = {};
+    // Only a forecast, for a clear answer without trying; the deletion below is what
+    // never lets the shell delete the file for good.
     if (!GetVolumePathNameW(from.c_str(), root, MAX_PATH) || !HasRecycleBin(root))
       return RecycleResult::NoRecycleBin;
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted ? RecycleResult::Recycled
-                                                                    : RecycleResult::Failed;
+    ComScope com;
+    if (!com.ok()) return RecycleResult::Failed;
+    if (const std::optional<RecycleResult> result = RecycleWithCopyEngine(from)) return *result;
+    return RecycleWithShellQuestion(from);
   }
 
   bool CreateDirectories(std::string_view path) override {

@@ -309,6 +309,10 @@ TEST_F(FilesContract, RemoveFile_RemovesOneNamedFile) {
   EXPECT_TRUE(files().RemoveFile(Path("GONE.reg")));
   EXPECT_FALSE(files().Attributes(Path("gone.reg")).has_value());
   EXPECT_TRUE(files().Attributes(Path("kept.reg")).has_value());
+  // Gone is what the system calls not found, of the file or of its folder.
+  EXPECT_EQ(platform::CheckGone(files(), Path("gone.reg")), platform::kSuccess);
+  EXPECT_EQ(platform::CheckGone(files(), Path("Missing\\x.reg")), platform::kSuccess);
+  EXPECT_EQ(platform::CheckGone(files(), Path("kept.reg")), platform::kFileExists);
   EXPECT_FALSE(files().RemoveFile(Path("gone.reg")));
   EXPECT_FALSE(files().RemoveFile(Path("Missing\\x.reg")));
 }
@@ -377,11 +381,14 @@ TEST_F(FilesContract, WritableFile_TruncateCutsBackAndAppendGoesOnAtTheEnd) {
   file.reset();
   ASSERT_EQ(files().OpenForAppend(Path("cut.reg"), file), platform::kSuccess);
   EXPECT_EQ(file->Size(), 13u);
+  // Overwrite changes bytes the file holds, never its size.
+  ASSERT_TRUE(file->Overwrite(8, "EX"));
+  EXPECT_FALSE(file->Overwrite(12, "xy"));
   ASSERT_TRUE(file->Append("last\r\n"));
   file.reset();
   std::string contents;
   ASSERT_TRUE(files().ReadFile(Path("cut.reg"), contents));
-  EXPECT_EQ(contents, "whole\r\nnext\r\nlast\r\n");
+  EXPECT_EQ(contents, "whole\r\nnEXt\r\nlast\r\n");
   EXPECT_NE(files().OpenForAppend(Path("none.reg"), file), platform::kSuccess);
 }
 

@@ -2,7 +2,8 @@
 # restore refuses what is no backup, or a backup damaged or cut short, with its reason
 # and before anything is imported: 1 GB of line ends (with and without a header line),
 # 1 GB of one endless line (also as the line of a value), random bytes, a backup cut
-# inside a hex value, inside a key line or before its last line end. Each exits 1, keeps
+# inside a hex value, inside a key line or before its last line end, and a backup of this
+# program (its mark line) cut at a line end before its second key. Each exits 1, keeps
 # the file as it was, changes no registry value and stays below 400 MB of peak memory:
 # a line is held up to the 128 MiB line limit, and the program and Wine take about 16 MB
 # more (about 150 MB seen), where reading a 1 GB file whole could not work at all.
@@ -83,6 +84,9 @@ printf "$block"'\r\n[HKEY_CURRENT_USER\\Software\\Tallo' > "$cut"
 restore_refused "cut inside a key line" "$cut" "line 6:"
 printf "$block"'"v"=hex:01,02' > "$cut"
 restore_refused "cut before the last line end" "$cut" "cut short"
+# Two keys, cut before the second key's block: whole lines, but no closing line.
+printf 'REGEDIT4\r\n; Tallowin registry backup\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tallowin Cut]\r\n"w"="new"\r\n' > "$cut"
+restore_refused "cut before a key's block" "$cut" 'cut short: its last line is not "; End of backup"'
 printf 'R\0E\0G\0E\0D\0I\0T\0\x34\0\r\0\n\0' > "$cut"
 restore_refused "UTF-16 without its byte order mark" "$cut" "line 1: not a registry file"
 rm -f "$cut"

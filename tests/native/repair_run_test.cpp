@@ -1,4 +1,5 @@
 #include "repair/repair_run.h"
+#include "repair/restore.h"
 
 #include <gtest/gtest.h>
 
@@ -101,14 +102,15 @@ TEST_F(RepairRunTest, RepairsEveryEntryKindAfterBackingItUp) {
 
   // Last row first; the file has no block.
   EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n"
+            "REGEDIT4\r\n; Tallowin registry backup\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\UserAssist]\r\n\"HRZR_Grfg\"=\"z\"\r\n"
             "\r\n[HKEY_CLASSES_ROOT\\App]\r\n@=\"default text\"\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.xyz]\r\n\"n\"=dword:00000007\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\Software\\Dlls]\r\n\"C:\\\\x.dll\"=\"1\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Old App\"=\"C:\\\\old.exe\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Dead]\r\n@=\"gone.exe\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n");
+            "\r\n[HKEY_CURRENT_USER\\Software\\Dead\\Sub]\r\n\"x\"=\"y\"\r\n"
+            "; End of backup\r\n");
 }
 
 TEST_F(RepairRunTest, ReportsProgressOncePerCheckedRowWhateverItsOutcome) {
@@ -269,8 +271,9 @@ TEST_F(RepairRunTest, FullDiskStopsTheRunAtThatBatchWithTheFileEndingOnAWholeEnt
     EXPECT_EQ(result.rows[i].outcome, RepairOutcome::BackupFailed) << result.rows[i].issue.key;
   for (size_t i = 0; i < rows; ++i)
     EXPECT_EQ(m.registry.KeyExists(Root::CurrentUser, "K" + std::to_string(i)), i < 10) << i;
-  // The file holds exactly the deleted keys, and ends on a whole entry.
-  EXPECT_TRUE(EndsWith(m.files.Contents(kFile), "[HKEY_CURRENT_USER\\K10]\r\n\"v\"=\"x\"\r\n"));
+  // The file holds exactly the deleted keys, and ends on a whole entry and its closing line.
+  EXPECT_TRUE(EndsWith(m.files.Contents(kFile),
+                       "[HKEY_CURRENT_USER\\K10]\r\n\"v\"=\"x\"\r\n; End of backup\r\n"));
   MemoryMachine restored;
   ASSERT_TRUE(restored.registry.Import(m.files.Contents(kFile)));
   for (size_t i = 0; i < rows; ++i)
@@ -344,9 +347,9 @@ TEST_F(RepairRunTest, ShortcutsGoToTheRecycleBinOrStay) {
   const Case cases[] = {
       {"C:\\Links\\old.lnk", RepairOutcome::Deleted, ""},
       {"E:\\Stick\\old.lnk", RepairOutcome::Refused,
-       "its drive has no Recycle Bin to take it back from: E:\\Stick\\old.lnk"},
+       "the Recycle Bin cannot take it, and it is not deleted for good: E:\\Stick\\old.lnk"},
       {"F:\\Links\\old.lnk", RepairOutcome::Refused,
-       "its drive has no Recycle Bin to take it back from: F:\\Links\\old.lnk"},
+       "the Recycle Bin cannot take it, and it is not deleted for good: F:\\Links\\old.lnk"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -366,6 +369,47 @@ TEST_F(RepairRunTest, ShortcutsGoToTheRecycleBinOrStay) {
     EXPECT_EQ(m.files.ShortcutTarget(c.file), "C:\\Gone\\app.exe");
   }
   EXPECT_TRUE(m.files.RecycledFiles('E').empty());
+}
+
+// Only "file not found" and "path not found" mean gone: before the repair, after it, and
+// after the restore manager deletes a backup. Any other answer keeps the row, with why.
+TEST_F(RepairRunTest, OnlyNotFoundMeansAFileIsGone) {
+  struct Case {
+    long answer;
+    bool gone;
+  };
+  const Case cases[] = {{platform::kFileNotFound, true},       {platform::kPathNotFound, true},
+                        {platform::kAccessDenied, false},      {platform::kSharingViolation, false},
+                        {platform::kNotReady, false}};
+  const std::string link = "C:\\Links\\old.lnk", backup = "C:\\B\\old.reg";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const std::string why = m.system.ErrorText(c.answer);
+    m.files.AddShortcut(link, "C:\\Gone\\app.exe");
+    m.files.AddFile(backup);
+    m.files.FailAttributes(link, c.answer);
+    m.files.FailAttributes(backup, c.answer);
+    list = IssueList();
+    list.Add(Row(ekFile, link));
+    const RepairResult result = Run();
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].outcome, c.gone ? RepairOutcome::AlreadyGone : RepairOutcome::Unreadable);
+    EXPECT_EQ(result.rows[0].reason, c.gone ? "" : "the file cannot be looked at (" + why + "): " + link);
+    EXPECT_EQ(list.Count(), c.gone ? 0u : 1u);
+    EXPECT_TRUE(m.files.Exists(link));
+
+    std::vector<BackupFileRow> rows{{"old.reg", 0, 0, "", ""}};
+    int selected = 0;
+    platform::Platform p = m.platform();
+    const DeleteOutcome deleted = DeleteSelected(p, "C:\\B", rows, selected);
+    EXPECT_EQ(deleted.deleted, c.gone);
+    EXPECT_EQ(deleted.message, c.gone ? "" : "The backup file " + backup +
+                                             " could not be deleted: whether it is gone cannot be told (" +
+                                             why + ")");
+    EXPECT_EQ(rows.size(), c.gone ? 0u : 1u);
+    m.files.FailAttributes(link, 0);
+    m.files.FailAttributes(backup, 0);
+  }
 }
 
 TEST_F(RepairRunTest, RowsThatNameNoSingleItemStay) {
@@ -419,9 +463,9 @@ TEST_F(RepairRunTest, TwoValueRowsOfOneKeyGiveTwoBlocksLastRowFirst) {
   list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\second"));
   EXPECT_EQ(Run().fixed, 2u);
   EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n"
+            "REGEDIT4\r\n; Tallowin registry backup\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"second\"=\"2\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"first\"=\"1\"\r\n");
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"first\"=\"1\"\r\n; End of backup\r\n");
 }
 
 // A name that is taken belongs to another run or program: never appended to.
@@ -434,10 +478,11 @@ TEST_F(RepairRunTest, ATakenBackupNameGetsANumberedNewFile) {
   m.files.AddFile("C:\\Backup\\2013_03_07_140509_02.reg", foreign);
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\B"));
   EXPECT_EQ(Run().backupFile, "C:\\Backup\\2013_03_07_140509_03.reg");
-  EXPECT_EQ(m.files.Contents(kFile), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n");
+  const std::string head = "REGEDIT4\r\n; Tallowin registry backup\r\n\r\n", end = "; End of backup\r\n";
+  EXPECT_EQ(m.files.Contents(kFile), head + "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a\"\r\n" + end);
   EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_02.reg"), foreign);
   EXPECT_EQ(m.files.Contents("C:\\Backup\\2013_03_07_140509_03.reg"),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n");
+            head + "[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n" + end);
 }
 
 // Rows of one key follow each other in the list; each phase opens that key once.

@@ -226,7 +226,8 @@ TEST_F(RepairTrustTest, ItemsGoneMeanwhileAreCountedApart) {
   EXPECT_EQ(ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\B")->backupFile, kFile);
   // One entry in the backup: the one that was deleted.
   EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"B\"=\"C:\\\\Gone\\\\b.exe\"\r\n");
+            "REGEDIT4\r\n; Tallowin registry backup\r\n\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n"
+            "\"B\"=\"C:\\\\Gone\\\\b.exe\"\r\n; End of backup\r\n");
 }
 
 TEST_F(RepairTrustTest, ASubTreeHoldingALinkIsRefusedAndTheTargetSurvives) {
@@ -281,7 +282,8 @@ TEST_F(RepairTrustTest, AValueLargerThanARestoreReadsIsRefused) {
   EXPECT_EQ(huge->data.size(), platform::kMaxRegValueBytes + 1);
   EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Small", "v").has_value());
   EXPECT_EQ(m.files.Contents(kFile),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Small]\r\n\"v\"=\"C:\\\\Gone\\\\x.exe\"\r\n");
+            "REGEDIT4\r\n; Tallowin registry backup\r\n\r\n[HKEY_CURRENT_USER\\Software\\Small]\r\n"
+            "\"v\"=\"C:\\\\Gone\\\\x.exe\"\r\n; End of backup\r\n");
 }
 
 // Windows shows the user's classes over the machine's; Wine does not merge them.
@@ -368,6 +370,11 @@ TEST_F(RepairTrustTest, AnAnsiFileTurnsUnicodeWhenALaterBatchNeedsIt) {
   const std::string file = m.files.Contents(kFile);
   EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
   EXPECT_FALSE(m.files.Exists(std::string(kFile) + ".tmp"));
+  // One closing line, at the end: the first batch's is blanked in the converted file.
+  const std::string text = Utf16ToUtf8(Utf16FromLeBytes(file.substr(2)));
+  EXPECT_TRUE(EndsWith(text, "\r\n; End of backup\r\n"));
+  EXPECT_EQ(text.find("; End of backup"), text.size() - 17);
+  EXPECT_NE(text.find("\r\n;              \r\n"), std::string::npos);
   std::string error;
   ASSERT_TRUE(m.registry.Import(file, &error)) << error;
   EXPECT_TRUE(testing_support::SnapshotsMatch(before, Take(Root::CurrentUser, "Soft")));

@@ -6,6 +6,7 @@
 
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
+#include "repair/backup.h"
 #include "repair/repair_run.h"
 #include "tests/support/reg_data.h"
 #include "tests/support/repair_prompts.h"
@@ -343,6 +344,8 @@ TEST_F(RestoreTest, CutShortOrDamagedBackupsAreRefusedWhole) {
       {"cut inside a hex value", cutAt("7F,7F,", 4), "line "},
       {"cut inside a key line", cutAt("[HKEY_CURRENT_USER\\Software\\App\\Sub]", 20), "line "},
       {"cut before the last line end", backup.substr(0, backup.size() - 2), "cut short"},
+      {"cut at a key's block", cutAt("\r\n[HKEY_CURRENT_USER\\Software\\App\\Sub]", 0),
+       "is cut short: its last line is not \"; End of backup\""},
       {"cut inside the header", backup.substr(0, 5), "line 1: not a registry file"},
       {"a byte of one hex digit", oneDigit, "one hex digit"},
       {"a NUL byte", withNul, "NUL"},
@@ -368,32 +371,39 @@ TEST_F(RestoreTest, CutShortOrDamagedBackupsAreRefusedWhole) {
   EXPECT_EQ(m.registry.Export(Root::CurrentUser, ""), before);
 }
 
-// Wherever a file is cut, inside a line it is refused without running the editor; at a
-// line end it is a shorter backup, imported and checked, unless a hex list goes on.
-TEST_F(RestoreTest, EveryCutInsideALineIsRefused) {
+// Wherever a backup of this program is cut, it is refused without running the editor.
+// An older one, without the mark, is refused when cut inside a line; cut at a line end
+// it is a shorter backup, imported and checked, unless a hex list goes on.
+TEST_F(RestoreTest, EveryCutOfABackupIsRefusedAndOlderOnesInsideALine) {
   const std::string path = "C:\\Backup\\2013_03_07_140509.reg";
-  const std::string backup = m.files.Contents(path);
-  size_t refused = 0, restored = 0;
-  for (size_t length = 0; length < backup.size(); ++length) {
-    const std::string cut = backup.substr(0, length);
-    SCOPED_TRACE(testing::PrintToString(cut));
-    m.files.AddFile(path, cut);
-    m.processes.started.clear();
-    platform::Platform p = m.platform();
-    const RestoreOutcome outcome = RestoreBackupFile(p, path, "C:\\Elsewhere", hint);
-    const bool atLineEnd = !cut.empty() && cut.back() == '\n';
-    const bool continued = EndsWith(cut, "\\\r\n");
-    if (atLineEnd && !continued && cut.find('[') != std::string::npos) {
-      EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
-      ++restored;
-    } else {
-      EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
-      EXPECT_TRUE(m.processes.started.empty()) << "the editor ran";
-      ++refused;
+  const std::string marked = m.files.Contents(path);
+  const std::string mark = std::string(kBackupMarkLine) + "\r\n";
+  ASSERT_EQ(marked.find(mark), 10u) << marked;
+  const std::string older = std::string(marked).erase(10, mark.size());
+  for (const bool ours : {true, false}) {
+    const std::string& backup = ours ? marked : older;
+    size_t refused = 0, restored = 0;
+    for (size_t length = 0; length < backup.size(); ++length) {
+      const std::string cut = backup.substr(0, length);
+      SCOPED_TRACE(testing::PrintToString(cut));
+      m.files.AddFile(path, cut);
+      m.processes.started.clear();
+      platform::Platform p = m.platform();
+      const RestoreOutcome outcome = RestoreBackupFile(p, path, "C:\\Elsewhere", hint);
+      const bool atLineEnd = !cut.empty() && cut.back() == '\n';
+      const bool continued = EndsWith(cut, "\\\r\n");
+      if (!ours && atLineEnd && !continued && cut.find('[') != std::string::npos) {
+        EXPECT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+        ++restored;
+      } else {
+        EXPECT_EQ(outcome.status, RestoreStatus::Unreadable);
+        EXPECT_TRUE(m.processes.started.empty()) << "the editor ran";
+        ++refused;
+      }
     }
+    EXPECT_EQ(refused == backup.size(), ours);
+    EXPECT_EQ(restored > 4u, !ours);
   }
-  EXPECT_GT(refused, backup.size() / 2);
-  EXPECT_GT(restored, 4u);
 }
 
 // The file the editor imports is the one that was checked: nobody can change it in

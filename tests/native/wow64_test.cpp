@@ -426,7 +426,8 @@ TEST_F(BothViewsTest, FixRemovesTheRowsInTheirViewsAndTheRestorePutsThemBack) {
 
   // The backup names every key where the 64-bit view shows it, and says so.
   const std::string backup = m.files.Contents(result.backupFile);
-  EXPECT_EQ(backup.rfind("REGEDIT4\r\n; Registry view: 64-bit\r\n\r\n[", 0), 0u) << backup;
+  EXPECT_EQ(backup.rfind("REGEDIT4\r\n; Tallowin registry backup\r\n; Registry view: 64-bit\r\n\r\n[", 0), 0u)
+      << backup;
   EXPECT_NE(backup.find("[HKEY_LOCAL_MACHINE\\" + std::string(kRun32) + "]\r\n\"Stale32\"="),
             std::string::npos);
   EXPECT_NE(backup.find("[HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{A32}\\InprocServer32]"),

@@ -17,7 +17,9 @@
 #include "platform/text.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
+#include "repair/repair_run.h"
 #include "tests/backend/backend_fixture.h"
+#include "tests/support/repair_prompts.h"
 
 namespace tallowin {
 namespace {
@@ -231,6 +233,42 @@ TEST_F(Win32Shortcut, ShortcutTarget_WorksOnAThreadThatAlreadyUsesCom) {
   CoUninitialize();
   ASSERT_TRUE(read.has_value());
   EXPECT_TRUE(EqualsNoCase(*read, target)) << *read;
+}
+
+// Wine's Recycle Bin is the XDG trash folder of XDG_DATA_HOME. With a file in the place
+// of its "files" folder the shell still finds a bin, but cannot move anything into it,
+// and would then delete the file for good.
+TEST_F(Win32Shortcut, RecycleFile_AShortcutTheTrashCannotTakeStaysRefused) {
+  char data[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableA("XDG_DATA_HOME", data, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || data[0] != '/') GTEST_SKIP() << "no XDG_DATA_HOME";
+  std::string trash = std::string("Z:") + data + "/Trash/files";
+  for (char& c : trash) c = c == '/' ? '\\' : c;
+  ASSERT_TRUE(files().CreateDirectories(trash));
+  ASSERT_TRUE(MoveFileA(trash.c_str(), (trash + ".kept").c_str()));
+  ASSERT_TRUE(files().AppendToFile(trash, "", "no folder"));
+  const std::string link = folder_ + "\\Old.lnk";
+  SaveLink(link, folder_ + "\\gone.exe");
+  IssueList list;
+  list.filtered = true;
+  Issue row;
+  row.kind = ekFile;
+  row.key = link;
+  row.checked = true;
+  list.Add(row);
+  RepairSettings settings;
+  settings.outputDirectory = folder_;
+  testing_support::RecordingPrompts prompts;
+  platform::Platform p = machine_.platform();
+  const RepairResult result = FixErrors(list, p, settings, prompts);
+  (void)files().RemoveFile(trash);
+  ASSERT_TRUE(MoveFileA((trash + ".kept").c_str(), trash.c_str()));
+  ASSERT_EQ(result.rows.size(), 1u);
+  EXPECT_EQ(result.rows[0].outcome, RepairOutcome::Refused);
+  EXPECT_EQ(result.rows[0].reason,
+            "the Recycle Bin cannot take it, and it is not deleted for good: " + link);
+  EXPECT_TRUE(IsFile(link));
+  EXPECT_EQ(list.Count(), 1u);
 }
 
 std::string OwnPath() {
