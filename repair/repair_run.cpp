@@ -53,7 +53,7 @@ struct Row {
   // key row is deleted by; a value row is read and deleted through the row's own name.
   Root root = Root::CurrentUser;
   std::string path;
-  std::string keyName;    // the registry's name of the key the row's name opened
+  std::string keyName;    // a classes row's: the registry's name of the key its name opened
   std::string block;      // its backup block (UTF-8), when composed
   bool backedUp = false;
   platform::RegValue value;  // a value row's value as backed up
@@ -163,8 +163,11 @@ class RepairRun {
   void LocateHive(Row& row, RegistryKey& opened) {
     row.root = row.target.root;
     row.path = row.target.path;
-    if (opened.Name(row.keyName) != platform::kSuccess) row.keyName.clear();
-    if (row.target.root != Root::ClassesRoot || row.keyName.empty()) return;
+    if (row.target.root != Root::ClassesRoot) return;
+    if (opened.Name(row.keyName) != platform::kSuccess || row.keyName.empty()) {
+      row.keyName.clear();
+      return;
+    }
     const std::string classes = "Software\\Classes\\" + row.target.path;
     for (Root hive : {Root::CurrentUser, Root::LocalMachine}) {
       std::unique_ptr<RegistryKey> key;
