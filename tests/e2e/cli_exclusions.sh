@@ -92,9 +92,12 @@ reg32f query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve || fail "fix deleted the 
 
 seed_keep
 reg32f add 'HKCU\Software\Classes\TallowinUC\shell\open\command' /ve /d "$gone" /f || fail "seed UC"
+reg64f add 'HKLM\Software\Classes\TallowinBarsP\shell\open\command' /ve /d "$gone" /f || fail "seed BarsP"
 under() { jq -r '.key' "$1" | grep -E "^(HKEY_CLASSES_ROOT|${sid//\\/\\\\}(_Classes)?)\\\\"; }
 cli_fast "$prefix" "$w/soft.json" "$w/soft.err" scan --codes 1-4 --format json --no-filter
-under "$w/soft.json" | grep -q 'TallowinUC' || fail "--no-filter does not list the user's class"
+for name in TallowinUC 'HKEY_CLASSES_ROOT\\TallowinBarsP'; do
+  under "$w/soft.json" | grep -q "$name" || fail "--no-filter does not list $name"
+done
 printf '[IgnoreKey]\r\nCount=2\r\nKey1=HKEY_LOCAL_MACHINE\\Software\r\nKey2=HKEY_CURRENT_USER\\Software\r\n' \
   > "$tl/Settings.dat"
 cli_fast "$prefix" "$w/soft.json" "$w/soft.err" scan --codes 1-4 --format json
@@ -103,6 +106,7 @@ cli_fast "$prefix" "$w/softfix.out" "$w/softfix.err" fix --codes 1-4 --yes
 note "fix with Software excluded: $(strip_cr "$w/softfix.out" | tr '\n' ' ')"
 reg32f query 'HKCU\Software\Classes\TallowinUC\shell\open\command' /ve || fail "fix deleted the user's class"
 reg32f query 'HKCR\TallowinY\shell\open\command' /ve || fail "fix deleted the machine's class"
+reg64f query 'HKCR\TallowinBarsP\shell\open\command' /ve || fail "fix deleted BarsP"
 reg32f query 'HKCU\Software\TallowinKeep' /v Stale || fail "fix deleted the user's value"
 
 drop_prefix "$prefix"
