@@ -94,14 +94,25 @@ ExcludePath ExcludePathOf(const Issue& issue) {
   }
 }
 
-bool IsIgnoredKey(const std::vector<std::string>& ignoreKeys, std::string_view path) {
-  const std::string wanted = AsciiUpper(path);
+bool IsIgnoredKey(const std::vector<std::string>& ignoreKeys, std::string_view path,
+                  const FilterContext& context) {
+  ExclusionMatcher matcher(context);
+  const std::string wanted = matcher.KeyText(path);
   for (const std::string& entry : ignoreKeys)
-    if (AsciiUpper(entry) == wanted) return true;
+    if (matcher.KeyText(entry) == wanted) return true;
   return false;
 }
 
-ExcludeResult AddToExcludeList(IssueList& list, TOptionsSetting& options) {
+std::string TidyExcludeEntry(std::string_view entry) {
+  std::string tidy;
+  for (const char c : entry)
+    if (c != '\\' || tidy.empty() || tidy.back() != '\\') tidy += c;
+  while (!tidy.empty() && tidy.back() == '\\') tidy.pop_back();
+  return tidy;
+}
+
+ExcludeResult AddToExcludeList(IssueList& list, TOptionsSetting& options,
+                               const FilterContext& context) {
   if (!list.SelectionCommandsEnabled()) return ExcludeResult::NoSelection;
   const size_t index = static_cast<size_t>(list.selected);
   const ExcludePath exclude = ExcludePathOf(list.rows[index]);
@@ -114,11 +125,16 @@ ExcludeResult AddToExcludeList(IssueList& list, TOptionsSetting& options) {
     case ExcludePath::Kind::Key:
       break;
   }
-  if (IsIgnoredKey(options.IgnoreKeys, exclude.path)) return ExcludeResult::Unchanged;
-  options.IgnoreKeys.push_back(exclude.path);
-  ++options.IgnoreKeyCount;
-  list.RemoveAt(index);
-  return ExcludeResult::Added;
+  const bool listed = IsIgnoredKey(options.IgnoreKeys, exclude.path, context);
+  if (!listed) {
+    options.IgnoreKeys.push_back(exclude.path);
+    ++options.IgnoreKeyCount;
+  }
+  RemoveExcludedRows(list, {exclude.path}, context);
+  // The selection follows its row: the row itself goes even where the filter could not
+  // read its name as a key.
+  if (list.SelectionCommandsEnabled()) list.RemoveAt(static_cast<size_t>(list.selected));
+  return listed ? ExcludeResult::Covered : ExcludeResult::Added;
 }
 
 std::string RegeditPathOf(const Issue& issue) {

@@ -46,14 +46,26 @@ struct ExcludePath {
 };
 ExcludePath ExcludePathOf(const Issue& issue);
 
-// Whether some entry of the ignore list (all of it, whatever the count) equals `path`
-// in any case.
-bool IsIgnoredKey(const std::vector<std::string>& ignoreKeys, std::string_view path);
+// Whether some entry of the ignore list (all of it, whatever the count) names the key
+// `path` names, under any of its spellings, as the filter compares them.
+bool IsIgnoredKey(const std::vector<std::string>& ignoreKeys, std::string_view path,
+                  const FilterContext& context = {});
 
-enum class ExcludeResult { NoSelection, Unchanged, Added, RemovedOnly };
+// An entry as typed, without the doubled and trailing backslashes that would make it
+// cover no key.
+std::string TidyExcludeEntry(std::string_view entry);
+
+enum class ExcludeResult {
+  NoSelection,
+  Unchanged,    // the row names nothing to exclude
+  Added,        // the key joined the list; the rows it covers left
+  Covered,      // the key was on the list already; the rows it covers left
+  RemovedOnly,  // a file row: it left, nothing was added
+};
 // AddtoExcludeLists1Click over the model: the selected row's key joins the ignore list
-// and the row leaves the list, unless the key is there already.
-ExcludeResult AddToExcludeList(IssueList& list, TOptionsSetting& options);
+// unless it is there already, and every row the entry covers leaves the list.
+ExcludeResult AddToExcludeList(IssueList& list, TOptionsSetting& options,
+                               const FilterContext& context);
 
 // ---- RegEdit --------------------------------------------------------------------------
 

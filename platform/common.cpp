@@ -23,6 +23,8 @@ std::optional<Root> RootFromName(std::string_view name) {
   return std::nullopt;
 }
 
+std::string Registry::UpcaseName(std::string_view name) { return AsciiUpper(name); }
+
 bool FileExists(FileSystem& fs, std::string_view path) {
   FindEntry entry;
   return fs.FindFirst(path, entry) && (entry.attributes & kAttrDirectory) == 0;

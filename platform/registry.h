@@ -112,6 +112,10 @@ class Registry {
     return *this;
   }
 
+  // `name` (UTF-8) upper-cased as the registry does when it compares key names, beyond
+  // ASCII too: two names are one key's exactly when their upper-cased forms are equal.
+  virtual std::string UpcaseName(std::string_view name);
+
   // Convenience: nullptr when the key cannot be opened.
   std::unique_ptr<RegistryKey> OpenKey(Root root, std::string_view path, Access access) {
     std::unique_ptr<RegistryKey> key;

@@ -123,92 +123,6 @@ std::string NameText(platform::Root root, std::string_view path) {
   return Joined(platform::RootName(root), path);
 }
 
-// The names the program may list one key under (HKEY_CURRENT_USER and the user's key
-// below HKEY_USERS; HKEY_CLASSES_ROOT and the classes keys it shows), in one view.
-std::vector<KeyName> NamesOf(const KeyName& key, const std::string& sid) {
-  using platform::Root;
-  std::optional<std::string_view> user;
-  if (key.root == Root::CurrentUser) user = key.path;
-  else if (key.root == Root::Users && !sid.empty()) user = Below(key.path, sid);
-
-  enum class Owner { Any, Machine, User };
-  std::optional<std::string_view> classes;
-  Owner owner = Owner::Any;
-  if (key.root == Root::ClassesRoot) {
-    classes = key.path;
-  } else if (key.root == Root::LocalMachine) {
-    classes = Below(key.path, "Software\\Classes");
-    owner = Owner::Machine;
-  } else if (user) {
-    classes = Below(*user, "Software\\Classes");
-    owner = Owner::User;
-  }
-  if (!classes && key.root == Root::Users && !sid.empty()) {
-    classes = Below(key.path, sid + "_Classes");
-    owner = Owner::User;
-  }
-
-  std::vector<KeyName> names;
-  if (classes) {
-    names.push_back({Root::ClassesRoot, std::string(*classes)});
-    if (owner != Owner::User)
-      names.push_back({Root::LocalMachine, Joined("Software\\Classes", *classes)});
-    if (owner != Owner::Machine) {
-      names.push_back({Root::CurrentUser, Joined("Software\\Classes", *classes)});
-      if (!sid.empty()) {
-        names.push_back({Root::Users, Joined(sid + "\\Software\\Classes", *classes)});
-        names.push_back({Root::Users, Joined(sid + "_Classes", *classes)});
-      }
-    }
-  } else if (user) {
-    names.push_back({Root::CurrentUser, std::string(*user)});
-    if (!sid.empty()) names.push_back({Root::Users, Joined(sid, *user)});
-  } else {
-    names.push_back(key);
-  }
-  return names;
-}
-
-std::string Spelling(platform::Root root, std::string_view path) {
-  return AsciiUpper(WithBackslash(NameText(root, path)));
-}
-
-void AddOnce(std::vector<std::string>& set, std::string spelling) {
-  if (std::find(set.begin(), set.end(), spelling) == set.end()) set.push_back(std::move(spelling));
-}
-
-// One entry's spellings. The 64-bit view shows the 32-bit view's keys below a
-// "Wow6432Node": an entry without it covers the key in both views, one with it only the
-// 32-bit view's key (which a row of the process view names without the node).
-void AddEntry(std::string_view entry, const FilterContext& context,
-              FilterRun::Exclusions& exclusions) {
-  // An empty entry would become a lone backslash and match every finding.
-  if (entry.empty()) return;
-  const std::optional<KeyName> key = ParseKeyName(entry);
-  if (!key) {
-    AddOnce(exclusions.loose, AsciiUpper(WithBackslash(std::string(entry))));
-    return;
-  }
-  auto& process = exclusions.byView[static_cast<size_t>(platform::View::Process)];
-  auto& native = exclusions.byView[static_cast<size_t>(platform::View::Native)];
-  for (const KeyName& name : NamesOf(*key, context.userSid)) {
-    const size_t root = static_cast<size_t>(name.root);
-    AddOnce(process[root], Spelling(name.root, name.path));
-    if (context.wow64 && platform::IsBelowRedirectionNode(name.root, name.path))
-      AddOnce(process[root],
-              Spelling(name.root, platform::WithoutRedirectionNode(name.root, name.path)));
-    std::vector<std::string> nativePaths{name.path};
-    if (const auto copy = platform::RedirectedPath(name.root, name.path)) nativePaths.push_back(*copy);
-    for (const std::string& path : nativePaths) {
-      AddOnce(native[root], Spelling(name.root, path));
-      // HKLM\Software\Wow6432Node\Classes is a link to the classes' own node.
-      if (name.root != platform::Root::LocalMachine) continue;
-      if (const auto rest = Below(path, "Software\\Classes\\Wow6432Node"))
-        AddOnce(native[root], Spelling(name.root, Joined("Software\\Wow6432Node\\Classes", *rest)));
-    }
-  }
-}
-
 // The row's key (the check path) and value name as the exclusions judge them; nullopt
 // for a row that names no registry item.
 struct RowItem {
@@ -259,24 +173,6 @@ std::optional<RowItem> ItemOf(const Issue& row) {
       return std::nullopt;
   }
   return item;
-}
-
-// The second pass: the row lies in an excluded key (or, for a whole key, holds one).
-bool RemovedByExclusions(const Issue& row, const FilterRun::Exclusions& exclusions) {
-  const std::optional<RowItem> item = ItemOf(row);
-  if (!item) return false;
-  std::string check = item->root + "\\" + item->path;
-  check = AsciiUpper(WithBackslash(std::move(check)));
-  // A value's name is no part of the match: "@" stands for the default value.
-  const bool key = !item->value;
-  if (const std::optional<platform::Root> root = platform::RootFromName(item->root)) {
-    const auto& byRoot = exclusions.byView[static_cast<size_t>(row.view)];
-    for (const std::string& entry : byRoot[static_cast<size_t>(*root)])
-      if (StartsWith(check, entry) || (key && StartsWith(entry, check))) return true;
-  }
-  for (const std::string& entry : exclusions.loose)
-    if (Contains(check, entry) || (key && Contains(entry, check))) return true;
-  return false;
 }
 
 // One name for a key among all its names, upper-cased: the current user's key below
@@ -360,16 +256,14 @@ void RemoveMarked(IssueList& list, const std::vector<char>& marked) {
   list.selected = selected;
 }
 
-FilterRun::Exclusions ExclusionSet(const std::vector<std::string>& ignoreKeys,
-                                   int32_t ignoreKeyCount, const FilterContext& context) {
-  FilterRun::Exclusions set;
-  for (const char* entry : kListBox1) AddEntry(entry, context, set);
+void AddExclusions(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
+                   bool ntSixOrLater, ExclusionMatcher& matcher) {
+  for (const char* entry : kListBox1) matcher.Add(entry);
   const size_t count =
       ignoreKeyCount > 0 ? std::min(ignoreKeys.size(), static_cast<size_t>(ignoreKeyCount)) : 0;
-  for (size_t i = 0; i < count; ++i) AddEntry(ignoreKeys[i], context, set);
-  if (context.ntSixOrLater)
-    for (const char* entry : kListBox2) AddEntry(entry, context, set);
-  return set;
+  for (size_t i = 0; i < count; ++i) matcher.Add(ignoreKeys[i]);
+  if (ntSixOrLater)
+    for (const char* entry : kListBox2) matcher.Add(entry);
 }
 
 }  // namespace
@@ -430,10 +324,168 @@ FilterContext MachineFilterContext(const platform::Platform& platform) {
   return context;
 }
 
+std::string ExclusionMatcher::Fold(std::string_view text) const {
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii || context_.registry == nullptr) return AsciiUpper(text);
+  return context_.registry->UpcaseName(text);
+}
+
+// The key's names with every link taken to one side: HKEY_CURRENT_USER as the user's key
+// below HKEY_USERS, a user's Software\Classes as <SID>_Classes, the machine's
+// Software\Wow6432Node\Classes as Software\Classes\Wow6432Node; a key of
+// HKEY_CLASSES_ROOT is the machine's and the user's classes key of that name.
+void ExclusionMatcher::CanonicalNames(KeyName key, std::vector<std::string>& out) const {
+  using platform::Root;
+  const std::string& sid = context_.userSid;
+  if (key.root == Root::CurrentUser && !sid.empty()) key = {Root::Users, Joined(sid, key.path)};
+  std::vector<KeyName> keys;
+  if (key.root == Root::ClassesRoot) {
+    keys.push_back({Root::LocalMachine, Joined("Software\\Classes", key.path)});
+    keys.push_back(sid.empty() ? KeyName{Root::CurrentUser, Joined("Software\\Classes", key.path)}
+                               : KeyName{Root::Users, Joined(sid + "_Classes", key.path)});
+  } else {
+    keys.push_back(std::move(key));
+  }
+  for (KeyName& name : keys) {
+    if (name.root == Root::Users) {
+      const size_t slash = name.path.find('\\');
+      if (slash != std::string::npos)
+        if (const auto rest = Below(std::string_view(name.path).substr(slash + 1), "Software\\Classes"))
+          name.path = Joined(name.path.substr(0, slash) + "_Classes", *rest);
+    }
+    if (name.root == Root::LocalMachine)
+      if (const auto rest = Below(name.path, "Software\\Wow6432Node\\Classes"))
+        name.path = Joined("Software\\Classes\\Wow6432Node", *rest);
+    std::string text = Fold(WithBackslash(NameText(name.root, name.path)));
+    if (std::find(out.begin(), out.end(), text) == out.end()) out.push_back(std::move(text));
+  }
+}
+
+// The names of `keys`, and the names below which every key under them lies: a key above
+// the point where two names meet holds the keys of both (HKEY_USERS\<SID> holds
+// <SID>_Classes; HKLM\Software\Wow6432Node holds Software\Classes\Wow6432Node).
+ExclusionMatcher::Cover ExclusionMatcher::CoverOf(const std::vector<KeyName>& keys) const {
+  using platform::Root;
+  Cover cover;
+  for (const KeyName& key : keys) CanonicalNames(key, cover.names);
+  cover.tops = cover.names;
+  for (KeyName key : keys) {
+    if (key.root == Root::CurrentUser && !context_.userSid.empty())
+      key = {Root::Users, Joined(context_.userSid, key.path)};
+    const size_t slash = key.path.find('\\');
+    const std::string_view first = std::string_view(key.path).substr(0, slash);
+    const std::string_view rest =
+        slash == std::string::npos ? std::string_view() : std::string_view(key.path).substr(slash + 1);
+    std::optional<KeyName> linked;
+    if (key.root == Root::Users && !first.empty() && (rest.empty() || EqualsNoCase(rest, "Software")))
+      linked = KeyName{Root::Users, std::string(first) + "_Classes"};
+    if (key.root == Root::LocalMachine && EqualsNoCase(key.path, "Software\\Wow6432Node"))
+      linked = KeyName{Root::LocalMachine, "Software\\Classes\\Wow6432Node"};
+    if (linked) CanonicalNames(*linked, cover.tops);
+  }
+  return cover;
+}
+
+std::optional<KeyName> ExclusionMatcher::Resolved(platform::View view, const KeyName& key) {
+  if (context_.registry == nullptr || !IsClassesKey(key)) return std::nullopt;
+  std::string cacheKey(1, static_cast<char>('0' + static_cast<int>(view)));
+  cacheKey += AsciiUpper(NameText(key.root, key.path));
+  if (const auto found = resolved_.find(cacheKey); found != resolved_.end()) return found->second;
+  std::unique_ptr<platform::RegistryKey> opened;
+  std::string name;
+  std::optional<KeyName> named;
+  if (context_.registry->InView(view).Open(key.root, key.path, platform::Access::Read, opened) ==
+          platform::kSuccess &&
+      opened->Name(name) == platform::kSuccess)
+    named = FromRegistryName(name);
+  resolved_.emplace(std::move(cacheKey), named);
+  return named;
+}
+
+// The keys a row's name may reach: the one the registry names for a classes key, else
+// the name itself; in the 64-bit view also the 32-bit view's name of a key below the
+// redirection node, in the 32-bit view also the node's name of the key.
+std::vector<KeyName> ExclusionMatcher::RowKeys(platform::View view, KeyName key) {
+  std::vector<KeyName> keys;
+  if (std::optional<KeyName> named = Resolved(view, key)) {
+    key = std::move(*named);
+    view = platform::View::Native;
+  }
+  keys.push_back(key);
+  if (view == platform::View::Native) {
+    if (platform::IsBelowRedirectionNode(key.root, key.path))
+      keys.push_back({key.root, platform::WithoutRedirectionNode(key.root, key.path)});
+  } else if (context_.wow64) {
+    if (auto redirected = platform::RedirectedPath(key.root, key.path))
+      keys.push_back({key.root, std::move(*redirected)});
+  }
+  return keys;
+}
+
+void ExclusionMatcher::Add(std::string_view entry) {
+  // An empty entry would become a lone backslash and match every finding.
+  if (entry.empty()) return;
+  if (const std::optional<KeyName> key = ParseKeyName(entry))
+    entries_.push_back(CoverOf({*key}));
+  else
+    loose_.push_back(Fold(WithBackslash(std::string(entry))));
+}
+
+std::string ExclusionMatcher::KeyText(std::string_view entry) {
+  const std::optional<KeyName> key = ParseKeyName(entry);
+  if (!key) return Fold(WithBackslash(std::string(entry)));
+  std::vector<std::string> names;
+  CanonicalNames(*key, names);
+  return names.front();
+}
+
+// The row lies in a covered key, or (a whole key) holds one.
+bool ExclusionMatcher::Covers(const Issue& row) {
+  const std::optional<RowItem> item = ItemOf(row);
+  if (!item) return false;
+  // A value's name is no part of the match: "@" stands for the default value.
+  const bool wholeKey = !item->value;
+  if (!loose_.empty()) {
+    const std::string check = Fold(WithBackslash(item->root + "\\" + item->path));
+    for (const std::string& entry : loose_)
+      if (Contains(check, entry) || (wholeKey && Contains(entry, check))) return true;
+  }
+  const std::optional<platform::Root> root = platform::RootFromName(item->root);
+  if (!root || entries_.empty()) return false;
+  KeyName key{*root, item->path};
+  while (!key.path.empty() && key.path.back() == '\\') key.path.pop_back();
+  const Cover own = CoverOf(RowKeys(row.view, std::move(key)));
+  const auto within = [](const std::vector<std::string>& names, const std::vector<std::string>& tops) {
+    for (const std::string& top : tops)
+      for (const std::string& name : names)
+        if (StartsWith(name, top)) return true;
+    return false;
+  };
+  for (const Cover& entry : entries_)
+    if (within(own.names, entry.tops) || (wholeKey && within(entry.names, own.tops))) return true;
+  return false;
+}
+
+size_t RemoveExcludedRows(IssueList& list, const std::vector<std::string>& entries,
+                          const FilterContext& context) {
+  ExclusionMatcher matcher(context);
+  for (const std::string& entry : entries) matcher.Add(entry);
+  std::vector<char> marked(list.rows.size(), 0);
+  size_t removed = 0;
+  for (size_t i = 0; i < list.rows.size(); ++i)
+    if (matcher.Covers(list.rows[i])) {
+      marked[i] = 1;
+      ++removed;
+    }
+  if (removed > 0) RemoveMarked(list, marked);
+  return removed;
+}
+
 FilterRun::FilterRun(std::vector<std::string> ignoreKeys, int32_t ignoreKeyCount,
                      FilterContext context)
     : ignoreKeys_(std::move(ignoreKeys)), ignoreKeyCount_(ignoreKeyCount),
-      context_(std::move(context)) {}
+      context_(context), exclusions_(std::move(context)) {}
 
 void FilterRun::BeginPass(const IssueList& list, Stage stage) {
   stage_ = stage;
@@ -442,21 +494,9 @@ void FilterRun::BeginPass(const IssueList& list, Stage stage) {
 }
 
 std::string FilterRun::RegistryName(platform::View view, const KeyName& key) {
-  std::string cacheKey(1, static_cast<char>('0' + static_cast<int>(view)));
-  cacheKey += AsciiUpper(NameText(key.root, key.path));
-  if (const auto found = names_.find(cacheKey); found != names_.end()) return found->second;
-  std::string canonical;
-  std::unique_ptr<platform::RegistryKey> opened;
-  std::string name;
-  std::optional<KeyName> named;
-  if (context_.registry->InView(view).Open(key.root, key.path, platform::Access::Read, opened) ==
-          platform::kSuccess &&
-      opened->Name(name) == platform::kSuccess)
-    named = FromRegistryName(name);
-  canonical = named ? CanonicalName(*named, context_.userSid, false)
-                    : CanonicalName(key, context_.userSid, true);
-  names_.emplace(std::move(cacheKey), canonical);
-  return canonical;
+  const std::optional<KeyName> named = exclusions_.Resolved(view, key);
+  return named ? CanonicalName(*named, context_.userSid, false)
+               : CanonicalName(key, context_.userSid, true);
 }
 
 // The item the row names, as one text for all its names: files by their path, keys and
@@ -479,7 +519,7 @@ std::string FilterRun::ItemIdentity(const Issue& row) {
 bool FilterRun::Judge(const Issue& row) {
   switch (stage_) {
     case Stage::TextRules: return RemovedByTextRules(row);
-    case Stage::Exclusions: return RemovedByExclusions(row, exclusions_);
+    case Stage::Exclusions: return exclusions_.Covers(row);
     case Stage::Duplicates: return !seen_.insert(ItemIdentity(row)).second;
     default: return false;
   }
@@ -515,11 +555,10 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
   if (failed || stage_ == Stage::Duplicates) {
     stage_ = Stage::Done;
     seen_.clear();
-    names_.clear();
   } else {
     try {
       if (stage_ == Stage::TextRules) {
-        exclusions_ = ExclusionSet(ignoreKeys_, ignoreKeyCount_, context_);
+        AddExclusions(ignoreKeys_, ignoreKeyCount_, context_.ntSixOrLater, exclusions_);
         BeginPass(list, Stage::Exclusions);
       } else {
         BeginPass(list, Stage::Duplicates);

@@ -76,6 +76,45 @@ class IssueList {
   std::string StatusText() const;
 };
 
+// Which rows ignore-list entries cover. An entry covers its key and every key below it
+// under every name the program may list them by: HKEY_CURRENT_USER and the user's key
+// below HKEY_USERS, a user's classes below Software\Classes and as <SID>_Classes,
+// HKEY_CLASSES_ROOT and the classes keys it shows, the two registry views and both
+// spellings of the 32-bit classes. A key row is also covered when it holds a covered
+// key. Names compare as the registry compares them. Entries that name no root match
+// anywhere in a row's name.
+class ExclusionMatcher {
+ public:
+  explicit ExclusionMatcher(FilterContext context) : context_(std::move(context)) {}
+  void Add(std::string_view entry);
+  bool Covers(const Issue& row);
+  // One text for every spelling of the entry's key (of a loose entry: its text).
+  std::string KeyText(std::string_view entry);
+  // The key a classes key's name reaches, as the registry names it; nullopt when it
+  // cannot tell (no registry, no such key).
+  std::optional<KeyName> Resolved(platform::View view, const KeyName& key);
+
+ private:
+  struct Cover {
+    std::vector<std::string> names;  // the key's canonical names, with a trailing backslash
+    std::vector<std::string> tops;   // names that every key at or below it has one of
+  };
+  std::string Fold(std::string_view text) const;
+  void CanonicalNames(KeyName key, std::vector<std::string>& out) const;
+  Cover CoverOf(const std::vector<KeyName>& keys) const;
+  std::vector<KeyName> RowKeys(platform::View view, KeyName key);
+
+  FilterContext context_;
+  std::vector<Cover> entries_;
+  std::vector<std::string> loose_;
+  std::unordered_map<std::string, std::optional<KeyName>> resolved_;
+};
+
+// Removes every row that one of `entries` covers (as the filter's exclusion pass judges);
+// the number of rows removed.
+size_t RemoveExcludedRows(IssueList& list, const std::vector<std::string>& entries,
+                          const FilterContext& context);
+
 // The post-scan filter a few rows at a time, for a caller that has to keep answering
 // between steps; the same passes with the same outcome as FilterResults. The list must
 // not change between the steps.
@@ -90,14 +129,6 @@ class FilterRun {
   // unjudged, and the list is not filtered.
   bool Failed() const { return failed_; }
 
-  // Every spelling of the exclusion set, upper-cased with a trailing backslash, for
-  // rows of either view; entries that name no root are matched anywhere in a name.
-  struct Exclusions {
-    // By view, then by root (indexes: platform::View, platform::Root).
-    std::array<std::array<std::vector<std::string>, 5>, 2> byView;
-    std::vector<std::string> loose;
-  };
-
  private:
   enum class Stage { Start, TextRules, Exclusions, Duplicates, Done };
   void BeginPass(const IssueList& list, Stage stage);
@@ -110,9 +141,8 @@ class FilterRun {
   FilterContext context_;
   Stage stage_ = Stage::Start;
   bool failed_ = false;
-  Exclusions exclusions_;
+  ExclusionMatcher exclusions_;
   std::unordered_set<std::string> seen_;  // items named by the rows kept so far
-  std::unordered_map<std::string, std::string> names_;  // classes keys the registry named
   std::vector<char> marked_;
   size_t total_ = 0;  // rows when the pass began
   size_t next_ = 0;   // rows still to be judged: from the last down, or (duplicates) the first up

@@ -7,6 +7,7 @@
 
 #include "platform/reg_global.h"
 #include "platform/reg_text.h"
+#include "platform/registry_view.h"
 #include "platform/text.h"
 #include "repair/backup.h"
 #include "scan/issue_target.h"
@@ -48,9 +49,11 @@ struct Row {
   RepairOutcome outcome = RepairOutcome::Stopped;
   bool decided = false;   // outcome final before any deletion
   std::string reason;
-  // The item the run acts on: for a classes row, the hive that holds it.
+  // The key as the backup names it (for a classes row, the hive that holds it) and a
+  // key row is deleted by; a value row is read and deleted through the row's own name.
   Root root = Root::CurrentUser;
   std::string path;
+  std::string keyName;    // a classes row's: the registry's name of the key its name opened
   std::string block;      // its backup block (UTF-8), when composed
   bool backedUp = false;
   platform::RegValue value;  // a value row's value as backed up
@@ -158,16 +161,24 @@ class RepairRun {
   // The registry in the view the row names its key in.
   Registry& RegistryOf(const Row& row) { return platform_.registry.InView(row.target.view); }
 
-  // Classes rows are backed up and deleted in the hive that holds the key (the user's
-  // copy first, as Windows shows it), so a restore puts the key back where it was.
-  void LocateHive(Row& row, const std::string& keyPath) {
+  // A classes row's key is backed up under the hive that holds it, so a restore puts it
+  // back where it was: the classes key whose registry name is the one of the key the
+  // row's own name opened (which hive HKEY_CLASSES_ROOT shows differs between Windows
+  // and Wine). Where the registry cannot tell, the row's own name.
+  void LocateHive(Row& row, RegistryKey& opened) {
     row.root = row.target.root;
-    row.path = keyPath;
+    row.path = row.target.path;
     if (row.target.root != Root::ClassesRoot) return;
-    const std::string classes = "Software\\Classes\\" + keyPath;
+    if (opened.Name(row.keyName) != platform::kSuccess || row.keyName.empty()) {
+      row.keyName.clear();
+      return;
+    }
+    const std::string classes = "Software\\Classes\\" + row.target.path;
     for (Root hive : {Root::CurrentUser, Root::LocalMachine}) {
       std::unique_ptr<RegistryKey> key;
-      if (RegistryOf(row).Open(hive, classes, Access::Read, key) == platform::kSuccess) {
+      std::string name;
+      if (RegistryOf(row).Open(hive, classes, Access::Read, key) == platform::kSuccess &&
+          key->Name(name) == platform::kSuccess && platform::SameKeyName(name, row.keyName)) {
         row.root = hive;
         row.path = classes;
         return;
@@ -197,7 +208,6 @@ class RepairRun {
                         shown);
     }
 
-    LocateHive(row, target.path);
     // The path is taken as the system resolves it: links above the key are how Windows
     // (and Wine) present shared and redirected keys. The key itself and everything
     // below it are opened as themselves, and a link there is refused.
@@ -206,6 +216,7 @@ class RepairRun {
     if (rc == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
     if (rc != platform::kSuccess)
       return Decide(row, RepairOutcome::Unreadable, "cannot be opened: " + shown);
+    LocateHive(row, *key);
     if (wholeKey) return Compose(row, stamp, nullptr);
     // The value as read here is what the backup holds and what the deletion checks.
     platform::RegValue value;
@@ -265,7 +276,7 @@ class RepairRun {
     if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.digest) {
       std::unique_ptr<RegistryKey> key;
       (void)RegistryOf(row).Open(row.root, row.path, Access::Read, key);
-      const auto own = ownWrites_.find(Id(row, row.path, key.get()));
+      const auto own = ownWrites_.find(Id(row, row.root, row.path, key.get()));
       if (own == ownWrites_.end() || own->second != context.lastWrite)
         return Decide(row, RepairOutcome::ChangedSinceScan,
                       "changed since the scan: the key was written after it was found");
@@ -293,11 +304,11 @@ class RepairRun {
 
   // A key this run wrote: by the registry's own name of it, as rows may reach one key
   // under several names (HKEY_CURRENT_USER and HKEY_USERS\<SID>); else by view, root and path.
-  static std::string Id(const Row& row, const std::string& path, RegistryKey* key) {
+  static std::string Id(const Row& row, Root root, const std::string& path, RegistryKey* key) {
     std::string name;
     if (key != nullptr && key->Name(name) == platform::kSuccess) return AsciiUpper(name);
     return (row.target.view == platform::View::Native ? "64:" : "") +
-           FullKeyName(row.root, AsciiUpper(path));
+           FullKeyName(root, AsciiUpper(path));
   }
 
   // ---- the batch's backup -------------------------------------------------------
@@ -370,6 +381,14 @@ class RepairRun {
                    std::to_string(rc) + "): " + shown;
       return;
     }
+    // The row's name may reach another key by now (a user's classes key made meanwhile).
+    std::string name;
+    if (!row.keyName.empty() && key->Name(name) == platform::kSuccess &&
+        !platform::SameKeyName(name, row.keyName)) {
+      row.outcome = RepairOutcome::ChangedSinceScan;
+      row.reason = "names another key than the one backed up: " + shown;
+      return;
+    }
     // The backup holds the value as it was then; only that value is deleted.
     platform::RegValue now;
     rc = key->QueryValue(row.target.valueName, now);
@@ -390,12 +409,12 @@ class RepairRun {
       return;
     }
     held_.written = true;
-    // Asked through the handle the deletion went through: the key the row names, as
-    // opened by its path for this deletion.
+    // Asked through the handle the deletion went through, and for a classes row once
+    // more by the row's name, which may show another hive's value of that name.
     platform::RegValue left;
     rc = key->QueryValue(row.target.valueName, left);
     const bool gone = rc == platform::kFileNotFound || rc == platform::kKeyDeleted;
-    if (!gone || (row.root != row.target.root &&
+    if (!gone || (row.target.root == Root::ClassesRoot &&
                   ValueVisible(registry, row.target.root, row.target.path, row.target.valueName))) {
       row.outcome = RepairOutcome::StillPresent;
       row.reason = "deleted, but a value of that name is still there: " +
@@ -426,12 +445,15 @@ class RepairRun {
       std::unique_ptr<RegistryKey> key;
       long rc = registry.OpenNoFollow(row.root, row.path, Access::Read, key);
       if (rc == platform::kFileNotFound) {
-        row.outcome = RepairOutcome::AlreadyGone;
+        const bool other = row.root != row.target.root &&
+                           KeyVisible(registry, row.target.root, row.target.path);
+        row.outcome = other ? RepairOutcome::ChangedSinceScan : RepairOutcome::AlreadyGone;
+        if (other) row.reason = "another key of that name is there now: " + shown;
         return;
       }
       uint64_t written = 0;
       if (rc == platform::kSuccess) rc = key->LastWriteTime(written);
-      const auto own = ownWrites_.find(Id(row, row.path, key.get()));
+      const auto own = ownWrites_.find(Id(row, row.root, row.path, key.get()));
       const bool ours = own != ownWrites_.end() && own->second == written;
       if (rc != platform::kSuccess || (written != row.lastWrite && !ours)) {
         row.outcome = RepairOutcome::ChangedSinceScan;
@@ -452,7 +474,7 @@ class RepairRun {
     uint64_t written = 0;
     if (registry.Open(row.root, parent, Access::Read, parentKey) == platform::kSuccess &&
         parentKey->LastWriteTime(written) == platform::kSuccess)
-      ownWrites_[Id(row, parent, parentKey.get())] = written;
+      ownWrites_[Id(row, row.root, parent, parentKey.get())] = written;
     if (KeyVisible(registry, row.root, row.path) ||
         (row.root != row.target.root && KeyVisible(registry, row.target.root, row.target.path))) {
       row.outcome = RepairOutcome::StillPresent;
@@ -498,22 +520,25 @@ class RepairRun {
 
   // ---- the key of consecutive rows ----------------------------------------------
 
-  // Rows of one key follow each other: the key opened for one row serves the next ones,
-  // when they name the same path and need the same access.
+  // The key a row's own name opens, as the scan read it. Rows of one key follow each
+  // other: the key opened for one row serves the next ones, when they name the same
+  // path and need the same access.
   long OpenHeld(const Row& row, Access access, RegistryKey*& key) {
     Registry& registry = RegistryOf(row);
-    if (!held_.key || held_.registry != &registry || held_.root != row.root ||
-        held_.access != access || held_.path != row.path) {
+    const Root root = row.target.root;
+    const std::string& path = row.target.path;
+    if (!held_.key || held_.registry != &registry || held_.root != root ||
+        held_.access != access || held_.path != path) {
       ReleaseHeld();
       std::unique_ptr<RegistryKey> opened;
-      const long rc = registry.Open(row.root, row.path, access, opened);
+      const long rc = registry.Open(root, path, access, opened);
       if (rc != platform::kSuccess) return rc;
       held_.key = std::move(opened);
       held_.registry = &registry;
-      held_.root = row.root;
-      held_.path = row.path;
+      held_.root = root;
+      held_.path = path;
       held_.access = access;
-      held_.id = Id(row, row.path, held_.key.get());
+      held_.id = Id(row, root, path, held_.key.get());
     }
     key = held_.key.get();
     return platform::kSuccess;

@@ -832,7 +832,8 @@ void TfrmMain::RunSelectionCommand(int id) {
 }
 
 void TfrmMain::AddtoExcludeLists1Click() {
-  const ExcludeResult result = AddToExcludeList(list_, OptionsSetting);
+  const ExcludeResult result =
+      AddToExcludeList(list_, OptionsSetting, MachineFilterContext(platform_));
   if (result == ExcludeResult::NoSelection) return;
   view_.Refresh();
   UpdateStatusCounts();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/dialog_choices.h"
+#include "core/list_commands.h"
 #include "core/settings.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/restore.h"
@@ -55,7 +56,8 @@ std::string RowText(HWND list, int row) {
 
 }  // namespace
 
-TfrmOptions::TfrmOptions(HWND owner) : files_(platform::win32::MakeFileSystem()) {
+TfrmOptions::TfrmOptions(HWND owner)
+    : files_(platform::win32::MakeFileSystem()), registry_(platform::win32::MakeRegistry()) {
   const char* const restoreText =
       "Create a system restore point before repairing errors(XP, Vista, 7, 8)";
   // The check box's text decides the width: box, gap, text, and the group's margins.
@@ -151,9 +153,22 @@ void TfrmOptions::bOKClick() {
   EndModal(mrOk);
 }
 
+// Another row names the key already, under this or another spelling: said, not stored.
+bool TfrmOptions::AlreadyListed(const std::string& key, int except) {
+  std::vector<std::string> others = Keys();
+  if (except >= 0 && except < static_cast<int>(others.size())) others.erase(others.begin() + except);
+  FilterContext context;
+  context.userSid = platform::win32::MakeSystem()->CurrentUserSid();
+  context.registry = registry_.get();
+  if (!IsIgnoredKey(others, key, context)) return false;
+  ShowMessage(hwnd_, kAlreadyListedText, MB_OK | MB_ICONINFORMATION);
+  return true;
+}
+
 void TfrmOptions::bAddClick() {
   TfrmRegAddRegistry editor(hwnd_);
-  if (editor.ShowModal(hwnd_) == mrOk) AddRow(editor.RegistryKey());
+  if (editor.ShowModal(hwnd_) == mrOk && !AlreadyListed(editor.RegistryKey(), -1))
+    AddRow(editor.RegistryKey());
 }
 
 void TfrmOptions::aEditExecute() {
@@ -162,7 +177,7 @@ void TfrmOptions::aEditExecute() {
   TfrmRegAddRegistry editor(hwnd_);
   SetWindowTextUtf8(editor.handle(), "Edit Ignore List Entry");
   editor.SetRegistryKey(RowText(lvKeys, row));
-  if (editor.ShowModal(hwnd_) != mrOk) return;
+  if (editor.ShowModal(hwnd_) != mrOk || AlreadyListed(editor.RegistryKey(), row)) return;
   std::wstring text = Wide(editor.RegistryKey());
   LVITEMW item{};
   item.iSubItem = 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/registry.h"
 #include "ui/schedule_group.h"
 #include "ui/shift_image.h"
 #include "ui/window.h"
@@ -15,6 +16,8 @@ namespace tallowin::ui {
 
 class TfrmOptions : public Form {
  public:
+  static constexpr const char* kAlreadyListedText = "This key is on the list already.";
+
   // Creates the dialog window (hidden); ShowModal(owner) shows it.
   explicit TfrmOptions(HWND owner);
 
@@ -53,8 +56,10 @@ class TfrmOptions : public Form {
   void bBrowseClick();
   int SelectedRow() const;
   void AddRow(const std::string& text);
+  bool AlreadyListed(const std::string& key, int except);
 
   std::unique_ptr<platform::FileSystem> files_;
+  std::unique_ptr<platform::Registry> registry_;  // compares keys as the filter does
 };
 
 }  // namespace tallowin::ui

@@ -1,5 +1,6 @@
 #include "ui/frm_reg_add_registry.h"
 
+#include "core/list_commands.h"
 #include "repair/issue_list.h"
 
 namespace tallowin::ui {
@@ -26,6 +27,9 @@ void TfrmRegAddRegistry::FormShow() {
 }
 
 void TfrmRegAddRegistry::aOKExecute() {
+  // A doubled or trailing backslash would leave an entry that covers no key.
+  const std::string typed = RegistryKey();
+  if (const std::string tidy = TidyExcludeEntry(typed); tidy != typed) SetRegistryKey(tidy);
   // An entry without a root would be matched anywhere in a key's name.
   if (!ParseKeyName(RegistryKey())) {
     ShowMessage(hwnd_, kNoRootMessage, MB_OK | MB_ICONERROR);

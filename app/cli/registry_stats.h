@@ -40,6 +40,7 @@ class CountingRegistry final : public platform::Registry {
     const long long start = Now();
     return Wrap(kOther, start, inner_.Create(root, path, key), key);
   }
+  std::string UpcaseName(std::string_view name) override { return inner_.UpcaseName(name); }
   // The calls in another view count with these.
   platform::Registry& InView(platform::View view) override {
     platform::Registry& inner = inner_.InView(view);

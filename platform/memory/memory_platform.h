@@ -50,6 +50,7 @@ class MemoryRegistry : public Registry {
   // View::Native opens every path as it stands. Without this every view is the same.
   bool wow64 = false;
   Registry& InView(View view) override;
+  std::string UpcaseName(std::string_view name) override;
 
   // Test set-up and inspection. Paths are key paths below the root ("" = the root).
   void CreateKey(Root root, std::string_view path);

@@ -19,6 +19,29 @@ uint64_t Tick() {
   return ++clock;
 }
 
+// The upper case of the alphabets tests use (Latin, Greek, Cyrillic), as the registry's
+// own table has it.
+char16_t Upcase(char16_t c) {
+  if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+      (c >= 0x430 && c <= 0x44F))
+    return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+  if (c == 0xFF) return 0x178;
+  const bool oddPairs = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) ||
+                        (c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF);
+  if (oddPairs && (c & 1) && c != 0x131) return static_cast<char16_t>(c - 1);
+  const bool evenPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if (evenPairs && !(c & 1)) return static_cast<char16_t>(c - 1);
+  return c;
+}
+
+std::string UpcaseText(std::string_view name) {
+  std::u16string text = Utf8ToUtf16(name);
+  for (char16_t& unit : text) unit = Upcase(unit);
+  return Utf16ToUtf8(text);
+}
+
 struct NoCaseLess {
   bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
 };
@@ -267,6 +290,7 @@ class MemoryRegistry::ViewOf final : public Registry {
     return owner_.CreateIn(root, path, key, View::Native);
   }
   Registry& InView(View view) override { return owner_.InView(view); }
+  std::string UpcaseName(std::string_view name) override { return UpcaseText(name); }
 
  private:
   MemoryRegistry& owner_;
@@ -277,6 +301,8 @@ MemoryRegistry::MemoryRegistry() : native_(std::make_unique<ViewOf>(*this)) {
 }
 
 MemoryRegistry::~MemoryRegistry() = default;
+
+std::string MemoryRegistry::UpcaseName(std::string_view name) { return UpcaseText(name); }
 
 Registry& MemoryRegistry::InView(View view) {
   return view == View::Native ? *native_ : static_cast<Registry&>(*this);

@@ -41,6 +41,7 @@ Fn Entry(const char* module, const char* name) {
 }
 
 using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+using RtlUpcaseUnicodeCharFn = WCHAR(WINAPI*)(WCHAR);
 using RegDeleteKeyExWFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 constexpr int kKeyNameInformation = 3;
 constexpr LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
@@ -304,6 +305,15 @@ class Win32Registry final : public Registry {
     if (rc != ERROR_SUCCESS) return rc;
     key = std::make_unique<Win32RegistryKey>(UniqueRegKey(handle), Access::All, view_);
     return kSuccess;
+  }
+
+  // The table the registry itself upper-cases names with.
+  std::string UpcaseName(std::string_view name) override {
+    static const auto upcase = Entry<RtlUpcaseUnicodeCharFn>("ntdll", "RtlUpcaseUnicodeChar");
+    if (upcase == nullptr) return Registry::UpcaseName(name);
+    std::u16string text = Utf8ToUtf16(name);
+    for (char16_t& unit : text) unit = static_cast<char16_t>(upcase(static_cast<WCHAR>(unit)));
+    return Utf16ToUtf8(text);
   }
 
   Registry& InView(View view) override {

@@ -92,6 +92,9 @@ TEST_F(RegistryContract, Open_KeyNamesMatchInAnyCase) {
   Create("MixedCase\\Inner");
   EXPECT_TRUE(Exists("MIXEDCASE\\inner"));
   EXPECT_TRUE(Exists("mixedcase\\INNER"));
+  // The registry's own upper case, beyond ASCII too.
+  EXPECT_EQ(registry().UpcaseName("\xC3\xA9lan \xCF\x89mega \xD0\xB4\xD0\xBE\xD0\xBC"),
+            "\xC3\x89LAN \xCE\xA9MEGA \xD0\x94\xD0\x9E\xD0\x9C");
 }
 
 TEST_F(RegistryContract, Create_MakesEveryMissingParent) {

@@ -6,6 +6,9 @@
 #   HKEY_LOCAL_MACHINE\Software\Classes, Wow6432Node); scan lists none of them;
 # - fix deletes none of them; a stale value of the current user, found under HKCU and
 #   HKEY_USERS\<SID>, is listed once, backed up once and fixed once.
+# With HKLM\Software\Wow6432Node alone, a stale 32-bit class (HKCR\Wow6432Node\CLSID) is
+# neither listed nor fixed; with HKEY_LOCAL_MACHINE\Software and HKEY_CURRENT_USER\Software,
+# no row under HKEY_CLASSES_ROOT or HKEY_USERS\<SID>(_Classes) is, and fix deletes none.
 source "$(dirname "$0")/lib.bash"
 prefix=$(new_prefix cli-exclusions) || exit 1
 w=$prefix/work; mkdir -p "$w"
@@ -75,6 +78,36 @@ file=$tl/Backup/${backup##*\\}
 [ -f "$file" ] || fail "no backup '$backup'"
 [ "$(grep -c '^"Stale"=' "$file")" -eq 1 ] || fail "the backup holds the value $(grep -c '^"Stale"=' "$file") times"
 grep -q 'TallowinX\|TallowinY\|TallowinZ' "$file" && fail "an excluded key is in the backup"
+
+# An entry above the point where two names of a key meet covers both names.
+clsid='{7A110000-0000-4000-8000-00000000E2E1}'
+reg32f add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$gone" /f || fail "seed CLSID"
+cli_fast "$prefix" "$w/wow.json" "$w/wow.err" scan --codes 1-4 --format json --no-filter
+jq -r '.key' "$w/wow.json" | grep -qF "$clsid" || fail "--no-filter does not list the 32-bit class"
+printf '[IgnoreKey]\r\nCount=1\r\nKey1=HKLM\\Software\\Wow6432Node\r\n' > "$tl/Settings.dat"
+cli_fast "$prefix" "$w/wow.json" "$w/wow.err" scan --codes 1-4 --format json
+jq -r '.key' "$w/wow.json" | grep -F "$clsid" && fail "HKLM\\Software\\Wow6432Node does not exclude the 32-bit class"
+cli_fast "$prefix" "$w/wowfix.out" "$w/wowfix.err" fix --codes 1 --yes
+reg32f query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve || fail "fix deleted the excluded 32-bit class"
+
+seed_keep
+reg32f add 'HKCU\Software\Classes\TallowinUC\shell\open\command' /ve /d "$gone" /f || fail "seed UC"
+reg64f add 'HKLM\Software\Classes\TallowinBarsP\shell\open\command' /ve /d "$gone" /f || fail "seed BarsP"
+under() { jq -r '.key' "$1" | grep -E "^(HKEY_CLASSES_ROOT|${sid//\\/\\\\}(_Classes)?)\\\\"; }
+cli_fast "$prefix" "$w/soft.json" "$w/soft.err" scan --codes 1-4 --format json --no-filter
+for name in TallowinUC 'HKEY_CLASSES_ROOT\\TallowinBarsP'; do
+  under "$w/soft.json" | grep -q "$name" || fail "--no-filter does not list $name"
+done
+printf '[IgnoreKey]\r\nCount=2\r\nKey1=HKEY_LOCAL_MACHINE\\Software\r\nKey2=HKEY_CURRENT_USER\\Software\r\n' \
+  > "$tl/Settings.dat"
+cli_fast "$prefix" "$w/soft.json" "$w/soft.err" scan --codes 1-4 --format json
+under "$w/soft.json" >&2 && fail "rows under the classes or the user's key are listed"
+cli_fast "$prefix" "$w/softfix.out" "$w/softfix.err" fix --codes 1-4 --yes
+note "fix with Software excluded: $(strip_cr "$w/softfix.out" | tr '\n' ' ')"
+reg32f query 'HKCU\Software\Classes\TallowinUC\shell\open\command' /ve || fail "fix deleted the user's class"
+reg32f query 'HKCR\TallowinY\shell\open\command' /ve || fail "fix deleted the machine's class"
+reg64f query 'HKCR\TallowinBarsP\shell\open\command' /ve || fail "fix deleted BarsP"
+reg32f query 'HKCU\Software\TallowinKeep' /v Stale || fail "fix deleted the user's value"
 
 drop_prefix "$prefix"
 echo PASS

@@ -94,9 +94,10 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
   add(script, 1, {"HKEY_CURRENT_USER\\Software\\\xCE\xA9mega "}, false);
   add(script, 2, {"remove me", "HKEY_CURRENTUSER\\x", "hkcu\\remove me"}, false);
   add(script, 3, {"", ""}, true);
-  add(script, 3, {"HKEY_CURRENT_USER\\Software\\Old"}, false);
+  // Another spelling of a listed key, mended first: said, not added.
+  add(script, 3, {"hkcu\\\\SOFTWARE\\old\\"}, false);
   script
-      .Then("edit row 1", [&] { return ListCount(dialog.lvKeys) == 4 && !Showing(Editor()); },
+      .Then("edit row 1", [&] { return answers.shown().size() == 4 && !Showing(Editor()); },
             [&] { DoubleClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 1)); })
       .Then("editor for row 1", [&] { return Showing(Editor()); }, [&] {
         editorShowsRow = WindowText(EditorField(Editor())) == "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega ";
@@ -104,7 +105,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
         Type(EditorField(Editor()), "Software\\\xCE\xA9mega\\Edited");
         EditorOk(Editor());
       })
-      .Then("refused edit", [&] { return answers.shown().size() == 4; }, [&] {
+      .Then("refused edit", [&] { return answers.shown().size() == 5; }, [&] {
         Type(EditorField(Editor()), "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited");
         EditorOk(Editor());
       })
@@ -112,7 +113,7 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
             [&] { ClickAt(dialog.lvKeys, RowPoint(dialog.lvKeys, 2)); })
       .Then("row 2 selected", [&] { return IsWindowEnabled(dialog.bRemove); },
             [&] { Click(dialog.bRemove); })
-      .Then("removed", [&] { return ListCount(dialog.lvKeys) == 3; }, [&] {
+      .Then("removed", [&] { return ListCount(dialog.lvKeys) == 2; }, [&] {
         Click(dialog.cbIgnoreRemoveMedia);
         Click(dialog.cbCheck64Bit);
         Click(dialog.bOK);
@@ -123,17 +124,18 @@ TEST_F(OptionsTest, AddEditAndRemoveStoreTheKeysAsTypedAndRefuseKeysWithoutARoot
   EXPECT_TRUE(editorCaption);
   EXPECT_TRUE(editorShowsRow);
   EXPECT_TRUE(editCaption);
-  // "remove me", "HKEY_CURRENTUSER\x", "" and the edit without a root.
-  ASSERT_EQ(answers.shown().size(), 4u);
-  for (const auto& shown : answers.shown()) {
-    EXPECT_EQ(shown.text, TfrmRegAddRegistry::kNoRootMessage);
-    EXPECT_EQ(shown.type, static_cast<UINT>(MB_ICONERROR));
+  // "remove me", "HKEY_CURRENTUSER\x", "", the key listed already and the edit without a root.
+  ASSERT_EQ(answers.shown().size(), 5u);
+  for (size_t i = 0; i < answers.shown().size(); ++i) {
+    const bool listed = i == 3;
+    EXPECT_EQ(answers.shown()[i].text,
+              listed ? TfrmOptions::kAlreadyListedText : TfrmRegAddRegistry::kNoRootMessage);
+    EXPECT_EQ(answers.shown()[i].type, static_cast<UINT>(listed ? MB_ICONINFORMATION : MB_ICONERROR));
   }
   const std::vector<std::string> expected = {"HKEY_CURRENT_USER\\Software\\Old",
-                                             "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited",
-                                             "HKEY_CURRENT_USER\\Software\\Old"};
+                                             "HKEY_CURRENT_USER\\Software\\\xCE\xA9mega\\Edited"};
   EXPECT_EQ(OptionsSetting.IgnoreKeys, expected);
-  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 3);
+  EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 2);
   EXPECT_TRUE(OptionsSetting.IgnoreRemoveDrives);
   EXPECT_EQ(OptionsSetting.Check64Bit, !check64BitBefore);
   EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\windows");

@@ -180,10 +180,11 @@ TEST(FilterResults, SecondListOnlyOnNtSix) {
 // the entry covers the key under each name the program may list it by.
 TEST(FilterResults, AnEntryCoversItsKeyUnderEveryName) {
   struct Case {
-    const char* entry;
-    const char* key;
+    std::string entry;
+    std::string key;
     View view;
     bool covered;
+    EntryKind kind = ekKey;
   };
   const std::string sid = kSid;
   const std::vector<Case> cases = {
@@ -228,14 +229,44 @@ TEST(FilterResults, AnEntryCoversItsKeyUnderEveryName) {
       {"HKLM\\Software\\Wow6432Node\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Process, true},
       {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Z", View::Process, false},
       {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Zed", View::Native, false},
+      // An entry above the point where two names of a key meet covers both.
+      {"HKEY_LOCAL_MACHINE\\Software", "HKEY_CLASSES_ROOT\\BarsP\\shell\\open\\command\\",
+       View::Process, true, ekValueInKeyPath},
+      {"HKCU", "HKEY_USERS\\" + sid + "_Classes\\X", View::Process, true},
+      {"HKCU\\Software", "HKEY_USERS\\" + sid + "_Classes\\X\\", View::Native, true, ekValueInKeyPath},
+      {"HKU\\" + sid, "HKEY_USERS\\" + sid + "_Classes\\X", View::Process, true},
+      {"HKU\\" + sid, "HKEY_CURRENT_USER\\Software\\A", View::Process, true},
+      {"HKEY_USERS", "HKEY_CURRENT_USER\\A", View::Native, true},
+      {"HKCU\\Software\\Microsoft", "HKEY_USERS\\" + sid + "_Classes\\X", View::Process, false},
+      {"HKLM\\Software\\Wow6432Node", "HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{A}\\InprocServer32\\",
+       View::Native, true, ekValueInKeyPath},
+      {"HKLM\\Software\\Wow6432Node\\Classes\\CLSID\\{A}",
+       "HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{A}\\InprocServer32", View::Native, true},
+      {"HKLM\\Software\\Wow6432Node\\Classes\\CLSID\\{A}", "HKEY_CLASSES_ROOT\\CLSID\\{A}",
+       View::Process, true},
+      {"HKLM\\Software\\Wow6432Node", "HKEY_CLASSES_ROOT\\CLSID\\{A}", View::Native, false},
+      // A key that holds a covered key, under any of its names; a value beside one is not.
+      {"HKU\\" + sid + "_Classes\\X", "HKEY_CURRENT_USER\\Software", View::Process, true},
+      {"HKU\\" + sid + "_Classes\\X", "HKEY_CURRENT_USER\\Software\\v", View::Process, false,
+       ekValueInKeyPath},
+      {"HKLM\\Software\\Classes\\Wow6432Node\\X", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node",
+       View::Native, true},
+      // Names compare as the registry compares them, beyond ASCII too.
+      {"HKCU\\Software\\\xC3\xA9lan", "HKEY_CURRENT_USER\\Software\\\xC3\x89LAN\\x", View::Process, true},
+      {"HKCU\\Software\\\xCF\x89\\\xD0\xB4", "HKEY_USERS\\" + sid + "\\Software\\\xCE\xA9\\\xD0\x94",
+       View::Native, true},
+      {"HKCU\\Software\\\xC3\xA9lan", "HKEY_CURRENT_USER\\Software\\Elan", View::Process, false},
   };
+  platform::memory::MemoryRegistry registry;
+  FilterContext context = Context(false, true);
+  context.registry = &registry;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.entry) + " / " + c.key);
+    SCOPED_TRACE(c.entry + " / " + c.key);
     IssueList list;
-    Issue row = Finding(c.key, ekKey);
+    Issue row = Finding(c.key, c.kind);
     row.view = c.view;
     list.Add(row);
-    list.FilterResults({c.entry}, 1, Context(false, true));
+    list.FilterResults({c.entry}, 1, context);
     EXPECT_EQ(list.Count(), c.covered ? 0u : 1u);
   }
   // The built-in HKEY_CURRENT_USER entries hold below the user's key of HKEY_USERS.

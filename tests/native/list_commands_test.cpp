@@ -76,47 +76,57 @@ TEST(ExcludePathOf, ByEntryKind) {
   }
 }
 
-TEST(AddToExcludeList, AddsTheKeyOnceAndRemovesOnlyTheSelectedRow) {
+TEST(AddToExcludeList, AddsTheKeyOnceAndTakesOutEveryRowItCovers) {
+  const std::string sid = "S-1-5-21-1-2-3-1000";
+  FilterContext context;
+  context.userSid = sid;
   TOptionsSetting options;
   options.IgnoreKeys = {"hkey_current_user\\software\\old"};
   options.IgnoreKeyCount = 1;
   IssueList list;
   list.Add(Row("HKEY_CURRENT_USER\\Software\\App\\One", ekValueInKeyPath));
   list.Add(Row("HKEY_CURRENT_USER\\Software\\App\\Two", ekValueInKeyPath));
-  list.Add(Row("HKEY_CURRENT_USER\\Software\\Old", ekKey));
+  list.Add(Row("HKEY_USERS\\" + sid + "\\Software\\App\\Sub", ekKey));
+  list.Add(Row("HKEY_CURRENT_USER\\Software\\Apple\\x", ekValueInKeyPath));
+  list.Add(Row("HKEY_USERS\\" + sid + "\\Software\\Old", ekValueInData));
   list.Add(Row("C:\\gone.lnk", ekFile));
 
-  EXPECT_EQ(AddToExcludeList(list, options), ExcludeResult::NoSelection);
+  EXPECT_EQ(AddToExcludeList(list, options, context), ExcludeResult::NoSelection);
 
   list.selected = 1;
-  EXPECT_EQ(AddToExcludeList(list, options), ExcludeResult::Added);
+  EXPECT_EQ(AddToExcludeList(list, options, context), ExcludeResult::Added);
   EXPECT_EQ(options.IgnoreKeys, (std::vector<std::string>{"hkey_current_user\\software\\old",
                                                           "HKEY_CURRENT_USER\\Software\\App"}));
   EXPECT_EQ(options.IgnoreKeyCount, 2);
   ASSERT_EQ(list.Count(), 3u);
-  EXPECT_EQ(list.rows[0].key, "HKEY_CURRENT_USER\\Software\\App\\One");
+  EXPECT_EQ(list.rows[0].key, "HKEY_CURRENT_USER\\Software\\Apple\\x");
   EXPECT_EQ(list.selected, -1);
 
-  // The same key again, and a key the list holds in another case: nothing changes.
-  for (int index : {0, 1}) {
-    list.selected = index;
-    EXPECT_EQ(AddToExcludeList(list, options), ExcludeResult::Unchanged);
-    EXPECT_EQ(list.Count(), 3u);
-    EXPECT_EQ(options.IgnoreKeyCount, 2);
-  }
-
-  list.selected = 2;
-  EXPECT_EQ(AddToExcludeList(list, options), ExcludeResult::RemovedOnly);
+  // A key the list holds in another spelling: nothing is added, its rows go.
+  list.selected = 1;
+  EXPECT_EQ(AddToExcludeList(list, options, context), ExcludeResult::Covered);
   EXPECT_EQ(list.Count(), 2u);
+  EXPECT_EQ(options.IgnoreKeyCount, 2);
+
+  list.selected = 1;
+  EXPECT_EQ(AddToExcludeList(list, options, context), ExcludeResult::RemovedOnly);
+  EXPECT_EQ(list.Count(), 1u);
   EXPECT_EQ(options.IgnoreKeyCount, 2);
 }
 
-TEST(IsIgnoredKey, WholeEntriesInAnyCaseBeyondTheCount) {
-  const std::vector<std::string> keys = {"HKEY_CURRENT_USER\\Software\\A", ""};
+TEST(IsIgnoredKey, OneKeyUnderAnyOfItsSpellingsBeyondTheCount) {
+  const std::vector<std::string> keys = {"HKEY_CURRENT_USER\\Software\\A", "HKLM\\Software\\X", ""};
   EXPECT_TRUE(IsIgnoredKey(keys, "hkey_current_user\\software\\a"));
+  EXPECT_TRUE(IsIgnoredKey(keys, "HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\"));
   EXPECT_FALSE(IsIgnoredKey(keys, "HKEY_CURRENT_USER\\Software\\A\\B"));
   EXPECT_FALSE(IsIgnoredKey(keys, "HKEY_CURRENT_USER\\Software"));
   EXPECT_TRUE(IsIgnoredKey(keys, ""));
+}
+
+TEST(TidyExcludeEntry, DropsDoubledAndTrailingBackslashes) {
+  EXPECT_EQ(TidyExcludeEntry("HKLM\\\\Software\\\\\\X\\\\"), "HKLM\\Software\\X");
+  EXPECT_EQ(TidyExcludeEntry("HKCU\\Software\\\xC3\xA9lan"), "HKCU\\Software\\\xC3\xA9lan");
+  EXPECT_EQ(TidyExcludeEntry("\\"), "");
 }
 
 TEST(RegeditPathOf, ByEntryKind) {

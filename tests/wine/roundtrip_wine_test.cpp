@@ -300,6 +300,67 @@ TEST_F(RoundTripWineTest, PlantedRegeditIsNotRunAndItsNonImportIsCaught) {
   EXPECT_EQ(value.data, U16(std::string("x\0", 2)));
 }
 
+// A classes key both the user and the machine hold. Wine's HKEY_CLASSES_ROOT shows the
+// machine's: the row's value is deleted there, under the name the row was read by, the
+// user's key stays as it was, and a restore puts the value back into the machine's key.
+TEST_F(RoundTripWineTest, AClassesValueIsFixedInTheKeyItsRowWasReadFrom) {
+  platform::Platform p = backend_->platform();
+  const platform::View view = p.system.IsWow64() ? platform::View::Native : platform::View::Process;
+  platform::Registry& registry = p.registry.InView(view);
+  const std::string cls = "TallowinTWA-" + std::to_string(GetCurrentProcessId());
+  const std::string icon = "Software\\Classes\\" + cls + "\\DefaultIcon";
+  struct Cleanup {
+    std::string key;
+    ~Cleanup() {
+      for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &handle) != ERROR_SUCCESS)
+          continue;
+        RegDeleteTreeA(handle, nullptr);
+        RegCloseKey(handle);
+        RegDeleteKeyExA(root, key.c_str(), KEY_WOW64_64KEY, 0);
+      }
+    }
+  } cleanup{"Software\\Classes\\" + cls};
+  const std::string gone = U16(std::string("C:\\gone\\a.ico\0", 14));
+  Set(registry, Root::LocalMachine, icon, "", platform::kRegSz, gone);
+  Set(registry, Root::CurrentUser, icon, "", platform::kRegSz, gone);
+  Set(registry, Root::CurrentUser, icon, "keep", platform::kRegSz, U16(std::string("x\0", 2)));
+  const auto value = [&](Root root, const std::string& path, const std::string& name) {
+    std::unique_ptr<platform::RegistryKey> key;
+    platform::RegValue found;
+    return registry.Open(root, path, platform::Access::Read, key) == platform::kSuccess &&
+           key->QueryValue(name, found) == platform::kSuccess;
+  };
+  const auto fix = [&] {
+    IssueList list;
+    Issue row{"p", "C:\\gone\\a.ico", "HKEY_CLASSES_ROOT\\" + cls + "\\DefaultIcon\\", ekValueInKeyPath, true};
+    row.view = view;
+    list.Add(row);
+    return Repair(list);
+  };
+
+  const RepairResult first = fix();
+  ASSERT_EQ(first.fixed, 1u) << (first.rows.empty() ? first.error : first.rows[0].reason);
+  EXPECT_FALSE(value(Root::ClassesRoot, cls + "\\DefaultIcon", ""));
+  EXPECT_TRUE(value(Root::CurrentUser, icon, ""));
+  EXPECT_TRUE(value(Root::CurrentUser, icon, "keep"));
+  std::string backup;
+  ASSERT_TRUE(p.files.ReadFile(first.backupFile, backup));
+  EXPECT_NE(backup.find("[HKEY_LOCAL_MACHINE\\" + icon + "]"), std::string::npos) << backup;
+
+  // Put back under the listed name: a second fix deletes it again, never "already gone".
+  Set(registry, Root::LocalMachine, icon, "", platform::kRegSz, gone);
+  const RepairResult second = fix();
+  ASSERT_EQ(second.rows.size(), 1u);
+  EXPECT_EQ(second.rows[0].outcome, RepairOutcome::Deleted) << second.rows[0].reason;
+
+  PatientHint hint;
+  const RestoreOutcome outcome = RestoreBackupFile(p, first.backupFile, folder_, hint);
+  ASSERT_EQ(outcome.status, RestoreStatus::Restored) << outcome.message;
+  EXPECT_TRUE(value(Root::LocalMachine, icon, ""));
+}
+
 // The restore manager's list and restore steps over a real folder and the real editor.
 TEST_F(RoundTripWineTest, ListsAndRestoresThroughTheManagersSteps) {
   platform::Platform p = backend_->platform();
