@@ -141,8 +141,8 @@ note "fix: exit $rc, $(jq -c 'select(.summary)' "$w/fix.json")"
 backup=$(jq -r 'select(.summary) | .backup' "$w/fix.json")
 name=${backup##*\\}
 [ -n "$name" ] && [ -f "$tl/Backup/$name" ] || fail "no backup file '$backup'"
-sed -n 2p "$tl/Backup/$name" | tr -d '\r' > "$w/line2.txt"
-[ "$(cat "$w/line2.txt")" = "; Registry view: 64-bit" ] || fail "the backup does not name its view: $(cat "$w/line2.txt")"
+sed -n 3p "$tl/Backup/$name" | tr -d '\r' > "$w/line3.txt"
+[ "$(cat "$w/line3.txt")" = "; Registry view: 64-bit" ] || fail "the backup does not name its view: $(cat "$w/line3.txt")"
 
 # Each stale entry went from its own view; its namesake in the other view and the live
 # entries stayed.

@@ -105,5 +105,8 @@ sleep 1.5
 wine wineboot --end-session > "$w/wineboot.log" 2>&1 < /dev/null
 wait "$GUI_PID"; rc=$?
 [ $rc -eq 4 ] || fail "-repaironce ended by the session's end: exit $rc"
-[ -z "$(ls "$tl/Backup")" ] || fail "a backup was written before the session ended: $(ls "$tl/Backup")"
+[ -z "$(ls "$tl/Backup" | grep '\.reg$')" ] || fail "a backup was written before the session ended: $(ls "$tl/Backup")"
+# The run that the session ended is on record, with the status it ended with.
+grep -q '"exit_status":4' "$tl/Backup/Unattended runs.jsonl" ||
+  fail "the ended run is not recorded: $(cat "$tl/Backup/Unattended runs.jsonl" 2>&1)"
 echo "ok: second start, -repaironce without sections and with $m findings"
