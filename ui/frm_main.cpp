@@ -349,14 +349,19 @@ bool TfrmMain::IsLink(HWND control) const {
 
 void TfrmMain::CreateControls() {
   lCheckUpdate = AddLink(idCheckUpdate, Tr(Txt::CheckUpdate), 337, 4, nullptr);
-  bScanRegistry = AddButton(idScanRegistry, Tr(Txt::FullScan), 16, 55);
-  bCustomScan = AddButton(idCustomScan, Tr(Txt::CustomScanButton), 16, 97);
-  bFixErrors = AddButton(idFixErrors, Tr(Txt::FixErrors), 16, 139);
-  bRestoreRegistry = AddButton(idRestoreRegistry, Tr(Txt::RestoreButton), 16, 182);
-  bOptions = AddButton(idOptions, Tr(Txt::OptionsButton), 16, 224);
-  bHelp = AddButton(idHelp, Tr(Txt::HelpButton), 16, 267);
-  aAbout = AddButton(idAbout, Tr(Txt::AboutButton), 16, 309);
-  bExit = AddButton(idExit, Tr(Txt::ExitButton), 16, 352);
+  // The column of buttons widens towards the list for a longer language, never past it.
+  const int buttonWidth = std::min(
+      95, ButtonWidth({Tr(Txt::FullScan), Tr(Txt::CustomScanButton), Tr(Txt::FixErrors), Tr(Txt::RestoreButton),
+                       Tr(Txt::OptionsButton), Tr(Txt::HelpButton), Tr(Txt::AboutButton), Tr(Txt::ExitButton)},
+                      80));
+  bScanRegistry = AddButton(idScanRegistry, Tr(Txt::FullScan), 16, 55, buttonWidth);
+  bCustomScan = AddButton(idCustomScan, Tr(Txt::CustomScanButton), 16, 97, buttonWidth);
+  bFixErrors = AddButton(idFixErrors, Tr(Txt::FixErrors), 16, 139, buttonWidth);
+  bRestoreRegistry = AddButton(idRestoreRegistry, Tr(Txt::RestoreButton), 16, 182, buttonWidth);
+  bOptions = AddButton(idOptions, Tr(Txt::OptionsButton), 16, 224, buttonWidth);
+  bHelp = AddButton(idHelp, Tr(Txt::HelpButton), 16, 267, buttonWidth);
+  aAbout = AddButton(idAbout, Tr(Txt::AboutButton), 16, 309, buttonWidth);
+  bExit = AddButton(idExit, Tr(Txt::ExitButton), 16, 352, buttonWidth);
 
   lvRegistryData = AddListView(idRegistryData, 115, 40, 463, 358,
                                LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER,

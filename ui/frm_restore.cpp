@@ -26,22 +26,24 @@ void SetCell(HWND list, int row, int column, const std::string& text) {
 TfrmRestore::TfrmRestore(HWND owner, const platform::Platform& platform) : platform_(platform) {
   const std::string& line1 = Tr(Txt::RestoreLabel1);
   const int width = std::max(520, 12 + static_cast<int>(TextSize(line1).cx) + 12);
-  const int buttons = width - 92;
+  const int buttonWidth =
+      ButtonWidth({Tr(Txt::BrowseButton), Tr(Txt::RestoreAction), Tr(Txt::DeleteButton), Tr(Txt::CloseButton)}, 80);
+  const int buttons = width - buttonWidth - 12;
   Create(L"TallowinTfrmRestore", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
          Tr(Txt::RestoreCaption), width, 318);
   Label1 = AddLabel(kLabel1, line1, 12, 10);
   Label2 = AddLabel(kLabel2, Tr(Txt::RestoreLabel2), 12, 26);
   eFolder = AddEdit(kFolder, "", 12, 48, buttons - 18, 21, ES_READONLY);
-  bBrowseFolder = AddButton(kBrowseFolder, Tr(Txt::BrowseButton), buttons, 46, 80, 25);
+  bBrowseFolder = AddButton(kBrowseFolder, Tr(Txt::BrowseButton), buttons, 46, buttonWidth, 25);
   ListView1 = AddListView(kList, 12, 78, buttons - 18, 228,
                           LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                           LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
   AddListColumn(ListView1, 0, Tr(Txt::ColumnFileName), 230);
   AddListColumn(ListView1, 1, Tr(Txt::ColumnDateCreated), 130);
   AddListColumn(ListView1, 2, Tr(Txt::ColumnSize), 0);
-  bRestore = AddButton(kRestore, Tr(Txt::RestoreAction), buttons, 78);
-  bDelete = AddButton(kDelete, Tr(Txt::DeleteButton), buttons, 110);
-  bClose = AddButton(kClose, Tr(Txt::CloseButton), buttons, 279);
+  bRestore = AddButton(kRestore, Tr(Txt::RestoreAction), buttons, 78, buttonWidth);
+  bDelete = AddButton(kDelete, Tr(Txt::DeleteButton), buttons, 110, buttonWidth);
+  bClose = AddButton(kClose, Tr(Txt::CloseButton), buttons, 279, buttonWidth);
   aRestoreUpdate();
   CenterOnOwner(hwnd_, owner);
 }
