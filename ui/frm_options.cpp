@@ -96,7 +96,9 @@ TfrmOptions::TfrmOptions(HWND owner)
   const int buttonsTop = 400 + ScheduleGroup::kHeight + 6;
   // Beside the buttons, left: the language of the windows from the next start on.
   const int languageWidth = static_cast<int>(TextSize(Tr(Txt::LanguageLabel)).cx);
-  lLanguage = AddLabel(kLanguageLabel, Tr(Txt::LanguageLabel), 8, buttonsTop + 6, languageWidth);
+  // Its mnemonic moves the focus to the list that follows it.
+  lLanguage = AddControl(L"STATIC", Tr(Txt::LanguageLabel), SS_LEFT, kLanguageLabel, 8, buttonsTop + 6,
+                         languageWidth, static_cast<int>(TextSize(Tr(Txt::LanguageLabel)).cy));
   cmbLanguage = AddControl(WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kLanguage,
                            14 + languageWidth, buttonsTop + 3, 130, 120);
   for (const auto& [text, stored] : kLanguages)
