@@ -47,8 +47,8 @@ bool KeyExists(platform::Registry& registry, std::optional<Root> root, std::stri
 
 }  // namespace
 
-std::string SaveAsTextLine(const Issue& issue) {
-  return issue.problem + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
+std::string SaveAsTextLine(const Issue& issue, ProblemColumn problem) {
+  return (problem != nullptr ? problem(issue) : issue.problem.str()) + kColumnSeparator + issue.data + kColumnSeparator + issue.key;
 }
 
 std::string SaveAsTextFileName(std::string_view chosen) {
@@ -63,14 +63,14 @@ std::string OverwriteQuestion(std::string_view fileName) {
   return std::string(fileName) + " has existed,overite it?";
 }
 
-std::string SaveAsTextContent(const IssueList& list, const AnsiCodePage& ansi) {
+std::string SaveAsTextContent(const IssueList& list, const AnsiCodePage& ansi, ProblemColumn problem) {
   std::string out, line;
   for (const Issue& row : list.rows) {
-    if (!ansi.FromUtf8(SaveAsTextLine(row), line)) {
+    if (!ansi.FromUtf8(SaveAsTextLine(row, problem), line)) {
       // A '?' in a report is a name lost: the whole file goes out as UTF-8 instead, with
       // the byte-order mark by which every Windows editor knows it.
       out = "\xEF\xBB\xBF";
-      for (const Issue& each : list.rows) out += SaveAsTextLine(each) + "\r\n";
+      for (const Issue& each : list.rows) out += SaveAsTextLine(each, problem) + "\r\n";
       return out;
     }
     out += line;

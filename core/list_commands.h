@@ -23,7 +23,9 @@ inline constexpr const char* kSaveAsFilterName = "Text files (*.txt)";
 inline constexpr const char* kSaveAsFilterPattern = "*.txt";
 
 // Problem  ^^^  Data  ^^^  Registry key
-std::string SaveAsTextLine(const Issue& issue);
+// `problem` gives the Problem column as the list shows it (null: the row's own caption).
+using ProblemColumn = std::string (*)(const Issue& issue);
+std::string SaveAsTextLine(const Issue& issue, ProblemColumn problem = nullptr);
 // The chosen name with ".txt" appended unless its extension is exactly ".txt".
 std::string SaveAsTextFileName(std::string_view chosen);
 // "<name> has existed,overite it?"
@@ -31,7 +33,8 @@ std::string OverwriteQuestion(std::string_view fileName);
 // The file's bytes: one line per row in list order, each ended by CR LF, in the ANSI
 // code page; when some row holds a character the code page lacks, all of it in UTF-8
 // after a byte-order mark.
-std::string SaveAsTextContent(const IssueList& list, const AnsiCodePage& ansi);
+std::string SaveAsTextContent(const IssueList& list, const AnsiCodePage& ansi,
+                              ProblemColumn problem = nullptr);
 
 // ---- Add to Exclude List --------------------------------------------------------------
 

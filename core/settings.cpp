@@ -81,6 +81,7 @@ void LoadFile(SettingsFile& file, const std::string& executableDirectory, TWindo
   o.CreateRP = file.ReadBool(kSettings, "CreateRP", false);
   o.LastClean = file.ReadString(kSettings, "Last Clean", "");
   o.Check64Bit = file.ReadBool(kSettings, "Check64Bit", true);
+  o.Language = file.ReadString(kSettings, "Language", "");
 }
 
 bool SaveFile(SettingsFile& file, const std::string& executableDirectory, TWindowPlacement& window) {
@@ -107,7 +108,8 @@ bool SaveFile(SettingsFile& file, const std::string& executableDirectory, TWindo
   if (!file.WriteInteger(kSettings, "Height", window.Height())) return false;
   if (!file.WriteBool(kSettings, "CreateRP", o.CreateRP)) return false;
   if (!file.WriteString(kSettings, "Last Clean", o.LastClean)) return false;
-  return file.WriteBool(kSettings, "Check64Bit", o.Check64Bit);
+  if (!file.WriteBool(kSettings, "Check64Bit", o.Check64Bit)) return false;
+  return file.WriteString(kSettings, "Language", o.Language);
 }
 
 // No window: sets are dropped, the show state is unknown.
@@ -187,6 +189,8 @@ std::string ResolveOutputDirectory(const std::string& stored, const std::string&
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
   return folder + std::string(rest);
 }
+
+std::string StoredLanguage(platform::IniFile& ini) { return ini.Read(kSettings, "Language", ""); }
 
 std::string SettingsPath(const std::string& executableDirectory) {
   std::string path = executableDirectory;

@@ -40,6 +40,9 @@ struct TOptionsSetting {
   // and judge references into System32 and the program folders on both sides. Missing
   // from the file means on; it changes nothing on 32-bit Windows.
   bool Check64Bit = false;
+  // The windows' language: "" follows Windows' display language, "en" or "de" is the
+  // user's choice in Options. Missing from the file means "".
+  std::string Language;
 };
 
 extern TOptionsSetting OptionsSetting;
@@ -64,6 +67,9 @@ class TWindowPlacement {
   // 2 minimized, 3 maximized).
   virtual bool ShowState(int& showCmd) = 0;
 };
+
+// The stored language choice alone: the windows need it before the settings are loaded.
+std::string StoredLanguage(platform::IniFile& ini);
 
 // "Settings.dat" in the executable's directory.
 std::string SettingsPath(const std::string& executableDirectory);

@@ -5,6 +5,7 @@
 #include "platform/reg_global.h"
 #include "ui/product_pages.h"
 #include "ui/resource.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -17,35 +18,36 @@ constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 
 TfrmAbout::TfrmAbout(HWND owner, std::string programFolder)
     : programFolder_(std::move(programFolder)) {
-  const char* const donate1 = "If you like it, please feel free to donate, any donations large or";
-  const char* const donate2 = "small are greatly appreciated.";
-  const SIZE line = TextSize(donate1);
+  const std::string& donate1 = Tr(Txt::AboutDonate1);
+  const std::string& donate2 = Tr(Txt::AboutDonate2);
+  SIZE line = TextSize(donate1);
+  line.cx = std::max(line.cx, TextSize(donate2).cx);
   // The banner's width, unless the font needs more.
   const int width = std::max(331, 16 + static_cast<int>(line.cx) + 16);
   const int lineHeight = static_cast<int>(line.cy);
   Create(L"TallowinTfrmAbout", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "About Tallowin", width, 292);
+         Tr(Txt::AboutCaption), width, 292);
   HMODULE program = GetModuleHandleW(nullptr);
   banner_ = Picture::FromJpegResource(program, IDR_ABOUT_BANNER_JPEG);
   donate_ = Picture::FromJpegResource(program, IDR_ABOUT_DONATE_JPEG);
   Image2 = AddControl(L"STATIC", "", SS_OWNERDRAW, kImage2, (width - 331) / 2, 0, 331, 88);
   Label1 = AddLabel(kLabel1, std::string(kProductName) + " " + kVersionText, 16, 100, 200, 16);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
-  lCopywrite = AddLabel(kCopywrite, "Copyright \xC2\xA9 2008-2013 Quorvel. All rights reserved.", 16, 122);
+  lCopywrite = AddLabel(kCopywrite, Tr(Txt::Copyright), 16, 122);
   const std::string contact = *kContactAddress != '\0'
-                                  ? std::string("E-mail: ") + kContactAddress
-                                  : std::string("Contact: see the help page");
+                                  ? Format(Txt::EMail, {kContactAddress})
+                                  : Tr(Txt::ContactHelp);
   Label3 = AddLabel(kLabel3, contact, 16, 140);
-  Label4 = AddLabel(kLabel4, std::string(donate1) + "\r\n" + donate2, 16, 164, width - 32,
+  Label4 = AddLabel(kLabel4, donate1 + "\r\n" + donate2, 16, 164, width - 32,
                     2 * lineHeight + 2);
   const std::string home = ShownHomeAddress();
-  const std::string address = home.empty() ? std::string("Where Tallowin lives") : home;
+  const std::string address = home.empty() ? Tr(Txt::WhereTallowinLives) : home;
   lbEAddress = AddControl(L"STATIC", address, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kAddress, 16, 210,
                           static_cast<int>(TextSize(address).cx), lineHeight);
   SendMessageW(lbEAddress, WM_SETFONT, reinterpret_cast<WPARAM>(UnderlinedFont()), FALSE);
   Image1 = AddControl(L"STATIC", "", SS_OWNERDRAW | SS_NOTIFY, kImage1, width - 78, 201, 62, 31);
   Panel2 = AddControl(L"STATIC", "", SS_ETCHEDHORZ, kPanel2, 8, 244, width - 16, 2);
-  bOK = AddButton(kOK, "&OK", (width - 80) / 2, 254, 80, 27, true);
+  bOK = AddButton(kOK, Tr(Txt::OkButton), (width - 80) / 2, 254, 80, 27, true);
   CenterOnOwner(hwnd_, owner);
 }
 

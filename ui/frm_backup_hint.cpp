@@ -1,5 +1,7 @@
 #include "ui/frm_backup_hint.h"
 
+#include "ui/ui_text.h"
+
 namespace tallowin::ui {
 namespace {
 
@@ -15,13 +17,13 @@ TfrmBackupHint::TfrmBackupHint(HWND owner) : owner_(owner) {
          owner, kProductName, 334, 78);
   lHint = AddLabel(kHint, "", 16, 14, 300, 16);
   ProgressBar1 = AddProgressBar(kProgress, 16, 41, 208, 18, 0, kBarMaximum);
-  bStop = AddButton(kStop, "Stop", 238, 36, 80, 27);
+  bStop = AddButton(kStop, Tr(Txt::StopButton), 238, 36, 80, 27);
   CenterOnOwner(hwnd_, owner);
 }
 
 CommandResult TfrmBackupHint::WaitWithHint(platform::Process& process,
                                            const std::string& hintText) {
-  SetWindowTextUtf8(lHint, hintText);
+  SetWindowTextUtf8(lHint, Localized(hintText));
   process_ = &process;
   stopped_ = false;
   const int result = ShowModal(owner_);

@@ -7,6 +7,7 @@
 #include "core/code_list.h"
 #include "core/dialog_choices.h"
 #include "ui/resource.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -20,10 +21,10 @@ bool RowChecked(HWND list, int row) {
 }  // namespace
 
 TfrmCustomScan::TfrmCustomScan(HWND owner) {
-  const char* const question = "Which sections do you wish to scan during a Custom Scan?";
+  const std::string& question = Tr(Txt::CustomScanQuestion);
   const int width = std::max(352, 54 + static_cast<int>(TextSize(question).cx) + 12);
   Create(L"TallowinTfrmCustomScan", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Custom Scan", width, 390);
+         Tr(Txt::CustomScanCaption), width, 390);
   Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, kImage, 12, 10, 32, 32);
   icon_ = LoadIconResource(GetModuleHandleW(nullptr), IDI_CUSTOM_SCAN, Scale(32));
   SendMessageW(Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
@@ -32,21 +33,21 @@ TfrmCustomScan::TfrmCustomScan(HWND owner) {
   ListView1 = AddListView(kList, 12, 50, width - 24, 292,
                           LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                           LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  AddListColumn(ListView1, 0, "Registry sections to scan", 300);
+  AddListColumn(ListView1, 0, Tr(Txt::SectionsColumn), 300);
   for (size_t i = 0; i < kScanSectionNames.size(); ++i) {
-    std::wstring text = Wide(kScanSectionNames[i]);
+    std::wstring text = Wide(Tr(static_cast<Txt>(static_cast<size_t>(Txt::SectionHkcr) + i)));
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(i);
     item.pszText = text.data();
     ListView_InsertItem(ListView1, &item);
   }
-  bStartScan = AddButton(kStartScan, "&Start Scan", width - 260, 352, 80, 27, true);
-  bSave = AddButton(kSave, "&Save", width - 176, 352);
-  bCancel = AddButton(kCancel, "&Cancel", width - 92, 352);
+  bStartScan = AddButton(kStartScan, Tr(Txt::StartScan), width - 260, 352, 80, 27, true);
+  bSave = AddButton(kSave, Tr(Txt::SaveButton), width - 176, 352);
+  bCancel = AddButton(kCancel, Tr(Txt::CancelButton), width - 92, 352);
   suiPopupMenu1 = CreatePopupMenu();
-  AppendMenuW(suiPopupMenu1, MF_STRING, kSelectAllCommand, Wide("Select &All").c_str());
-  AppendMenuW(suiPopupMenu1, MF_STRING, kDeselectAllCommand, Wide("&Deselect All").c_str());
+  AppendMenuW(suiPopupMenu1, MF_STRING, kSelectAllCommand, Wide(Tr(Txt::SelectAll)).c_str());
+  AppendMenuW(suiPopupMenu1, MF_STRING, kDeselectAllCommand, Wide(Tr(Txt::DeselectAllSections)).c_str());
   EnableWindow(bSave, FALSE);
   CenterOnOwner(hwnd_, owner);
 }

@@ -29,6 +29,7 @@
 #include "ui/product_pages.h"
 #include "ui/resource.h"
 #include "ui/run_record.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 
@@ -43,18 +44,11 @@ constexpr ULONGLONG kRowsShownInterval = 250;
 constexpr int kImageSize = 216;
 // The rows a repair could not remove are named in its message, this many at most.
 constexpr size_t kProblemsShown = 8;
-constexpr const char* kNothingCheckedMessage =
-    "No error is checked, so nothing was fixed. Check the errors to fix, then click Fix Errors.";
 // How long the window waits for a row's reason before it says it is still being worked out.
 constexpr std::chrono::milliseconds kReasonWait{300};
 
-const char* const kInstructions[] = {
-    "Click 'Full Scan' to scan the registry. With the 'Custom Scan' you can select the sections",
-    "of the registry that you wish to scan. After scanning, you will be shown a list of issues.",
-    "Then un-check some issues you don't want to remove. Click 'Fix Errors' to delete those",
-    " issues you checked. If you find the software deleted some registry keys or values which",
-    "should not be deleted, you can click 'Restore' to  undo any changes.",
-};
+constexpr Txt kInstructions[] = {Txt::Instruction1, Txt::Instruction2, Txt::Instruction3,
+                                 Txt::Instruction4, Txt::Instruction5};
 constexpr int kInstructionTops[] = {39, 58, 78, 97, 117};
 
 // The main window as the settings file sees it: its normal (restored) rectangle in screen
@@ -241,11 +235,11 @@ class TfrmMain::Prompts : public RepairPrompts {
 
   bool AskYesNo(const std::string& text) override {
     if (unattended_) return true;
-    return ShowMessage(main_.hwnd_, text, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+    return ShowMessage(main_.hwnd_, Localized(text), MB_YESNO | MB_ICONINFORMATION) == IDYES;
   }
   void ShowError(const std::string& text) override {
     shownErrors_.push_back(text);
-    if (!unattended_) ShowMessage(main_.hwnd_, text, MB_ICONERROR);
+    if (!unattended_) ShowMessage(main_.hwnd_, Localized(text), MB_ICONERROR);
   }
   bool Shown(const std::string& error) const {
     return std::find(shownErrors_.begin(), shownErrors_.end(), error) != shownErrors_.end();
@@ -280,7 +274,7 @@ class TfrmMain::Prompts : public RepairPrompts {
     const ULONGLONG now = GetTickCount64();
     if (done != total && now - lastStatus_ < 100) return;
     lastStatus_ = now;
-    main_.SetStatus(" Fixing errors... " + std::to_string(done) + " of " + std::to_string(total));
+    main_.SetStatus(Format(Txt::FixingProgress, {std::to_string(done), std::to_string(total)}));
     UpdateWindow(main_.StatusBar1);
   }
   void EnableInput() {
@@ -324,6 +318,8 @@ bool TfrmMain::CreateMain(std::vector<std::string> arguments) {
   settingsPath_ =
       options_.settingsPath.empty() ? SettingsPath(executableDirectory_) : options_.settingsPath;
   ini_ = platform::win32::MakeIniFile(settingsPath_);
+  // Before the first text: the Options choice in Settings.dat, else Windows' own language.
+  if (options_.chooseLanguage) SetLanguage(ChooseLanguage(StoredLanguage(*ini_), GetUserDefaultUILanguage()));
 
   const std::string caption = std::string(kProductName) + " " + kVersionText;
   if (!Create(kMainWindowClass, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, nullptr, caption, 594, 442))
@@ -338,7 +334,7 @@ bool TfrmMain::CreateMain(std::vector<std::string> arguments) {
   return true;
 }
 
-HWND TfrmMain::AddLink(int id, const char* caption, int x, int y, HWND parent) {
+HWND TfrmMain::AddLink(int id, const std::string& caption, int x, int y, HWND parent) {
   const SIZE size = TextSize(caption, UnderlinedFont());
   HWND link = AddControl(L"STATIC", caption, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, id, x, y,
                          size.cx, size.cy, 0, parent);
@@ -352,22 +348,28 @@ bool TfrmMain::IsLink(HWND control) const {
 }
 
 void TfrmMain::CreateControls() {
-  lCheckUpdate = AddLink(idCheckUpdate, "Check for updates now...", 337, 4, nullptr);
-  bScanRegistry = AddButton(idScanRegistry, "Full &Scan", 16, 55);
-  bCustomScan = AddButton(idCustomScan, "&Custom Scan", 16, 97);
-  bFixErrors = AddButton(idFixErrors, "&Fix Errors", 16, 139);
-  bRestoreRegistry = AddButton(idRestoreRegistry, "&Restore", 16, 182);
-  bOptions = AddButton(idOptions, "&Options", 16, 224);
-  bHelp = AddButton(idHelp, "&Help", 16, 267);
-  aAbout = AddButton(idAbout, "&About", 16, 309);
-  bExit = AddButton(idExit, "&Exit", 16, 352);
+  lCheckUpdate = AddLink(idCheckUpdate, Tr(Txt::CheckUpdate), 337, 4, nullptr);
+  // The column of buttons widens towards the list for a longer language, never past it.
+  const int buttonWidth = std::min(
+      95, ButtonWidth({Tr(Txt::FullScan), Tr(Txt::CustomScanButton), Tr(Txt::FixErrors), Tr(Txt::RestoreButton),
+                       Tr(Txt::OptionsButton), Tr(Txt::HelpButton), Tr(Txt::AboutButton), Tr(Txt::ExitButton)},
+                      80));
+  bScanRegistry = AddButton(idScanRegistry, Tr(Txt::FullScan), 16, 55, buttonWidth);
+  bCustomScan = AddButton(idCustomScan, Tr(Txt::CustomScanButton), 16, 97, buttonWidth);
+  bFixErrors = AddButton(idFixErrors, Tr(Txt::FixErrors), 16, 139, buttonWidth);
+  bRestoreRegistry = AddButton(idRestoreRegistry, Tr(Txt::RestoreButton), 16, 182, buttonWidth);
+  bOptions = AddButton(idOptions, Tr(Txt::OptionsButton), 16, 224, buttonWidth);
+  bHelp = AddButton(idHelp, Tr(Txt::HelpButton), 16, 267, buttonWidth);
+  aAbout = AddButton(idAbout, Tr(Txt::AboutButton), 16, 309, buttonWidth);
+  bExit = AddButton(idExit, Tr(Txt::ExitButton), 16, 352, buttonWidth);
 
   lvRegistryData = AddListView(idRegistryData, 115, 40, 463, 358,
                                LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER,
                                LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  const std::pair<const char*, int> columns[] = {{"Problem", 100}, {"Data", 200}, {"Registry key", 150}};
+  const std::pair<Txt, int> columns[] = {
+      {Txt::ColumnProblem, 100}, {Txt::ColumnData, 200}, {Txt::ColumnRegistryKey, 150}};
   int index = 0;
-  for (const auto& [title, width] : columns) AddListColumn(lvRegistryData, index++, title, width);
+  for (const auto& [title, width] : columns) AddListColumn(lvRegistryData, index++, Tr(title), width);
   view_.Attach(lvRegistryData, list_);
   view_.ShowReasons([this](size_t row) { return FindingReason(list_.rows[row]); },
                     [this] { lvRegistryDataSelectItem(); });
@@ -377,17 +379,16 @@ void TfrmMain::CreateControls() {
   SetWindowPos(Panel1, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetWindowLongPtrW(lvRegistryData, GWL_STYLE,
                     GetWindowLongPtrW(lvRegistryData, GWL_STYLE) | WS_CLIPSIBLINGS);
-  Label1 = AddLabel(idLabel1, "Welcome to Tallowin!", 15, 15, 0, 0, Panel1);
+  Label1 = AddLabel(idLabel1, Tr(Txt::Welcome), 15, 15, 0, 0, Panel1);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
   // Measure in bold: the label was sized for the normal font.
-  const SIZE welcomeSize = TextSize("Welcome to Tallowin!", BoldFont());
+  const SIZE welcomeSize = TextSize(Tr(Txt::Welcome), BoldFont());
   Place(Label1, 15, 15, welcomeSize.cx, welcomeSize.cy);
   for (int i = 0; i < 5; ++i)
-    AddLabel(idInstructions + i, kInstructions[i], 15, kInstructionTops[i], 0, 0, Panel1);
+    AddLabel(idInstructions + i, Tr(kInstructions[i]), 15, kInstructionTops[i], 0, 0, Panel1);
   Image2 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idUpdateIcon, 16, 177, 32, 32, 0, Panel1);
-  suiURLLabel1 = AddLink(idUpdateLink, "Check for updates now...", 39, 178, Panel1);
-  suiURLLabel2 = AddLink(idDonateLink, "please donate to support our hard work (thanks :-)", 39, 315,
-                         Panel1);
+  suiURLLabel1 = AddLink(idUpdateLink, Tr(Txt::CheckUpdate), 39, 178, Panel1);
+  suiURLLabel2 = AddLink(idDonateLink, Tr(Txt::Donate), 39, 315, Panel1);
   // The picture lies below the texts: the donation link reaches into its corner.
   Image1 = AddControl(L"STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE | WS_CLIPSIBLINGS, idImage1,
                       457 - kImageSize - 35, 329 - kImageSize - 8, kImageSize, kImageSize, 0, Panel1);
@@ -403,7 +404,7 @@ void TfrmMain::CreateControls() {
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
                              0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (tooltip_ != nullptr) {
-    std::wstring hint = Wide("Visit Tallowin's homepage");
+    std::wstring hint = Wide(Tr(Txt::HomepageHint));
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -438,7 +439,7 @@ void TfrmMain::FormActivate() {
   activated_ = true;
   Placement placement(hwnd_);
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
-  if (!OptionsSetting.LastClean.empty()) SetStatus("Last fix at: " + OptionsSetting.LastClean);
+  if (!OptionsSetting.LastClean.empty()) SetStatus(Format(Txt::LastFixAt, {OptionsSetting.LastClean}));
   if (const auto last = LastUnattendedRunText(platform_, OptionsSetting.OutputDirectory)) SetStatus(*last);
   // The unattended run never shows its window, not even maximized for a moment.
   if (IsRepairOnceSwitch(arguments_)) {
@@ -508,9 +509,10 @@ void TfrmMain::SetStatus(const std::string& text) {
 std::string TfrmMain::StatusText() const { return WindowText(StatusBar1); }
 
 void TfrmMain::UpdateStatusCounts() {
-  std::string text = list_.StatusText();
-  if (lastScan_ == ScanOutcome::Stopped) text += kScanStoppedNote;
-  if (lastScan_ == ScanOutcome::Failed) text += kScanFailedNote;
+  std::string text =
+      Format(Txt::StatusCounts, {std::to_string(list_.Count()), std::to_string(list_.CheckedCount())});
+  if (lastScan_ == ScanOutcome::Stopped) text += Tr(Txt::ScanStoppedNote);
+  if (lastScan_ == ScanOutcome::Failed) text += Tr(Txt::ScanFailedNote);
   SetStatus(text);
 }
 
@@ -625,7 +627,7 @@ ScanOutcome TfrmMain::StartScan() {
   scanEnd_.reset();
   busy_ = false;
   if (lastScan_ == ScanOutcome::Failed && !hiddenByRepairOnce_)
-    ShowMessage(hwnd_, kScanFailedMessage, MB_ICONERROR);
+    ShowMessage(hwnd_, Tr(Txt::ScanFailedMessage), MB_ICONERROR);
   return lastScan_;
 }
 
@@ -637,7 +639,7 @@ void TfrmMain::bCustomScanClick() {
   }
   CategoryCodes = SectionCodes(OptionsSetting.ScanSections);
   if (CategoryCodes->empty()) {
-    ShowMessage(hwnd_, kNoSectionsMessage, MB_ICONINFORMATION);
+    ShowMessage(hwnd_, Tr(Txt::NoSections), MB_ICONINFORMATION);
     return;
   }
   StartScan();
@@ -648,7 +650,7 @@ void TfrmMain::bCustomScanClick() {
 void TfrmMain::bFixErrorsClick() {
   // A run of nothing would put "0 errors were fixed!" over the record of the last repair.
   if (list_.CheckedCount() == 0) {
-    ShowMessage(hwnd_, kNothingCheckedMessage, MB_ICONINFORMATION);
+    ShowMessage(hwnd_, Tr(Txt::NothingChecked), MB_ICONINFORMATION);
     return;
   }
   (void)RunRepair();
@@ -676,7 +678,7 @@ RepairResult TfrmMain::RunRepair() {
   // fix at" count what was removed.
   if (result.completed || result.stopped) {
     OptionsSetting.LastClean = result.lastClean;
-    SetStatus(result.statusText);
+    SetStatus(Localized(result.statusText));
   } else if (result.fixed > 0) {
     OptionsSetting.LastClean = MakeLastClean(platform_.system, result.fixed, result.failed);
     SetStatus(MakeFixStatusText(result.fixed, result.failed));
@@ -686,7 +688,7 @@ RepairResult TfrmMain::RunRepair() {
   busy_ = false;
   if (!hiddenByRepairOnce_) {
     // A backup that could not be written stops the run: the message names the file.
-    if (!result.error.empty() && !errorShown) ShowMessage(hwnd_, result.error, MB_ICONERROR);
+    if (!result.error.empty() && !errorShown) ShowMessage(hwnd_, Localized(result.error), MB_ICONERROR);
     if (!result.problems.empty())
       ShowMessage(hwnd_, NotRemovedMessage(result, kProblemsShown), MB_ICONWARNING);
   }
@@ -779,25 +781,25 @@ std::string TfrmMain::FindingReason(const Issue& row) const {
 HMENU TfrmMain::BuildPopupMenu() const {
   HMENU menu = CreatePopupMenu();
   const bool selected = list_.SelectionCommandsEnabled();
-  auto item = [&](int id, const char* caption, bool enabled) {
+  auto item = [&](int id, const std::string& caption, bool enabled) {
     AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(id),
                 Wide(caption).c_str());
   };
   auto separator = [&] { AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); };
-  item(idSelectItem, "Select &Item", selected);
-  item(idDeselectItem, "&Deselect Item", selected);
+  item(idSelectItem, Tr(Txt::SelectItem), selected);
+  item(idDeselectItem, Tr(Txt::DeselectItem), selected);
   separator();
-  item(idSelectAllType, "Select All of &Type", selected);
-  item(idUnselectAllType, "Deselect A&ll of Type", selected);
+  item(idSelectAllType, Tr(Txt::SelectAllOfType), selected);
+  item(idUnselectAllType, Tr(Txt::DeselectAllOfType), selected);
   separator();
-  item(idSelectAll, "Select &All", true);
-  item(idSelectNone, "De&select All", true);
+  item(idSelectAll, Tr(Txt::SelectAll), true);
+  item(idSelectNone, Tr(Txt::DeselectAll), true);
   separator();
-  item(idAddToExclude, "Add to &Exclude List", true);
+  item(idAddToExclude, Tr(Txt::AddToExcludeList), true);
   separator();
-  item(idSaveAs, "Save as Text...", list_.Count() > 0);
+  item(idSaveAs, Tr(Txt::SaveAsTextMenu), list_.Count() > 0);
   separator();
-  item(idRegEdit, "&RegEdit...\tCtrl+R", selected);
+  item(idRegEdit, Tr(Txt::RegEditMenu) + "\tCtrl+R", selected);
   return menu;
 }
 
@@ -843,15 +845,16 @@ void TfrmMain::AddtoExcludeLists1Click() {
 void TfrmMain::aSaveAsExecute() {
   if (list_.Count() == 0) return;
   const std::optional<std::string> chosen =
-      AskSaveFileName(hwnd_, {kSaveAsTitle, kSaveAsFilterName, kSaveAsFilterPattern});
+      AskSaveFileName(hwnd_, {Tr(Txt::SaveAsTitle), Tr(Txt::SaveAsFilterName), kSaveAsFilterPattern});
   if (!chosen || chosen->empty()) return;
   const std::string name = SaveAsTextFileName(*chosen);
   if (FileExists(name) &&
-      ShowMessage(hwnd_, OverwriteQuestion(name), MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES)
+      ShowMessage(hwnd_, Format(Txt::OverwriteQuestion, {name}), MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES)
     return;
   DWORD error = 0;
-  if (!WriteWholeFile(name, SaveAsTextContent(list_, platform_.system.Ansi()), error))
-    ShowMessage(hwnd_, "Cannot create file \"" + name + "\". " + SystemErrorText(error), MB_ICONERROR);
+  // The list as the user saw it: its Problem column in the window's language.
+  if (!WriteWholeFile(name, SaveAsTextContent(list_, platform_.system.Ansi(), &ShownProblem), error))
+    ShowMessage(hwnd_, Format(Txt::CannotCreateFile, {name, SystemErrorText(error)}), MB_ICONERROR);
 }
 
 void TfrmMain::aOpenRegeditExecute() {
@@ -863,7 +866,7 @@ void TfrmMain::OpenRegeditAt(const std::string& path) {
   const RegeditTarget target = ResolveRegeditTarget(platform_.registry, path);
   switch (target.kind) {
     case RegeditTarget::Kind::Message:
-      ShowMessage(hwnd_, kCheckKeyMessage, MB_ICONINFORMATION);
+      ShowMessage(hwnd_, Tr(Txt::CheckKeyMessage), MB_ICONINFORMATION);
       return;
     case RegeditTarget::Kind::Nothing:
       return;

@@ -39,6 +39,9 @@ struct MainWindowOptions {
   // The work after a scan runs in slices of about this length (at least one step each),
   // the window answering between them: no one should see it wait.
   std::chrono::milliseconds postScanSlice{25};
+  // The window sets the windows' language from Settings.dat and Windows' display
+  // language (false: a test has set it).
+  bool chooseLanguage = true;
 };
 
 class TfrmMain : public Form, private ScanHost {
@@ -173,7 +176,7 @@ class TfrmMain : public Form, private ScanHost {
   void RunSelectionCommand(int id);
   void ShowPopupMenu(LPARAM position);
   void SetStatus(const std::string& text);
-  HWND AddLink(int id, const char* caption, int x, int y, HWND parent);
+  HWND AddLink(int id, const std::string& caption, int x, int y, HWND parent);
   bool IsLink(HWND control) const;
   void CreateControls();
 

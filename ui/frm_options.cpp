@@ -14,6 +14,7 @@
 #include "ui/frm_reg_add_registry.h"
 #include "ui/picture.h"
 #include "ui/resource.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -34,6 +35,8 @@ enum : int {
   kBrowse,
   kOK,
   kCancel,
+  kLanguageLabel,
+  kLanguage,
   kScheduleFirst = 200
 };
 
@@ -54,31 +57,34 @@ std::string RowText(HWND list, int row) {
   }
 }
 
+// The rows of the language choice and what Settings.dat keeps for each.
+constexpr std::pair<Txt, const char*> kLanguages[] = {
+    {Txt::LanguageWindows, ""}, {Txt::LanguageEnglish, "en"}, {Txt::LanguageGerman, "de"}};
+
 }  // namespace
 
 TfrmOptions::TfrmOptions(HWND owner)
     : files_(platform::win32::MakeFileSystem()), registry_(platform::win32::MakeRegistry()) {
-  const char* const restoreText =
-      "Create a system restore point before repairing errors(XP, Vista, 7, 8)";
+  const std::string& restoreText = Tr(Txt::CreateRestorePoint);
   // The check box's text decides the width: box, gap, text, and the group's margins.
   const int width = std::max(440, 20 + 20 + static_cast<int>(TextSize(restoreText).cx) + 20);
   const int right = width - 16;  // inner right edge of the group box
   Create(L"TallowinTfrmOptions", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Options", width, 436 + ScheduleGroup::kHeight + 6);
+         Tr(Txt::OptionsCaption), width, 436 + ScheduleGroup::kHeight + 6);
   GroupBox2 = AddGroupBox(kGroup, "", 8, 6, width - 16, 384);
   cbCreateRestore = AddCheckBox(kCreateRestore, restoreText, 20, 24, right - 28);
   cbIgnoreRemoveMedia =
-      AddCheckBox(kIgnoreRemoveMedia, "Ignore missing files on removable drives", 20, 46, right - 28);
-  cbCheck64Bit = AddCheckBox(kCheck64Bit, "Check 64-bit programs and registry", 20, 68, right - 28);
-  Label2 = AddLabel(kLabel2, "Registry Keys to exclude:", 20, 96);
+      AddCheckBox(kIgnoreRemoveMedia, Tr(Txt::IgnoreRemovable), 20, 46, right - 28);
+  cbCheck64Bit = AddCheckBox(kCheck64Bit, Tr(Txt::Check64Bit), 20, 68, right - 28);
+  Label2 = AddLabel(kLabel2, Tr(Txt::KeysToExclude), 20, 96);
   lvKeys = AddListView(kKeys, 20, 114, right - 98, 190, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                        LVS_EX_FULLROWSELECT);
-  AddListColumn(lvKeys, 0, "Registry Keys", 320);
-  bAdd = AddButton(kAdd, "&Add", right - 70, 114, 70, 25);
-  bEdit = AddButton(kEdit, "&Edit", right - 70, 144, 70, 25);
-  bRemove = AddButton(kRemove, "&Remove", right - 70, 174, 70, 25);
-  bDefault = AddButton(kDefault, "&Default", right - 70, 279, 70, 25);
-  Label1 = AddLabel(kLabel1, "Save backup files to: ", 20, 320);
+  AddListColumn(lvKeys, 0, Tr(Txt::KeysColumn), 320);
+  bAdd = AddButton(kAdd, Tr(Txt::AddButton), right - 70, 114, 70, 25);
+  bEdit = AddButton(kEdit, Tr(Txt::EditButton), right - 70, 144, 70, 25);
+  bRemove = AddButton(kRemove, Tr(Txt::RemoveButton), right - 70, 174, 70, 25);
+  bDefault = AddButton(kDefault, Tr(Txt::DefaultButton), right - 70, 279, 70, 25);
+  Label1 = AddLabel(kLabel1, Tr(Txt::SaveBackupsTo), 20, 320);
   eOutputFolder = AddEdit(kOutputFolder, "", 20, 340, right - 84, 21);
   bBrowse.CreateControl(hwnd_, kBrowse, right - 56, 334, 32, 32);
   bBrowse.OnClick = [this](TShiftImage&) { bBrowseClick(); };
@@ -88,8 +94,17 @@ TfrmOptions::TfrmOptions(HWND owner)
   bBrowse.Picture.Assign(bBrowse.NoFocusedPicture);
   Schedule = std::make_unique<ScheduleGroup>(*this, kScheduleFirst, 8, 396, width - 16);
   const int buttonsTop = 400 + ScheduleGroup::kHeight + 6;
-  bOK = AddButton(kOK, "&OK", width - 172, buttonsTop, 80, 27, true);
-  bCancel = AddButton(kCancel, "&Cancel", width - 88, buttonsTop);
+  // Beside the buttons, left: the language of the windows from the next start on.
+  const int languageWidth = static_cast<int>(TextSize(Tr(Txt::LanguageLabel)).cx);
+  // Its mnemonic moves the focus to the list that follows it.
+  lLanguage = AddControl(L"STATIC", Tr(Txt::LanguageLabel), SS_LEFT, kLanguageLabel, 8, buttonsTop + 6,
+                         languageWidth, static_cast<int>(TextSize(Tr(Txt::LanguageLabel)).cy));
+  cmbLanguage = AddControl(WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kLanguage,
+                           14 + languageWidth, buttonsTop + 3, 130, 120);
+  for (const auto& [text, stored] : kLanguages)
+    SendMessageW(cmbLanguage, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(Tr(text)).c_str()));
+  bOK = AddButton(kOK, Tr(Txt::OkButton), width - 172, buttonsTop, 80, 27, true);
+  bCancel = AddButton(kCancel, Tr(Txt::CancelButton), width - 88, buttonsTop);
   // Controls drawn inside the group box come after it in the z-order.
   SetWindowPos(GroupBox2, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   aEditUpdate();
@@ -125,6 +140,10 @@ void TfrmOptions::FormShow() {
   ListView_DeleteAllItems(lvKeys);
   for (const std::string& key : choice.ignoreKeys) AddRow(key);
   aEditUpdate();
+  int language = 0;
+  for (int i = 0; i < static_cast<int>(std::size(kLanguages)); ++i)
+    if (OptionsSetting.Language == kLanguages[i].second) language = i;
+  ComboBox_SetCurSel(cmbLanguage, language);
   Schedule->Load();
 }
 
@@ -140,7 +159,7 @@ void TfrmOptions::bOKClick() {
   TOptionsSetting changed = OptionsSetting;
   const std::string refused = ApplyOptions(*files_, choice, changed);
   if (!refused.empty()) {
-    ShowMessage(hwnd_, refused, MB_OK | MB_ICONERROR);
+    ShowMessage(hwnd_, Format(Txt::FolderRefused, {choice.outputDirectory}), MB_OK | MB_ICONERROR);
     FocusControl(eOutputFolder);
     return;
   }
@@ -149,6 +168,9 @@ void TfrmOptions::bOKClick() {
     FocusControl(Schedule->cmbSchedule);
     return;
   }
+  const int language = ComboBox_GetCurSel(cmbLanguage);
+  if (language >= 0 && language < static_cast<int>(std::size(kLanguages)))
+    changed.Language = kLanguages[language].second;
   OptionsSetting = std::move(changed);
   EndModal(mrOk);
 }
@@ -161,7 +183,7 @@ bool TfrmOptions::AlreadyListed(const std::string& key, int except) {
   context.userSid = platform::win32::MakeSystem()->CurrentUserSid();
   context.registry = registry_.get();
   if (!IsIgnoredKey(others, key, context)) return false;
-  ShowMessage(hwnd_, kAlreadyListedText, MB_OK | MB_ICONINFORMATION);
+  ShowMessage(hwnd_, Tr(Txt::AlreadyListed), MB_OK | MB_ICONINFORMATION);
   return true;
 }
 
@@ -175,7 +197,7 @@ void TfrmOptions::aEditExecute() {
   const int row = SelectedRow();
   if (row < 0) return;
   TfrmRegAddRegistry editor(hwnd_);
-  SetWindowTextUtf8(editor.handle(), "Edit Ignore List Entry");
+  SetWindowTextUtf8(editor.handle(), Tr(Txt::EditEntryCaption));
   editor.SetRegistryKey(RowText(lvKeys, row));
   if (editor.ShowModal(hwnd_) != mrOk || AlreadyListed(editor.RegistryKey(), row)) return;
   std::wstring text = Wide(editor.RegistryKey());
@@ -202,12 +224,12 @@ void TfrmOptions::lvKeysDblClick() { aEditExecute(); }
 
 void TfrmOptions::bBrowseClick() {
   std::string folder;
-  if (BrowseForDirectory(hwnd_, kBrowseCaption, L"", folder))
+  if (BrowseForDirectory(hwnd_, Tr(Txt::BrowseCaption), L"", folder))
     SetWindowTextUtf8(eOutputFolder, folder);
 }
 
 void TfrmOptions::OnCommand(int id, int notifyCode, HWND) {
-  if (Schedule->OnCommand(id, notifyCode) || notifyCode != BN_CLICKED) return;
+  if (Schedule->OnCommand(id, notifyCode) || id == kLanguage || notifyCode != BN_CLICKED) return;
   switch (id) {
     case kOK:
       bOKClick();

@@ -35,6 +35,8 @@ class TfrmOptions : public Form {
   HWND eOutputFolder = nullptr;
   TShiftImage bBrowse;
   std::unique_ptr<ScheduleGroup> Schedule;  // "Repair automatically"
+  HWND lLanguage = nullptr;
+  HWND cmbLanguage = nullptr;  // Windows setting / English / Deutsch
   HWND bOK = nullptr;
   HWND bCancel = nullptr;
 

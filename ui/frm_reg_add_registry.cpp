@@ -2,6 +2,7 @@
 
 #include "core/list_commands.h"
 #include "repair/issue_list.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -12,12 +13,12 @@ enum : int { kLabel1 = 100, kLabel2, kKey, kOK, kCancel };
 
 TfrmRegAddRegistry::TfrmRegAddRegistry(HWND owner) {
   Create(L"TallowinTfrmRegAddRegistry", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
-         owner, "Add to Ignore List", 360, 124);
-  Label1 = AddLabel(kLabel1, "Registry Key to Exclude:", 12, 12);
+         owner, Tr(Txt::AddEntryCaption), 360, 124);
+  Label1 = AddLabel(kLabel1, Tr(Txt::KeyToExclude), 12, 12);
   eRegistryKey = AddEdit(kKey, "", 12, 30, 336, 21);
-  Label2 = AddLabel(kLabel2, "Example: HKEY_CURRENT_USER\\SOFTWARE", 12, 58);
-  bOK = AddButton(kOK, "&OK", 184, 86, 80, 27, true);
-  bCancel = AddButton(kCancel, "&Cancel", 268, 86);
+  Label2 = AddLabel(kLabel2, Tr(Txt::KeyExample), 12, 58);
+  bOK = AddButton(kOK, Tr(Txt::OkButton), 184, 86, 80, 27, true);
+  bCancel = AddButton(kCancel, Tr(Txt::CancelButton), 268, 86);
   CenterOnOwner(hwnd_, owner);
 }
 
@@ -32,7 +33,7 @@ void TfrmRegAddRegistry::aOKExecute() {
   if (const std::string tidy = TidyExcludeEntry(typed); tidy != typed) SetRegistryKey(tidy);
   // An entry without a root would be matched anywhere in a key's name.
   if (!ParseKeyName(RegistryKey())) {
-    ShowMessage(hwnd_, kNoRootMessage, MB_OK | MB_ICONERROR);
+    ShowMessage(hwnd_, Tr(Txt::NoRootMessage), MB_OK | MB_ICONERROR);
     FocusControl(eRegistryKey);
     return;
   }

@@ -6,6 +6,7 @@
 #include "repair/repair_run.h"
 #include "ui/browse_folder.h"
 #include "ui/frm_backup_hint.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -23,26 +24,26 @@ void SetCell(HWND list, int row, int column, const std::string& text) {
 }  // namespace
 
 TfrmRestore::TfrmRestore(HWND owner, const platform::Platform& platform) : platform_(platform) {
-  const char* const line1 =
-      "Please select a backup file, then click Restore button. You can point to another backup "
-      "folder using";
+  const std::string& line1 = Tr(Txt::RestoreLabel1);
   const int width = std::max(520, 12 + static_cast<int>(TextSize(line1).cx) + 12);
-  const int buttons = width - 92;
+  const int buttonWidth =
+      ButtonWidth({Tr(Txt::BrowseButton), Tr(Txt::RestoreAction), Tr(Txt::DeleteButton), Tr(Txt::CloseButton)}, 80);
+  const int buttons = width - buttonWidth - 12;
   Create(L"TallowinTfrmRestore", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
-         "Restore", width, 318);
+         Tr(Txt::RestoreCaption), width, 318);
   Label1 = AddLabel(kLabel1, line1, 12, 10);
-  Label2 = AddLabel(kLabel2, "the Browse button.", 12, 26);
+  Label2 = AddLabel(kLabel2, Tr(Txt::RestoreLabel2), 12, 26);
   eFolder = AddEdit(kFolder, "", 12, 48, buttons - 18, 21, ES_READONLY);
-  bBrowseFolder = AddButton(kBrowseFolder, "&Browse", buttons, 46, 80, 25);
+  bBrowseFolder = AddButton(kBrowseFolder, Tr(Txt::BrowseButton), buttons, 46, buttonWidth, 25);
   ListView1 = AddListView(kList, 12, 78, buttons - 18, 228,
                           LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                           LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
-  AddListColumn(ListView1, 0, "File Name", 230);
-  AddListColumn(ListView1, 1, "Date Created", 130);
-  AddListColumn(ListView1, 2, "Size", 0);
-  bRestore = AddButton(kRestore, "&Restore", buttons, 78);
-  bDelete = AddButton(kDelete, "&Delete", buttons, 110);
-  bClose = AddButton(kClose, "&Close", buttons, 279);
+  AddListColumn(ListView1, 0, Tr(Txt::ColumnFileName), 230);
+  AddListColumn(ListView1, 1, Tr(Txt::ColumnDateCreated), 130);
+  AddListColumn(ListView1, 2, Tr(Txt::ColumnSize), 0);
+  bRestore = AddButton(kRestore, Tr(Txt::RestoreAction), buttons, 78, buttonWidth);
+  bDelete = AddButton(kDelete, Tr(Txt::DeleteButton), buttons, 110, buttonWidth);
+  bClose = AddButton(kClose, Tr(Txt::CloseButton), buttons, 279, buttonWidth);
   aRestoreUpdate();
   CenterOnOwner(hwnd_, owner);
 }
@@ -56,7 +57,7 @@ void TfrmRestore::FormShow() {
 
 void TfrmRestore::ListBackupFiles(const std::string& folder) {
   if (!tallowin::ListBackupFiles(platform_.files, platform_.system, folder, rows_)) {
-    ShowMessage(hwnd_, kBackupFolderMissingText, MB_OK | MB_ICONINFORMATION);
+    ShowMessage(hwnd_, Tr(Txt::BackupFolderMissing), MB_OK | MB_ICONINFORMATION);
     return;
   }
   ShowRows(-1);
@@ -97,7 +98,7 @@ void TfrmRestore::aRestoreUpdate() {
 
 void TfrmRestore::bBrowseFolderClick() {
   std::string folder;
-  if (!BrowseForDirectory(hwnd_, kBrowseCaption, L"", folder)) return;
+  if (!BrowseForDirectory(hwnd_, Tr(Txt::BrowseCaption), L"", folder)) return;
   SetWindowTextUtf8(eFolder, folder);
   rows_.clear();
   ShowRows(-1);
@@ -114,14 +115,14 @@ void TfrmRestore::aRestoreExecute() {
   switch (outcome.status) {
     case RestoreStatus::Restored:
       ShowRows(selected);
-      if (!outcome.message.empty()) ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
+      if (!outcome.message.empty()) ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONERROR);
       break;
     case RestoreStatus::NotStarted:
-      ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONINFORMATION);
+      ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONINFORMATION);
       break;
     case RestoreStatus::Unreadable:
     case RestoreStatus::NotRestored:
-      ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
+      ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONERROR);
       break;
     case RestoreStatus::NothingSelected:
     case RestoreStatus::Stopped:
@@ -134,7 +135,7 @@ void TfrmRestore::aDeleteExecute() {
   if (selected < 0) return;
   const DeleteOutcome outcome = DeleteSelected(platform_, WindowText(eFolder), rows_, selected);
   ShowRows(selected);
-  if (!outcome.message.empty()) ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
+  if (!outcome.message.empty()) ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONERROR);
 }
 
 void TfrmRestore::suitempListView1DblClick() { aRestoreExecute(); }

@@ -6,6 +6,7 @@
 
 #include "ui/messages.h"
 #include "ui/resource.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 
@@ -26,17 +27,17 @@ constexpr UINT_PTR kStepTimer = 3;
 TfrmScanRegistry::TfrmScanRegistry(HWND owner, const std::vector<std::string>& codes, ScanHost& host)
     : owner_(owner), host_(host), codes_(codes) {
   if (!Create(L"TallowinTfrmScanRegistry", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
-              owner, "Scanning Registry", 408, 183))
+              owner, Tr(Txt::ScanningCaption), 408, 183))
     return;
-  lScanTask = AddLabel(idScanTask, "Scanning ", 16, 42, 377, 13);
+  lScanTask = AddLabel(idScanTask, Tr(Txt::ScanningInitial), 16, 42, 377, 13);
   ProgressBar1 = AddProgressBar(idProgressBar, 16, 67, 289, 18, 0, 1000);
-  bStop = AddButton(idStop, "Stop", 312, 62, 80, 27);
+  bStop = AddButton(idStop, Tr(Txt::StopButton), 312, 62, 80, 27);
   suiGroupBox2 = AddGroupBox(idGroupBox, "", 16, 94, 377, 73);
   // Inside the group box, at its offsets.
   Image1 = AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, idImage, 16 + 0, 94 + 8, 32, 32);
   icon_ = LoadIconResource(GetModuleHandleW(nullptr), IDI_SCAN, Scale(32));
   if (icon_) SendMessageW(Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
-  Memo1 = AddControl(L"EDIT", "Registry Key", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, idMemo,
+  Memo1 = AddControl(L"EDIT", Tr(Txt::RegistryKeyMemo), ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, idMemo,
                      16 + 40, 94 + 17, 329, 48);
   CenterOnOwner(hwnd_, owner);
   // In hidden mode no window of the run ever shows.
@@ -127,8 +128,11 @@ void TfrmScanRegistry::TakeReports() {
     SetTimerEnabled(*inCategory);
   }
   if (categoryDone) PostMessageW(owner_, WM_CATEGORYDONE, 0, 0);
-  if (caption != nullptr) SetWindowTextUtf8(lScanTask, *caption);
-  if (key != nullptr) SetWindowTextUtf8(Memo1, *key);
+  // The scan speaks English; its captions and its closing "Please wait..." are shown in
+  // the window's language, the keys as they are.
+  if (caption != nullptr) SetWindowTextUtf8(lScanTask, Localized(*caption));
+  if (key != nullptr)
+    SetWindowTextUtf8(Memo1, *key == TextIn(Language::English, Txt::PleaseWait) ? Tr(Txt::PleaseWait) : *key);
 }
 
 void TfrmScanRegistry::SetTimerEnabled(bool enabled) {

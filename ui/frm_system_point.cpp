@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/messages.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -15,15 +16,17 @@ constexpr UINT kTimer1Interval = 1000;
 
 TfrmSystemPoint::TfrmSystemPoint(HWND owner, const platform::Platform& platform)
     : service_(platform.restorePoint.weak_from_this().lock()) {
-  const char* const line2 = "enable you to safely return your system back to its former state.";
-  const int width = std::max(400, 16 + static_cast<int>(TextSize(line2).cx) + 16);
+  const std::string& line1 = Tr(Txt::SystemPointLine1);
+  const std::string& line2 = Tr(Txt::SystemPointLine2);
+  const int width = std::max(
+      {400, 16 + static_cast<int>(TextSize(line1).cx) + 16, 16 + static_cast<int>(TextSize(line2).cx) + 16});
   Create(L"TallowinTfrmSystemPoint", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME,
-         owner, "Create System Point", width, 136);
-  lScanTask = AddLabel(kTask, "Creating Restore Point", 16, 14, 300, 16);
+         owner, Tr(Txt::SystemPointCaption), width, 136);
+  lScanTask = AddLabel(kTask, Tr(Txt::CreatingRestorePoint), 16, 14, 300, 16);
   SendMessageW(lScanTask, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
-  Label1 = AddLabel(kLabel1, "Tallowin is creating a restore point which will", 16, 40);
+  Label1 = AddLabel(kLabel1, line1, 16, 40);
   Label3 = AddLabel(kLabel3, line2, 16, 56);
-  Label2 = AddLabel(kLabel2, "Please wait...", 16, 80);
+  Label2 = AddLabel(kLabel2, Tr(Txt::PleaseWait), 16, 80);
   ProgressBar1 = AddProgressBar(kProgress, 16, 102, width - 32, 18, 0, 100);
   CenterOnOwner(hwnd_, owner);
 }

@@ -8,11 +8,18 @@
 #include <windowsx.h>
 
 #include "platform/text.h"
+#include "ui/ui_text.h"
 #include "ui/window.h"
 
 namespace tallowin::ui {
 
 namespace {
+
+// The model keeps the English caption (Select All of Type compares it); the list shows
+// the caption of the row's rule in the window's language.
+std::string ShownColumnText(const Issue& row, int column) {
+  return column == 0 ? ShownProblem(row) : ColumnText(row, column);
+}
 
 void CopyText(const std::string& utf8, wchar_t* buffer, int capacity) {
   if (buffer == nullptr || capacity <= 0) return;
@@ -124,7 +131,7 @@ bool IssueListView::OnNotify(NMHDR* header, LRESULT& result, bool& handled) {
       LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
       if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= model_->Count()) return false;
       const Issue& row = model_->rows[static_cast<size_t>(item.iItem)];
-      if (item.mask & LVIF_TEXT) CopyText(ColumnText(row, item.iSubItem), item.pszText, item.cchTextMax);
+      if (item.mask & LVIF_TEXT) CopyText(ShownColumnText(row, item.iSubItem), item.pszText, item.cchTextMax);
       if (item.mask & LVIF_STATE) {
         item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
         item.stateMask |= LVIS_STATEIMAGEMASK;
@@ -305,7 +312,7 @@ void IssueListView::AutoSizeColumns(const LongestTexts& longest) {
     int widest = 0;
     for (size_t row : longest.Rows(column)) {
       if (row >= model_->Count()) continue;
-      const std::u16string text = Utf8ToUtf16(ColumnText(model_->rows[row], column));
+      const std::u16string text = Utf8ToUtf16(ShownColumnText(model_->rows[row], column));
       SIZE size{};
       GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text.c_str()),
                             static_cast<int>(text.size()), &size);

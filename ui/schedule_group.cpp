@@ -6,6 +6,7 @@
 
 #include "platform/win32/task_scheduler_win32.h"
 #include "platform/win32/win32_platform.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -20,21 +21,22 @@ ScheduleGroup::ScheduleGroup(Form& form, int firstId, int x, int y, int width)
       scheduler_(platform::win32::MakeTaskScheduler()) {
   const INITCOMMONCONTROLSEX dates{sizeof dates, ICC_DATE_CLASSES};
   InitCommonControlsEx(&dates);
-  GroupBox3 = form.AddGroupBox(firstId + kGroup, "Repair automatically", x, y, width, kHeight);
+  GroupBox3 = form.AddGroupBox(firstId + kGroup, Tr(Txt::ScheduleGroup), x, y, width, kHeight);
   const int left = x + 12, row = y + 22;
   cmbSchedule = form.AddControl(WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                                 firstId + kSchedule, left, row, 90, 120);
-  for (const char* text : {"Off", "Daily", "Weekly"})
-    SendMessageW(cmbSchedule, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
-  const int onWidth = static_cast<int>(TextSize("on").cx);
-  form.AddLabel(firstId + kOn, "on", left + 98, row + 4, onWidth);
+  for (const Txt text : {Txt::ScheduleOff, Txt::ScheduleDaily, Txt::ScheduleWeekly})
+    SendMessageW(cmbSchedule, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(Tr(text)).c_str()));
+  const int onWidth = static_cast<int>(TextSize(Tr(Txt::ScheduleOn)).cx);
+  form.AddLabel(firstId + kOn, Tr(Txt::ScheduleOn), left + 98, row + 4, onWidth);
   cmbScheduleDay = form.AddControl(WC_COMBOBOXW, "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                                    firstId + kDay, left + 104 + onWidth, row, 100, 200);
-  for (const char* day : kDayNames)
-    SendMessageW(cmbScheduleDay, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(day).c_str()));
+  for (size_t day = 0; day < kDayNames.size(); ++day)
+    SendMessageW(cmbScheduleDay, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(Wide(Tr(static_cast<Txt>(static_cast<size_t>(Txt::DaySunday) + day))).c_str()));
   const int atLeft = left + 112 + onWidth + 100;
-  const int atWidth = static_cast<int>(TextSize("at").cx);
-  form.AddLabel(firstId + kAt, "at", atLeft, row + 4, atWidth);
+  const int atWidth = static_cast<int>(TextSize(Tr(Txt::ScheduleAt)).cx);
+  form.AddLabel(firstId + kAt, Tr(Txt::ScheduleAt), atLeft, row + 4, atWidth);
   dtpScheduleTime = form.AddControl(DATETIMEPICK_CLASSW, "", WS_TABSTOP | DTS_TIMEFORMAT | DTS_UPDOWN,
                                     firstId + kTime, atLeft + atWidth + 6, row, 70, 21);
   SendMessageW(dtpScheduleTime, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm"));
@@ -50,17 +52,15 @@ void ScheduleGroup::Load() {
   std::string text;
   if (!read.ok()) {
     shown_.reset();
-    text = "The schedule cannot be read: " + read.message;
+    text = Format(Txt::ScheduleUnreadable, {read.message});
   } else {
     shown_ = state.schedule;
     for (const std::string& note : StateNotes(state, [this](const platform::LocalTime& t) {
            return system_->FormatDateTime(t);
          }))
       text += (text.empty() ? "" : " ") + note;
-    if (state.exists && !state.scheduleKnown) text = "The task exists; its schedule is unknown. " + text;
-    if (!state.exists)
-      text = std::string("Windows' Task Scheduler runs the repair without a window (as -repaironce) "
-                         "under the task \"") + kScheduledTaskName + "\".";
+    if (state.exists && !state.scheduleKnown) text = Format(Txt::ScheduleUnknown, {text});
+    if (!state.exists) text = Format(Txt::ScheduleNone, {kScheduledTaskName});
   }
   const RepairSchedule shown = shown_.value_or(RepairSchedule{});
   ComboBox_SetCurSel(cmbSchedule, shown_ ? static_cast<int>(shown.kind) : -1);
@@ -95,9 +95,8 @@ std::string ScheduleGroup::Apply() {
   const platform::TaskResult applied = ApplySchedule(
       *scheduler_, *chosen, ScheduledProgramPath(system_->ExecutableDirectory()), system_->Now());
   if (applied.ok()) return {};
-  return (chosen->kind == RepairSchedule::Kind::Off ? "The automatic repair could not be switched off: "
-                                                    : "The automatic repair could not be scheduled: ") +
-         applied.message;
+  return Format(chosen->kind == RepairSchedule::Kind::Off ? Txt::ScheduleNotOff : Txt::ScheduleNotSet,
+                {applied.message});
 }
 
 bool ScheduleGroup::OnCommand(int id, int notifyCode) {

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -65,6 +66,12 @@ SIZE TextSize(std::string_view text, HFONT font) {
   SelectObject(screen, old);
   ReleaseDC(nullptr, screen);
   return {Unscale(size.cx) + 1, Unscale(size.cy)};
+}
+
+int ButtonWidth(std::initializer_list<std::string_view> captions, int designWidth) {
+  int width = designWidth;
+  for (std::string_view caption : captions) width = std::max(width, static_cast<int>(TextSize(caption).cx) + 10);
+  return width;
 }
 
 void AddListColumn(HWND list, int index, std::string_view title, int width) {

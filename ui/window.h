@@ -40,6 +40,9 @@ HFONT UnderlinedFont();
 // The size of one line of `text` in `font`, in 96-DPI pixels: layouts widen to fit the
 // fonts the system substitutes.
 SIZE TextSize(std::string_view text, HFONT font = nullptr);
+// The width of a row or column of buttons: `designWidth`, or more when a caption (in a
+// longer language) needs it, with room for the button's edges. 96-DPI pixels.
+int ButtonWidth(std::initializer_list<std::string_view> captions, int designWidth);
 
 // Appends column `index` to a report-style list view; `width` in 96-DPI pixels.
 void AddListColumn(HWND list, int index, std::string_view title, int width);

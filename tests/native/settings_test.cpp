@@ -237,6 +237,7 @@ TEST_F(SettingsFileTest, FirstSaveWritesEveryKeyInOrder) {
   OptionsSetting.CreateRP = false;
   OptionsSetting.LastClean = "07/03/2013 14:05:09 , 3 errors were fixed!";
   OptionsSetting.Check64Bit = true;
+  OptionsSetting.Language = "de";
   window.showState = 3;
   window.left = -4;
   window.top = -4;
@@ -253,6 +254,7 @@ TEST_F(SettingsFileTest, FirstSaveWritesEveryKeyInOrder) {
             "CreateRP=0\r\n"
             "Last Clean=07/03/2013 14:05:09 , 3 errors were fixed!\r\n"
             "Check64Bit=1\r\n"
+            "Language=de\r\n"
             "[IgnoreKey]\r\n"
             "Count=2\r\n"
             "Key1=HKEY_CURRENT_USER\\Software\\A\r\n"
