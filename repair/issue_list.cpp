@@ -555,9 +555,32 @@ void FilterRun::Place(const IssueList& list, size_t index) {
   itemOf_[index] = &entry->second;
 }
 
-void FilterRun::MarkAllButKept() {
-  for (size_t i = 0; i < itemOf_.size(); ++i)
-    if (itemOf_[i] != nullptr && itemOf_[i]->row != i) marked_[i] = 1;
+// A key of the current user's hive named below HKEY_USERS gets the name the user knows
+// it by: the same key below HKEY_CURRENT_USER (<SID>_Classes is its Software\Classes).
+// The hive's own key and values directly in it keep their name.
+void FilterRun::NameAsCurrentUser(Issue& row) const {
+  static constexpr std::string_view kUsers = "HKEY_USERS\\";
+  const std::string& sid = context_.userSid;
+  if (sid.empty() || row.kind == ekFile || !StartsWithNoCase(row.key, kUsers)) return;
+  const std::string_view path = std::string_view(row.key).substr(kUsers.size());
+  const size_t slash = path.find('\\');
+  if (slash == std::string_view::npos || slash + 1 == path.size()) return;
+  const std::string_view rest = path.substr(slash + 1);
+  if (row.kind == ekValueInKeyPath && rest.find('\\') == std::string_view::npos) return;
+  const std::string_view first = path.substr(0, slash);
+  const char* name = EqualsNoCase(first, sid) ? "HKEY_CURRENT_USER\\"
+                     : EqualsNoCase(first, sid + "_Classes") ? "HKEY_CURRENT_USER\\Software\\Classes\\"
+                                                             : nullptr;
+  if (name != nullptr) row.key = name + std::string(rest);
+}
+
+// Every judged row but its item's kept one goes; the kept ones get their user's name.
+void FilterRun::KeepBest(IssueList& list) {
+  for (size_t i = 0; i < itemOf_.size(); ++i) {
+    if (itemOf_[i] == nullptr) continue;
+    if (itemOf_[i]->row != i) marked_[i] = 1;
+    else NameAsCurrentUser(list.rows[i]);
+  }
 }
 
 bool FilterRun::Step(IssueList& list, size_t rows) {
@@ -589,7 +612,7 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
     failed = true;
   }
   if (!failed && next_ > 0) return false;
-  if (stage_ == Stage::Duplicates) MarkAllButKept();
+  if (stage_ == Stage::Duplicates) KeepBest(list);
   RemoveMarked(list, marked_);
   if (failed || stage_ == Stage::Duplicates) {
     stage_ = Stage::Done;

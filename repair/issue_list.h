@@ -60,7 +60,9 @@ class IssueList {
   // ignore list, each covering its key under every name; then of the rows naming one
   // item (key, value or file) one stays, at its own place: a category's own row over the
   // hive-wide walk's, a name under HKEY_CURRENT_USER or HKEY_CLASSES_ROOT over the same
-  // key's name below HKEY_USERS or HKEY_LOCAL_MACHINE\Software\Classes, else the first.
+  // key's name below HKEY_USERS or HKEY_LOCAL_MACHINE\Software\Classes, else the first;
+  // a kept row naming a key of the current user's hive below HKEY_USERS is then named
+  // as HKEY_CURRENT_USER shows it.
   void FilterResults(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
                      const FilterContext& context);
 
@@ -135,7 +137,8 @@ class FilterRun {
   void BeginPass(const IssueList& list, Stage stage);
   bool Judge(const Issue& row);
   void Place(const IssueList& list, size_t index);
-  void MarkAllButKept();
+  void KeepBest(IssueList& list);
+  void NameAsCurrentUser(Issue& row) const;
   int Rank(const Issue& row) const;
   std::string ItemIdentity(const Issue& row);
   std::string RegistryName(platform::View view, const KeyName& key);

@@ -298,6 +298,7 @@ TEST(FilterResults, OneRowPerItemAndTheKeptOneNamesItAsTheUserKnowsIt) {
     FindingRule rule;
     Issue row;
     bool kept;
+    std::string shown = "";  // the kept row's Registry key, when renamed
   };
   const std::vector<Case> cases = {
       // A category's own row over the walk's, under any name; then HKCU over HKU\<SID>.
@@ -318,6 +319,10 @@ TEST(FilterResults, OneRowPerItemAndTheKeptOneNamesItAsTheUserKnowsIt) {
       // HKCR over HKLM\Software\Classes where both reach one key.
       {walk, Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\MachProg\\shell\\", ekValueInKeyPath), false},
       {walk, Finding("HKEY_CLASSES_ROOT\\MachProg\\shell", ekDefaultValue), true},
+      // The current user's keys only HKEY_USERS named, as HKEY_CURRENT_USER names them.
+      {walk, Finding(user + "\\Software\\Solo", ekSubKeyInData, "x"), true, "HKEY_CURRENT_USER\\Software\\Solo"},
+      {walk, Finding(user + "_Classes\\Solo", ekKey), true, "HKEY_CURRENT_USER\\Software\\Classes\\Solo"},
+      {walk, Finding(user + "\\InTheHive", ekValueInKeyPath), true},
       {FindingRule::Shortcut, Finding("C:\\Start Menu\\a.lnk", ekFile), true},
       {FindingRule::Shortcut, Finding("c:\\start menu\\A.LNK", ekFile), false},
   };
@@ -326,7 +331,7 @@ TEST(FilterResults, OneRowPerItemAndTheKeptOneNamesItAsTheUserKnowsIt) {
   for (const Case& c : cases) {
     list.Add(c.row);
     list.rows.back().rule = c.rule;
-    if (c.kept) expected.push_back(c.row.key + " " + c.row.data);
+    if (c.kept) expected.push_back((c.shown.empty() ? c.row.key : c.shown) + " " + c.row.data);
   }
   list.FilterResults({}, 0, context);
   std::vector<std::string> kept;
