@@ -520,8 +520,66 @@ bool FilterRun::Judge(const Issue& row) {
   switch (stage_) {
     case Stage::TextRules: return RemovedByTextRules(row);
     case Stage::Exclusions: return exclusions_.Covers(row);
-    case Stage::Duplicates: return !seen_.insert(ItemIdentity(row)).second;
     default: return false;
+  }
+}
+
+// Lower is better. The user knows an item best from the category that says what it is
+// (a startup program, a font, ...), not from the hive-wide walk's generic finding; and by
+// the names the registry editor shows it under: HKEY_CURRENT_USER rather than the user's
+// key below HKEY_USERS (<SID> and <SID>_Classes), HKEY_CLASSES_ROOT rather than the
+// machine's classes key. Only rows naming one item are compared.
+int FilterRun::Rank(const Issue& row) const {
+  using platform::Root;
+  int rank = row.rule == FindingRule::PathReference ? 2 : 0;
+  const size_t split = row.key.find('\\');
+  if (row.kind == ekFile || split == std::string::npos) return rank;
+  const std::optional<Root> root = platform::RootFromName(std::string_view(row.key).substr(0, split));
+  const std::string_view path = std::string_view(row.key).substr(split + 1);
+  bool aside = false;
+  if (root == Root::Users && !context_.userSid.empty()) {
+    const std::string_view first = path.substr(0, path.find('\\'));
+    aside = EqualsNoCase(first, context_.userSid) || EqualsNoCase(first, context_.userSid + "_Classes");
+  } else if (root == Root::LocalMachine) {
+    aside = Below(path, "Software\\Classes") || Below(path, "Software\\Wow6432Node\\Classes");
+  }
+  return rank + (aside ? 1 : 0);
+}
+
+// Rows are placed first to last: of equal ranks the first found stays.
+void FilterRun::Place(const IssueList& list, size_t index) {
+  const Issue& row = list.rows[index];
+  const int rank = Rank(row);
+  const auto [entry, added] = kept_.try_emplace(ItemIdentity(row), Kept{index, rank});
+  if (!added && rank < entry->second.rank) entry->second = Kept{index, rank};
+  itemOf_[index] = &entry->second;
+}
+
+// A key of the current user's hive named below HKEY_USERS gets the name the user knows
+// it by: the same key below HKEY_CURRENT_USER (<SID>_Classes is its Software\Classes).
+// The hive's own key and values directly in it keep their name.
+void FilterRun::NameAsCurrentUser(Issue& row) const {
+  static constexpr std::string_view kUsers = "HKEY_USERS\\";
+  const std::string& sid = context_.userSid;
+  if (sid.empty() || row.kind == ekFile || !StartsWithNoCase(row.key, kUsers)) return;
+  const std::string_view path = std::string_view(row.key).substr(kUsers.size());
+  const size_t slash = path.find('\\');
+  if (slash == std::string_view::npos || slash + 1 == path.size()) return;
+  const std::string_view rest = path.substr(slash + 1);
+  if (row.kind == ekValueInKeyPath && rest.find('\\') == std::string_view::npos) return;
+  const std::string_view first = path.substr(0, slash);
+  const char* name = EqualsNoCase(first, sid) ? "HKEY_CURRENT_USER\\"
+                     : EqualsNoCase(first, sid + "_Classes") ? "HKEY_CURRENT_USER\\Software\\Classes\\"
+                                                             : nullptr;
+  if (name != nullptr) row.key = name + std::string(rest);
+}
+
+// Every judged row but its item's kept one goes; the kept ones get their user's name.
+void FilterRun::KeepBest(IssueList& list) {
+  for (size_t i = 0; i < itemOf_.size(); ++i) {
+    if (itemOf_[i] == nullptr) continue;
+    if (itemOf_[i]->row != i) marked_[i] = 1;
+    else NameAsCurrentUser(list.rows[i]);
   }
 }
 
@@ -540,21 +598,26 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
   // filter ends there.
   bool failed = false;
   try {
-    // The first row that names an item is the one kept: duplicates are judged first to last.
-    const bool forward = stage_ == Stage::Duplicates;
+    // Duplicates are placed first to last, so that among equals the first found stays.
+    const bool duplicates = stage_ == Stage::Duplicates;
     for (; rows > 0 && next_ > 0; --rows) {
-      const size_t index = forward ? total_ - next_ : next_ - 1;
-      if (Judge(list.rows[index])) marked_[index] = 1;
+      if (duplicates) {
+        Place(list, total_ - next_);
+      } else if (Judge(list.rows[next_ - 1])) {
+        marked_[next_ - 1] = 1;
+      }
       --next_;
     }
   } catch (...) {
     failed = true;
   }
   if (!failed && next_ > 0) return false;
+  if (stage_ == Stage::Duplicates) KeepBest(list);
   RemoveMarked(list, marked_);
   if (failed || stage_ == Stage::Duplicates) {
     stage_ = Stage::Done;
-    seen_.clear();
+    kept_ = {};
+    itemOf_ = {};
   } else {
     try {
       if (stage_ == Stage::TextRules) {
@@ -562,7 +625,8 @@ bool FilterRun::Step(IssueList& list, size_t rows) {
         BeginPass(list, Stage::Exclusions);
       } else {
         BeginPass(list, Stage::Duplicates);
-        seen_.reserve(list.rows.size());
+        kept_.reserve(list.rows.size());
+        itemOf_.assign(list.rows.size(), nullptr);
       }
     } catch (...) {
       stage_ = Stage::Done;

@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -58,8 +57,12 @@ class IssueList {
 
   // The post-scan filter: fixed text rules, the built-in exclusion lists (the second
   // only on Windows NT 6.0 and later) and the first `ignoreKeyCount` entries of the
-  // ignore list, each covering its key under every name; then a row naming an item
-  // (key, value or file) that an earlier row names already goes.
+  // ignore list, each covering its key under every name; then of the rows naming one
+  // item (key, value or file) one stays, at its own place: a category's own row over the
+  // hive-wide walk's, a name under HKEY_CURRENT_USER or HKEY_CLASSES_ROOT over the same
+  // key's name below HKEY_USERS or HKEY_LOCAL_MACHINE\Software\Classes, else the first;
+  // a kept row naming a key of the current user's hive below HKEY_USERS is then named
+  // as HKEY_CURRENT_USER shows it.
   void FilterResults(const std::vector<std::string>& ignoreKeys, int32_t ignoreKeyCount,
                      const FilterContext& context);
 
@@ -133,6 +136,10 @@ class FilterRun {
   enum class Stage { Start, TextRules, Exclusions, Duplicates, Done };
   void BeginPass(const IssueList& list, Stage stage);
   bool Judge(const Issue& row);
+  void Place(const IssueList& list, size_t index);
+  void KeepBest(IssueList& list);
+  void NameAsCurrentUser(Issue& row) const;
+  int Rank(const Issue& row) const;
   std::string ItemIdentity(const Issue& row);
   std::string RegistryName(platform::View view, const KeyName& key);
 
@@ -142,7 +149,14 @@ class FilterRun {
   Stage stage_ = Stage::Start;
   bool failed_ = false;
   ExclusionMatcher exclusions_;
-  std::unordered_set<std::string> seen_;  // items named by the rows kept so far
+  // The duplicates pass: per item, the row it keeps so far; per row, its item's entry
+  // (null: not judged), so that one sweep at the end removes every row but the kept ones.
+  struct Kept {
+    size_t row;
+    int rank;  // Rank of that row
+  };
+  std::unordered_map<std::string, Kept> kept_;
+  std::vector<const Kept*> itemOf_;
   std::vector<char> marked_;
   size_t total_ = 0;  // rows when the pass began
   size_t next_ = 0;   // rows still to be judged: from the last down, or (duplicates) the first up

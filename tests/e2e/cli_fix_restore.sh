@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # fix on a seeded prefix removes exactly the findings, writes the backup and "Last Clean";
+# each item is removed once and backed up once, under the name the full scan lists it by
+# (the current user's keys as HKEY_CURRENT_USER, the Run value as a startup program);
 # backups lists the file; restore brings everything back and deletes it; a corrupt or
 # foreign .reg file is kept and reported. Without a terminal and without --yes, fix
 # refuses and changes nothing. The 32-bit view alone (--wow64 skip), which the exports of
@@ -9,8 +11,24 @@ prefix=$(new_prefix cli-fix-restore) || exit 1
 w=$prefix/work; mkdir -p "$w"
 tl=$prefix/drive_c/Tallowin
 seed_demo "$prefix"
+codes=1-4,15,16
+# The current user's hive as HKEY_USERS shows it.
+reg32 "$prefix" "$w/hku.txt" query HKU
+sid=$(tr -d '\r' < "$w/hku.txt" | grep -oE '^HKEY_USERS\\S-1-5-21-[0-9-]+$' | head -1)
+[ -n "$sid" ] || fail "no user SID under HKEY_USERS"
 
-cli "$prefix" "$w/refuse.out" "$w/refuse.err" fix --codes 1-4,15; rc=$?
+# The full scan names no key of the current user below HKEY_USERS\<SID> (or <SID>_Classes),
+# and lists the stale Run value once, as the startup programs' finding.
+cli "$prefix" "$w/full.json" "$w/full.err" scan --format json; rc=$?
+[ $rc -eq 0 ] || fail "full scan: exit $rc ($(cat "$w/full.err"))"
+jq -r --arg u "$sid" 'select(.key | ascii_upcase | startswith($u | ascii_upcase)) | .key' \
+  "$w/full.json" > "$w/hku.keys"
+[ ! -s "$w/hku.keys" ] || fail "rows named below $sid: $(head -3 "$w/hku.keys")"
+jq -r 'select(.data | test("agent.exe")) | .problem + "|" + .key' "$w/full.json" > "$w/agent.rows"
+[ "$(cat "$w/agent.rows")" = 'Non-existent Startup Programs|HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run\TallowinDemoAgent' ] \
+  || fail "the stale Run value is listed as: $(cat "$w/agent.rows")"
+
+cli "$prefix" "$w/refuse.out" "$w/refuse.err" fix --codes $codes; rc=$?
 [ $rc -eq 1 ] || fail "fix without terminal or --yes: exit $rc"
 grep -q -- "--yes" "$w/refuse.err" || fail "the refusal does not say what to do: $(cat "$w/refuse.err")"
 [ ! -e "$tl/Backup" ] && [ ! -e "$tl/Settings.dat" ] || fail "the refused fix changed files"
@@ -18,25 +36,36 @@ grep -q -- "--yes" "$w/refuse.err" || fail "the refusal does not say what to do:
 # The settings ask for a restore point; --yes also answers the question after a failure.
 printf '[Settings]\r\nCreateRP=1\r\n' > "$tl/Settings.dat"
 export_hives "$prefix" "$w/before.reg"
-cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes 1-4,15 --format json --wow64 skip; rc=$?
+cli "$prefix" "$w/findings.json" "$w/findings.err" scan --codes $codes --format json --wow64 skip; rc=$?
 [ $rc -eq 0 ] || fail "scan: exit $rc"
 found=$(grep -c . "$w/findings.json")
-# Each item once: the demo's twenty rows name twelve items.
+# Each item once: the demo's twenty-one rows name twelve items.
 [ "$found" -ge 12 ] || fail "only $found findings in the seeded prefix"
 
-cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes 1-4,15 --yes --wow64 skip; rc=$?
-note "fix: $(strip_cr "$w/fix.out" | tr '\n' ' ')"
+cli "$prefix" "$w/fix.out" "$w/fix.err" fix --codes $codes --yes --wow64 skip --format json; rc=$?
+jq -c 'select(.summary)' "$w/fix.out" > "$w/fix.summary"
+note "fix: $(cat "$w/fix.summary")"
 [ $rc -eq 0 ] || fail "fix --yes: exit $rc ($(cat "$w/fix.err"))"
+# Each row deleted: none found gone by an earlier row under another name.
+jq -e --argjson n "$found" '.fixed == $n and .already_gone == 0 and .not_removed == 0' \
+  "$w/fix.summary" > /dev/null || fail "summary: $(cat "$w/fix.summary")"
+[ "$(jq -c 'select(.outcome == "deleted")' "$w/fix.out" | grep -c .)" -eq "$found" ] \
+  || fail "rows not deleted: $(jq -c 'select(.outcome and .outcome != "deleted")' "$w/fix.out")"
 grep -q "Creating Restore Point" "$w/fix.err" || fail "no restore point was asked for: $(cat "$w/fix.err")"
 grep -q "creates a new directory? Yes" "$w/fix.err" || fail "the backup folder question was not answered: $(cat "$w/fix.err")"
-grep -qx "Fix errors finished, $found errors were fixed!" <(strip_cr "$w/fix.out") \
-  || fail "summary line: $(cat "$w/fix.out")"
-backup=$(strip_cr "$w/fix.out" | sed -n 's/^Backup file: //p')
+[ "$(jq -r .text "$w/fix.summary")" = "Fix errors finished, $found errors were fixed!" ] \
+  || fail "summary text: $(cat "$w/fix.summary")"
+backup=$(jq -r .backup "$w/fix.summary")
 case $backup in 'C:\Tallowin\Backup\'[0-9][0-9][0-9][0-9]_[0-9][0-9]_[0-9][0-9]_[0-9][0-9][0-9][0-9][0-9][0-9].reg) ;;
   *) fail "backup file name '$backup'" ;; esac
 name=${backup##*\\}
 [ -f "$tl/Backup/$name" ] || fail "no backup file $name"
 head -c 8 "$tl/Backup/$name" | grep -q REGEDIT4 || fail "the backup is no REGEDIT4 file"
+# Backed up once: one value line per row, no value twice.
+strip_cr "$tl/Backup/$name" > "$w/backup.reg"
+reg_items "$w/backup.reg" | grep -av '|$' > "$w/backup.items"
+[ "$(grep -c . "$w/backup.items")" -eq "$found" ] && [ -z "$(uniq -di "$w/backup.items")" ] \
+  || fail "the backup does not hold each of the $found values once: $(cat "$w/backup.items")"
 strip_cr "$tl/Settings.dat" > "$w/settings.txt"
 grep -qE "^Last Clean=.+ , $found errors were fixed!$" "$w/settings.txt" \
   || fail "Settings.dat has no Last Clean line: $(cat "$w/settings.txt")"
@@ -44,7 +73,7 @@ grep -qx "CreateRP=1" "$w/settings.txt" || fail "the save lost CreateRP: $(cat "
 
 # Exactly the findings are gone: nothing is left to find, nothing was added, and every
 # line that went belongs to a finding's key.
-cli "$prefix" "$w/again.json" "$w/again.err" scan --codes 1-4,15 --format json --no-filter --wow64 skip
+cli "$prefix" "$w/again.json" "$w/again.err" scan --codes $codes --format json --no-filter --wow64 skip
 [ ! -s "$w/again.json" ] || fail "findings left after the fix: $(head -3 "$w/again.json")"
 export_hives "$prefix" "$w/fixed.reg"
 reg_items "$w/before.reg" > "$w/before.items"
@@ -55,9 +84,6 @@ LC_ALL=C comm -23 "$w/before.items" "$w/fixed.items" > "$w/removed.items"
 finding_items "$w/findings.json" > "$w/finding.raw" || fail "findings of unexpected kinds"
 # One item shows under two names: the current user's hive under HKEY_USERS, the machine's
 # classes under HKEY_CLASSES_ROOT.
-reg32 "$prefix" "$w/hku.txt" query HKU
-sid=$(tr -d '\r' < "$w/hku.txt" | grep -oE '^HKEY_USERS\\S-1-5-21-[0-9-]+$' | head -1)
-[ -n "$sid" ] || fail "no user SID under HKEY_USERS"
 {
   cat "$w/finding.raw"
   sed -n "s/^HKEY_CURRENT_USER\\\\/${sid//\\/\\\\}\\\\/p; s/^${sid//\\/\\\\}\\\\/HKEY_CURRENT_USER\\\\/p" "$w/finding.raw"

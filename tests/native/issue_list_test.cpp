@@ -280,9 +280,10 @@ TEST(FilterResults, AnEntryCoversItsKeyUnderEveryName) {
               false}});
 }
 
-// Rows naming one item under its names: the first stays. HKEY_CLASSES_ROOT shows the
-// user's classes key where there is one, else the machine's: the registry says which.
-TEST(FilterResults, OneRowPerItemAndTheFirstStays) {
+// Rows naming one item under its names or by several rules: one stays, at its own place.
+// HKEY_CLASSES_ROOT shows the user's classes key where there is one, else the machine's:
+// the registry says which.
+TEST(FilterResults, OneRowPerItemAndTheKeptOneNamesItAsTheUserKnowsIt) {
   platform::memory::MemoryMachine machine;
   machine.registry.mergeClasses = true;
   machine.registry.CreateKey(Root::CurrentUser, "Software\\Classes\\UserProg");
@@ -291,32 +292,46 @@ TEST(FilterResults, OneRowPerItemAndTheFirstStays) {
   FilterContext context = Context();
   context.registry = &machine.registry;
   const std::string user = std::string("HKEY_USERS\\") + kSid;
+  const std::string run = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const FindingRule walk = FindingRule::PathReference, own = FindingRule::RunValue;
   struct Case {
+    FindingRule rule;
     Issue row;
     bool kept;
+    std::string shown = "";  // the kept row's Registry key, when renamed
   };
   const std::vector<Case> cases = {
-      {Finding("HKEY_CURRENT_USER\\Software\\App\\v", ekValueInKeyPath), true},
-      {Finding(user + "\\Software\\App\\v", ekValueInKeyPath), false},
-      {Finding(user + "\\Software\\App", ekValueInData, "V"), false},
-      {Finding("HKEY_CURRENT_USER\\Software\\App\\w", ekValueInKeyPath), true},
-      {Finding("HKEY_CURRENT_USER\\Software\\App", ekKey), true},
-      {Finding("HKEY_CURRENT_USER\\Software", ekSubKeyInData, "App"), false},
-      {Finding("HKEY_CURRENT_USER\\Software\\App", ekEncodedValueInData, "j"), false},
-      {Finding("HKEY_CLASSES_ROOT\\MachProg\\shell", ekDefaultValue), true},
-      {Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\MachProg\\shell\\", ekValueInKeyPath), false},
-      {Finding("HKEY_CLASSES_ROOT\\UserProg", ekKey), true},
-      {Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\UserProg", ekKey), true},
-      {Finding(user + "_Classes\\UserProg", ekKey), false},
-      {Finding(user + "\\Software\\Classes\\UserProg", ekKey), false},
-      {Finding("C:\\Start Menu\\a.lnk", ekFile), true},
-      {Finding("c:\\start menu\\A.LNK", ekFile), false},
+      // A category's own row over the walk's, under any name; then HKCU over HKU\<SID>.
+      {walk, Finding("HKEY_CURRENT_USER" + run + "\\Agent", ekValueInKeyPath), false},
+      {walk, Finding(user + run + "\\Agent", ekValueInKeyPath), false},
+      {own, Finding(user + run, ekValueInData, "AGENT"), false},
+      {own, Finding("HKEY_CURRENT_USER" + run, ekValueInData, "Agent"), true},
+      {walk, Finding(user + "\\Software\\App\\v", ekValueInKeyPath), false},
+      {walk, Finding("HKEY_CURRENT_USER\\Software\\App", ekValueInData, "V"), true},
+      {walk, Finding("HKEY_CURRENT_USER\\Software\\App", ekKey), true},
+      {walk, Finding("HKEY_CURRENT_USER\\Software", ekSubKeyInData, "App"), false},
+      // HKCU\Software\Classes over HKU\<SID>_Classes; HKCR reaching the same: the first.
+      {walk, Finding(user + "_Classes\\UserProg", ekKey), false},
+      {walk, Finding("HKEY_CURRENT_USER\\Software\\Classes\\UserProg", ekKey), true},
+      {walk, Finding("HKEY_CLASSES_ROOT\\UserProg", ekKey), false},
+      {walk, Finding(user + "\\Software\\Classes\\UserProg", ekKey), false},
+      {walk, Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\UserProg", ekKey), true},
+      // HKCR over HKLM\Software\Classes where both reach one key.
+      {walk, Finding("HKEY_LOCAL_MACHINE\\Software\\Classes\\MachProg\\shell\\", ekValueInKeyPath), false},
+      {walk, Finding("HKEY_CLASSES_ROOT\\MachProg\\shell", ekDefaultValue), true},
+      // The current user's keys only HKEY_USERS named, as HKEY_CURRENT_USER names them.
+      {walk, Finding(user + "\\Software\\Solo", ekSubKeyInData, "x"), true, "HKEY_CURRENT_USER\\Software\\Solo"},
+      {walk, Finding(user + "_Classes\\Solo", ekKey), true, "HKEY_CURRENT_USER\\Software\\Classes\\Solo"},
+      {walk, Finding(user + "\\InTheHive", ekValueInKeyPath), true},
+      {FindingRule::Shortcut, Finding("C:\\Start Menu\\a.lnk", ekFile), true},
+      {FindingRule::Shortcut, Finding("c:\\start menu\\A.LNK", ekFile), false},
   };
   IssueList list;
   std::vector<std::string> expected;
   for (const Case& c : cases) {
     list.Add(c.row);
-    if (c.kept) expected.push_back(c.row.key + " " + c.row.data);
+    list.rows.back().rule = c.rule;
+    if (c.kept) expected.push_back((c.shown.empty() ? c.row.key : c.shown) + " " + c.row.data);
   }
   list.FilterResults({}, 0, context);
   std::vector<std::string> kept;
