@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
@@ -46,12 +47,16 @@ bool MakeUnicode(const std::wstring& path) {
   const std::optional<std::string> bytes = ReadBytes(path);
   if (!bytes) return false;
   if (bytes->size() >= 2 && (*bytes)[0] == '\xFF' && (*bytes)[1] == '\xFE') return true;
+  // Wine also reads a file with a UTF-8 byte-order mark as UTF-8.
+  const bool utf8 = bytes->rfind("\xEF\xBB\xBF", 0) == 0;
+  const std::string_view source = std::string_view(*bytes).substr(utf8 ? 3 : 0);
+  const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
   std::wstring text;
-  if (!bytes->empty()) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, bytes->data(), static_cast<int>(bytes->size()), nullptr, 0);
+  if (!source.empty()) {
+    const int length = MultiByteToWideChar(codePage, 0, source.data(), static_cast<int>(source.size()), nullptr, 0);
     if (length <= 0) return false;
     text.resize(static_cast<size_t>(length));
-    MultiByteToWideChar(CP_ACP, 0, bytes->data(), static_cast<int>(bytes->size()), text.data(), length);
+    MultiByteToWideChar(codePage, 0, source.data(), static_cast<int>(source.size()), text.data(), length);
   }
   const std::wstring fresh = path + L".new";
   {
@@ -93,11 +98,10 @@ class Win32IniFile : public IniFile {
   bool Write(std::string_view section, std::string_view key, std::string_view value) override {
     const std::wstring path = Wide(path_), wideSection = Wide(section), wideKey = Wide(key),
                        wideValue = Wide(value);
-    if (!unicode_ && !(FitsAnsi(wideSection) && FitsAnsi(wideKey) && FitsAnsi(wideValue))) {
+    if (!(FitsAnsi(wideSection) && FitsAnsi(wideKey) && FitsAnsi(wideValue))) {
       // What the system holds of the file goes out first, then it is read again as changed.
       WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
       if (!MakeUnicode(path)) return false;
-      unicode_ = true;
     }
     return WritePrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), wideValue.c_str(),
                                       path.c_str()) != FALSE;
@@ -105,7 +109,6 @@ class Win32IniFile : public IniFile {
 
  private:
   std::string path_;
-  bool unicode_ = false;  // made a UTF-16 file by this object
 };
 
 }  // namespace
