@@ -193,7 +193,11 @@ void PrintRowReports(const RepairResult& result, Format format) {
 // The restore hint on the console: nothing to click, the import runs to its end.
 class ConsoleHint : public CommandHint {
  public:
-  void Show(const std::string& hintText) override { WriteText(stderr, hintText + "\n"); }
+  // Shown while the editor runs (minutes for a large file), also to a log being read.
+  void Show(const std::string& hintText) override {
+    WriteText(stderr, hintText + "\n");
+    std::fflush(stderr);
+  }
   // Ctrl+C ends the registry editor, as the close box of the window's wait does.
   HintAction Poll() override { return WasInterrupted() ? HintAction::Stop : HintAction::Wait; }
 };

@@ -62,8 +62,9 @@ mkdir -p "$prefix/drive_c/Tallowin/Backup"
 WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' restore stop.reg \
   > "$w/restore.out" 2> "$w/restore.err" < /dev/null &
 pid=$!
-# The check before the import takes well under the pause; the import, many seconds.
-sleep 3
+# The hint shows when the editor starts; its import takes many seconds.
+for _ in $(seq 1200); do grep -q "Restore registry" "$w/restore.err" || ! kill -0 $pid 2>/dev/null && break; sleep 0.05; done
+sleep 0.5
 kill -INT $pid
 wait $pid; rc=$?
 [ $rc -eq 130 ] && grep -q "stopped" "$w/restore.err" || fail "Ctrl+C during the restore: exit $rc, $(cat "$w/restore.err")"
