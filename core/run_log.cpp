@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <deque>
 #include <utility>
 
 #include "core/fix_report.h"
@@ -80,6 +81,72 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
+// A non-blank line of the log and its number; `tooLong` for one left out unread.
+struct LogLine {
+  size_t number = 0;
+  std::string text;
+  bool tooLong = false;
+};
+
+// The log's last `keep` non-blank lines, read piece by piece: a log grown huge (damaged,
+// or written by something else) costs no more memory than those lines, and a line longer
+// than kRunLogLineBytes is left out unread. `dropped` counts the lines before them.
+bool ReadLogLines(platform::FileSystem& files, const std::string& path, size_t keep,
+                  std::deque<LogLine>& lines, size_t& dropped) {
+  const std::unique_ptr<platform::FileReader> file = files.OpenForReading(path);
+  if (!file) return false;
+  LogLine current;
+  const auto finish = [&] {
+    ++current.number;
+    if (!current.text.empty() && current.text.back() == '\r') current.text.pop_back();
+    if (current.tooLong || current.text.find_first_not_of(" \t") != std::string::npos) {
+      lines.push_back(current);
+      if (lines.size() > keep) {
+        lines.pop_front();
+        ++dropped;
+      }
+    }
+    current.text.clear();
+    current.tooLong = false;
+  };
+  std::string buffer(64 * 1024, '\0');
+  for (;;) {
+    size_t read = 0;
+    if (!file->Read(buffer.data(), buffer.size(), read)) return false;
+    if (read == 0) break;
+    std::string_view piece(buffer.data(), read);
+    while (!piece.empty()) {
+      const size_t end = piece.find('\n');
+      const std::string_view part = piece.substr(0, end);
+      if (!current.tooLong && current.text.size() + part.size() > kRunLogLineBytes) {
+        current.tooLong = true;
+        std::string().swap(current.text);
+      }
+      if (!current.tooLong) current.text.append(part);
+      if (end == std::string_view::npos) break;
+      finish();
+      piece.remove_prefix(end + 1);
+    }
+  }
+  if (!current.text.empty() || current.tooLong) finish();
+  return true;
+}
+
+void ParseLine(const LogLine& line, RunLog& log) {
+  RunRecord record;
+  std::string why = "not JSON (damaged, or cut short)";
+  if (line.tooLong) {
+    why = "longer than any record (" + std::to_string(kRunLogLineBytes) + " bytes)";
+  } else {
+    const Json json = Json::parse(line.text, nullptr, false);
+    if (!json.is_discarded() && RecordFromJson(json, record, why)) {
+      log.records.push_back(std::move(record));
+      return;
+    }
+  }
+  log.notes.push_back("line " + std::to_string(line.number) + " skipped: " + why);
+}
+
 }  // namespace
 
 std::string IsoLocalTime(const platform::LocalTime& t) {
@@ -140,13 +207,7 @@ RunLog ParseRunLog(std::string_view text) {
   const std::vector<std::string_view> lines = Lines(text);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (lines[i].find_first_not_of(" \t") == std::string_view::npos) continue;
-    const Json json = Json::parse(lines[i], nullptr, false);
-    RunRecord record;
-    std::string why = "not JSON (damaged, or cut short)";
-    if (!json.is_discarded() && RecordFromJson(json, record, why))
-      log.records.push_back(std::move(record));
-    else
-      log.notes.push_back("line " + std::to_string(i + 1) + " skipped: " + why);
+    ParseLine(LogLine{i + 1, std::string(lines[i]), false}, log);
   }
   return log;
 }
@@ -158,30 +219,38 @@ std::string RunLogPath(const std::string& folder) {
 }
 
 RunLog ReadRunLog(platform::FileSystem& files, const std::string& folder) {
-  std::string text;
-  if (!platform::FileExists(files, RunLogPath(folder))) return {};
-  if (!files.ReadFile(RunLogPath(folder), text)) {
-    RunLog log;
-    log.notes.push_back(RunLogPath(folder) + " cannot be read");
+  // No folder is no log: a relative name would be looked for in the current folder.
+  if (folder.empty() || !platform::FileExists(files, RunLogPath(folder))) return {};
+  std::deque<LogLine> lines;
+  size_t dropped = 0;
+  RunLog log;
+  if (!ReadLogLines(files, RunLogPath(folder), kRunLogKept, lines, dropped)) {
+    log.notes.push_back("the file cannot be read");
+    log.unreadable = true;
     return log;
   }
-  return ParseRunLog(text);
+  if (dropped > 0)
+    log.notes.push_back(std::to_string(dropped) + " earlier lines skipped: the log keeps the last " +
+                        std::to_string(kRunLogKept));
+  for (const LogLine& line : lines) ParseLine(line, log);
+  return log;
 }
 
 std::string AppendRunRecord(platform::FileSystem& files, const std::string& folder,
                             const RunRecord& record) {
+  if (folder.empty()) return "no backup folder is set";
   const std::string path = RunLogPath(folder);
   if (!platform::FolderExists(files, folder) && !files.CreateDirectories(folder))
     return "cannot create the folder " + folder;
-  std::string old;
-  if (platform::FileExists(files, path) && !files.ReadFile(path, old)) return "cannot read " + path;
   // Kept as they are, damaged ones too: what cannot be read now may be looked at later.
-  std::vector<std::string_view> lines;
-  for (const std::string_view line : Lines(old))
-    if (line.find_first_not_of(" \t") != std::string_view::npos) lines.push_back(line);
-  const size_t skip = lines.size() >= kRunLogKept ? lines.size() - (kRunLogKept - 1) : 0;
+  std::deque<LogLine> lines;
+  size_t dropped = 0;
+  if (platform::FileExists(files, path) &&
+      !ReadLogLines(files, path, kRunLogKept - 1, lines, dropped))
+    return "cannot read " + path;
   std::string text;
-  for (size_t i = skip; i < lines.size(); ++i) text.append(lines[i]).append("\r\n");
+  for (const LogLine& line : lines)
+    if (!line.tooLong) text.append(line.text).append("\r\n");
   text += RunRecordLine(record) + "\r\n";
 
   const std::string fresh = path + ".new";

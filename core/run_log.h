@@ -15,6 +15,7 @@ namespace tallowin {
 
 inline constexpr const char* kRunLogName = "Unattended runs.jsonl";
 inline constexpr size_t kRunLogKept = 100;
+inline constexpr size_t kRunLogLineBytes = 256 * 1024;  // a longer line is no record of ours
 inline constexpr size_t kRunReasonsKept = 5;  // the first reasons of a run's rows that stayed
 
 struct RunRecord {
@@ -41,6 +42,7 @@ std::string RunRecordLine(const RunRecord& record);  // one line of JSON, no lin
 struct RunLog {
   std::vector<RunRecord> records;  // oldest first
   std::vector<std::string> notes;  // one per line that was skipped, saying why
+  bool unreadable = false;         // the file is there but could not be read
 };
 RunLog ParseRunLog(std::string_view text);
 

@@ -177,17 +177,26 @@ int32_t ParseSettingsInteger(const std::string& text, int32_t fallback) {
 
 std::string ResolveOutputDirectory(const std::string& stored, const std::string& executableDirectory) {
   const auto separator = [](char c) { return c == '\\' || c == '/'; };
-  if (stored.empty() || (stored.size() >= 2 && stored[1] == ':')) return stored;
+  const auto below = [&](std::string folder, std::string_view rest) {
+    while (rest.size() >= 2 && rest[0] == '.' && separator(rest[1])) rest.remove_prefix(2);
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder + std::string(rest);
+  };
+  const bool exeOnDrive = executableDirectory.size() >= 2 && executableDirectory[1] == ':';
+  if (stored.empty()) return stored;
+  if (stored.size() >= 2 && stored[1] == ':') {
+    if (stored.size() >= 3 && separator(stored[2])) return stored;
+    // Drive-relative ("D:relbk"): from the program's folder on its own drive, else from
+    // the drive's root; never from whatever folder the run started in.
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    const bool sameDrive = exeOnDrive && upper(stored[0]) == upper(executableDirectory[0]);
+    return below(sameDrive ? executableDirectory : stored.substr(0, 2) + "\\", std::string_view(stored).substr(2));
+  }
   if (separator(stored[0])) {
     if (stored.size() >= 2 && separator(stored[1])) return stored;  // UNC
-    const bool onDrive = executableDirectory.size() >= 2 && executableDirectory[1] == ':';
-    return onDrive ? executableDirectory.substr(0, 2) + stored : stored;
+    return exeOnDrive ? executableDirectory.substr(0, 2) + stored : stored;
   }
-  std::string_view rest = stored;
-  while (rest.size() >= 2 && rest[0] == '.' && separator(rest[1])) rest.remove_prefix(2);
-  std::string folder = executableDirectory;
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  return folder + std::string(rest);
+  return below(executableDirectory, stored);
 }
 
 std::string StoredLanguage(platform::IniFile& ini) { return ini.Read(kSettings, "Language", ""); }

@@ -90,8 +90,9 @@ std::string SaveSettingsForConsole(platform::IniFile& ini, const std::string& se
 
 // A backup folder given relative to the program's folder (as a portable copy's
 // Settings.dat may hold it) made a full path: "relbk" and ".\relbk" are the folder relbk
-// beside the program, "\relbk" is on the program's drive. Full paths (C:\..,
-// \\server\..), a drive-relative "C:relbk" and "" stay as they are.
+// beside the program, "\relbk" is on the program's drive, a drive-relative "C:relbk" is
+// beside the program when it is on C:, else "C:\relbk" (never taken from the folder the
+// run starts in). Full paths (C:\.., \\server\..) and "" stay as they are.
 std::string ResolveOutputDirectory(const std::string& stored, const std::string& executableDirectory);
 
 // Integer reading of the settings file: decimal, or hexadecimal after "0x"/"0X" when the

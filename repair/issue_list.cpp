@@ -310,9 +310,14 @@ std::optional<KeyName> ParseKeyName(std::string_view text) {
       if (EqualsNoCase(rootText, name)) root = value;
   }
   if (!root) return std::nullopt;
-  std::string_view path = split == std::string_view::npos ? std::string_view() : text.substr(split + 1);
-  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  return KeyName{*root, std::string(path)};
+  // No key name holds a backslash or is empty: "\\\\" (as escaped text writes it)
+  // and a backslash at either end only separate the names.
+  std::string path;
+  if (split != std::string_view::npos)
+    for (char c : text.substr(split + 1))
+      if (c != '\\' || (!path.empty() && path.back() != '\\')) path += c;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return KeyName{*root, std::move(path)};
 }
 
 FilterContext MachineFilterContext(const platform::Platform& platform) {

@@ -193,8 +193,13 @@ void PrintRowReports(const RepairResult& result, Format format) {
 // The restore hint on the console: nothing to click, the import runs to its end.
 class ConsoleHint : public CommandHint {
  public:
-  void Show(const std::string& hintText) override { WriteText(stderr, hintText + "\n"); }
-  HintAction Poll() override { return HintAction::Wait; }
+  // Shown while the editor runs (minutes for a large file), also to a log being read.
+  void Show(const std::string& hintText) override {
+    WriteText(stderr, hintText + "\n");
+    std::fflush(stderr);
+  }
+  // Ctrl+C ends the registry editor, as the close box of the window's wait does.
+  HintAction Poll() override { return WasInterrupted() ? HintAction::Stop : HintAction::Wait; }
 };
 
 // For --stats: counts the file-system probes and folder listings of a scan and the time
@@ -487,6 +492,10 @@ int RunRestore(const RestoreArgs& args) {
                  "peak working set: %llu KB; peak private bytes: %llu KB\n",
                  static_cast<double>(GetTickCount64() - started) / 1000.0,
                  memory.peakWorkingSetKB, memory.peakPrivateKB);
+  }
+  if (outcome.status == RestoreStatus::Stopped) {
+    Error("stopped: the registry editor was ended; what it imported stays, and the file is kept: " + path);
+    return kExitStopped;
   }
   if (outcome.status != RestoreStatus::Restored) {
     Error(outcome.message.empty() ? "nothing was restored; the file is kept: " + path

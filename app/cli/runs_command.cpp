@@ -18,9 +18,15 @@ int RunRuns(const RunsArgs& args) {
     LoadSettingsForConsole(*ini, SettingsPath(exeDir), exeDir);
     folder = OptionsSetting.OutputDirectory;
   }
+  if (folder.empty()) {
+    WriteText(stderr, "tallowin-cli: No backup folder is set: OutputDirectory in Settings.dat is "
+                      "empty, so no unattended run is recorded.\n");
+    return kExitFailed;
+  }
   const RunLog log = ReadRunLog(platform.files, folder);
   for (const std::string& note : log.notes)
     WriteText(stderr, "tallowin-cli: " + RunLogPath(folder) + ": " + note + "\n");
+  if (log.unreadable) return kExitFailed;
   if (log.records.empty() && log.notes.empty())
     WriteText(stderr, "tallowin-cli: no unattended run is recorded in " + folder + "\n");
   std::string text;

@@ -68,6 +68,13 @@ int RunSchedule(const ScheduleArgs& args) {
     return kExitOk;
   }
   if (args.change && !args.xml) {
+    // A task whose program is not there would fail at every run, unseen.
+    const std::unique_ptr<platform::FileSystem> files = platform::win32::MakeFileSystem();
+    if (args.change->kind != RepairSchedule::Kind::Off && !platform::FileExists(*files, program)) {
+      Error("there is no " + program + " to start: Tallowin.exe must lie beside tallowin-cli.exe. "
+            "Nothing was changed.");
+      return kExitFailed;
+    }
     const platform::TaskResult applied = ApplySchedule(*scheduler, *args.change, program, system->Now());
     if (!applied.ok()) {
       Error(applied.message);

@@ -13,6 +13,11 @@ keep_server "$prefix"
 cli_fast "$prefix" "$out" "$err" schedule; rc=$?
 [ $rc -eq 0 ] && [ "$(strip_cr "$out")" = off ] || fail "schedule at first: exit $rc, '$(cat "$out" "$err")'"
 
+# Without Tallowin.exe beside it, nothing is registered that could never run.
+cli_fast "$prefix" "$out" "$err" schedule weekly sun --at 03:00; rc=$?
+[ $rc -eq 1 ] && [ ! -e "$task" ] && grep -q 'Tallowin.exe' "$err" \
+  || fail "weekly without Tallowin.exe: exit $rc, $(cat "$err"), $(ls "$tasks")"
+cp "$E2E_ROOT/build/windows/bin/Tallowin.exe" "$prefix/drive_c/Tallowin/" || fail "no Tallowin.exe"
 cli_fast "$prefix" "$out" "$err" schedule weekly sun --at 03:00; rc=$?
 [ $rc -eq 0 ] || fail "weekly sun --at 03:00: exit $rc, $(cat "$err")"
 [ -f "$task" ] || fail "no task file in system32\\Tasks"

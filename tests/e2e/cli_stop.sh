@@ -53,5 +53,25 @@ wait $pid; rc=$?
 printed=$(grep -c '^    why: ' "$w/why.txt")
 [ $rc -eq 130 ] && [ "$printed" -lt $((2 * full)) ] || fail "Ctrl+C while printing: exit $rc, $printed rows"
 grep -q "stopped" "$w/why.err" || fail "no stop message: $(cat "$w/why.err")"
+# Ctrl+C while the registry editor imports a backup: the editor is ended, the file stays.
+mkdir -p "$prefix/drive_c/Tallowin/Backup"
+{
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tallowin Stop]\r\n'
+  seq 1 150000 | awk '{ printf "\"Value%d\"=\"C:\\\\Gone\\\\file%d.dat\"\r\n", $1, $1 }'
+} > "$prefix/drive_c/Tallowin/Backup/stop.reg"
+WINEPREFIX="$prefix" wine 'C:\Tallowin\tallowin-cli.exe' restore stop.reg \
+  > "$w/restore.out" 2> "$w/restore.err" < /dev/null &
+pid=$!
+# The hint shows when the editor starts; its import takes many seconds.
+for _ in $(seq 1200); do grep -q "Restore registry" "$w/restore.err" || ! kill -0 $pid 2>/dev/null && break; sleep 0.05; done
+sleep 0.5
+kill -INT $pid
+wait $pid; rc=$?
+[ $rc -eq 130 ] && grep -q "stopped" "$w/restore.err" || fail "Ctrl+C during the restore: exit $rc, $(cat "$w/restore.err")"
+[ -f "$prefix/drive_c/Tallowin/Backup/stop.reg" ] || fail "the stopped restore deleted its backup"
+for editor in $(pgrep -f -i 'regedit' 2>/dev/null); do
+  tr '\0' '\n' 2>/dev/null < "/proc/$editor/environ" | grep -qxF "WINEPREFIX=$prefix" \
+    && fail "the registry editor still runs: $(tr '\0' ' ' < "/proc/$editor/cmdline")"
+done
 drop_prefix "$prefix"
 echo PASS

@@ -518,6 +518,28 @@ TEST_F(MainWindowTest, AddToExcludeListTakesOutEveryRowOfTheKeyAndTheNextScanHon
   EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Kept\\Gone1"}));
 }
 
+// A key name beyond the ANSI code page stays excluded in the next session.
+TEST_F(MainWindowTest, AnExcludedKeyOfAnyScriptStaysExcludedAfterARestart) {
+  const std::string greek = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1";  // Ωμέγα
+  // An ANSI (Windows-1252) file: its text is kept as the file becomes a UTF-16 one.
+  WriteFileBytes(SettingsFile(), "[IgnoreKey]\r\nCount=1\r\nKey1=HKCU\\Software\\\xE9lan\r\n");
+  Seed(2, greek);
+  Seed(1, "Kept");
+  Open();
+  Scan({"2"});
+  Select(RowOf(greek + "\\Gone1"));
+  Command(TfrmMain::idAddToExclude);
+  EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Kept\\Gone1"}));
+  main_.reset();
+  OptionsSetting = TOptionsSetting{};
+  Open();
+  EXPECT_EQ(OptionsSetting.IgnoreKeys,
+            (std::vector<std::string>{"HKCU\\Software\\\xC3\xA9lan", sandbox_.column(greek)}));
+  EXPECT_EQ(ReadFileBytes(SettingsFile()).rfind("\xFF\xFE", 0), 0u);
+  Scan({"2"});
+  EXPECT_EQ(SandboxRows(), (std::vector<std::string>{"Kept\\Gone1"}));
+}
+
 // The scan is stopped from a timer while its dialog runs, after it passed a key of the
 // ignore list: the rows that reached the list are filtered (the last one goes first), then
 // checked; the status line says the scan was stopped, and Fix leaves the excluded key alone.

@@ -216,6 +216,10 @@ TEST(FilterResults, AnEntryCoversItsKeyUnderEveryName) {
       {"HKU\\.DEFAULT\\Software\\W", "HKEY_USERS\\.DEFAULT\\Software\\W", View::Process, true},
       {"HKCC\\System", "HKEY_CURRENT_CONFIG\\System\\A", View::Process, true},
       {"HKXX\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Process, false},
+      // Doubled backslashes (as escaped text writes them) and one at either end separate.
+      {"HKLM\\\\Software\\\\Z\\\\", "HKEY_LOCAL_MACHINE\\Software\\Z\\A", View::Process, true},
+      {"HKLM\\Software\\\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Z\\A", View::Native, true},
+      {"HKLM\\\\Software\\\\Z", "HKEY_LOCAL_MACHINE\\Software\\Zed", View::Process, false},
       // Both views scanned: without the node an entry covers both views' keys ...
       {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Z", View::Native, true},
       {"HKLM\\Software\\Z", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Z\\A", View::Native, true},

@@ -82,5 +82,31 @@ TEST(RunLogAppend, KeepsTheLastHundredThroughANewFileAndCreatesTheFolder) {
   EXPECT_EQ(ReadRunLog(files, "C:\\New\\Folder").records.size(), 1u);
 }
 
+// A log grown past any record's size (damaged, or someone else's) is read by its last
+// lines: an overlong line is skipped with a note, and the next run drops it.
+TEST(RunLogAppend, AnOverlongLineAndManyLinesCostOnlyTheLastLines) {
+  platform::memory::MemoryFileSystem files;
+  const std::string folder = "C:\\B";
+  ASSERT_TRUE(files.CreateDirectories(folder));
+  std::string text;
+  for (int i = 0; i < 150; ++i) text += std::string(kGood) + "\n";
+  text += std::string(kRunLogLineBytes + 1, 'x') + "\r\n" + kGood;
+  ASSERT_TRUE(files.AppendToFile(RunLogPath(folder), "", text));
+  RunLog log = ReadRunLog(files, folder);
+  EXPECT_EQ(log.records.size(), kRunLogKept - 1);
+  ASSERT_EQ(log.notes.size(), 2u);
+  EXPECT_EQ(log.notes[0].rfind("52 earlier lines skipped", 0), 0u) << log.notes[0];
+  EXPECT_EQ(log.notes[1].rfind("line 151 skipped: longer than any record", 0), 0u) << log.notes[1];
+  EXPECT_FALSE(log.unreadable);
+
+  ASSERT_EQ(AppendRunRecord(files, folder, ParseRunLog(kGood).records[0]), "");
+  log = ReadRunLog(files, folder);
+  EXPECT_TRUE(log.notes.empty()) << log.notes[0];
+  EXPECT_EQ(log.records.size(), kRunLogKept - 1);
+  // No folder set: nothing is read or written in the current folder.
+  EXPECT_NE(AppendRunRecord(files, "", ParseRunLog(kGood).records[0]), "");
+  EXPECT_FALSE(platform::FileExists(files, RunLogPath("")));
+}
+
 }  // namespace
 }  // namespace tallowin

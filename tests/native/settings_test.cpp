@@ -210,7 +210,8 @@ TEST(ParseSettingsInteger, DecimalHexAndFallback) {
 TEST(ResolveOutputDirectory, RelativeFoldersLieBesideTheProgram) {
   const std::pair<const char*, const char*> cases[] = {
       {"relbk", "C:\\Tallowin\\relbk"}, {".\\relbk", "C:\\Tallowin\\relbk"}, {"\\relbk", "C:\\relbk"},
-      {"D:\\Backups", "D:\\Backups"},  {"D:relbk", "D:relbk"},           {"\\\\srv\\bk", "\\\\srv\\bk"},
+      {"D:\\Backups", "D:\\Backups"},  {"D:relbk", "D:\\relbk"},
+      {"c:.\\relbk", "C:\\Tallowin\\relbk"}, {"D:", "D:\\"},           {"\\\\srv\\bk", "\\\\srv\\bk"},
       {"", ""},
   };
   for (const auto& [stored, full] : cases) EXPECT_EQ(ResolveOutputDirectory(stored, kExeDir), full) << stored;

@@ -171,6 +171,24 @@ TEST_F(SettingsWineTest, WriteFailureInMissingFolderNamesTheFile) {
   EXPECT_EQ(GetFileAttributesA((folder_ + "\\NoSuchFolder").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A text the ANSI code page cannot carry makes the file a UTF-16 one, with what it held.
+TEST_F(SettingsWineTest, TextBeyondTheCodePageTurnsTheFileUnicodeWithItsText) {
+  const std::string omega = "HKCU\\Software\\\xCE\xA9";
+  for (const std::string& start : {std::string("[S]\r\nk=\xE9\r\n"),                 // Windows-1252
+                                   std::string("\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\r\n"),  // UTF-8 with its mark
+                                   std::string()}) {                                   // no file
+    SCOPED_TRACE(start);
+    if (start.empty()) DeleteFileA(path_.c_str()); else Given(start);
+    ASSERT_TRUE(ini_->Write("S", "g", omega));
+    EXPECT_EQ(ReadText(path_).rfind("\xFF\xFE", 0), 0u);
+    auto again = platform::win32::MakeIniFile(path_);
+    EXPECT_EQ(again->Read("S", "g", ""), omega);
+    EXPECT_EQ(again->Read("S", "k", ""), start.empty() ? "" : "\xC3\xA9");
+    ASSERT_TRUE(again->Write("S", "plain", "x"));
+    EXPECT_EQ(ReadText(path_).rfind("\xFF\xFE", 0), 0u);
+  }
+}
+
 // Reads and writes of the memory INI file against the real private-profile functions.
 TEST_F(SettingsWineTest, MemoryIniFileAgreesWithPrivateProfileFunctions) {
   const std::string file =
