@@ -156,7 +156,7 @@ TEST_F(SettingsWineTest, FirstSaveMatchesTheMemoryFileByteForByte) {
       << real;
   EXPECT_NE(real.find("17=0\r\nState=2\r\nLeft=0\r\nTop=0\r\nWidth=800\r\nHeight=600\r\nCreateRP=1\r\n"
                       "Last Clean=07/03/2013 14:05:09 , 3 errors were fixed!\r\nCheck64Bit=0\r\n"
-                      "[IgnoreKey]\r\nCount=2\r\n"
+                      "Language=\r\n[IgnoreKey]\r\nCount=2\r\n"
                       "Key1=HKEY_CURRENT_USER\\Software\\A\r\nKey2=HKEY_USERS\\B\r\n"),
             std::string::npos)
       << real;
