@@ -42,24 +42,8 @@ const std::string& Tr(Txt id) {
   return text.empty() ? TextIn(Language::English, id) : text;
 }
 
-std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> values) {
-  std::string out;
-  out.reserve(pattern.size() + 32);
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    const char c = pattern[i];
-    if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-      const auto index = static_cast<size_t>(pattern[i + 1] - '1');
-      if (index < values.size()) out += values.begin()[index];
-      ++i;
-      continue;
-    }
-    out += c;
-  }
-  return out;
-}
-
 std::string Format(Txt id, std::initializer_list<std::string_view> values) {
-  return FormatText(Tr(id), values);
+  return FillIn(Tr(id), values);
 }
 
 std::string Localized(const std::string& english) {
@@ -114,6 +98,11 @@ std::string ShownProblem(const Issue& row) {
 }
 
 void SetLanguage(Language language) { current.store(language); }
+
+const Wording& Words() {
+  static const Wording german(kGermanPhrases, kGermanPhraseCount);
+  return current.load() == Language::German ? german : English();
+}
 
 Language CurrentLanguage() { return current.load(); }
 

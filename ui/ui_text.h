@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/wording.h"
 #include "scan/issue.h"
 
 namespace tallowin::ui {
@@ -210,7 +211,6 @@ enum class Txt : uint16_t {
 const std::string& Tr(Txt id);
 // With "%1", "%2", ... replaced by `values` in order.
 std::string Format(Txt id, std::initializer_list<std::string_view> values);
-std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> values);
 // A fixed English text of a lower layer (a scan caption, a message of the repair) in the
 // windows' language; any other text as it is.
 std::string Localized(const std::string& english);
@@ -222,6 +222,9 @@ Txt ProblemTextId(FindingRule rule);
 const std::string& TextIn(Language language, Txt id);
 
 void SetLanguage(Language language);
+// The sentences of the lower layers (reasons, repair and restore reports) in the language
+// the windows speak now.
+const Wording& Words();
 Language CurrentLanguage();
 
 // The Options choice ("" the Windows setting, "en", "de", as Settings.dat keeps it) over

@@ -98,6 +98,29 @@ TEST(TextTables, EveryLanguageIsComplete) {
   }
 }
 
+// The lower layers' sentences: German has each once, none empty, with the English
+// placeholders; the English table names every phrase.
+TEST(TextTables, EveryPhraseIsTranslated) {
+  const std::pair<const PhraseEntry*, size_t> tables[] = {{kEnglishPhrases, kEnglishPhraseCount},
+                                                          {kGermanPhrases, kGermanPhraseCount}};
+  for (const auto& [entries, count] : tables) {
+    std::map<int, int> seen;
+    for (size_t i = 0; i < count; ++i) ++seen[static_cast<int>(entries[i].id)];
+    for (int id = 0; id < static_cast<int>(Phrase::Count); ++id) EXPECT_EQ(seen[id], 1) << "phrase " << id;
+  }
+  const Wording german(kGermanPhrases, kGermanPhraseCount);
+  for (int id = 0; id < static_cast<int>(Phrase::Count); ++id) {
+    const std::string& english = tallowin::English()[static_cast<Phrase>(id)];
+    SCOPED_TRACE(english);
+    EXPECT_FALSE(english.empty());
+    EXPECT_EQ(Placeholders(german[static_cast<Phrase>(id)]), Placeholders(english));
+  }
+  SetLanguage(Language::German);
+  EXPECT_EQ(Words().Listed({"A", "B", "C"}), "A, B und C");
+  SetLanguage(Language::English);
+  EXPECT_EQ(Words().Listed({"A", "B", "C"}), "A, B and C");
+}
+
 TEST(TextTables, LanguageFollowsWindowsUnlessChosen) {
   struct Case {
     const char* choice;

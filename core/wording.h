@@ -1,0 +1,63 @@
+#pragma once
+// The sentences the lower layers compose for a person to read: why a row is listed, what a
+// repair or a restore did, what the run log and the scheduled task say. Each is a pattern
+// named by its Phrase, with "%1", "%2" for what goes in. English is built in; the windows
+// hand their language's table to whatever composes for them. The command line, the files
+// Tallowin writes and its JSON always use English().
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tallowin {
+
+enum class Phrase : uint16_t {
+  // Lists: "A and B", "A, B and C"
+  ListAnd,
+  ListComma,
+
+  // Why a row is listed
+
+  // The repair and its report
+
+  // The restore
+
+  // The run log, the scheduled task, the settings file
+
+  Count
+};
+
+struct PhraseEntry {
+  Phrase id;
+  const char* text;  // UTF-8
+};
+
+extern const PhraseEntry kEnglishPhrases[];
+extern const size_t kEnglishPhraseCount;
+
+// "%1" ... "%9" in `pattern` replaced by `values` in order; a number without a value is dropped.
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+class Wording {
+ public:
+  // Entries in any order; an id the table lacks is said in English.
+  Wording(const PhraseEntry* entries, size_t count);
+
+  const std::string& operator[](Phrase id) const { return texts_[static_cast<size_t>(id)]; }
+  std::string Say(Phrase id, std::initializer_list<std::string_view> values) const {
+    return FillIn((*this)[id], values);
+  }
+  // "A", "A and B", "A, B and C".
+  std::string Listed(const std::vector<std::string>& items) const;
+
+ private:
+  std::array<std::string, static_cast<size_t>(Phrase::Count)> texts_;
+};
+
+const Wording& English();
+
+}  // namespace tallowin
