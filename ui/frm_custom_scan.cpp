@@ -85,7 +85,7 @@ void TfrmCustomScan::bStartScanClick() {
   // Refused here, before anything is saved: an empty choice stored would leave every
   // later -repaironce with nothing to scan.
   if (SectionCodes(Checks()).empty()) {
-    ShowMessage(hwnd_, kNoSectionsMessage, MB_ICONINFORMATION);
+    ShowMessage(hwnd_, Tr(Txt::NoSections), MB_ICONINFORMATION);
     return;
   }
   if (IsWindowEnabled(bSave)) aSaveExecute();

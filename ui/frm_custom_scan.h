@@ -9,8 +9,6 @@
 
 namespace tallowin::ui {
 
-inline constexpr const char* kNoSectionsMessage = "No sections were selected!";
-
 class TfrmCustomScan : public Form {
  public:
   // Creates the dialog window (hidden); ShowModal(owner) shows it.
