@@ -28,8 +28,10 @@ TfrmAbout::TfrmAbout(HWND owner, std::string programFolder)
   Create(L"TallowinTfrmAbout", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner,
          Tr(Txt::AboutCaption), width, 292);
   HMODULE program = GetModuleHandleW(nullptr);
-  banner_ = Picture::FromJpegResource(program, IDR_ABOUT_BANNER_JPEG);
-  donate_ = Picture::FromJpegResource(program, IDR_ABOUT_DONATE_JPEG);
+  // The banner's line and the donation picture's word are drawn in, one picture per language.
+  const bool german = CurrentLanguage() == Language::German;
+  banner_ = Picture::FromJpegResource(program, german ? IDR_ABOUT_BANNER_DE_JPEG : IDR_ABOUT_BANNER_JPEG);
+  donate_ = Picture::FromJpegResource(program, german ? IDR_ABOUT_DONATE_DE_JPEG : IDR_ABOUT_DONATE_JPEG);
   Image2 = AddControl(L"STATIC", "", SS_OWNERDRAW, kImage2, (width - 331) / 2, 0, 331, 88);
   Label1 = AddLabel(kLabel1, std::string(kProductName) + " " + kVersionText, 16, 100, 200, 16);
   SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);

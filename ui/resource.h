@@ -18,6 +18,8 @@
 #define IDR_WELCOME_JPEG 101       // welcome panel, 216 x 216
 #define IDR_ABOUT_BANNER_JPEG 102  // about box banner, 331 x 88
 #define IDR_ABOUT_DONATE_JPEG 103  // about box donation picture, 62 x 31
+#define IDR_ABOUT_BANNER_DE_JPEG 104  // the two with their words in German
+#define IDR_ABOUT_DONATE_DE_JPEG 105
 
 // Strings.
 #define IDS_PRODUCT_NAME 1  // "Tallowin"

@@ -114,19 +114,29 @@ convert -size 864x864 xc:white -draw "scale 3.375,3.375 $(cat "$tmp/welcome.mvg"
   emblem white white
   echo "pop graphic-context"
 } > "$tmp/banner.mvg"
-convert -size 1324x352 gradient:"$teal"-"$teal_dark" -rotate -90 -resize '1324x352!' \
-  -draw "scale 4,4 $(cat "$tmp/banner.mvg")" -filter Lanczos -resize '331x88!' \
-  -font "$font" -pointsize 30 -fill white -gravity northwest -annotate +104+14 'Tallowin' \
-  -font "$font_plain" -pointsize 12 -fill '#d7e9ef' -annotate +106+54 'Registry cleaner for Windows' \
-  -quality 92 -sampling-factor 1x1 -strip "$out/about-banner.jpg"
+# $1 the line under the name, $2 the file (one banner per language of the windows)
+banner() {
+  convert -size 1324x352 gradient:"$teal"-"$teal_dark" -rotate -90 -resize '1324x352!' \
+    -draw "scale 4,4 $(cat "$tmp/banner.mvg")" -filter Lanczos -resize '331x88!' \
+    -font "$font" -pointsize 30 -fill white -gravity northwest -annotate +104+14 'Tallowin' \
+    -font "$font_plain" -pointsize 12 -fill '#d7e9ef' -annotate +106+54 "$1" \
+    -quality 92 -sampling-factor 1x1 -strip "$2"
+}
+banner 'Registry cleaner for Windows' "$out/about-banner.jpg"
+banner 'Registrierungsreiniger für Windows' "$out/about-banner-de.jpg"
 
 # --- donation picture, 62 x 31: an amber badge with a heart ---------------------------
-convert -size 248x124 xc:white \
-  -draw "stroke $amber_dark stroke-width 4 fill $amber roundrectangle 4,4 243,119 28,28" \
-  -draw "stroke none fill '$stale_red' path 'M 18,54 C 18,36 42,36 42,56 C 42,36 66,36 66,54 C 66,74 42,84 42,94 C 42,84 18,74 18,54 Z'" \
-  -filter Lanczos -resize 62x31 \
-  -font "$font" -pointsize 8 -fill white -gravity west -annotate +18+0 'Donate' \
-  -quality 92 -sampling-factor 1x1 -strip "$out/donate.jpg"
+# $1 the word, $2 the file
+donate() {
+  convert -size 248x124 xc:white \
+    -draw "stroke $amber_dark stroke-width 4 fill $amber roundrectangle 4,4 243,119 28,28" \
+    -draw "stroke none fill '$stale_red' path 'M 18,54 C 18,36 42,36 42,56 C 42,36 66,36 66,54 C 66,74 42,84 42,94 C 42,84 18,74 18,54 Z'" \
+    -filter Lanczos -resize 62x31 \
+    -font "$font" -pointsize 8 -fill white -gravity west -annotate +18+0 "$1" \
+    -quality 92 -sampling-factor 1x1 -strip "$2"
+}
+donate 'Donate' "$out/donate.jpg"
+donate 'Spenden' "$out/donate-de.jpg"
 
 # --- application icon: the emblem on a rounded tile ------------------------------------
 {

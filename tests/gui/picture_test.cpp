@@ -61,6 +61,8 @@ TEST_F(ProgramResources, EveryPictureDecodesAtItsSize) {
       {IDR_WELCOME_JPEG, 216, 216, {255, 255, 255}},
       {IDR_ABOUT_BANNER_JPEG, 331, 88, {31, 111, 139}},
       {IDR_ABOUT_DONATE_JPEG, 62, 31, {255, 255, 255}},
+      {IDR_ABOUT_BANNER_DE_JPEG, 331, 88, {31, 111, 139}},
+      {IDR_ABOUT_DONATE_DE_JPEG, 62, 31, {255, 255, 255}},
   };
   for (HMODULE module : Modules()) {
     for (const Case& c : cases) {
