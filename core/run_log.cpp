@@ -156,15 +156,15 @@ std::string IsoLocalTime(const platform::LocalTime& t) {
   return text;
 }
 
-std::string RunStatusMeaning(int exitStatus) {
+std::string RunStatusMeaning(int exitStatus, const Wording& words) {
   switch (exitStatus) {
-    case kRepairOnceDone: return "every finding was removed, or there was none";
-    case kRepairOnceNotRepaired: return "the repair did not run or stopped on an error";
-    case kRepairOnceNotAllRemoved: return "some findings could not be removed";
-    case kRepairOnceScanStopped: return "the scan was stopped: nothing was repaired";
-    case kRepairOnceScanFailed: return "the findings could not be filtered: nothing was repaired";
-    case kRepairOnceAlreadyRunning: return "Tallowin was already running: nothing was done";
-    default: return "exit status " + std::to_string(exitStatus);
+    case kRepairOnceDone: return words[Phrase::RunAllRemoved];
+    case kRepairOnceNotRepaired: return words[Phrase::RunNotRepaired];
+    case kRepairOnceNotAllRemoved: return words[Phrase::RunNotAllRemoved];
+    case kRepairOnceScanStopped: return words[Phrase::RunScanStopped];
+    case kRepairOnceScanFailed: return words[Phrase::RunScanFailed];
+    case kRepairOnceAlreadyRunning: return words[Phrase::RunAlreadyRunning];
+    default: return words.Say(Phrase::RunExitStatus, {std::to_string(exitStatus)});
   }
 }
 
@@ -266,14 +266,16 @@ std::string AppendRunRecord(platform::FileSystem& files, const std::string& fold
   return {};
 }
 
-std::string LastRunStatusText(const RunRecord& record, platform::System& system) {
+std::string LastRunStatusText(const RunRecord& record, platform::System& system,
+                              const Wording& words) {
   platform::LocalTime ended;
   const std::string when = ParseIsoLocalTime(record.ended, ended) ? system.FormatDateTime(ended) : record.ended;
-  std::string text = "Last automatic repair: " + when + ", " + std::to_string(record.removed) +
-                     " removed, " + std::to_string(record.notRemoved) + " not removed";
-  if (record.exitStatus != kRepairOnceDone && record.exitStatus != kRepairOnceNotAllRemoved)
-    text += " (" + RunStatusMeaning(record.exitStatus) + ")";
-  return text;
+  const std::string removed = std::to_string(record.removed);
+  const std::string notRemoved = std::to_string(record.notRemoved);
+  if (record.exitStatus == kRepairOnceDone || record.exitStatus == kRepairOnceNotAllRemoved)
+    return words.Say(Phrase::LastRun, {when, removed, notRemoved});
+  return words.Say(Phrase::LastRunMeaning,
+                   {when, removed, notRemoved, RunStatusMeaning(record.exitStatus, words)});
 }
 
 }  // namespace tallowin

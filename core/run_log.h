@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/wording.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "repair/repair_run.h"
@@ -31,7 +32,7 @@ struct RunRecord {
 
 std::string IsoLocalTime(const platform::LocalTime& time);
 // What an unattended run's exit status means, e.g. "some findings could not be removed".
-std::string RunStatusMeaning(int exitStatus);
+std::string RunStatusMeaning(int exitStatus, const Wording& words = English());
 
 // The record of a run that began at `started`; `repair` is null when no repair ran.
 RunRecord MakeRunRecord(const std::string& started, const std::string& ended, int exitStatus,
@@ -56,7 +57,9 @@ std::string AppendRunRecord(platform::FileSystem& files, const std::string& fold
                             const RunRecord& record);
 
 // "Last automatic repair: <date time>, N removed, M not removed", and what the run's
-// status meant when it did not get to repair.
-std::string LastRunStatusText(const RunRecord& record, platform::System& system);
+// status meant when it did not get to repair, in `words`. The record's reasons stay in
+// the English they were written in; this line does not show them.
+std::string LastRunStatusText(const RunRecord& record, platform::System& system,
+                              const Wording& words = English());
 
 }  // namespace tallowin

@@ -213,16 +213,58 @@ ScheduleState InterpretTask(const platform::RegisteredTask& task, const std::str
   }
   if (task.actions) {
     state.actionKnown = true;
-    for (const platform::TaskAction& action : *task.actions) {
-      if (!state.action.empty()) state.action += "; ";
-      state.action += action.exec ? "\"" + Unquoted(action.command) + "\" " + action.arguments
-                                  : "(not a program)";
-    }
+    state.actions = *task.actions;
     state.ours = task.actions->size() == 1 && (*task.actions)[0].exec &&
                  EqualsNoCase(Unquoted((*task.actions)[0].command), program) &&
                  EqualsNoCase(Trimmed((*task.actions)[0].arguments), kScheduledArguments);
   }
   return state;
+}
+
+std::string ActionText(const ScheduleState& state, const Wording& words) {
+  std::string text;
+  for (const platform::TaskAction& action : state.actions) {
+    if (!text.empty()) text += "; ";
+    text += action.exec ? "\"" + Unquoted(action.command) + "\" " + action.arguments
+                        : words[Phrase::TaskNotAProgram];
+  }
+  return text;
+}
+
+std::string UnreadableText(const std::vector<platform::TaskUnreported>& unreadable,
+                           const Wording& words) {
+  std::string text;
+  for (const platform::TaskUnreported& part : unreadable) {
+    if (!text.empty()) text += "; ";
+    switch (part.part) {
+      case platform::TaskUnreported::Part::Definition:
+        text += words.Say(Phrase::TaskDefinitionUnreported, {part.reason});
+        break;
+      case platform::TaskUnreported::Part::Schedule:
+        text += words.Say(Phrase::TaskScheduleUnreported, {part.reason});
+        break;
+      case platform::TaskUnreported::Part::Action:
+        text += words.Say(Phrase::TaskActionUnreported, {part.reason});
+        break;
+    }
+  }
+  return text;
+}
+
+std::string TaskFailureText(const platform::TaskResult& result, const Wording& words) {
+  using platform::TaskStep;
+  switch (result.step) {
+    case TaskStep::Done: break;
+    case TaskStep::NoScheduler: return words.Say(Phrase::TaskNoScheduler, {result.reason});
+    case TaskStep::NoService: return words.Say(Phrase::TaskNoService, {result.reason});
+    case TaskStep::NoFolder: return words.Say(Phrase::TaskNoFolder, {result.reason});
+    case TaskStep::NotRead: return words.Say(Phrase::TaskNotRead, {kScheduledTaskName, result.reason});
+    case TaskStep::NoDefinition: return words.Say(Phrase::TaskNoDefinition, {result.reason});
+    case TaskStep::DefinitionRefused: return words.Say(Phrase::TaskDefinitionRefused, {result.reason});
+    case TaskStep::NotRegistered: return words.Say(Phrase::TaskNotRegistered, {result.reason});
+    case TaskStep::NotRemoved: return words.Say(Phrase::TaskNotRemoved, {result.reason});
+  }
+  return {};
 }
 
 std::string StateSummary(const ScheduleState& state) {
@@ -232,17 +274,16 @@ std::string StateSummary(const ScheduleState& state) {
 }
 
 std::vector<std::string> StateNotes(const ScheduleState& state,
-                                    const std::function<std::string(const platform::LocalTime&)>& formatTime) {
+                                    const std::function<std::string(const platform::LocalTime&)>& formatTime,
+                                    const Wording& words) {
   std::vector<std::string> notes;
   if (!state.exists) return notes;
-  if (!state.enabled) notes.push_back("The task is disabled in Task Scheduler.");
-  if (state.scheduleKnown && !state.schedule)
-    notes.push_back("The task runs on a schedule set in Task Scheduler.");
-  if (state.nextRun) notes.push_back("Next run: " + formatTime(*state.nextRun));
+  if (!state.enabled) notes.push_back(words[Phrase::TaskDisabled]);
+  if (state.scheduleKnown && !state.schedule) notes.push_back(words[Phrase::TaskOtherSchedule]);
+  if (state.nextRun) notes.push_back(words.Say(Phrase::TaskNextRun, {formatTime(*state.nextRun)}));
   if (state.actionKnown && !state.ours)
-    notes.push_back("The task starts another program: " + state.action +
-                    " (it is replaced when the schedule is changed).");
-  if (!state.unreadable.empty()) notes.push_back(state.unreadable);
+    notes.push_back(words.Say(Phrase::TaskOtherProgram, {ActionText(state, words)}));
+  if (!state.unreadable.empty()) notes.push_back(UnreadableText(state.unreadable, words));
   return notes;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/wording.h"
 #include "platform/task_scheduler.h"
 
 namespace tallowin {
@@ -64,17 +65,28 @@ struct ScheduleState {
   bool scheduleKnown = false;  // false: the Task Scheduler could not report it
   bool actionKnown = false;
   bool ours = false;           // its one action is this program with "-repaironce"
-  std::string action;          // the command line of its actions, when known
+  std::vector<platform::TaskAction> actions;  // when known
   std::optional<platform::LocalTime> nextRun;
-  std::string unreadable;      // what the Task Scheduler could not report, and why
+  std::vector<platform::TaskUnreported> unreadable;  // what the Task Scheduler could not report
 };
 ScheduleState InterpretTask(const platform::RegisteredTask& task, const std::string& program);
+
+// The command lines of the task's actions, "; " between; one that starts no program is
+// "(not a program)".
+std::string ActionText(const ScheduleState& state, const Wording& words = English());
+// What the Task Scheduler could not report, and why, "; " between; "" when nothing.
+std::string UnreadableText(const std::vector<platform::TaskUnreported>& unreadable,
+                           const Wording& words = English());
+// The step of the scheduled task that failed, with the system's reason, e.g. "the Task
+// Scheduler service cannot be reached: Access is denied. (0x80070005)"; "" when done.
+std::string TaskFailureText(const platform::TaskResult& result, const Wording& words = English());
 
 // "off", a schedule's text, "another schedule" or "schedule unknown".
 std::string StateSummary(const ScheduleState& state);
 // Further lines for the user: disabled, next run, a foreign action, what was unreadable.
 std::vector<std::string> StateNotes(const ScheduleState& state,
-                                    const std::function<std::string(const platform::LocalTime&)>& formatTime);
+                                    const std::function<std::string(const platform::LocalTime&)>& formatTime,
+                                    const Wording& words = English());
 
 // Registers or replaces the task so that it runs `wanted`, or removes it for "off".
 [[nodiscard]] platform::TaskResult ApplySchedule(platform::TaskScheduler& scheduler,

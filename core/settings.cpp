@@ -22,7 +22,8 @@ int HexDigit(char c) {
 
 class SettingsFile {
  public:
-  SettingsFile(platform::IniFile& ini, const std::string& path) : ini_(ini), path_(path) {}
+  SettingsFile(platform::IniFile& ini, const std::string& path, const Wording& words)
+      : ini_(ini), path_(path), words_(words) {}
 
   std::string ReadString(const char* section, const std::string& key, const std::string& fallback) {
     return ini_.Read(section, key, fallback);
@@ -37,7 +38,7 @@ class SettingsFile {
   // Each write returns false after the first failure, which it records.
   bool WriteString(const char* section, const std::string& key, const std::string& value) {
     if (!ini_.Write(section, key, value)) {
-      error_ = "Unable to write to " + path_;
+      error_ = words_.Say(Phrase::SettingsNotWritten, {path_});
       return false;
     }
     return true;
@@ -53,6 +54,7 @@ class SettingsFile {
  private:
   platform::IniFile& ini_;
   const std::string& path_;
+  const Wording& words_;
   std::string error_;
 };
 
@@ -208,8 +210,9 @@ std::string SettingsPath(const std::string& executableDirectory) {
 }
 
 std::string LoadOrSaveSettings(bool Load, platform::IniFile& ini, const std::string& settingsPath,
-                               const std::string& executableDirectory, TWindowPlacement& window) {
-  SettingsFile file(ini, settingsPath);
+                               const std::string& executableDirectory, TWindowPlacement& window,
+                               const Wording& words) {
+  SettingsFile file(ini, settingsPath, words);
   if (Load) {
     LoadFile(file, executableDirectory, window);
     return {};
@@ -225,10 +228,10 @@ void LoadSettingsForConsole(platform::IniFile& ini, const std::string& settingsP
 }
 
 std::string SaveSettingsForConsole(platform::IniFile& ini, const std::string& settingsPath,
-                                   const std::string& exeDir) {
+                                   const std::string& exeDir, const Wording& words) {
   NoWindow window;
   WithoutWindowKeys filtered(ini);
-  return LoadOrSaveSettings(false, filtered, settingsPath, exeDir, window);
+  return LoadOrSaveSettings(false, filtered, settingsPath, exeDir, window, words);
 }
 
 }  // namespace tallowin

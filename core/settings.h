@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/wording.h"
 #include "platform/ini_file.h"
 
 namespace tallowin {
@@ -76,17 +77,18 @@ std::string SettingsPath(const std::string& executableDirectory);
 
 // Loads the file into OptionsSetting and applies the stored placement to `window`
 // (Load = true), or writes OptionsSetting and the window's placement (Load = false).
-// Returns "" on success or the error text ("Unable to write to <settingsPath>"); a failed
-// write ends the save at that key.
+// Returns "" on success or the error text ("Unable to write to <settingsPath>", in
+// `words`); a failed write ends the save at that key.
 std::string LoadOrSaveSettings(bool Load, platform::IniFile& ini, const std::string& settingsPath,
-                               const std::string& executableDirectory, TWindowPlacement& window);
+                               const std::string& executableDirectory, TWindowPlacement& window,
+                               const Wording& words = English());
 
 // The command line has no window: these load and save OptionsSetting and leave the
 // stored window keys (State, Left, Top, Width, Height) of the GUI as they are.
 void LoadSettingsForConsole(platform::IniFile& ini, const std::string& settingsPath,
                             const std::string& exeDir);
 std::string SaveSettingsForConsole(platform::IniFile& ini, const std::string& settingsPath,
-                                   const std::string& exeDir);
+                                   const std::string& exeDir, const Wording& words = English());
 
 // A backup folder given relative to the program's folder (as a portable copy's
 // Settings.dat may hold it) made a full path: "relbk" and ".\relbk" are the folder relbk

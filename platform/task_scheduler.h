@@ -26,6 +26,13 @@ struct TaskAction {
   std::string arguments;
 };
 
+// A part of a task the Task Scheduler could not report, with the system's reason.
+struct TaskUnreported {
+  enum class Part { Definition, Schedule, Action };
+  Part part = Part::Definition;
+  std::string reason;
+};
+
 struct RegisteredTask {
   bool exists = false;
   bool enabled = true;
@@ -33,15 +40,30 @@ struct RegisteredTask {
   std::optional<std::vector<TaskTrigger>> triggers;
   std::optional<std::vector<TaskAction>> actions;
   std::optional<LocalTime> nextRun;  // only when the system knows it
-  std::string unreadable;
+  std::vector<TaskUnreported> unreadable;
 };
 
-// Empty `message`: done. Otherwise the step that failed and the system's reason, e.g.
-// "the Task Scheduler service cannot be reached: Access is denied. (0x80070005)".
+// The step of a call that failed. Its sentence is composed by the caller, in the
+// reader's language; only the system's reason comes from here.
+enum class TaskStep {
+  Done,
+  NoScheduler,        // the Task Scheduler is not available
+  NoService,          // its service cannot be reached
+  NoFolder,           // its task folder cannot be opened
+  NotRead,            // the task cannot be read
+  NoDefinition,       // no task definition can be made
+  DefinitionRefused,  // the definition was refused
+  NotRegistered,      // registering the task was refused
+  NotRemoved,         // removing the task was refused
+};
+
+// Done, or the step that failed and the system's reason, e.g. NoService with "Access is
+// denied. (0x80070005)".
 struct TaskResult {
+  TaskStep step = TaskStep::Done;
   long code = 0;
-  std::string message;
-  bool ok() const { return message.empty(); }
+  std::string reason;
+  bool ok() const { return step == TaskStep::Done; }
 };
 
 class TaskScheduler {

@@ -50,13 +50,14 @@ bool HasSelection(const std::vector<BackupFileRow>& rows, int selected) {
 
 // Deletes the file; empty when it is gone afterwards (also when it was gone before), else
 // the system's reason why it is still there, or why that cannot be told.
-std::string RemoveBackupFile(platform::Platform& platform, const std::string& path) {
+std::string RemoveBackupFile(platform::Platform& platform, const std::string& path,
+                             const Wording& words) {
   const long error = platform.files.RemoveFileWithReason(path);
   const long gone = platform::CheckGone(platform.files, path);
   if (gone == platform::kSuccess) return {};
   if (gone != platform::kFileExists)
-    return "whether it is gone cannot be told (" + platform.system.ErrorText(gone) + ")";
-  if (error == platform::kSuccess) return "it was reported deleted, but it is still there";
+    return words.Say(Phrase::DeleteUnsure, {platform.system.ErrorText(gone)});
+  if (error == platform::kSuccess) return words[Phrase::DeleteStillThere];
   return platform.system.ErrorText(error);
 }
 
@@ -216,7 +217,7 @@ namespace {
 // the end did not come back.
 class ImportCheck {
  public:
-  explicit ImportCheck(platform::Registry& registry) : registry_(registry) {}
+  ImportCheck(platform::Registry& registry, const Wording& words) : registry_(registry), words_(words) {}
 
   // False when the key is missing: no later line can bring it back.
   bool Key(const RegTextBlock& key) {
@@ -225,7 +226,7 @@ class ImportCheck {
     path_ = key.path;
     upperPath_ = AsciiUpper(key.path);
     if (registry_.Open(root_, path_, platform::Access::Read, key_) != platform::kSuccess) {
-      failure_ = KeyText(root_, path_) + " is missing";
+      failure_ = words_.Say(Phrase::RestoreItemMissing, {KeyText(root_, path_)});
       return false;
     }
     return true;
@@ -234,21 +235,21 @@ class ImportCheck {
   // False when more values wait than could still be cleared in any sane file.
   bool Value(const RegTextValue& value) {
     const ItemId id{static_cast<int>(root_), upperPath_, AsciiUpper(value.name)};
-    const char* problem = nullptr;
+    std::optional<Phrase> problem;
     {
       platform::RegValue actual;
       if (key_->QueryValue(value.name, actual) != platform::kSuccess) {
-        problem = " is missing";
+        problem = Phrase::RestoreItemMissing;
       } else if (actual.type != value.type ||
                  !SameAfterImport(value.type, value.data, actual.data)) {
-        problem = " has other data";
+        problem = Phrase::RestoreValueChanged;
       }
     }
-    if (problem == nullptr) {
+    if (!problem) {
       waiting_.erase(id);
       return true;
     }
-    waiting_[id] = {order_++, ValueText(root_, path_, value.name) + problem};
+    waiting_[id] = {order_++, words_.Say(*problem, {ValueText(root_, path_, value.name)})};
     if (waiting_.size() <= kMaxWaiting) return true;
     failure_ = FirstWaiting();
     return false;
@@ -274,6 +275,7 @@ class ImportCheck {
   }
 
   platform::Registry& registry_;
+  const Wording& words_;
   std::unique_ptr<platform::RegistryKey> key_;
   platform::Root root_ = platform::Root::CurrentUser;
   std::string path_;
@@ -297,10 +299,10 @@ RestoreOutcome Kept(RestoreStatus status, std::string message) {
 // `file` stays open, so nobody changes the file until the check after the import.
 bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
                        const std::string& path, std::unique_ptr<platform::FileReader>& file,
-                       RestoreOutcome& outcome) {
+                       RestoreOutcome& outcome, const Wording& words) {
   file = files.OpenForReading(path);
   if (!file) {
-    outcome = Kept(RestoreStatus::Unreadable, "Cannot read the backup file " + path + ".");
+    outcome = Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreCannotRead, {path}));
     return false;
   }
   platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
@@ -316,34 +318,28 @@ bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
     }
     return true;
   };
-  const std::string kept = "; it was not imported and is kept.";
   switch (platform::ReadRegFile(*file, ansi, parser, onItem, error)) {
     case platform::RegFileResult::Read:
       if (keys == 0) {
-        outcome = Kept(RestoreStatus::Unreadable, "The file " + path + " holds no registry key" + kept);
+        outcome = Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreNoKey, {path}));
         return false;
       }
       // A cut at a line end leaves whole lines: this program's backups end on a line of
       // their own (older ones and other .reg files have none).
       if (parser.lastComment() != kBackupEndLine && ReadHeaderMarks(files, ansi, path).ours) {
         outcome = Kept(RestoreStatus::Unreadable,
-                       "The backup file " + path + " is cut short: its last line is not \"" +
-                           std::string(kBackupEndLine) + "\"" + kept);
+                       words.Say(Phrase::RestoreCutShort, {path, kBackupEndLine}));
         return false;
       }
       return true;
     case platform::RegFileResult::Malformed:
-      outcome = Kept(RestoreStatus::Unreadable, "The file " + path +
-                                                    " is not a registry backup that can be checked (" +
-                                                    error + ")" + kept);
+      outcome = Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreNotCheckable, {path, error}));
       return false;
     case platform::RegFileResult::ReadFailed:
-      outcome = Kept(RestoreStatus::Unreadable,
-                     "The backup file " + path + " could not be read to its end (" + error + ")" + kept);
+      outcome = Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreNotReadToEnd, {path, error}));
       return false;
     case platform::RegFileResult::Stopped:
-      outcome = Kept(RestoreStatus::Unreadable, "The file " + path + " deletes registry entries (" +
-                                                    deletes + "); it is not a backup and was not imported.");
+      outcome = Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreDeletes, {path, deletes}));
       return false;
   }
   return false;
@@ -352,14 +348,15 @@ bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
 // The second reading, after the import: every key and value against the registry, in
 // the view the file names.
 bool CheckAfterImport(platform::Platform& platform, const AnsiCodePage& ansi,
-                      const std::string& path, platform::View view, std::string& missing) {
+                      const std::string& path, platform::View view, std::string& missing,
+                      const Wording& words) {
   const std::unique_ptr<platform::FileReader> file = platform.files.OpenForReading(path);
   if (!file) {
-    missing = "the file could not be read again to check it";
+    missing = words[Phrase::RestoreNotReread];
     return false;
   }
   platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
-  ImportCheck check(platform.registry.InView(view));
+  ImportCheck check(platform.registry.InView(view), words);
   std::string error;
   const auto onItem = [&](platform::RegLineParser::Item item) {
     return item == platform::RegLineParser::Item::Key ? check.Key(parser.key())
@@ -373,15 +370,15 @@ bool CheckAfterImport(platform::Platform& platform, const AnsiCodePage& ansi,
     case platform::RegFileResult::ReadFailed:
       break;
   }
-  missing = "the file could not be read again to check it (" + error + ")";
+  missing = words.Say(Phrase::RestoreNotRereadWhy, {error});
   return false;
 }
 
 }  // namespace
 
 bool VerifyImported(platform::Registry& registry, const platform::RegTextDocument& document,
-                    std::string& missing) {
-  ImportCheck check(registry);
+                    std::string& missing, const Wording& words) {
+  ImportCheck check(registry, words);
   for (const RegTextBlock& block : document.blocks) {
     if (!check.Key(block)) break;
     bool more = true;
@@ -406,15 +403,15 @@ bool LiesInFolder(platform::FileSystem& files, std::string_view path, std::strin
 }
 
 RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string& path,
-                                 std::string_view backupFolder, CommandHint& hint) {
+                                 std::string_view backupFolder, CommandHint& hint,
+                                 const Wording& words) {
   const AnsiCodePage& ansi = platform.system.Ansi();
   RestoreOutcome outcome;
   std::unique_ptr<platform::FileReader> held;
   try {
-    if (!CheckBeforeImport(platform.files, ansi, path, held, outcome)) return outcome;
+    if (!CheckBeforeImport(platform.files, ansi, path, held, outcome, words)) return outcome;
   } catch (const std::exception&) {  // bad_alloc, length_error: a value too large for this process
-    return Kept(RestoreStatus::Unreadable, "There is not enough memory to check the backup file " +
-                                               path + "; it was not imported and is kept.");
+    return Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreNoMemory, {path}));
   }
 
   const platform::View view = BackupFileView(platform.files, ansi, path);
@@ -424,8 +421,9 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
       break;
     case CommandResult::NotStarted:
       return Kept(RestoreStatus::NotStarted,
-                  platform.processes.LastStartError() == kElevationRequired ? kRegeditElevationText
-                                                                            : kRegeditMissingText);
+                  words[platform.processes.LastStartError() == kElevationRequired
+                            ? Phrase::RestoreRegeditElevation
+                            : Phrase::RestoreRegeditMissing]);
     case CommandResult::Stopped:
     case CommandResult::Closed:
       return Kept(RestoreStatus::Stopped, "");
@@ -433,14 +431,10 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
 
   std::string missing;
   try {
-    if (!CheckAfterImport(platform, ansi, path, view, missing)) {
-      return Kept(RestoreStatus::NotRestored,
-                  "The backup was imported, but " + missing + "; the file " + path + " is kept.");
-    }
+    if (!CheckAfterImport(platform, ansi, path, view, missing, words))
+      return Kept(RestoreStatus::NotRestored, words.Say(Phrase::RestoreNotAllBack, {missing, path}));
   } catch (const std::exception&) {
-    return Kept(RestoreStatus::NotRestored,
-                "The backup was imported, but there was not enough memory to check it; the file " +
-                    path + " is kept.");
+    return Kept(RestoreStatus::NotRestored, words.Say(Phrase::RestoreNoMemoryAfter, {path}));
   }
   held.reset();
   outcome.status = RestoreStatus::Restored;
@@ -448,29 +442,28 @@ RestoreOutcome RestoreBackupFile(platform::Platform& platform, const std::string
     outcome.keptOutsideBackupFolder = true;
     return outcome;
   }
-  const std::string reason = RemoveBackupFile(platform, path);
+  const std::string reason = RemoveBackupFile(platform, path, words);
   outcome.fileDeleted = reason.empty();
-  if (!outcome.fileDeleted)
-    outcome.message = "The backup was restored, but its file " + path + " could not be deleted: " + reason;
+  if (!outcome.fileDeleted) outcome.message = words.Say(Phrase::RestoredNotDeleted, {path, reason});
   return outcome;
 }
 
 RestoreOutcome RestoreSelected(platform::Platform& platform, std::string_view folder,
                                std::string_view backupFolder, std::vector<BackupFileRow>& rows,
-                               int& selected, CommandHint& hint) {
+                               int& selected, CommandHint& hint, const Wording& words) {
   if (!HasSelection(rows, selected)) return {RestoreStatus::NothingSelected, false, false, {}};
   const std::string path = BackupFilePath(folder, rows[static_cast<size_t>(selected)].name);
-  RestoreOutcome outcome = RestoreBackupFile(platform, path, backupFolder, hint);
+  RestoreOutcome outcome = RestoreBackupFile(platform, path, backupFolder, hint, words);
   if (outcome.status == RestoreStatus::Restored && outcome.fileDeleted) RemoveRow(rows, selected);
   return outcome;
 }
 
 DeleteOutcome DeleteSelected(platform::Platform& platform, std::string_view folder,
-                             std::vector<BackupFileRow>& rows, int& selected) {
+                             std::vector<BackupFileRow>& rows, int& selected, const Wording& words) {
   if (!HasSelection(rows, selected)) return {};
   const std::string path = BackupFilePath(folder, rows[static_cast<size_t>(selected)].name);
-  const std::string reason = RemoveBackupFile(platform, path);
-  if (!reason.empty()) return {false, "The backup file " + path + " could not be deleted: " + reason};
+  const std::string reason = RemoveBackupFile(platform, path, words);
+  if (!reason.empty()) return {false, words.Say(Phrase::BackupNotDeleted, {path, reason})};
   RemoveRow(rows, selected);
   return {true, {}};
 }

@@ -7,12 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "core/wording.h"
 #include "platform/platform.h"
 #include "platform/reg_text.h"
 
 namespace tallowin {
 
 inline constexpr const char* kRestoreHintText = "Restore registry...";
+// The English of Phrase::RestoreRegeditMissing and Phrase::RestoreRegeditElevation.
 inline constexpr const char* kRegeditMissingText = "Please check if Regedit.exe exists.";
 inline constexpr const char* kRegeditElevationText =
     "Regedit.exe needs administrator rights (elevation required): run this program as "
@@ -95,10 +97,10 @@ int NextBackupHintProgress(int position);
 // Whether every key and value of the document is in the registry with the same type
 // and bytes (string types may have gained the terminating NUL the import adds). The
 // last occurrence wins when a value occurs twice. `missing` names the first item that
-// is not.
+// is not, in `words`.
 [[nodiscard]] bool VerifyImported(platform::Registry& registry,
                                   const platform::RegTextDocument& document,
-                                  std::string& missing);
+                                  std::string& missing, const Wording& words = English());
 
 // Registry data as it reads back after an import of `fileData` of that type.
 bool SameAfterImport(uint32_t type, std::string_view fileData, std::string_view registryData);
@@ -120,8 +122,8 @@ struct RestoreOutcome {
   RestoreStatus status = RestoreStatus::NotStarted;
   bool fileDeleted = false;  // gone after the restore (its row leaves the list)
   bool keptOutsideBackupFolder = false;  // restored; a file chosen elsewhere stays
-  // For the user; empty on success. A restored file that could not be deleted is named
-  // here with the system's reason, and keeps its row.
+  // For the user, in the wording the restore was given; empty on success. A restored file
+  // that could not be deleted is named here with the system's reason, and keeps its row.
   std::string message;
 };
 
@@ -129,11 +131,13 @@ struct RestoreOutcome {
 // writes (a file cut short is refused before anything is imported), import it with the
 // registry editor of the view the file names (BackupFileView), read it again to check
 // every value came back in that view, and only then delete it, when it lies in
-// `backupFolder`. The file is read in chunks, never held whole.
+// `backupFolder`. The file is read in chunks, never held whole. The message is said in
+// `words`.
 [[nodiscard]] RestoreOutcome RestoreBackupFile(platform::Platform& platform,
                                                const std::string& path,
                                                std::string_view backupFolder,
-                                               CommandHint& hint);
+                                               CommandHint& hint,
+                                               const Wording& words = English());
 
 // The dialog's restore and delete steps on the selected row of the files listed from
 // `folder`. `selected` follows the row that moves into the deleted one's place (or the
@@ -143,7 +147,8 @@ struct RestoreOutcome {
                                              std::string_view folder,
                                              std::string_view backupFolder,
                                              std::vector<BackupFileRow>& rows, int& selected,
-                                             CommandHint& hint);
+                                             CommandHint& hint,
+                                             const Wording& words = English());
 
 struct DeleteOutcome {
   bool deleted = false;  // the file is gone (also when it was gone before); its row left
@@ -153,6 +158,7 @@ struct DeleteOutcome {
 // Deletes the selected row's file without asking; the row leaves the list once the file
 // is gone.
 [[nodiscard]] DeleteOutcome DeleteSelected(platform::Platform& platform, std::string_view folder,
-                                           std::vector<BackupFileRow>& rows, int& selected);
+                                           std::vector<BackupFileRow>& rows, int& selected,
+                                           const Wording& words = English());
 
 }  // namespace tallowin

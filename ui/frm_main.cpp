@@ -440,7 +440,8 @@ void TfrmMain::FormActivate() {
   Placement placement(hwnd_);
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
   if (!OptionsSetting.LastClean.empty()) SetStatus(Format(Txt::LastFixAt, {OptionsSetting.LastClean}));
-  if (const auto last = LastUnattendedRunText(platform_, OptionsSetting.OutputDirectory)) SetStatus(*last);
+  if (const auto last = LastUnattendedRunText(platform_, OptionsSetting.OutputDirectory, Words()))
+    SetStatus(*last);
   // The unattended run never shows its window, not even maximized for a moment.
   if (IsRepairOnceSwitch(arguments_)) {
     RepairOnce = true;
@@ -455,9 +456,9 @@ std::string TfrmMain::SaveSettings() {
   // Before the load the record holds nothing of the file: writing it would wipe the file.
   if (!activated_) return {};
   // The unattended run's window was never placed: the stored one stays for the next start.
-  if (RepairOnce) return SaveSettingsForConsole(*ini_, settingsPath_, executableDirectory_);
+  if (RepairOnce) return SaveSettingsForConsole(*ini_, settingsPath_, executableDirectory_, Words());
   Placement placement(hwnd_);
-  return LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement);
+  return LoadOrSaveSettings(false, *ini_, settingsPath_, executableDirectory_, placement, Words());
 }
 
 void TfrmMain::SaveSettingsOrSay() {

@@ -111,18 +111,18 @@ void TfrmRestore::aRestoreExecute() {
   const std::string folder = WindowText(eFolder);
   TfrmBackupHint hint(hwnd_);
   const RestoreOutcome outcome = RestoreSelected(platform_, folder, OptionsSetting.OutputDirectory,
-                                                 rows_, selected, hint);
+                                                 rows_, selected, hint, Words());
   switch (outcome.status) {
     case RestoreStatus::Restored:
       ShowRows(selected);
-      if (!outcome.message.empty()) ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONERROR);
+      if (!outcome.message.empty()) ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
       break;
     case RestoreStatus::NotStarted:
-      ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONINFORMATION);
+      ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONINFORMATION);
       break;
     case RestoreStatus::Unreadable:
     case RestoreStatus::NotRestored:
-      ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONERROR);
+      ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
       break;
     case RestoreStatus::NothingSelected:
     case RestoreStatus::Stopped:
@@ -133,9 +133,9 @@ void TfrmRestore::aRestoreExecute() {
 void TfrmRestore::aDeleteExecute() {
   int selected = SelectedRow();
   if (selected < 0) return;
-  const DeleteOutcome outcome = DeleteSelected(platform_, WindowText(eFolder), rows_, selected);
+  const DeleteOutcome outcome = DeleteSelected(platform_, WindowText(eFolder), rows_, selected, Words());
   ShowRows(selected);
-  if (!outcome.message.empty()) ShowMessage(hwnd_, Localized(outcome.message), MB_OK | MB_ICONERROR);
+  if (!outcome.message.empty()) ShowMessage(hwnd_, outcome.message, MB_OK | MB_ICONERROR);
 }
 
 void TfrmRestore::suitempListView1DblClick() { aRestoreExecute(); }

@@ -29,10 +29,10 @@ void RecordRunBesideAnotherCopy() {
 }
 
 std::optional<std::string> LastUnattendedRunText(const platform::Platform& platform,
-                                                 const std::string& folder) {
+                                                 const std::string& folder, const Wording& words) {
   const RunLog log = ReadRunLog(platform.files, folder);
   if (log.records.empty()) return std::nullopt;
-  return LastRunStatusText(log.records.back(), platform.system);
+  return LastRunStatusText(log.records.back(), platform.system, words);
 }
 
 }  // namespace tallowin::ui

@@ -19,6 +19,6 @@ void RecordRunBesideAnotherCopy();
 
 // The status line's text for the last unattended run of the folder's log, if any.
 std::optional<std::string> LastUnattendedRunText(const platform::Platform& platform,
-                                                 const std::string& folder);
+                                                 const std::string& folder, const Wording& words);
 
 }  // namespace tallowin::ui

@@ -52,12 +52,11 @@ void ScheduleGroup::Load() {
   std::string text;
   if (!read.ok()) {
     shown_.reset();
-    text = Format(Txt::ScheduleUnreadable, {read.message});
+    text = Format(Txt::ScheduleUnreadable, {TaskFailureText(read, Words())});
   } else {
     shown_ = state.schedule;
-    for (const std::string& note : StateNotes(state, [this](const platform::LocalTime& t) {
-           return system_->FormatDateTime(t);
-         }))
+    const auto formatTime = [this](const platform::LocalTime& t) { return system_->FormatDateTime(t); };
+    for (const std::string& note : StateNotes(state, formatTime, Words()))
       text += (text.empty() ? "" : " ") + note;
     if (state.exists && !state.scheduleKnown) text = Format(Txt::ScheduleUnknown, {text});
     if (!state.exists) text = Format(Txt::ScheduleNone, {kScheduledTaskName});
@@ -96,7 +95,7 @@ std::string ScheduleGroup::Apply() {
       *scheduler_, *chosen, ScheduledProgramPath(system_->ExecutableDirectory()), system_->Now());
   if (applied.ok()) return {};
   return Format(chosen->kind == RepairSchedule::Kind::Off ? Txt::ScheduleNotOff : Txt::ScheduleNotSet,
-                {applied.message});
+                {TaskFailureText(applied, Words())});
 }
 
 bool ScheduleGroup::OnCommand(int id, int notifyCode) {

@@ -44,10 +44,10 @@ void PrintState(const ScheduleState& state, Format format, platform::System& sys
   json["at"] = timed ? nlohmann::json(TimeOfDayText(state.schedule->hour, state.schedule->minute))
                      : nlohmann::json(nullptr);
   json["enabled"] = state.exists && state.enabled;
-  json["action"] = state.exists && state.actionKnown ? nlohmann::json(state.action) : nlohmann::json(nullptr);
+  json["action"] = state.exists && state.actionKnown ? nlohmann::json(ActionText(state)) : nlohmann::json(nullptr);
   json["this_program"] = state.exists && state.actionKnown ? nlohmann::json(state.ours) : nlohmann::json(nullptr);
   json["next_run"] = state.nextRun ? nlohmann::json(IsoTime(*state.nextRun)) : nlohmann::json(nullptr);
-  json["note"] = state.unreadable.empty() ? nlohmann::json(nullptr) : nlohmann::json(state.unreadable);
+  json["note"] = state.unreadable.empty() ? nlohmann::json(nullptr) : nlohmann::json(UnreadableText(state.unreadable));
   WriteText(stdout, json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
@@ -77,14 +77,14 @@ int RunSchedule(const ScheduleArgs& args) {
     }
     const platform::TaskResult applied = ApplySchedule(*scheduler, *args.change, program, system->Now());
     if (!applied.ok()) {
-      Error(applied.message);
+      Error(TaskFailureText(applied));
       return kExitFailed;
     }
   }
   platform::RegisteredTask task;
   const platform::TaskResult read = scheduler->Read(kScheduledTaskName, task);
   if (!read.ok()) {
-    Error(read.message);
+    Error(TaskFailureText(read));
     return kExitFailed;
   }
   const ScheduleState state = InterpretTask(task, program);

@@ -59,7 +59,7 @@ std::string Reason(HRESULT hr) {
   return (text.empty() ? std::string("Error") : Narrow(text)) + " (" + code + ")";
 }
 
-TaskResult Failure(HRESULT hr, const std::string& step) { return {hr, step + ": " + Reason(hr)}; }
+TaskResult Failure(HRESULT hr, TaskStep step) { return {step, hr, Reason(hr)}; }
 
 bool NotFound(HRESULT hr) {
   return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
@@ -69,20 +69,19 @@ bool NotFound(HRESULT hr) {
 TaskResult RootFolder(ComPtr<ITaskService>& service, ComPtr<ITaskFolder>& root) {
   HRESULT hr = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                 service.put());
-  if (FAILED(hr)) return Failure(hr, "the Task Scheduler is not available");
+  if (FAILED(hr)) return Failure(hr, TaskStep::NoScheduler);
   VARIANT none;
   VariantInit(&none);
   hr = service->Connect(none, none, none, none);
-  if (FAILED(hr)) return Failure(hr, "the Task Scheduler service cannot be reached");
+  if (FAILED(hr)) return Failure(hr, TaskStep::NoService);
   const Bstr path("\\");
   hr = service->GetFolder(path.get(), reinterpret_cast<ITaskFolder**>(root.put()));
-  if (FAILED(hr)) return Failure(hr, "the Task Scheduler's task folder cannot be opened");
+  if (FAILED(hr)) return Failure(hr, TaskStep::NoFolder);
   return {};
 }
 
-void NoteUnreadable(RegisteredTask& task, const std::string& what, HRESULT hr) {
-  if (!task.unreadable.empty()) task.unreadable += "; ";
-  task.unreadable += "the Task Scheduler cannot report " + what + ": " + Reason(hr);
+void NoteUnreadable(RegisteredTask& task, TaskUnreported::Part part, HRESULT hr) {
+  task.unreadable.push_back({part, Reason(hr)});
 }
 
 void ReadTriggers(ITaskDefinition& definition, RegisteredTask& task) {
@@ -90,14 +89,14 @@ void ReadTriggers(ITaskDefinition& definition, RegisteredTask& task) {
   LONG count = 0;
   HRESULT hr = definition.get_Triggers(reinterpret_cast<ITriggerCollection**>(triggers.put()));
   if (SUCCEEDED(hr)) hr = triggers->get_Count(&count);
-  if (FAILED(hr)) return NoteUnreadable(task, "the task's schedule", hr);
+  if (FAILED(hr)) return NoteUnreadable(task, TaskUnreported::Part::Schedule, hr);
   std::vector<TaskTrigger> read;
   for (LONG i = 1; i <= count; ++i) {  // the collections count from 1
     ComPtr<ITrigger> trigger;
     TASK_TRIGGER_TYPE2 type = TASK_TRIGGER_EVENT;
     hr = triggers->get_Item(i, reinterpret_cast<ITrigger**>(trigger.put()));
     if (SUCCEEDED(hr)) hr = trigger->get_Type(&type);
-    if (FAILED(hr)) return NoteUnreadable(task, "the task's schedule", hr);
+    if (FAILED(hr)) return NoteUnreadable(task, TaskUnreported::Part::Schedule, hr);
     TaskTrigger entry;
     Bstr start;
     VARIANT_BOOL enabled = VARIANT_TRUE;
@@ -131,19 +130,19 @@ void ReadActions(ITaskDefinition& definition, RegisteredTask& task) {
   LONG count = 0;
   HRESULT hr = definition.get_Actions(reinterpret_cast<IActionCollection**>(actions.put()));
   if (SUCCEEDED(hr)) hr = actions->get_Count(&count);
-  if (FAILED(hr)) return NoteUnreadable(task, "the task's action", hr);
+  if (FAILED(hr)) return NoteUnreadable(task, TaskUnreported::Part::Action, hr);
   std::vector<TaskAction> read;
   for (LONG i = 1; i <= count; ++i) {
     ComPtr<IAction> action;
     hr = actions->get_Item(i, reinterpret_cast<IAction**>(action.put()));
-    if (FAILED(hr)) return NoteUnreadable(task, "the task's action", hr);
+    if (FAILED(hr)) return NoteUnreadable(task, TaskUnreported::Part::Action, hr);
     TaskAction entry;
     ComPtr<IExecAction> exec;
     if (SUCCEEDED(action->QueryInterface(IID_IExecAction, exec.put()))) {
       Bstr path, arguments;
       hr = exec->get_Path(path.put());
       if (SUCCEEDED(hr)) hr = exec->get_Arguments(arguments.put());
-      if (FAILED(hr)) return NoteUnreadable(task, "the task's action", hr);
+      if (FAILED(hr)) return NoteUnreadable(task, TaskUnreported::Part::Action, hr);
       entry.exec = true;
       entry.command = path.text();
       entry.arguments = arguments.text();
@@ -168,14 +167,14 @@ class Win32TaskScheduler : public TaskScheduler {
       task = std::move(read);
       return {};
     }
-    if (FAILED(hr)) return Failure(hr, "the task \"" + name + "\" cannot be read");
+    if (FAILED(hr)) return Failure(hr, TaskStep::NotRead);
     read.exists = true;
     VARIANT_BOOL enabled = VARIANT_TRUE;
     if (SUCCEEDED(registered->get_Enabled(&enabled))) read.enabled = enabled != VARIANT_FALSE;
     ComPtr<ITaskDefinition> definition;
     hr = registered->get_Definition(reinterpret_cast<ITaskDefinition**>(definition.put()));
     if (FAILED(hr)) {
-      NoteUnreadable(read, "the task's definition", hr);
+      NoteUnreadable(read, TaskUnreported::Part::Definition, hr);
     } else {
       ReadTriggers(*definition.get(), read);
       ReadActions(*definition.get(), read);
@@ -197,10 +196,10 @@ class Win32TaskScheduler : public TaskScheduler {
     if (TaskResult result = RootFolder(service, root); !result.ok()) return result;
     ComPtr<ITaskDefinition> definition;
     HRESULT hr = service->NewTask(0, reinterpret_cast<ITaskDefinition**>(definition.put()));
-    if (FAILED(hr)) return Failure(hr, "the Task Scheduler cannot make a task definition");
+    if (FAILED(hr)) return Failure(hr, TaskStep::NoDefinition);
     const Bstr text(xml);
     hr = definition->put_XmlText(text.get());
-    if (FAILED(hr)) return Failure(hr, "the Task Scheduler refused the task definition");
+    if (FAILED(hr)) return Failure(hr, TaskStep::DefinitionRefused);
     const Bstr taskName(name);
     VARIANT none;
     VariantInit(&none);
@@ -208,7 +207,7 @@ class Win32TaskScheduler : public TaskScheduler {
     hr = root->RegisterTaskDefinition(taskName.get(), definition.get(), TASK_CREATE_OR_UPDATE, none,
                                       none, TASK_LOGON_INTERACTIVE_TOKEN, none,
                                       reinterpret_cast<IRegisteredTask**>(registered.put()));
-    if (FAILED(hr)) return Failure(hr, "the Task Scheduler refused to register the task");
+    if (FAILED(hr)) return Failure(hr, TaskStep::NotRegistered);
     return {};
   }
 
@@ -219,7 +218,7 @@ class Win32TaskScheduler : public TaskScheduler {
     if (TaskResult result = RootFolder(service, root); !result.ok()) return result;
     const Bstr taskName(name);
     const HRESULT hr = root->DeleteTask(taskName.get(), 0);
-    if (FAILED(hr) && !NotFound(hr)) return Failure(hr, "the Task Scheduler refused to remove the task");
+    if (FAILED(hr) && !NotFound(hr)) return Failure(hr, TaskStep::NotRemoved);
     return {};
   }
 };

@@ -100,11 +100,14 @@ TEST(ScheduleState, OnlyThisProgramsOwnOfferedScheduleIsShownAsOurs) {
   // What the Task Scheduler cannot report stays unknown, with its reason.
   task.triggers.reset();
   task.actions.reset();
-  task.unreadable = "the Task Scheduler cannot report the task's schedule: Not implemented.";
+  task.unreadable = {{platform::TaskUnreported::Part::Schedule, "Not implemented."},
+                     {platform::TaskUnreported::Part::Action, "Error (0x80004001)"}};
   state = InterpretTask(task, program);
   EXPECT_EQ(StateSummary(state), "schedule unknown");
   EXPECT_FALSE(state.ours);
-  EXPECT_EQ(StateNotes(state, {}), std::vector<std::string>{task.unreadable});
+  EXPECT_EQ(StateNotes(state, {}),
+            std::vector<std::string>{"the Task Scheduler cannot report the task's schedule: Not implemented.; "
+                                     "the Task Scheduler cannot report the task's action: Error (0x80004001)"});
   EXPECT_EQ(StateSummary(InterpretTask(RegisteredTask{}, program)), "off");
 }
 

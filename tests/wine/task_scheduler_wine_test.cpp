@@ -47,16 +47,17 @@ void ExpectReadBack(platform::TaskScheduler& scheduler, const RepairSchedule& wa
                     const std::string& program) {
   platform::RegisteredTask task;
   const platform::TaskResult read = scheduler.Read(kScheduledTaskName, task);
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << TaskFailureText(read);
   ASSERT_TRUE(task.exists);
   const ScheduleState state = InterpretTask(task, program);
   if (state.scheduleKnown) {
     ASSERT_TRUE(state.schedule);
     EXPECT_TRUE(SameSchedule(*state.schedule, wanted)) << StateSummary(state);
   } else {
-    EXPECT_NE(state.unreadable.find("the task's schedule"), std::string::npos) << state.unreadable;
+    const std::string unreadable = UnreadableText(state.unreadable);
+    EXPECT_NE(unreadable.find("the task's schedule"), std::string::npos) << unreadable;
   }
-  EXPECT_TRUE(!state.actionKnown || state.ours) << state.action;
+  EXPECT_TRUE(!state.actionKnown || state.ours) << ActionText(state);
 }
 
 TEST(TaskSchedulerWine, TheTaskIsRegisteredReadChangedAndRemoved) {
@@ -69,7 +70,7 @@ TEST(TaskSchedulerWine, TheTaskIsRegisteredReadChangedAndRemoved) {
 
   const RepairSchedule weekly{Kind::Weekly, 0, 3, 0};
   platform::TaskResult result = ApplySchedule(*scheduler, weekly, program, today);
-  ASSERT_TRUE(result.ok()) << result.message;
+  ASSERT_TRUE(result.ok()) << TaskFailureText(result);
   const std::string registered = FileText(file);
   EXPECT_NE(registered.find("<Author>Tallowin</Author>"), std::string::npos) << registered;
   EXPECT_NE(registered.find("<StartWhenAvailable>true</StartWhenAvailable>"), std::string::npos);
@@ -79,14 +80,14 @@ TEST(TaskSchedulerWine, TheTaskIsRegisteredReadChangedAndRemoved) {
   // A change replaces the one task; its file stays one whole definition.
   const RepairSchedule daily{Kind::Daily, 0, 4, 30};
   result = ApplySchedule(*scheduler, daily, program, today);
-  ASSERT_TRUE(result.ok()) << result.message;
+  ASSERT_TRUE(result.ok()) << TaskFailureText(result);
   const std::string changed = FileText(file);
   EXPECT_EQ(changed.find("<Task "), changed.rfind("<Task ")) << changed;
   EXPECT_TRUE(EndsWholly(changed)) << changed;
   ExpectReadBack(*scheduler, daily, program);
 
   result = ApplySchedule(*scheduler, RepairSchedule{}, program, today);
-  ASSERT_TRUE(result.ok()) << result.message;
+  ASSERT_TRUE(result.ok()) << TaskFailureText(result);
   EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
   platform::RegisteredTask task;
   ASSERT_TRUE(scheduler->Read(kScheduledTaskName, task).ok());
