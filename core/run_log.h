@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/wording.h"
+#include "platform/wording.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "repair/repair_run.h"

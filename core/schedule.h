@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/wording.h"
+#include "platform/wording.h"
 #include "platform/task_scheduler.h"
 
 namespace tallowin {

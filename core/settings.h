@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/wording.h"
+#include "platform/wording.h"
 #include "platform/ini_file.h"
 
 namespace tallowin {

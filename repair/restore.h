@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/wording.h"
+#include "platform/wording.h"
 #include "platform/platform.h"
 #include "platform/reg_text.h"
 

@@ -1,5 +1,5 @@
 // The lower layers' sentences in German: the same entries as kEnglishPhrases
-// (core/wording.cpp), with the same placeholders.
+// (platform/wording.cpp), with the same placeholders.
 
 #include "ui/text_table.h"
 

@@ -16,7 +16,7 @@ extern const TextEntry kEnglishTexts[];
 extern const size_t kEnglishTextCount;
 extern const TextEntry kGermanTexts[];
 extern const size_t kGermanTextCount;
-// The lower layers' sentences in German (core/wording.cpp has the English ones).
+// The lower layers' sentences in German (platform/wording.cpp has the English ones).
 extern const PhraseEntry kGermanPhrases[];
 extern const size_t kGermanPhraseCount;
 

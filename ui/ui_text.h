@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/wording.h"
+#include "platform/wording.h"
 #include "scan/issue.h"
 
 namespace tallowin::ui {

@@ -1,4 +1,4 @@
-#include "core/wording.h"
+#include "platform/wording.h"
 
 namespace tallowin {
 
