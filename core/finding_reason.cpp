@@ -22,28 +22,17 @@ using platform::Access;
 using platform::Root;
 
 constexpr size_t kNone = std::string::npos;
-constexpr const char* kNoLonger = "No longer broken: ";
 constexpr const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-std::string SeparatorName(char c) {
+std::string SeparatorName(char c, const Wording& words) {
   switch (c) {
-    case ' ': return "the space";
-    case ',': return "the comma";
-    case '/': return "the slash";
-    case ':': return "the colon";
-    case ';': return "the semicolon";
-    default: return std::string("\"") + c + "\"";
+    case ' ': return words[Phrase::WhyCutAtSpace];
+    case ',': return words[Phrase::WhyCutAtComma];
+    case '/': return words[Phrase::WhyCutAtSlash];
+    case ':': return words[Phrase::WhyCutAtColon];
+    case ';': return words[Phrase::WhyCutAtSemicolon];
+    default: return words.Say(Phrase::WhyCutAtOther, {std::string_view(&c, 1)});
   }
-}
-
-// "A", "A and B", "A, B and C".
-std::string Listed(const std::vector<std::string>& items) {
-  std::string text;
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-    text += items[i];
-  }
-  return text;
 }
 
 std::string LastComponent(std::string_view path) {
@@ -154,8 +143,9 @@ namespace {
 // What one candidate path of a reference is, told from the folders that exist now.
 class ReferenceReader {
  public:
-  ReferenceReader(TScanTaskThread& scan, std::string suffix, bool dirsAllowed)
-      : scan_(scan), suffix_(std::move(suffix)), dirs_(dirsAllowed) {}
+  ReferenceReader(TScanTaskThread& scan, const Wording& words, std::string suffix,
+                  bool dirsAllowed)
+      : scan_(scan), words_(words), suffix_(std::move(suffix)), dirs_(dirsAllowed) {}
 
   // The places the text may mean after its quotes and leading variable, as the test
   // reads it, each with the variable's expansion; `lead` tells the expansion.
@@ -185,7 +175,7 @@ class ReferenceReader {
         places.push_back(expanded + std::string(path.substr(variable.size())));
       }
       if (!expansions.empty())
-        lead = std::string(variable) + " expands to " + Listed(expansions) + ". ";
+        lead = words_.Say(Phrase::WhyExpandsTo, {variable, words_.Listed(expansions)});
     }
     std::vector<std::string> spellings;
     for (const std::string& place : places)
@@ -204,7 +194,7 @@ class ReferenceReader {
     }
     if (OnEmptyFloppy(path)) {
       target = path;
-      sentence = path + " is on drive " + path.substr(0, 2) + ", which holds no readable disk.";
+      sentence = words_.Say(Phrase::WhyOnEmptyFloppy, {path, path.substr(0, 2)});
       return;
     }
     // The deepest folder of the path that exists, and the first one that does not.
@@ -229,25 +219,21 @@ class ReferenceReader {
     if (cut != kNone && end != kNone && component.substr(0, cut).find('.') == kNone) cut = kNone;
     if (cut != kNone && cut > 0) {
       target = path.substr(0, existing + cut);
-      sentence = "The command line names " + target + " (arguments cut at " +
-                 SeparatorName(component[cut]) + "); it does not exist.";
+      sentence =
+          words_.Say(Phrase::WhyArgumentsCut, {target, SeparatorName(component[cut], words_)});
     } else if (!missing.empty()) {
       target = path;
       sentence = missing.size() + 1 >= path.size()
-                     ? "The folder " + missing + " does not exist."
-                     : path + ": the folder " + missing + " does not exist.";
+                     ? words_.Say(Phrase::WhyFolderMissing, {missing})
+                     : words_.Say(Phrase::WhyPathFolderMissing, {path, missing});
     } else {
       target = path;
       const bool bare = suffix_.empty() && LastComponent(path).find('.') == kNone;
-      if (!dirs_ && scan_.FolderExists(path)) {
-        // Only a file will do here, and the name is a folder's.
-        sentence = path + " is a folder, not a file";
-        if (bare) sentence += ", and no file with .exe, .com or .bat added exists";
-      } else {
-        sentence = path + " does not exist";
-        if (bare) sentence += ", nor with .exe, .com or .bat added";
-      }
-      sentence += ".";
+      // A folder where only a file will do.
+      const bool folder = !dirs_ && scan_.FolderExists(path);
+      const Phrase phrase = folder ? (bare ? Phrase::WhyFolderNotProgram : Phrase::WhyFolderNotFile)
+                                   : (bare ? Phrase::WhyProgramMissing : Phrase::WhyFileMissing);
+      sentence = words_.Say(phrase, {path});
     }
   }
 
@@ -267,32 +253,32 @@ class ReferenceReader {
   }
 
   TScanTaskThread& scan_;
+  const Wording& words_;
   const std::string suffix_;
   const bool dirs_;
   bool quoted_ = false;  // the text Places was last given began with a quote
 };
 
 // Why the test does not judge a text at all (its early stops), or "" when it did.
-std::string UntestedWhy(const TScanTaskThread& scan, const std::string& text) {
-  if (text.empty()) return "the text is empty";
-  if (text.find('?') != kNone) return "the text holds a \"?\"";
-  if (ContainsNoCase(text, "\\hp")) return "the text holds \"\\hp\"";
+std::string UntestedWhy(const TScanTaskThread& scan, const std::string& text,
+                        const Wording& words) {
+  if (text.empty()) return words[Phrase::WhyTextEmpty];
+  if (text.find('?') != kNone) return words[Phrase::WhyTextHoldsQuestionMark];
+  if (ContainsNoCase(text, "\\hp")) return words[Phrase::WhyTextHoldsHp];
   if (scan.IsWow64 && !scan.Check64Bit &&
       (ContainsNoCase(text, "system32") || ContainsNoCase(text, "Program Files") ||
        ContainsNoCase(text, "ProgramFiles")))
-    return "a 32-bit program sees System32 and the program folders redirected, so they are "
-           "not judged";
+    return words[Phrase::WhyRedirected];
   std::string_view path = text;
   if (path.front() == '"') {
     path.remove_prefix(1);
     path = path.substr(0, path.find('"'));
   }
-  if (!path.empty() && path.front() == '%') return "its variable names no existing folder";
-  if (path.size() < 3 || path.substr(1, 2) != ":\\")
-    return "it does not start with a drive letter, a colon and a backslash";
+  if (!path.empty() && path.front() == '%') return words[Phrase::WhyVariableNamesNoFolder];
+  if (path.size() < 3 || path.substr(1, 2) != ":\\") return words[Phrase::WhyNoDriveLetter];
   if (!ContainsNoCase(scan.DriveLetters, path.substr(0, 1)))
-    return "drive " + std::string(path.substr(0, 2)) + " is not one the scan tests";
-  if (path.substr(3).find(":\\") != kNone) return "it names a second drive";
+    return words.Say(Phrase::WhyDriveNotTested, {path.substr(0, 2)});
+  if (path.substr(3).find(":\\") != kNone) return words[Phrase::WhySecondDrive];
   return "";
 }
 
@@ -323,19 +309,22 @@ bool FindingExplainer::IsBroken(const std::string& text, const std::string& requ
 std::string FindingExplainer::ExplainReference(const std::string& text,
                                                const std::string& requiredSuffix, bool dirsAllowed,
                                                bool mended) {
-  ReferenceReader reader(*scan_, requiredSuffix, dirsAllowed);
+  const Wording& words = *options_.wording;
+  ReferenceReader reader(*scan_, words, requiredSuffix, dirsAllowed);
   std::string lead;
   const std::vector<std::string> places = reader.Places(text, lead);
-  const std::string notBroken = mended ? kNoLonger : "Not broken: ";
   if (!IsBroken(text, requiredSuffix, dirsAllowed)) {
-    const std::string untested = UntestedWhy(*scan_, text);
-    if (!untested.empty()) return notBroken + untested + ".";
+    const Phrase verdict = mended ? Phrase::WhyNoLongerBroken : Phrase::WhyNotBroken;
+    const std::string untested = UntestedWhy(*scan_, text, words);
+    if (!untested.empty()) return words.Say(verdict, {untested});
     for (const std::string& place : places) {
       std::string target, sentence;
       reader.Describe(place, target, sentence);
-      if (reader.Found(target)) return notBroken + target + " exists" + (mended ? " now." : ".");
+      if (reader.Found(target))
+        return words.Say(verdict,
+                         {words.Say(mended ? Phrase::WhyExistsNow : Phrase::WhyExists, {target})});
     }
-    return notBroken + "the file test finds what " + text + " names.";
+    return words.Say(verdict, {words.Say(Phrase::WhyTestFinds, {text})});
   }
   std::vector<std::string> targets, sentences;
   for (const std::string& place : places) {
@@ -344,10 +333,10 @@ std::string FindingExplainer::ExplainReference(const std::string& text,
     targets.push_back(target);
     sentences.push_back(sentence);
   }
-  if (sentences.empty()) return "The file test finds nothing that " + text + " names.";
+  if (sentences.empty()) return words.Say(Phrase::WhyFoundNothing, {text});
   if (sentences.size() == 1) return lead + sentences.front();
-  return lead + "Looked for " + Listed(targets) + ": " +
-         (targets.size() == 2 ? "neither exists." : "none of them exists.");
+  return lead + words.Say(targets.size() == 2 ? Phrase::WhyNeitherExists : Phrase::WhyNoneExists,
+                          {words.Listed(targets)});
 }
 
 std::string FindingExplainer::Explain(const Issue& issue) {
@@ -357,7 +346,7 @@ std::string FindingExplainer::Explain(const Issue& issue) {
   } catch (...) {
     // An answer the registry or the file system could not give: the general reason stays.
   }
-  return "Listed by the scan as \"" + issue.problem.str() + "\"; no more can be told of it now.";
+  return options_.wording->Say(Phrase::WhyGeneral, {issue.problem.str()});
 }
 
 // One row being explained: the item it names, and the questions the steps ask of it.
@@ -368,7 +357,8 @@ struct FindingExplainer::Row {
         issue(row),
         target(ResolveIssueTarget(row)),
         registry(explainer.RegistryOf(row)),
-        keyText(KeyText(target)) {}
+        keyText(KeyText(target)),
+        words(*explainer.options_.wording) {}
 
   FindingExplainer& self;
   TScanTaskThread& scan;
@@ -376,14 +366,17 @@ struct FindingExplainer::Row {
   const IssueTarget target;
   platform::Registry& registry;
   const std::string keyText;
+  const Wording& words;
 
   std::unique_ptr<platform::RegistryKey> Open(const std::string& path) const {
     return OpenKey(registry, target.root, path);
   }
   bool KeyExists(const std::string& path) const { return Open(path) != nullptr; }
-  std::string KeyGone() const {
-    return std::string(kNoLonger) + "the key " + keyText + " is gone.";
+  // "No longer broken: " and the clause.
+  std::string Mended(Phrase clause, std::initializer_list<std::string_view> values = {}) const {
+    return words.Say(Phrase::WhyNoLongerBroken, {words.Say(clause, values)});
   }
+  std::string KeyGone() const { return Mended(Phrase::WhyKeyGone, {keyText}); }
 
   // The value the row names, as text; nullopt when it is gone.
   std::optional<std::string> ValueText() {
@@ -399,7 +392,7 @@ struct FindingExplainer::Row {
   }
   std::string Reference(const std::optional<std::string>& text, const std::string& suffix,
                         bool dirs) {
-    if (!text) return std::string(kNoLonger) + "the value is no longer there.";
+    if (!text) return Mended(Phrase::WhyValueGone);
     return self.ExplainReference(*text, suffix, dirs, true);
   }
 
@@ -436,20 +429,31 @@ struct FindingExplainer::Row {
 
 std::string FindingExplainer::Row::Registration() {
   struct Link {
-    const char* owner;      // what the row's key is
     const char* subKey;     // where it names the other, below the row's key ("" = itself)
     const char* valueName;  // ... in that key's value
-    const char* noun;       // what it names
     const char* list;       // the key below HKEY_CLASSES_ROOT that registers those
-    const char* unlinked;   // when it names nothing any more
+    Phrase unlinked;        // when it names nothing any more
+    Phrase registered;      // when what it names is registered now
+    Phrase missing;         // when what it names is not registered
   };
-  static constexpr Link kProgId{"ProgID", "\\CLSID", "",
-                                "class",  "CLSID",   "it names no class any more."};
-  static constexpr Link kClass{"class", "",      "AppID",
-                               "AppID", "AppID", "the class names no AppID any more."};
-  static constexpr Link kInterface{"interface", "\\TypeLib",
-                                   "",          "type library",
-                                   "TypeLib",   "it names no type library any more."};
+  static constexpr Link kProgId{"\\CLSID",
+                                "",
+                                "CLSID",
+                                Phrase::WhyProgIdUnlinked,
+                                Phrase::WhyClassRegistered,
+                                Phrase::WhyProgIdClassMissing};
+  static constexpr Link kClass{"",
+                               "AppID",
+                               "AppID",
+                               Phrase::WhyClassUnlinked,
+                               Phrase::WhyAppIdRegistered,
+                               Phrase::WhyClassAppIdMissing};
+  static constexpr Link kInterface{"\\TypeLib",
+                                   "",
+                                   "TypeLib",
+                                   Phrase::WhyInterfaceUnlinked,
+                                   Phrase::WhyTypeLibRegistered,
+                                   Phrase::WhyInterfaceTypeLibMissing};
   const Link& link = issue.rule == FindingRule::ProgIdClass  ? kProgId
                      : issue.rule == FindingRule::ClassAppId ? kClass
                                                              : kInterface;
@@ -461,13 +465,12 @@ std::string FindingExplainer::Row::Registration() {
   const std::optional<std::string> ref = naming ? TextValue(*naming, link.valueName) : std::nullopt;
   const std::string name = LastComponent(target.path);
   if (ref && ref->empty() && issue.rule == FindingRule::ProgIdClass)
-    return "The ProgID " + name + " has a CLSID key that names no class.";
-  if (!ref || ref->empty()) return std::string(kNoLonger) + link.unlinked;
+    return words.Say(Phrase::WhyProgIdNoClass, {name});
+  if (!ref || ref->empty()) return Mended(link.unlinked);
   const std::string listed = std::string(link.list) + "\\" + *ref;
   if (KeyExists(listed) || (self.options_.check64Bit && KeyExists("Wow6432Node\\" + listed)))
-    return std::string(kNoLonger) + "the " + link.noun + " " + *ref + " is registered now.";
-  return "The " + std::string(link.owner) + " " + name + " names the " + link.noun + " " + *ref +
-         ", which has no key under HKEY_CLASSES_ROOT\\" + link.list + ".";
+    return Mended(link.registered, {*ref});
+  return words.Say(link.missing, {name, *ref});
 }
 
 std::string FindingExplainer::Row::CommandKey() {
@@ -475,7 +478,7 @@ std::string FindingExplainer::Row::CommandKey() {
   if (!key) return KeyGone();
   const std::optional<std::string> text = TextValue(*key, "");
   if (issue.rule == FindingRule::OpenWithCommand && (!text || text->empty()))
-    return "The command key " + keyText + " holds no command: it opens nothing.";
+    return words.Say(Phrase::WhyCommandKeyEmpty, {keyText});
   return Reference(text, "", false);
 }
 
@@ -489,8 +492,8 @@ std::string FindingExplainer::Row::StartupCommand() {
   if (text && (text->empty() || *text == "\"\"")) {
     const std::string name =
         issue.rule == FindingRule::StartupEntry ? LastComponent(target.path) : target.valueName;
-    return "The command line " + (text->empty() ? "" : *text + " ") + "of " + name +
-           " is empty: it starts nothing.";
+    return text->empty() ? words.Say(Phrase::WhyStartupEmpty, {name})
+                         : words.Say(Phrase::WhyStartupQuotesOnly, {*text, name});
   }
   return Reference(text, "", false);
 }
@@ -504,85 +507,79 @@ std::string FindingExplainer::Row::EmptyKey() {
   if (extension && values == 1 && subKeys == 0) {
     const std::optional<std::string> text = TextValue(*key, "");
     if (text && text->empty())
-      return keyText + " holds only an empty default value: it names no file type.";
+      return words.Say(Phrase::WhyEmptyDefaultOnly, {keyText});
   }
   key.reset();
   if (scan.CountKeyContent(target.root, target.path, 1) >= 1)
-    return std::string(kNoLonger) + keyText + " holds values now.";
-  std::string sentence =
-      keyText + (subKeys == 0   ? " has no values and no sub-keys"
-                 : subKeys == 1 ? " has no values, and its sub-key holds none either"
-                                : " has no values, and its " + std::to_string(subKeys) +
-                                      " sub-keys hold none either");
-  if (issue.rule == FindingRule::ObsoleteSoftware)
-    return sentence +
-           ": a program's key right below Software with nothing in it is left over "
-           "from software that is gone.";
-  if (extension) return sentence + ": it tells Windows nothing about the file type.";
-  return sentence + ".";
+    return Mended(Phrase::WhyHoldsValuesNow, {keyText});
+  const std::string count = std::to_string(subKeys);
+  const std::string state = words.Say(subKeys == 0   ? Phrase::WhyNoValuesNoSubKeys
+                                      : subKeys == 1 ? Phrase::WhyNoValuesSubKeyEmpty
+                                                     : Phrase::WhyNoValuesSubKeysEmpty,
+                                      {keyText, count});
+  return words.Say(issue.rule == FindingRule::ObsoleteSoftware ? Phrase::WhyEmptySoftwareKey
+                   : extension                                 ? Phrase::WhyEmptyExtension
+                                                               : Phrase::WhyEmptyKey,
+                   {state});
 }
 
 std::string FindingExplainer::Row::UninstallEntry() {
   auto key = Open(target.path);
-  if (!key) return std::string(kNoLonger) + "the entry " + issue.data + " is gone.";
+  if (!key) return Mended(Phrase::WhyUninstallEntryGone, {issue.data});
   std::vector<std::string> names;
   (void)key->ValueNames(names);
   for (const std::string& name : names)
     if (ContainsNoCase(name, "UninstallString") || EqualsNoCase(name, "SystemComponent"))
-      return std::string(kNoLonger) + "the entry has its " + name + " value now.";
-  return "The uninstall entry " + issue.data +
-         " has no UninstallString value and is not a system component: Add/Remove Programs "
-         "cannot remove the program.";
+      return Mended(Phrase::WhyUninstallHasValue, {name});
+  return words.Say(Phrase::WhyUninstallNoCommand, {issue.data});
 }
 
 std::string FindingExplainer::Row::InstallerFolder() {
   auto key = Open(target.path);
   platform::RegValue value;
   if (!key || key->QueryValue(issue.data, value) != platform::kSuccess)
-    return std::string(kNoLonger) + "the installer no longer lists the folder.";
-  return "The installer's folder list names " + issue.data + ". " +
-         self.ExplainReference(issue.data, "", true, true);
+    return Mended(Phrase::WhyInstallerFolderGone);
+  return words.Say(Phrase::WhyInstallerFolder,
+                   {issue.data, self.ExplainReference(issue.data, "", true, true)});
 }
 
 std::string FindingExplainer::Row::ProgramsCacheEntry() {
-  if (!KeyExists(target.path)) return std::string(kNoLonger) + "the cache entry is gone.";
+  if (!KeyExists(target.path)) return Mended(Phrase::WhyCacheEntryGone);
   if (OpenKey(registry, Root::LocalMachine, std::string(kUninstallPath) + "\\" + issue.data))
-    return std::string(kNoLonger) + "the program " + issue.data + " has an uninstall entry now.";
-  return "The Add/Remove Programs cache entry " + issue.data +
-         " has no program of that name under HKEY_LOCAL_MACHINE\\" + kUninstallPath + ".";
+    return Mended(Phrase::WhyCacheProgramListed, {issue.data});
+  return words.Say(Phrase::WhyCacheNoProgram, {issue.data, kUninstallPath});
 }
 
 std::string FindingExplainer::Row::DialogHistory() {
   const std::optional<std::string> text = ValueText();
-  if (!text) return std::string(kNoLonger) + "the entry is gone from the dialog's history.";
+  if (!text) return Mended(Phrase::WhyHistoryEntryGone);
   std::vector<std::string> extensions;
   if (auto key = Open(target.path)) (void)key->SubKeyNames(extensions);
   std::vector<std::string> shown;
   for (const std::string& extension : extensions) {
     if (extension == "*") continue;
     if (scan.FileExists(*text + "." + extension))
-      return std::string(kNoLonger) + *text + "." + extension + " exists now.";
+      return Mended(Phrase::WhyExistsNow, {*text + "." + extension});
     if (shown.size() < 6) shown.push_back("." + extension);
   }
-  if (shown.empty())
-    return "The file dialog's history names " + *text + ", and it lists no extension to look for.";
-  return "The file dialog's history names " + *text + " without its extension; no file " + *text +
-         " with " + Listed(shown) +
-         (extensions.size() > shown.size() + 1 ? " or the others it lists" : "") + " exists.";
+  if (shown.empty()) return words.Say(Phrase::WhyHistoryNoExtensions, {*text});
+  const bool more = extensions.size() > shown.size() + 1;
+  return words.Say(more ? Phrase::WhyHistoryNoFileOfMore : Phrase::WhyHistoryNoFile,
+                   {*text, words.Listed(shown)});
 }
 
 std::string FindingExplainer::Row::UsageCounter() {
   auto key = Open(target.path);
   platform::RegValue value;
   if (!key || key->QueryValue(target.valueName, value) != platform::kSuccess)
-    return std::string(kNoLonger) + "the usage counter is gone.";
+    return Mended(Phrase::WhyUsageCounterGone);
   const std::string& plain = issue.data;
   const bool neverRun = value.data.size() >= 8 && value.data[4] == 0 && value.data[5] == 0 &&
                         value.data[6] == 0 && value.data[7] == 0;
   const size_t colon = plain.find(':');
-  if (neverRun) return "The usage counter of " + plain + " shows it never ran.";
+  if (neverRun) return words.Say(Phrase::WhyNeverRan, {plain});
   if (colon == kNone || plain.find(".lnk") != kNone)
-    return "The usage counter of " + plain + " names nothing the scan can look for now.";
+    return words.Say(Phrase::WhyUsageNamesNothing, {plain});
   return self.ExplainReference(plain.substr(colon + 1), "", true, true);
 }
 
@@ -590,9 +587,9 @@ std::string FindingExplainer::Row::SharedDll() {
   auto key = Open(target.path);
   platform::RegValue value;
   if (!key || key->QueryValue(issue.data, value) != platform::kSuccess)
-    return std::string(kNoLonger) + "the value is no longer there.";
+    return Mended(Phrase::WhyValueGone);
   if (value.data.size() == 4 && value.data.find_first_not_of('\0') == kNone)
-    return "The reference count of " + issue.data + " is 0: no program says it uses the file.";
+    return words.Say(Phrase::WhyUnreferenced, {issue.data});
   return self.ExplainReference(issue.data, "", false, true);
 }
 
@@ -601,7 +598,7 @@ std::string FindingExplainer::Row::Font() {
   if (text) {
     const std::optional<std::string> fonts = scan.Files().SpecialFolder(platform::kCsidlFonts);
     if (fonts && !fonts->empty() && scan.FileExists(*fonts + "\\" + *text))
-      return std::string(kNoLonger) + "the fonts folder holds " + *text + ".";
+      return Mended(Phrase::WhyFontInFolder, {*text});
   }
   return Reference(text, "", false);
 }
@@ -616,26 +613,24 @@ std::string FindingExplainer::Row::HelpFile() {
 }
 
 std::string FindingExplainer::Row::StartMenuFolder() {
-  if (!KeyExists(target.path)) return std::string(kNoLonger) + "the key is gone.";
+  if (!KeyExists(target.path)) return Mended(Phrase::WhyStartMenuKeyGone);
   std::vector<std::string> folders;
   for (const int csidl : {platform::kCsidlPrograms, platform::kCsidlCommonPrograms}) {
     const std::optional<std::string> folder = scan.Files().SpecialFolder(csidl);
     if (!folder || folder->empty()) continue;
     if (scan.FolderExists(*folder + "\\" + issue.data))
-      return std::string(kNoLonger) + *folder + "\\" + issue.data + " exists now.";
+      return Mended(Phrase::WhyExistsNow, {*folder + "\\" + issue.data});
     folders.push_back(*folder);
   }
-  return "No folder " + issue.data + " in the Start menu's Programs folders (" + Listed(folders) +
-         "): the menu order kept for it belongs to nothing.";
+  return words.Say(Phrase::WhyStartMenuNoFolder, {issue.data, words.Listed(folders)});
 }
 
 std::string FindingExplainer::Row::Shortcut() {
-  if (!scan.FileExists(issue.key)) return std::string(kNoLonger) + "the shortcut is gone.";
+  if (!scan.FileExists(issue.key)) return Mended(Phrase::WhyShortcutGone);
   const std::string link = scan.Files().ShortcutTarget(issue.key).value_or("");
   for (const std::string& spelling : scan.PathSpellings(link))
     if (!link.empty() && scan.FolderExists(spelling))
-      return std::string(kNoLonger) + "the shortcut's target " + spelling +
-             " is a folder that exists.";
+      return Mended(Phrase::WhyShortcutToFolder, {spelling});
   return self.ExplainReference(link, "", false, true);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/scan_session.h"
+#include "platform/wording.h"
 #include "platform/platform.h"
 #include "scan/issue.h"
 
@@ -17,13 +18,15 @@ class KeptListings;
 class TScanTaskThread;
 
 // The settings the scan ran under: which drives it tests and whether it looked at both
-// registry views.
+// registry views; and the language of the sentences.
 struct ReasonOptions {
   bool ignoreRemoveDrives = true;
   bool check64Bit = false;
   // The scan's folder listings (ScanRequest::keepListings): a folder still as it was when
   // the scan listed it is not listed again.
   std::shared_ptr<KeptListings> scanListings;
+  // The windows' language for the windows; the command line and its JSON stay English.
+  const Wording* wording = &English();
 };
 
 class FindingExplainer {

@@ -16,19 +16,20 @@ ReasonDesk::~ReasonDesk() {
   worker_.join();
 }
 
-std::string ReasonDesk::Explain(const Issue& row, bool ignoreRemoveDrives, bool check64Bit) {
+std::string ReasonDesk::Explain(const Issue& row, bool ignoreRemoveDrives, bool check64Bit,
+                                const Wording& words) {
   std::unique_lock<std::mutex> lock(mutex_);
   // An answer kept here came after its asker stopped waiting. Asked about the same row
   // again, the desk hands it out once; the next question is worked out afresh.
-  if (answered_ && answered_->Asks(row, ignoreRemoveDrives, check64Bit)) {
+  if (answered_ && answered_->Asks(row, ignoreRemoveDrives, check64Bit, words)) {
     answered_.reset();
     return std::move(answer_);
   }
   const uint64_t id = ++nextId_;
-  pending_ = Question{id, row, ignoreRemoveDrives, check64Bit};  // an older one is dropped
+  pending_ = Question{id, row, ignoreRemoveDrives, check64Bit, &words};  // an older one is dropped
   changed_.notify_all();
   if (!changed_.wait_for(lock, bound_, [&] { return answered_ && answered_->id == id; }))
-    return kStillWorking;
+    return words[Phrase::WhyStillWorking];
   answered_.reset();
   return std::move(answer_);
 }
@@ -43,7 +44,8 @@ void ReasonDesk::Work() {
     lock.unlock();
     std::string why;
     try {
-      FindingExplainer explainer(platform_, {question.ignoreRemoveDrives, question.check64Bit});
+      FindingExplainer explainer(platform_, {question.ignoreRemoveDrives, question.check64Bit,
+                                             nullptr, question.words});
       why = explainer.Explain(question.row);
     } catch (...) {
       // No memory for the explainer: the row goes without a reason.

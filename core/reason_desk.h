@@ -22,14 +22,13 @@ class ReasonDesk {
   ReasonDesk(const ReasonDesk&) = delete;
   ReasonDesk& operator=(const ReasonDesk&) = delete;
 
-  // The row's reason when it is worked out within the bound, or when the last question
-  // about the same row was answered after its asker stopped waiting; else a sentence
-  // saying it is still being worked out.
-  std::string Explain(const Issue& row, bool ignoreRemoveDrives, bool check64Bit);
+  // The row's reason in `words` when it is worked out within the bound, or when the last
+  // question about the same row was answered after its asker stopped waiting; else a
+  // sentence saying it is still being worked out. `words` must outlive the desk.
+  std::string Explain(const Issue& row, bool ignoreRemoveDrives, bool check64Bit,
+                      const Wording& words = English());
 
-  static constexpr const char* kStillWorking =
-      "Still working out why this row is listed: a drive is slow to answer. Ask again in a "
-      "moment.";
+  static inline const std::string& kStillWorking = English()[Phrase::WhyStillWorking];
 
  private:
   struct Question {
@@ -37,8 +36,10 @@ class ReasonDesk {
     Issue row;
     bool ignoreRemoveDrives = true;
     bool check64Bit = false;
-    bool Asks(const Issue& other, bool ignore, bool both) const {
-      return row == other && ignoreRemoveDrives == ignore && check64Bit == both;
+    const Wording* words = &English();
+    bool Asks(const Issue& other, bool ignore, bool both, const Wording& language) const {
+      return row == other && ignoreRemoveDrives == ignore && check64Bit == both &&
+             words == &language;
     }
   };
   void Work();

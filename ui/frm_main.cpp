@@ -776,7 +776,11 @@ void TfrmMain::lvRegistryDataSelectItem() {
 }
 
 std::string TfrmMain::FindingReason(const Issue& row) const {
-  return reasons_->Explain(row, OptionsSetting.IgnoreRemoveDrives, OptionsSetting.Check64Bit);
+  // The general reason names the row's problem as the list shows it.
+  Issue shown = row;
+  shown.problem = ShownProblem(row);
+  return reasons_->Explain(shown, OptionsSetting.IgnoreRemoveDrives, OptionsSetting.Check64Bit,
+                           Words());
 }
 
 HMENU TfrmMain::BuildPopupMenu() const {

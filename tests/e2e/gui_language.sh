@@ -10,6 +10,9 @@ gui_session "$prefix" "$w"
 mkdir -p "$tl/Backup"
 printf '[Settings]\r\nOutputDirectory=C:\\Tallowin\\Backup\r\n2=1\r\n' > "$tl/Settings.dat"
 
+# A finding for the scans below, with a reason to tell.
+wine reg add 'HKCU\Software\Tallowin Language' /v Gone /d 'C:\Gone\gone.exe' /f > /dev/null 2>&1 < /dev/null
+
 # buttons: the captions of the main window's eight buttons, one line.
 buttons() { d controls "${MAIN[@]}"; grep -a ' class=Button ' "$w/drv.out" | grep -ao '"[^"]*"$' | tr '\n' ' '; }
 english='"Full &Scan" "&Custom Scan" "&Fix Errors" "&Restore" "&Options" "&Help" "&About" "&Exit" '
@@ -25,6 +28,14 @@ d click --process-of "$MAIN_CLASS" --title Auswahlscan --text "&Scan starten"
 drv wait --process-of "$MAIN_CLASS" --title "Registrierung wird gescannt" --has Stopp --timeout 5000 \
   || note "the scan ended before its window was seen"
 d wait-status "${MAIN[@]}" --matches '^ [0-9]+ Fehler gefunden,  [0-9]+ Fehler ausgewählt\.$' --timeout 60000
+# Why a row is listed, in the tooltip and in the status line.
+list_rows "$w/list.rows"
+r=$(row_of "$w/list.rows" 'HKEY_CURRENT_USER\Software\Tallowin Language\Gone')
+[ -n "$r" ] || fail "no row for the Gone value"
+why='C:\Gone\gone.exe: Der Ordner C:\Gone ist nicht vorhanden.'
+d tip "${MAIN[@]}" --row "$r" --equals "$why"
+d row "${MAIN[@]}" --row "$r"
+status_is "$why"
 d click "${MAIN[@]}" --text "&Wiederherstellen"
 d wait --process-of "$MAIN_CLASS" --title Wiederherstellen --has "&Durchsuchen"
 d click --process-of "$MAIN_CLASS" --title Wiederherstellen --text "S&chließen"
@@ -58,7 +69,6 @@ d click --process-of "$MAIN_CLASS" --title Options --text "&Cancel"
 main_ends
 
 # The command line is the same under both locales: a finding with its reasons.
-wine reg add 'HKCU\Software\Tallowin Language' /v Gone /d 'C:\Gone\gone.exe' /f > /dev/null 2>&1 < /dev/null
 for locale in de_DE.UTF-8 en_US.UTF-8; do
   LC_ALL=$locale wine 'C:\Tallowin\tallowin-cli.exe' scan --codes 2 --why > "$w/cli-$locale.out" 2>&1 < /dev/null
   LC_ALL=$locale wine 'C:\Tallowin\tallowin-cli.exe' > "$w/usage-$locale.out" 2>&1 < /dev/null

@@ -12,6 +12,7 @@
 #include "platform/forwarding_file_system.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/support/watched_registry.h"
+#include "ui/text_table.h"
 
 namespace tallowin {
 namespace {
@@ -188,6 +189,57 @@ TEST_F(FindingReason, ARowOfAnUnknownKindStillGetsAReason) {
   Issue issue{"Something Else", "x", "HKEY_CURRENT_USER\\Software\\x", ekKey};
   EXPECT_EQ(explainer.Explain(issue),
             "Listed by the scan as \"Something Else\"; no more can be told of it now.");
+}
+
+// The window hands the explainer its language; the command line keeps English.
+TEST_F(FindingReason, TheWindowsWordingGivesItsLanguage) {
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "Gone", "C:\\Old\\app.exe");
+  machine.registry.SetString(Root::CurrentUser, "Software\\App", "Here", "C:\\Tools\\here.exe");
+  machine.registry.CreateKey(Root::CurrentUser, "Software\\Left\\Inner");
+  machine.registry.SetString(Root::ClassesRoot, "Gone.Prog\\CLSID", "", "{C}");
+  auto row = [](const char* key, EntryKind kind, FindingRule rule) {
+    return Issue{"Problem", "", key, kind, false, {}, rule};
+  };
+  struct Case {
+    Issue row;
+    const char* english;
+    const char* german;
+  };
+  const Case cases[] = {
+      {row("HKEY_CURRENT_USER\\Software\\App\\Gone", ekValueInKeyPath, FindingRule::PathReference),
+       "C:\\Old\\app.exe: the folder C:\\Old does not exist.",
+       "C:\\Old\\app.exe: Der Ordner C:\\Old ist nicht vorhanden."},
+      {row("HKEY_CURRENT_USER\\Software\\App\\Here", ekValueInKeyPath, FindingRule::PathReference),
+       "No longer broken: C:\\Tools\\here.exe exists now.",
+       "Kein Fehler mehr: C:\\Tools\\here.exe ist jetzt vorhanden."},
+      {row("HKEY_CURRENT_USER\\Software\\App\\Dropped", ekValueInKeyPath, FindingRule::RunValue),
+       "No longer broken: the value is no longer there.",
+       "Kein Fehler mehr: Der Wert ist nicht mehr vorhanden."},
+      {row("HKEY_CURRENT_USER\\Software\\Left", ekKey, FindingRule::ObsoleteSoftware),
+       "HKEY_CURRENT_USER\\Software\\Left has no values, and its sub-key holds none either: a "
+       "program's key right below Software with nothing in it is left over from software that is "
+       "gone.",
+       "HKEY_CURRENT_USER\\Software\\Left enth\xC3\xA4lt keine Werte, und auch sein "
+       "Unterschl\xC3\xBCssel enth\xC3\xA4lt keine: Ein leerer Programmschl\xC3\xBCssel direkt "
+       "unter Software ist ein \xC3\x9C""berbleibsel von Software, die nicht mehr vorhanden ist."},
+      {row("HKEY_CURRENT_USER\\Software\\Left\\Inner", ekKey, FindingRule::EmptyKey),
+       "HKEY_CURRENT_USER\\Software\\Left\\Inner has no values and no sub-keys.",
+       "HKEY_CURRENT_USER\\Software\\Left\\Inner enth\xC3\xA4lt weder Werte noch "
+       "Unterschl\xC3\xBCssel."},
+      {row("HKEY_CLASSES_ROOT\\Gone.Prog", ekKey, FindingRule::ProgIdClass),
+       "The ProgID Gone.Prog names the class {C}, which has no key under "
+       "HKEY_CLASSES_ROOT\\CLSID.",
+       "Die ProgID Gone.Prog nennt die Klasse {C}, f\xC3\xBCr die es unter "
+       "HKEY_CLASSES_ROOT\\CLSID keinen Schl\xC3\xBCssel gibt."},
+  };
+  const Wording german(ui::kGermanPhrases, ui::kGermanPhraseCount);
+  ReasonDesk desk(Platform(), std::chrono::seconds(10));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row.key);
+    FindingExplainer english(Platform(), {});
+    EXPECT_EQ(english.Explain(c.row), c.english);
+    EXPECT_EQ(desk.Explain(c.row, true, false, german), c.german);
+  }
 }
 
 }  // namespace
