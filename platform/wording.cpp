@@ -140,6 +140,8 @@ extern const PhraseEntry kEnglishPhrases[] = {
     {Phrase::DeleteUnsure, "whether it is gone cannot be told (%1)"},
     {Phrase::DeleteStillThere, "it was reported deleted, but it is still there"},
 
+    // Reading a registry file
+
     // The run log, the scheduled task, the settings file
     {Phrase::LastRun, "Last automatic repair: %1, %2 removed, %3 not removed"},
     {Phrase::LastRunMeaning, "Last automatic repair: %1, %2 removed, %3 not removed (%4)"},

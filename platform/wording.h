@@ -126,6 +126,8 @@ enum class Phrase : uint16_t {
   DeleteUnsure,
   DeleteStillThere,
 
+  // Reading a registry file
+
   // The run log, the scheduled task, the settings file
   LastRun,
   LastRunMeaning,

@@ -175,6 +175,8 @@ extern const PhraseEntry kGermanPhrases[] = {
     {Phrase::DeleteUnsure, "ob sie entfernt wurde, l\xC3\xA4sst sich nicht feststellen (%1)"},
     {Phrase::DeleteStillThere, "sie wurde als gel\xC3\xB6scht gemeldet, ist aber noch vorhanden"},
 
+    // Reading a registry file
+
     // The run log, the scheduled task, the settings file
     {Phrase::LastRun, "Letzte automatische Reparatur: %1, %2 entfernt, %3 nicht entfernt"},
     {Phrase::LastRunMeaning, "Letzte automatische Reparatur: %1, %2 entfernt, %3 nicht entfernt (%4)"},
