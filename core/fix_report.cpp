@@ -4,19 +4,19 @@
 
 namespace tallowin {
 
-std::string NotRemovedMessage(const RepairResult& result, size_t shown) {
+std::string NotRemovedMessage(const RepairResult& result, size_t shown, const Wording& words) {
   const size_t count = result.problems.size();
-  std::string text = std::to_string(count) + (count == 1 ? " of the selected findings could not be removed; it stays"
-                                                         : " of the selected findings could not be removed; they stay") +
-                     " in the list, selected.\r\n";
+  std::string text =
+      words.Say(count == 1 ? Phrase::NotRemovedOne : Phrase::NotRemovedMany, {std::to_string(count)}) +
+      "\r\n";
   for (size_t i = 0; i < count && i < shown; ++i) {
     const RowProblem& problem = result.problems[i];
     text += "\r\n" + problem.issue.key;
     if (!problem.issue.data.empty()) text += " (" + problem.issue.data + ")";
-    text += ": " + std::string(OutcomeName(problem.outcome));
+    text += ": " + OutcomeName(problem.outcome, words);
     if (!problem.detail.empty()) text += ", " + problem.detail;
   }
-  if (count > shown) text += "\r\n\r\nand " + std::to_string(count - shown) + " more.";
+  if (count > shown) text += "\r\n\r\n" + words.Say(Phrase::NotRemovedMore, {std::to_string(count - shown)});
   return text;
 }
 

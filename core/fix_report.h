@@ -12,8 +12,9 @@
 namespace tallowin {
 
 // "3 of the selected findings could not be removed; they stay in the list, selected."
-// followed by the first `shown` of them, each with its reason, and how many more.
-std::string NotRemovedMessage(const RepairResult& result, size_t shown);
+// followed by the first `shown` of them, each with its reason, and how many more. The
+// reasons are the run's own, in the wording it was given; `words` say the rest.
+std::string NotRemovedMessage(const RepairResult& result, size_t shown, const Wording& words);
 
 // How "Tallowin.exe -repaironce" ends, for the program that started it.
 enum RepairOnceStatus : int {

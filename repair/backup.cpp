@@ -330,8 +330,8 @@ ExportResult ExportRegistryItem(platform::FileSystem& files, platform::Registry&
 }
 
 BackupFile::BackupFile(platform::FileSystem& files, const AnsiCodePage& ansi,
-                       std::string wantedName)
-    : files_(files), ansi_(ansi), wanted_(std::move(wantedName)) {}
+                       std::string wantedName, const Wording& words)
+    : files_(files), ansi_(ansi), wanted_(std::move(wantedName)), words_(words) {}
 
 BackupFile::~BackupFile() = default;
 
@@ -351,7 +351,7 @@ bool BackupFile::Create(std::string& error) {
     const long rc = files_.CreateNewFile(name, file);
     if (rc == platform::kFileExists) continue;
     if (rc != platform::kSuccess) {
-      error = "cannot create the backup file " + name + " (error " + std::to_string(rc) + ")";
+      error = words_.Say(Phrase::BackupCannotCreateFile, {name, std::to_string(rc)});
       return false;
     }
     std::string header;
@@ -369,14 +369,14 @@ bool BackupFile::Create(std::string& error) {
     if (!file->Append(header) || !file->Flush()) {
       file.reset();
       (void)files_.RemoveFile(name);
-      error = "cannot write the backup file " + name;
+      error = words_.Say(Phrase::BackupCannotWriteFile, {name});
       return false;
     }
     file_ = std::move(file);
     path_ = name;
     return true;
   }
-  error = "every backup file name for this second is taken: " + wanted_;
+  error = words_.Say(Phrase::BackupNamesTaken, {wanted_});
   return false;
 }
 
@@ -384,11 +384,11 @@ bool BackupFile::Append(std::string_view blocks, std::string& error) {
   std::string bytes;
   const std::string closing = std::string(kBackupEndLine) + "\r\n";
   if (!Encode(std::string(blocks) + closing, format_, ansi_, bytes)) {
-    error = "the backup text does not fit the file's code page";
+    error = words_[Phrase::BackupNotInCodePage];
     return false;
   }
   if (broken_) {
-    error = "the backup file " + path_ + " could not be reopened";
+    error = words_.Say(Phrase::BackupNotReopened, {path_});
     return false;
   }
   if (!file_ && !Create(error)) return false;
@@ -406,9 +406,7 @@ bool BackupFile::Append(std::string_view blocks, std::string& error) {
   }
   // A full disk may have taken part of the batch: the file must end on a whole block.
   const bool cut = file_->Truncate(before) && file_->Flush();
-  error = "cannot write the backup file " + path_ +
-          (cut ? " (the file ends on its last complete entry)"
-               : " (and it could not be cut back to its last complete entry)");
+  error = words_.Say(cut ? Phrase::BackupWriteCut : Phrase::BackupWriteNotCut, {path_});
   return false;
 }
 
@@ -423,11 +421,11 @@ bool BackupFile::SwitchToUnicode(std::string& error) {
   // exactly. It is written beside the file and put in its place in one step.
   std::string bytes, text;
   if (!file_->Flush() || !files_.ReadFile(path_, bytes) || !ansi_.ToUtf8(bytes, text)) {
-    error = "cannot read back the backup file " + path_;
+    error = words_.Say(Phrase::BackupCannotReadBack, {path_});
     return false;
   }
   if (text.rfind(kBackupHeader, 0) != 0) {
-    error = "the backup file " + path_ + " has changed";
+    error = words_.Say(Phrase::BackupChanged, {path_});
     return false;
   }
   text.replace(0, kBackupHeader.size(), kUnicodeBackupHeader);
@@ -435,26 +433,26 @@ bool BackupFile::SwitchToUnicode(std::string& error) {
   const std::string temporary = path_ + ".tmp";
   std::unique_ptr<platform::WritableFile> file;
   if (files_.CreateNewFile(temporary, file) != platform::kSuccess) {
-    error = "cannot create " + temporary;
+    error = words_.Say(Phrase::BackupCannotCreate, {temporary});
     return false;
   }
   const bool written = file->Append(converted) && file->Flush();
   file.reset();
   if (!written) {
     (void)files_.RemoveFile(temporary);
-    error = "cannot write " + temporary;
+    error = words_.Say(Phrase::BackupCannotWrite, {temporary});
     return false;
   }
   file_.reset();
   if (!files_.ReplaceFile(temporary, path_)) {
     (void)files_.RemoveFile(temporary);
-    error = "cannot replace the backup file " + path_;
+    error = words_.Say(Phrase::BackupCannotReplace, {path_});
     // Go on appending to the unchanged REGEDIT4 file.
     broken_ = files_.OpenForAppend(path_, file_) != platform::kSuccess;
     return false;
   }
   if (files_.OpenForAppend(path_, file_) != platform::kSuccess) {
-    error = "cannot reopen the backup file " + path_;
+    error = words_.Say(Phrase::BackupCannotReopen, {path_});
     broken_ = true;
     return false;
   }

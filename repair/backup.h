@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/wording.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -126,7 +127,9 @@ struct ExportContext {
 // Its second line is kBackupMarkLine, and every write ends it with kBackupEndLine.
 class BackupFile {
  public:
-  BackupFile(platform::FileSystem& files, const AnsiCodePage& ansi, std::string wantedName);
+  // `words` say the errors.
+  BackupFile(platform::FileSystem& files, const AnsiCodePage& ansi, std::string wantedName,
+             const Wording& words);
   ~BackupFile();
   BackupFile(const BackupFile&) = delete;
   BackupFile& operator=(const BackupFile&) = delete;
@@ -153,6 +156,7 @@ class BackupFile {
   platform::FileSystem& files_;
   const AnsiCodePage& ansi_;
   std::string wanted_;
+  const Wording& words_;
   std::string path_;
   BackupFormat format_ = BackupFormat::Regedit4;
   platform::View view_ = platform::View::Process;

@@ -1,6 +1,8 @@
 #include "repair/repair_run.h"
 
+#include <algorithm>
 #include <exception>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -63,9 +65,9 @@ struct Row {
 class RepairRun {
  public:
   RepairRun(IssueList& list, platform::Platform& platform, RepairPrompts& prompts,
-            RepairResult& result, const std::string& backupName)
-      : list_(list), platform_(platform), prompts_(prompts), result_(result),
-        backup_(platform.files, platform.system.Ansi(), backupName) {}
+            RepairResult& result, const std::string& backupName, const Wording& words)
+      : list_(list), platform_(platform), prompts_(prompts), result_(result), words_(words),
+        backup_(platform.files, platform.system.Ansi(), backupName, words) {}
 
   void Run() {
     std::vector<size_t> checked;
@@ -94,7 +96,7 @@ class RepairRun {
         if (written && !row.decided) {
           if (Stopping()) {
             row.outcome = RepairOutcome::Stopped;
-            row.reason = kNotReachedText;
+            row.reason = words_[Phrase::RepairNotReached];
           } else {
             Delete(row);
           }
@@ -106,13 +108,11 @@ class RepairRun {
     }
     for (; next < checked.size(); ++next)
       Report(checked[next], RepairOutcome::Stopped,
-             result_.stopped ? kNotReachedText : "not processed: the run stopped", "");
+             words_[result_.stopped ? Phrase::RepairNotReached : Phrase::RepairNotProcessed], "");
     RemoveFixedRows();
   }
 
  private:
-  static constexpr const char* kNotReachedText = "not processed: the run was stopped";
-
   // Asked before every batch and every row; once asked for, the stop holds.
   bool Stopping() {
     if (!result_.stopped && prompts_.StopRequested()) result_.stopped = true;
@@ -127,13 +127,17 @@ class RepairRun {
     row.target = ResolveIssueTarget(issue);
     switch (row.target.kind) {
       case IssueTarget::Kind::None:
-        return Decide(row, RepairOutcome::NotAddressed, "names no single registry item: " + issue.key);
+        return Decide(row, RepairOutcome::NotAddressed, Say(Phrase::ReasonNoSingleItem, {issue.key}));
       case IssueTarget::Kind::File:
         return PlanFile(row);
       case IssueTarget::Kind::Key:
       case IssueTarget::Kind::Value:
         return PlanRegistryItem(row, issue.stamp);
     }
+  }
+
+  std::string Say(Phrase id, std::initializer_list<std::string_view> values) const {
+    return words_.Say(id, values);
   }
 
   void Decide(Row& row, RepairOutcome outcome, std::string reason) {
@@ -146,16 +150,16 @@ class RepairRun {
     const std::string& path = row.target.file;
     // The shell deletes every match of a wildcard and whole folders; a row names one file.
     if (path.find_first_of("*?") != std::string::npos)
-      return Decide(row, RepairOutcome::NotAddressed, "a file name with wildcards: " + path);
+      return Decide(row, RepairOutcome::NotAddressed, Say(Phrase::ReasonWildcards, {path}));
     uint32_t attributes = 0;
     const long rc = platform_.files.QueryAttributes(path, attributes);
     if (rc == platform::kFileNotFound || rc == platform::kPathNotFound)
       return Decide(row, RepairOutcome::AlreadyGone, "");
     if (rc != platform::kSuccess)
-      return Decide(row, RepairOutcome::Unreadable, "the file cannot be looked at (" +
-                                                        platform_.system.ErrorText(rc) + "): " + path);
+      return Decide(row, RepairOutcome::Unreadable,
+                    Say(Phrase::ReasonFileUnreadable, {platform_.system.ErrorText(rc), path}));
     if (attributes & platform::kAttrDirectory)
-      return Decide(row, RepairOutcome::NotAddressed, "a folder, not a file: " + path);
+      return Decide(row, RepairOutcome::NotAddressed, Say(Phrase::ReasonFolder, {path}));
   }
 
   // The registry in the view the row names its key in.
@@ -193,19 +197,17 @@ class RepairRun {
                                        : ValueName(target.root, target.path, target.valueName);
     // An empty path is the whole root: never deleted.
     if (wholeKey && target.path.empty())
-      return Decide(row, RepairOutcome::NotAddressed, "names a whole root key: " + shown);
+      return Decide(row, RepairOutcome::NotAddressed, Say(Phrase::ReasonWholeRoot, {shown}));
     // A value directly in a root key has no key line that the registry editor is known
     // to import on every Windows version: it stays.
     if (!IsCarriableKeyPath(target.path) || (!wholeKey && !IsCarriableValueName(target.valueName)))
-      return Decide(row, RepairOutcome::Refused, "a name no backup file can hold: " + shown);
+      return Decide(row, RepairOutcome::Refused, Say(Phrase::ReasonNameNotCarriable, {shown}));
     // One backup file names its keys in one view, and its restore imports them there.
     if (!viewChosen_) {
       backup_.SetView(target.view);
       viewChosen_ = true;
     } else if (backup_.view() != target.view) {
-      return Decide(row, RepairOutcome::Refused,
-                    "names its key in the other registry view than the run's backup file: " +
-                        shown);
+      return Decide(row, RepairOutcome::Refused, Say(Phrase::ReasonOtherView, {shown}));
     }
 
     // The path is taken as the system resolves it: links above the key are how Windows
@@ -215,7 +217,7 @@ class RepairRun {
     const long rc = OpenHeld(row, Access::Read, key);
     if (rc == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
     if (rc != platform::kSuccess)
-      return Decide(row, RepairOutcome::Unreadable, "cannot be opened: " + shown);
+      return Decide(row, RepairOutcome::Unreadable, Say(Phrase::ReasonCannotOpen, {shown}));
     LocateHive(row, *key);
     if (wholeKey) return Compose(row, stamp, nullptr);
     // The value as read here is what the backup holds and what the deletion checks.
@@ -223,7 +225,7 @@ class RepairRun {
     const long query = key->QueryValue(target.valueName, value);
     if (query == platform::kFileNotFound) return Decide(row, RepairOutcome::AlreadyGone, "");
     if (query != platform::kSuccess)
-      return Decide(row, RepairOutcome::Unreadable, "cannot be read: " + shown);
+      return Decide(row, RepairOutcome::Unreadable, Say(Phrase::ReasonCannotRead, {shown}));
     Compose(row, stamp, &value);
   }
 
@@ -244,8 +246,7 @@ class RepairRun {
       std::string error;
       if (!SwitchToUnicode(error))
         return Decide(row, RepairOutcome::Refused,
-                      "holds text the ANSI backup file cannot carry (" + composed.detail +
-                          "), and the file could not be made a Unicode one: " + error);
+                      Say(Phrase::ReasonNotAnsi, {composed.detail, error}));
       context.format = backup_.format();
       composed = ComposeRow(row, value, context);
     }
@@ -253,17 +254,15 @@ class RepairRun {
       case ExportStatus::Written:
         break;
       case ExportStatus::Incomplete:
-        return Decide(row, RepairOutcome::Unreadable, "could not be read whole: " + composed.detail);
+        return Decide(row, RepairOutcome::Unreadable, Say(Phrase::ReasonNotReadWhole, {composed.detail}));
       case ExportStatus::LinkKey:
-        return Decide(row, RepairOutcome::Refused,
-                      "holds the symbolic link key " + composed.detail +
-                          ", which a restore could not make again");
+        return Decide(row, RepairOutcome::Refused, Say(Phrase::ReasonLinkKey, {composed.detail}));
       case ExportStatus::Refused:
       case ExportStatus::NotAnsi:
         return Decide(row, RepairOutcome::Refused,
-                      "a name or text no backup file can hold: " + composed.detail);
+                      Say(Phrase::ReasonTextNotCarriable, {composed.detail}));
       case ExportStatus::TooLarge:
-        return Decide(row, RepairOutcome::Refused, "too large for a backup: " + composed.detail);
+        return Decide(row, RepairOutcome::Refused, Say(Phrase::ReasonTooLarge, {composed.detail}));
       case ExportStatus::WriteFailed:
         return Decide(row, RepairOutcome::BackupFailed, composed.detail);
     }
@@ -271,15 +270,13 @@ class RepairRun {
     // Still what the scan reported? A key counts as changed when it was written since,
     // unless the writing was this run's own deletion of something inside it.
     if (stamp.kind == ItemStamp::Kind::Value && !(StampOfValue(context.value) == stamp))
-      return Decide(row, RepairOutcome::ChangedSinceScan,
-                    "changed since the scan: its type or data is not what was found");
+      return Decide(row, RepairOutcome::ChangedSinceScan, words_[Phrase::ReasonValueChanged]);
     if (stamp.kind == ItemStamp::Kind::Key && context.lastWrite != stamp.digest) {
       std::unique_ptr<RegistryKey> key;
       (void)RegistryOf(row).Open(row.root, row.path, Access::Read, key);
       const auto own = ownWrites_.find(Id(row, row.root, row.path, key.get()));
       if (own == ownWrites_.end() || own->second != context.lastWrite)
-        return Decide(row, RepairOutcome::ChangedSinceScan,
-                      "changed since the scan: the key was written after it was found");
+        return Decide(row, RepairOutcome::ChangedSinceScan, words_[Phrase::ReasonKeyWritten]);
     }
     row.block = std::move(context.text);
     row.value = std::move(context.value);
@@ -320,7 +317,7 @@ class RepairRun {
     if (blocks.empty()) return true;
     std::string error;
     if (!backup_.Append(blocks, error)) {
-      result_.error = error + "; the repair stopped before deleting anything more";
+      result_.error = Say(Phrase::RepairStoppedBeforeDeleting, {error});
       for (Row& row : batch)
         if (!row.decided) Decide(row, RepairOutcome::BackupFailed, error);
       return false;
@@ -346,7 +343,7 @@ class RepairRun {
     const platform::RecycleResult recycled = files.RecycleFile(path);
     if (recycled == platform::RecycleResult::NoRecycleBin) {
       row.outcome = RepairOutcome::Refused;
-      row.reason = "the Recycle Bin cannot take it, and it is not deleted for good: " + path;
+      row.reason = Say(Phrase::ReasonNoRecycleBin, {path});
       return;
     }
     const long gone = platform::CheckGone(files, path);
@@ -357,12 +354,10 @@ class RepairRun {
     const bool moved = recycled == platform::RecycleResult::Recycled;
     row.outcome = moved ? RepairOutcome::StillPresent : RepairOutcome::DeleteFailed;
     if (gone == platform::kFileExists) {
-      row.reason = moved ? "moved to the Recycle Bin, but still there: " + path
-                         : "the file could not be moved to the Recycle Bin: " + path;
+      row.reason = Say(moved ? Phrase::ReasonRecycledStillThere : Phrase::ReasonNotRecycled, {path});
     } else {
-      row.reason = std::string(moved ? "moved to the Recycle Bin" : "not moved to the Recycle Bin") +
-                   ", and whether it is gone cannot be told (" +
-                   platform_.system.ErrorText(gone) + "): " + path;
+      row.reason = Say(moved ? Phrase::ReasonRecycledUnknown : Phrase::ReasonNotRecycledUnknown,
+                       {platform_.system.ErrorText(gone), path});
     }
   }
 
@@ -377,8 +372,7 @@ class RepairRun {
     }
     if (rc != platform::kSuccess) {
       row.outcome = RepairOutcome::DeleteFailed;
-      row.reason = "backed up, but the key cannot be opened for the deletion (error " +
-                   std::to_string(rc) + "): " + shown;
+      row.reason = Say(Phrase::ReasonCannotOpenToDelete, {std::to_string(rc), shown});
       return;
     }
     // The row's name may reach another key by now (a user's classes key made meanwhile).
@@ -386,7 +380,7 @@ class RepairRun {
     if (!row.keyName.empty() && key->Name(name) == platform::kSuccess &&
         !platform::SameKeyName(name, row.keyName)) {
       row.outcome = RepairOutcome::ChangedSinceScan;
-      row.reason = "names another key than the one backed up: " + shown;
+      row.reason = Say(Phrase::ReasonOtherKeyNamed, {shown});
       return;
     }
     // The backup holds the value as it was then; only that value is deleted.
@@ -398,14 +392,13 @@ class RepairRun {
     }
     if (rc != platform::kSuccess || now.type != row.value.type || now.data != row.value.data) {
       row.outcome = RepairOutcome::ChangedSinceScan;
-      row.reason = "changed while the repair ran: " + shown;
+      row.reason = Say(Phrase::ReasonChangedWhileRunning, {shown});
       return;
     }
     rc = key->DeleteValue(row.target.valueName);
     if (rc != platform::kSuccess && rc != platform::kFileNotFound) {
       row.outcome = RepairOutcome::DeleteFailed;
-      row.reason = "backed up, but the registry refused the deletion (error " +
-                   std::to_string(rc) + "): " + shown;
+      row.reason = Say(Phrase::ReasonDeletionRefused, {std::to_string(rc), shown});
       return;
     }
     held_.written = true;
@@ -417,8 +410,8 @@ class RepairRun {
     if (!gone || (row.target.root == Root::ClassesRoot &&
                   ValueVisible(registry, row.target.root, row.target.path, row.target.valueName))) {
       row.outcome = RepairOutcome::StillPresent;
-      row.reason = "deleted, but a value of that name is still there: " +
-                   ValueName(row.target.root, row.target.path, row.target.valueName);
+      row.reason = Say(Phrase::ReasonValueStillThere,
+                       {ValueName(row.target.root, row.target.path, row.target.valueName)});
       return;
     }
     row.outcome = RepairOutcome::Deleted;
@@ -448,7 +441,7 @@ class RepairRun {
         const bool other = row.root != row.target.root &&
                            KeyVisible(registry, row.target.root, row.target.path);
         row.outcome = other ? RepairOutcome::ChangedSinceScan : RepairOutcome::AlreadyGone;
-        if (other) row.reason = "another key of that name is there now: " + shown;
+        if (other) row.reason = Say(Phrase::ReasonOtherKeyThere, {shown});
         return;
       }
       uint64_t written = 0;
@@ -457,7 +450,7 @@ class RepairRun {
       const bool ours = own != ownWrites_.end() && own->second == written;
       if (rc != platform::kSuccess || (written != row.lastWrite && !ours)) {
         row.outcome = RepairOutcome::ChangedSinceScan;
-        row.reason = "changed while the repair ran: " + shown;
+        row.reason = Say(Phrase::ReasonChangedWhileRunning, {shown});
         return;
       }
     }
@@ -465,8 +458,8 @@ class RepairRun {
     const long rc = DeleteTree(registry, row.root, row.path, 0, detail);
     if (rc != platform::kSuccess && KeyVisible(registry, row.root, row.path)) {
       row.outcome = RepairOutcome::DeleteFailed;
-      row.reason = "backed up, but the registry refused the deletion (error " +
-                   std::to_string(rc) + "): " + (detail.empty() ? shown : detail);
+      row.reason = Say(Phrase::ReasonDeletionRefused,
+                       {std::to_string(rc), detail.empty() ? shown : detail});
       return;
     }
     const std::string parent = Parent(row.path);
@@ -478,8 +471,7 @@ class RepairRun {
     if (KeyVisible(registry, row.root, row.path) ||
         (row.root != row.target.root && KeyVisible(registry, row.target.root, row.target.path))) {
       row.outcome = RepairOutcome::StillPresent;
-      row.reason = "deleted, but a key of that name is still there: " +
-                   FullKeyName(row.target.root, row.target.path);
+      row.reason = Say(Phrase::ReasonKeyStillThere, {FullKeyName(row.target.root, row.target.path)});
       return;
     }
     row.outcome = RepairOutcome::Deleted;
@@ -497,7 +489,7 @@ class RepairRun {
     rc = key->IsLink(link);
     if (rc != platform::kSuccess) return rc;
     if (link) {
-      detail = "a symbolic link appeared at " + FullKeyName(root, path);
+      detail = Say(Phrase::ReasonLinkAppeared, {FullKeyName(root, path)});
       return platform::kAccessDenied;
     }
     std::vector<std::string> names;
@@ -584,6 +576,7 @@ class RepairRun {
   platform::Platform& platform_;
   RepairPrompts& prompts_;
   RepairResult& result_;
+  const Wording& words_;
   BackupFile backup_;
   bool viewChosen_ = false;  // the backup file's view, by the first registry row
   std::vector<Row>* batch_ = nullptr;  // the batch being planned
@@ -604,56 +597,101 @@ class RepairRun {
 
 }  // namespace
 
-const char* OutcomeName(RepairOutcome outcome) {
+const std::string& OutcomeName(RepairOutcome outcome, const Wording& words) {
   switch (outcome) {
-    case RepairOutcome::Deleted: return "deleted";
-    case RepairOutcome::AlreadyGone: return "already gone";
-    case RepairOutcome::ChangedSinceScan: return "changed since the scan";
+    case RepairOutcome::Deleted: return words[Phrase::OutcomeDeleted];
+    case RepairOutcome::AlreadyGone: return words[Phrase::OutcomeAlreadyGone];
+    case RepairOutcome::ChangedSinceScan: return words[Phrase::OutcomeChanged];
     case RepairOutcome::NotAddressed:
-    case RepairOutcome::Refused: return "refused";
+    case RepairOutcome::Refused: return words[Phrase::OutcomeRefused];
     case RepairOutcome::Unreadable:
     case RepairOutcome::DeleteFailed:
     case RepairOutcome::StillPresent:
     case RepairOutcome::BackupFailed:
-    case RepairOutcome::Stopped: return "failed";
+    case RepairOutcome::Stopped: break;
   }
-  return "failed";
+  return words[Phrase::OutcomeFailed];
 }
 
 std::string MakeLastClean(platform::System& system, size_t fixed, size_t failed) {
-  std::string text = system.FormatDateTime(system.Now()) + " , " + std::to_string(fixed) +
-                     kErrorsFixedText;
-  if (failed > 0) text += ", " + std::to_string(failed) + " could not be removed";
-  return text;
+  const std::string when = system.FormatDateTime(system.Now());
+  if (failed == 0) return English().Say(Phrase::RepairLastClean, {when, std::to_string(fixed)});
+  return English().Say(Phrase::RepairLastCleanNotAll,
+                       {when, std::to_string(fixed), std::to_string(failed)});
 }
 
-std::string MakeFixStatusText(size_t fixed, size_t failed) {
-  std::string text = std::string(kFixFinishedText) + ", " + std::to_string(fixed) + kErrorsFixedText;
-  if (failed > 0) text += ", " + std::to_string(failed) + " could not be removed";
-  return text;
+namespace {
+
+// The values `pattern` was filled with to give `text`, when every literal piece of it is
+// there and every value but the first is a count.
+std::optional<std::vector<std::string>> CountsIn(const std::string& pattern, const std::string& text) {
+  // Literal pieces between "%N"; each value runs to the next piece, the last piece ends the text.
+  std::vector<std::string> pieces(1);
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+      pieces.emplace_back();
+      ++i;
+    } else {
+      pieces.back() += pattern[i];
+    }
+  }
+  if (text.compare(0, pieces[0].size(), pieces[0]) != 0) return std::nullopt;
+  std::vector<std::string> values;
+  size_t at = pieces[0].size();
+  for (size_t p = 1; p < pieces.size(); ++p) {
+    const std::string& piece = pieces[p];
+    const size_t end = p + 1 == pieces.size() ? text.size() - std::min(text.size(), piece.size())
+                                              : text.find(piece, at);
+    if (end == std::string::npos || end < at || text.compare(end, piece.size(), piece) != 0)
+      return std::nullopt;
+    values.push_back(text.substr(at, end - at));
+    at = end + piece.size();
+  }
+  for (size_t v = 1; v < values.size(); ++v)
+    if (values[v].empty() || values[v].find_first_not_of("0123456789") != std::string::npos)
+      return std::nullopt;
+  return values;
+}
+
+}  // namespace
+
+std::string ShownLastClean(const std::string& lastClean, const Wording& words) {
+  for (Phrase id : {Phrase::RepairLastCleanNotAll, Phrase::RepairLastClean}) {
+    const auto values = CountsIn(English()[id], lastClean);
+    if (!values) continue;
+    const auto at = [&](size_t i) {
+      return i < values->size() ? std::string_view((*values)[i]) : std::string_view();
+    };
+    return words.Say(id, {at(0), at(1), at(2)});
+  }
+  return lastClean;
+}
+
+std::string MakeFixStatusText(size_t fixed, size_t failed, const Wording& words) {
+  if (failed == 0) return words.Say(Phrase::RepairFinished, {std::to_string(fixed)});
+  return words.Say(Phrase::RepairFinishedNotAll, {std::to_string(fixed), std::to_string(failed)});
 }
 
 RepairResult FixErrors(IssueList& list, platform::Platform& platform,
                        const RepairSettings& settings, RepairPrompts& prompts) {
   RepairResult result;
+  const Wording& words = *settings.words;
   try {
     if (list.Count() > 0 && !list.filtered) {
-      result.error = kListNotFilteredText;
+      result.error = words[Phrase::RepairListNotFiltered];
       prompts.ShowError(result.error);
       return result;
     }
     const std::string& folder = settings.outputDirectory;
     if (folder.empty()) {
-      result.error = kBackupFolderNotSetText;
+      result.error = words[Phrase::RepairNoBackupFolder];
       prompts.ShowError(result.error);
       return result;
     }
     if (!platform::FolderExists(platform.files, folder)) {
-      if (!prompts.AskYesNo(folder + "," + kBackupFolderMissingText + "\r\n" +
-                            kCreateFolderQuestionText))
-        return result;
+      if (!prompts.AskYesNo(words.Say(Phrase::RepairFolderQuestion, {folder}))) return result;
       if (!platform.files.CreateDirectories(folder)) {
-        result.error = kCannotCreateText + folder;
+        result.error = words.Say(Phrase::RepairCannotCreateFolder, {folder});
         prompts.ShowError(result.error);
         return result;
       }
@@ -664,17 +702,16 @@ RepairResult FixErrors(IssueList& list, platform::Platform& platform,
     if (settings.createRestorePoint && code >= 9 && code <= 12 && !prompts.RunRestorePointDialog())
       return result;
 
-    RepairRun run(list, platform, prompts, result, MakeBackupFileName(platform.system, folder));
+    RepairRun run(list, platform, prompts, result, MakeBackupFileName(platform.system, folder), words);
     run.Run();
     if (!result.error.empty()) return result;
     result.lastClean = MakeLastClean(platform.system, result.fixed, result.failed);
     if (result.stopped) {
-      result.statusText = "Fix errors stopped, " + std::to_string(result.fixed) +
-                          kErrorsFixedText + ", " + std::to_string(result.failed) +
-                          " were not removed";
+      result.statusText = words.Say(Phrase::RepairStoppedStatus,
+                                    {std::to_string(result.fixed), std::to_string(result.failed)});
       return result;
     }
-    result.statusText = MakeFixStatusText(result.fixed, result.failed);
+    result.statusText = MakeFixStatusText(result.fixed, result.failed, words);
     result.completed = true;
   } catch (const std::exception& e) {
     result.error = e.what();

@@ -10,21 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wording.h"
 #include "platform/platform.h"
 #include "repair/issue_list.h"
 
 namespace tallowin {
 
 inline constexpr const char* kBackupFolderMissingText = "can not find the backup folder.";
-inline constexpr const char* kCreateFolderQuestionText = "creates a new directory?";
-inline constexpr const char* kCannotCreateText = "Cannot create ";
-inline constexpr const char* kBackupFolderNotSetText =
-    "No backup folder is set: OutputDirectory in Settings.dat is empty. Nothing was changed.";
-inline constexpr const char* kErrorsFixedText = " errors were fixed!";
-inline constexpr const char* kFixFinishedText = "Fix errors finished";
-inline constexpr const char* kListNotFilteredText =
-    "These findings were not filtered after the scan, so they may include keys that Windows "
-    "needs or that you excluded. Nothing was changed; please scan again.";
 
 // What the run asks of the user. The GUI shows message boxes and the restore point
 // dialog; the command line answers on the console.
@@ -47,6 +39,8 @@ struct RepairSettings {
   std::string outputDirectory;
   bool createRestorePoint = false;  // CreateRP
   uint8_t osVersionCode = 0;
+  // The run's questions, errors, reasons and status text; LastClean is always English.
+  const Wording* words = &English();
 };
 
 // The outcome for one row.
@@ -68,7 +62,7 @@ inline bool IsFixed(RepairOutcome outcome) {
 }
 
 // "deleted", "already gone", "changed since the scan", "refused" or "failed".
-const char* OutcomeName(RepairOutcome outcome);
+const std::string& OutcomeName(RepairOutcome outcome, const Wording& words = English());
 
 struct RowProblem {
   Issue issue;
@@ -102,12 +96,17 @@ struct RepairResult {
 // are flushed to the disk once, before its deletions.
 inline constexpr size_t kRepairBatchRows = 256;
 
-// "<date time> , N errors were fixed!" with ", M could not be removed" when M > 0.
+// "<date time> , N errors were fixed!" with ", M could not be removed" when M > 0: what
+// Settings.dat keeps, in English.
 std::string MakeLastClean(platform::System& system, size_t fixed, size_t failed);
-std::string MakeFixStatusText(size_t fixed, size_t failed);
+// A LastClean as `words` say it, when it is exactly what MakeLastClean writes; any other
+// text (an older program's, one edited by hand) as it stands.
+std::string ShownLastClean(const std::string& lastClean, const Wording& words);
+// "Fix errors finished, N errors were fixed!" with ", M could not be removed" when M > 0.
+std::string MakeFixStatusText(size_t fixed, size_t failed, const Wording& words);
 
 // bFixErrorsClick over the model. A list with rows that the post-scan filter has not
-// been through to its end is refused with kListNotFilteredText.
+// been through to its end is refused (Phrase::RepairListNotFiltered).
 [[nodiscard]] RepairResult FixErrors(IssueList& list, platform::Platform& platform,
                                      const RepairSettings& settings, RepairPrompts& prompts);
 

@@ -225,9 +225,10 @@ void SendKeystrokes(HWND target, const std::vector<Keystroke>& keys) {
 
 // ---- the repair run's questions ---------------------------------------------------------
 
-// In the unattended run no window waits for a person: the one question of the run (a
-// missing backup folder) is answered Yes, errors are left to the exit status, and a
-// restore point that cannot be made ends the run before anything is deleted.
+// The run says its texts in the window's wording. In the unattended run no window waits
+// for a person: the one question of the run (a missing backup folder) is answered Yes,
+// errors are left to the exit status, and a restore point that cannot be made ends the
+// run before anything is deleted.
 class TfrmMain::Prompts : public RepairPrompts {
  public:
   explicit Prompts(TfrmMain& main) : main_(main), unattended_(main.hiddenByRepairOnce_) {}
@@ -235,11 +236,11 @@ class TfrmMain::Prompts : public RepairPrompts {
 
   bool AskYesNo(const std::string& text) override {
     if (unattended_) return true;
-    return ShowMessage(main_.hwnd_, Localized(text), MB_YESNO | MB_ICONINFORMATION) == IDYES;
+    return ShowMessage(main_.hwnd_, text, MB_YESNO | MB_ICONINFORMATION) == IDYES;
   }
   void ShowError(const std::string& text) override {
     shownErrors_.push_back(text);
-    if (!unattended_) ShowMessage(main_.hwnd_, Localized(text), MB_ICONERROR);
+    if (!unattended_) ShowMessage(main_.hwnd_, text, MB_ICONERROR);
   }
   bool Shown(const std::string& error) const {
     return std::find(shownErrors_.begin(), shownErrors_.end(), error) != shownErrors_.end();
@@ -439,7 +440,8 @@ void TfrmMain::FormActivate() {
   activated_ = true;
   Placement placement(hwnd_);
   (void)LoadOrSaveSettings(true, *ini_, settingsPath_, executableDirectory_, placement);
-  if (!OptionsSetting.LastClean.empty()) SetStatus(Format(Txt::LastFixAt, {OptionsSetting.LastClean}));
+  if (!OptionsSetting.LastClean.empty())
+    SetStatus(Format(Txt::LastFixAt, {ShownLastClean(OptionsSetting.LastClean, Words())}));
   if (const auto last = LastUnattendedRunText(platform_, OptionsSetting.OutputDirectory, Words()))
     SetStatus(*last);
   // The unattended run never shows its window, not even maximized for a moment.
@@ -661,10 +663,13 @@ RepairResult TfrmMain::RunRepair() {
   RepairResult result;
   if (busy_) return result;
   busy_ = true;
+  // The unattended run's record keeps its first reasons, and files Tallowin writes are English.
+  const Wording& words = hiddenByRepairOnce_ ? English() : Words();
   RepairSettings settings;
   settings.outputDirectory = OptionsSetting.OutputDirectory;
   settings.createRestorePoint = OptionsSetting.CreateRP;
   settings.osVersionCode = GetWindowsVersionCode(platform_.system);
+  settings.words = &words;
   bool errorShown = false;
   {
     Prompts prompts(*this);
@@ -679,19 +684,19 @@ RepairResult TfrmMain::RunRepair() {
   // fix at" count what was removed.
   if (result.completed || result.stopped) {
     OptionsSetting.LastClean = result.lastClean;
-    SetStatus(Localized(result.statusText));
+    SetStatus(result.statusText);
   } else if (result.fixed > 0) {
     OptionsSetting.LastClean = MakeLastClean(platform_.system, result.fixed, result.failed);
-    SetStatus(MakeFixStatusText(result.fixed, result.failed));
+    SetStatus(MakeFixStatusText(result.fixed, result.failed, words));
   } else {
     UpdateStatusCounts();
   }
   busy_ = false;
   if (!hiddenByRepairOnce_) {
     // A backup that could not be written stops the run: the message names the file.
-    if (!result.error.empty() && !errorShown) ShowMessage(hwnd_, Localized(result.error), MB_ICONERROR);
+    if (!result.error.empty() && !errorShown) ShowMessage(hwnd_, result.error, MB_ICONERROR);
     if (!result.problems.empty())
-      ShowMessage(hwnd_, NotRemovedMessage(result, kProblemsShown), MB_ICONWARNING);
+      ShowMessage(hwnd_, NotRemovedMessage(result, kProblemsShown, words), MB_ICONWARNING);
   }
   return result;
 }

@@ -58,7 +58,7 @@ void TfrmSystemPoint::FormShow() {
 
 void TfrmSystemPoint::RestorePointDone(int lParam) {
   const std::optional<tallowin::ModalResult> result = logic_.OnResult(lParam, [this] {
-    return ShowMessage(hwnd_, kRestorePointFailedQuestion,
+    return ShowMessage(hwnd_, Tr(Txt::RestorePointFailedQuestion),
                        MB_YESNO | MB_DEFBUTTON2 | MB_ICONINFORMATION) == IDYES;
   });
   if (!result) return;

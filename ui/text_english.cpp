@@ -189,6 +189,7 @@ extern const TextEntry kEnglishTexts[] = {
     {Txt::CreatingRestorePoint, "Creating Restore Point"},
     {Txt::SystemPointLine1, "Tallowin is creating a restore point which will"},
     {Txt::SystemPointLine2, "enable you to safely return your system back to its former state."},
+    {Txt::RestorePointFailedQuestion, "Restore Point creation Failed! Contiue to repair?"},
     {Txt::AboutCaption, "About Tallowin"},
     {Txt::Copyright, "Copyright \xC2\xA9 2008-2013 Quorvel. All rights reserved."},
     {Txt::EMail, "E-mail: %1"},

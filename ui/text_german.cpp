@@ -198,6 +198,9 @@ extern const TextEntry kGermanTexts[] = {
     {Txt::SystemPointLine1, "Tallowin erstellt einen Wiederherstellungspunkt, mit dem Sie Ihr"},
     {Txt::SystemPointLine2,
      "System sicher in seinen fr\xC3\xBChreren Zustand zur\xC3\xBC""ckversetzen k\xC3\xB6nnen."},
+    {Txt::RestorePointFailedQuestion,
+     "Der Wiederherstellungspunkt konnte nicht erstellt werden. M\xC3\xB6""chten Sie mit der "
+     "Reparatur fortfahren?"},
     {Txt::AboutCaption, "Info \xC3\xBC""ber Tallowin"},
     {Txt::Copyright, "Copyright \xC2\xA9 2008-2013 Quorvel. Alle Rechte vorbehalten."},
     {Txt::EMail, "E-Mail: %1"},

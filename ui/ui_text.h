@@ -197,6 +197,7 @@ enum class Txt : uint16_t {
   CreatingRestorePoint,
   SystemPointLine1,
   SystemPointLine2,
+  RestorePointFailedQuestion,
   AboutCaption,
   Copyright,
   EMail,

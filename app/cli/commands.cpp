@@ -465,7 +465,7 @@ int RunBackups(const std::string& folderArg) {
   const std::string folder = folderArg.empty() ? OptionsSetting.OutputDirectory : folderArg;
   std::vector<BackupFileRow> rows;
   if (!ListBackupFiles(platform.files, platform.system, folder, rows)) {
-    Error(folder.empty() ? kBackupFolderNotSetText : folder + ": can not find the backup folder.");
+    Error(folder.empty() ? English()[Phrase::RepairNoBackupFolder] : folder + ": can not find the backup folder.");
     return kExitFailed;
   }
   for (const BackupFileRow& row : rows)

@@ -20,6 +20,7 @@
 #include "platform/win32/win32_platform.h"
 #include "tests/gui/gui_test_support.h"
 #include "ui/messages.h"
+#include "ui/ui_text.h"
 
 namespace tallowin::ui {
 namespace {
@@ -321,6 +322,35 @@ TEST_F(MainWindowTest, FixKeepsTheRowsTheRegistryRefusesAndSaysWhy) {
   EXPECT_NE(text.find(sandbox_.column("Locked\\Gone1")), std::string::npos) << text;
   EXPECT_EQ(main.StatusText(), "Fix errors finished, 1 errors were fixed!, 2 could not be removed");
   EXPECT_NE(OptionsSetting.LastClean.find(" , 1 errors were fixed!, 2 could not be removed"), std::string::npos);
+}
+
+// A German window's repair says its summary and reasons in German; Settings.dat keeps
+// its English record.
+TEST_F(MainWindowTest, FixSpeaksTheWindowsLanguage) {
+  Seed(1, "Locked");
+  Seed(1);
+  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
+  WriteFileBytes(SettingsFile(), "[Settings]\r\nLanguage=de\r\n");
+  struct BackToEnglish {
+    ~BackToEnglish() { SetLanguage(Language::English); }
+  } backToEnglish;
+  TfrmMain& main = Open();
+  Scan({"2"});
+  Command(TfrmMain::idSelectNone);
+  for (const char* row : {"Locked\\Gone1", "Sub\\Gone1"}) ClickCheckBox(RowOf(row));
+  SetKeyAccess(sandbox_, "Locked", L"KR");
+  MessageBoxes boxes;
+  SendMessageW(main.bFixErrors, BM_CLICK, 0, 0);
+  SetKeyAccess(sandbox_, "Locked", L"KA");
+
+  EXPECT_EQ(main.StatusText(), "Fehlerbehebung beendet: 1 Fehler behoben, 1 nicht entfernt");
+  EXPECT_NE(OptionsSetting.LastClean.find(" , 1 errors were fixed!, 1 could not be removed"), std::string::npos);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text,
+            "1 der ausgew\xC3\xA4hlten Funde konnte nicht entfernt werden; er bleibt ausgew\xC3\xA4hlt in "
+            "der Liste.\r\n\r\n" + sandbox_.column("Locked\\Gone1") + " (" + Missing(1) +
+                "): fehlgeschlagen, gesichert, aber der Schl\xC3\xBCssel kann zum L\xC3\xB6schen nicht "
+                "ge\xC3\xB6""ffnet werden (Fehler 5): " + sandbox_.column("Locked") + " \"Gone1\"");
 }
 
 // The tooltips of this thread that show now, with their texts.

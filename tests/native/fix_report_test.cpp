@@ -63,7 +63,7 @@ TEST(NotRemovedMessage, NamesTheFirstRowsWithTheirReasonsAndCountsTheRest) {
     result.problems.push_back({Issue{"p", i == 0 ? "C:\\x.exe" : "", "HKEY_CURRENT_USER\\Software\\K" + std::to_string(i),
                                      ekKey, true, {}},
                                RepairOutcome::DeleteFailed, "access is denied"});
-  const std::string text = NotRemovedMessage(result, 2);
+  const std::string text = NotRemovedMessage(result, 2, English());
   EXPECT_EQ(text.find("3 of the selected findings could not be removed"), 0u) << text;
   EXPECT_NE(text.find("HKEY_CURRENT_USER\\Software\\K0 (C:\\x.exe): failed, access is denied"),
             std::string::npos) << text;

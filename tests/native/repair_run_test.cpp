@@ -8,11 +8,13 @@
 #include <map>
 #include <utility>
 
+#include "core/fix_report.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text.h"
 #include "tests/backend/registry_snapshot.h"
 #include "tests/support/repair_prompts.h"
 #include "tests/support/watched_registry.h"
+#include "ui/text_table.h"
 
 namespace tallowin {
 namespace {
@@ -145,8 +147,10 @@ TEST_F(RepairRunTest, RefusesAListThatWasNotFiltered) {
   platform::Platform p = m.platform();
   const RepairResult result = FixErrors(list, p, settings, prompts);
   EXPECT_FALSE(result.completed);
-  EXPECT_EQ(result.error, kListNotFilteredText);
-  EXPECT_EQ(prompts.errors, std::vector<std::string>{kListNotFilteredText});
+  EXPECT_EQ(result.error,
+            "These findings were not filtered after the scan, so they may include keys that Windows "
+            "needs or that you excluded. Nothing was changed; please scan again.");
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{result.error});
   EXPECT_TRUE(prompts.questions.empty());
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
   EXPECT_FALSE(m.files.Exists("C:\\New\\Backup"));
@@ -177,6 +181,46 @@ TEST_F(RepairRunTest, AsksBeforeCreatingAMissingBackupFolder) {
   EXPECT_FALSE(m.registry.KeyExists(Root::CurrentUser, "K"));
 }
 
+// The wording the run is given says its question, reasons and summary; what Settings.dat
+// keeps stays English.
+TEST_F(RepairRunTest, SpeaksTheWordingItIsGiven) {
+  const Wording german(ui::kGermanPhrases, ui::kGermanPhraseCount);
+  settings.words = &german;
+  settings.outputDirectory = "C:\\Neu";
+  m.registry.SetString(Root::CurrentUser, "Software\\Run", "Old", "x");
+  list.Add(Row(ekValueInKeyPath, "HKEY_CURRENT_USER\\Software\\Run\\Old"));
+  list.Add(Row(ekKey, "no backslash"));
+  list.Add(Row(ekFile, "C:\\Temp\\*.tmp"));
+  const RepairResult result = Run();
+  EXPECT_EQ(prompts.questions, std::vector<std::string>{"C:\\Neu: Der Sicherungsordner wurde nicht "
+                                                        "gefunden.\r\nSoll ein neuer Ordner erstellt werden?"});
+  EXPECT_EQ(result.statusText, "Fehlerbehebung beendet: 1 Fehler behoben, 2 nicht entfernt");
+  EXPECT_EQ(result.lastClean, std::string(kStamp) + " , 1 errors were fixed!, 2 could not be removed");
+  EXPECT_EQ(NotRemovedMessage(result, 1, german),
+            "2 der ausgew\xC3\xA4hlten Funde konnten nicht entfernt werden; sie bleiben ausgew\xC3\xA4hlt "
+            "in der Liste.\r\n\r\nC:\\Temp\\*.tmp: abgelehnt, ein Dateiname mit Platzhaltern: "
+            "C:\\Temp\\*.tmp\r\n\r\nund 1 weitere.");
+}
+
+// "Last fix at" says a stored LastClean again only when it is exactly one the run wrote.
+TEST(ShownLastClean, SaysOnlyWhatItCanReadBackExactly) {
+  const Wording german(ui::kGermanPhrases, ui::kGermanPhraseCount);
+  const std::pair<std::string, std::string> cases[] = {
+      {"07/03/2013 14:05:09 , 12 errors were fixed!", "07/03/2013 14:05:09, 12 Fehler behoben"},
+      {"07/03/2013 14:05:09 , 1 errors were fixed!, 2 could not be removed",
+       "07/03/2013 14:05:09, 1 Fehler behoben, 2 nicht entfernt"},
+      {"07/03/2013 , 12 errors were fixed! by hand", ""},
+      {"07/03/2013 , x errors were fixed!", ""},
+      {"07/03/2013 14:05:09 , 12 errors were fixed?", ""},
+      {" , 3 errors were fixed!, could not be removed", ""},
+      {"done", ""},
+  };
+  for (const auto& [stored, said] : cases) {
+    EXPECT_EQ(ShownLastClean(stored, german), said.empty() ? stored : said);
+    EXPECT_EQ(ShownLastClean(stored, English()), stored);
+  }
+}
+
 TEST_F(RepairRunTest, EmptyListStillAsksForTheFolderThenEnds) {
   settings.outputDirectory = "C:\\New";
   const RepairResult result = Run();
@@ -204,7 +248,8 @@ TEST_F(RepairRunTest, AnEmptyBackupFolderSettingIsNamedAndNothingIsAsked) {
   m.registry.SetString(Root::CurrentUser, "K", "v", "x");
   list.Add(Row(ekKey, "HKEY_CURRENT_USER\\K"));
   (void)Run();
-  EXPECT_EQ(prompts.errors, std::vector<std::string>{kBackupFolderNotSetText});
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{"No backup folder is set: OutputDirectory in "
+                                                     "Settings.dat is empty. Nothing was changed."});
   EXPECT_TRUE(prompts.questions.empty());
   EXPECT_TRUE(m.registry.KeyExists(Root::CurrentUser, "K"));
 }

@@ -139,7 +139,7 @@ TEST_F(RepairTrustTest, ValueChangedSinceTheScanIsLeftAlone) {
   const RowReport* app = ReportFor(result, "HKEY_CURRENT_USER\\Software\\Run\\App");
   ASSERT_NE(app, nullptr);
   EXPECT_EQ(app->outcome, RepairOutcome::ChangedSinceScan);
-  EXPECT_STREQ(OutcomeName(app->outcome), "changed since the scan");
+  EXPECT_EQ(OutcomeName(app->outcome), "changed since the scan");
   EXPECT_TRUE(app->backupFile.empty());
   EXPECT_TRUE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "App").has_value());
   EXPECT_FALSE(m.registry.GetValue(Root::CurrentUser, "Software\\Run", "Other").has_value());
@@ -249,7 +249,7 @@ TEST_F(RepairTrustTest, ASubTreeHoldingALinkIsRefusedAndTheTargetSurvives) {
     SCOPED_TRACE(row.issue.key);
     EXPECT_EQ(row.outcome, RepairOutcome::Refused);
     EXPECT_NE(row.reason.find("symbolic link"), std::string::npos) << row.reason;
-    EXPECT_STREQ(OutcomeName(row.outcome), "refused");
+    EXPECT_EQ(OutcomeName(row.outcome), "refused");
   }
   EXPECT_TRUE(testing_support::SnapshotsMatch(target, Take(Root::LocalMachine, "Software\\BarsKeep")));
   EXPECT_TRUE(m.registry.KeyExists(Root::LocalMachine, "Software\\Classes\\Stale\\shell"));

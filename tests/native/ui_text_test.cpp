@@ -12,6 +12,7 @@
 #include "core/schedule.h"
 #include "repair/repair_run.h"
 #include "repair/restore.h"
+#include "repair/restore_point.h"
 #include "ui/text_table.h"
 
 namespace tallowin::ui {
@@ -59,6 +60,7 @@ TEST(TextTables, EnglishIsTheTableOfRecord) {
       {Txt::RegeditMissing, kRegeditMissingText},
       {Txt::BrowseCaption, kBrowseCaption},
       {Txt::RestoreHint, kRestoreHintText},
+      {Txt::RestorePointFailedQuestion, kRestorePointFailedQuestion},
   };
   for (const auto& [id, text] : windowTexts) EXPECT_EQ(English(id), text) << static_cast<int>(id);
   for (int rule = 1; rule <= static_cast<int>(FindingRule::OpenWithCommand); ++rule) {
