@@ -36,8 +36,9 @@ void AppendCapped(std::string& buffer, const char* data, size_t size, size_t lim
   buffer.append(data, size);
 }
 
-std::string LineError(size_t line, std::string_view message) {
-  return "line " + std::to_string(line) + ": " + std::string(message);
+std::string LineError(const Wording& words, size_t line, Phrase phrase,
+                      std::string_view value = {}) {
+  return words.Say(Phrase::RegLine, {std::to_string(line), words.Say(phrase, {value})});
 }
 
 }  // namespace
@@ -150,6 +151,7 @@ RegFileResult ReadRegFile(FileReader& file, const AnsiCodePage& ansi, RegLinePar
                           const std::function<bool(RegLineParser::Item)>& onItem,
                           std::string& error) {
   RegLineReader reader(file, ansi);
+  const Wording& words = parser.words();
   std::string line;
   for (;;) {
     const size_t number = parser.lines() + 1;
@@ -164,16 +166,15 @@ RegFileResult ReadRegFile(FileReader& file, const AnsiCodePage& ansi, RegLinePar
         }
         return RegFileResult::Read;
       case RegLineReader::Result::TooLong:
-        error = number == 1 ? LineError(1, kNotRegistryFileText)
-                            : LineError(number, "longer than " + std::to_string(limit) +
-                                                    " bytes, which no backup holds");
+        error = number == 1 ? LineError(words, 1, Phrase::RegNotRegistryFile)
+                            : LineError(words, number, Phrase::RegLineTooLong,
+                                        std::to_string(limit));
         return RegFileResult::Malformed;
       case RegLineReader::Result::Undecodable:
-        error = LineError(number, "bytes that are no text in the ANSI code page, or half a "
-                                  "UTF-16 character");
+        error = LineError(words, number, Phrase::RegUndecodable);
         return RegFileResult::Malformed;
       case RegLineReader::Result::ReadFailed:
-        error = LineError(number, "the file could not be read");
+        error = LineError(words, number, Phrase::RegReadFailed);
         return RegFileResult::ReadFailed;
     }
     RegLineParser::Item item;

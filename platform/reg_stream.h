@@ -66,9 +66,9 @@ enum class RegFileResult {
   Stopped,     // `onItem` returned false
 };
 
-// Reads a .reg file through `parser` (whose rules decide what is malformed), handing
-// every key line and value it completes to `onItem` in file order; stops when
-// `onItem` returns false.
+// Reads a .reg file through `parser` (whose rules decide what is malformed, and whose
+// wording says every error), handing every key line and value it completes to `onItem`
+// in file order; stops when `onItem` returns false.
 [[nodiscard]] RegFileResult ReadRegFile(FileReader& file, const AnsiCodePage& ansi,
                                         RegLineParser& parser,
                                         const std::function<bool(RegLineParser::Item)>& onItem,

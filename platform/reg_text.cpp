@@ -31,16 +31,13 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool Fail(std::string* error, size_t line, const std::string& message) {
-  if (error) *error = "line " + std::to_string(line) + ": " + message;
+// What decoding refuses is the file as a whole: it names the first line.
+bool Fail(std::string* error, const Wording& words, Phrase phrase) {
+  if (error) *error = words.Say(Phrase::RegLine, {"1", words[phrase]});
   return false;
 }
 
 bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
-
-std::string ValueTooLong() {
-  return "value data longer than " + std::to_string(kMaxRegValueBytes) + " bytes";
-}
 
 constexpr char kHexLower[] = "0123456789abcdef";
 constexpr char kHexUpper[] = "0123456789ABCDEF";
@@ -57,12 +54,14 @@ std::string Escape(std::string_view text) {
 
 }  // namespace
 
-RegLineParser::RegLineParser(RegTextRules rules, const AnsiCodePage& ansi)
-    : rules_(rules), ansi_(ansi) {}
+RegLineParser::RegLineParser(RegTextRules rules, const AnsiCodePage& ansi, const Wording& words)
+    : rules_(rules), ansi_(ansi), words_(&words) {}
 
-bool RegLineParser::Fail(const std::string& message) {
+// "line N: " and the phrase, with `value` for its "%1".
+bool RegLineParser::Fail(Phrase phrase, std::string_view value) {
   failed_ = true;
-  error_ = "line " + std::to_string(lines_ == 0 ? 1 : lines_) + ": " + message;
+  error_ = words_->Say(Phrase::RegLine,
+                       {std::to_string(lines_ == 0 ? 1 : lines_), words_->Say(phrase, {value})});
   return false;
 }
 
@@ -73,7 +72,7 @@ bool RegLineParser::Feed(std::string_view line, Item& item) {
   if (lines_ == 1) return ParseHeader(line);
   // The registry editor reads a line only up to a NUL character.
   if (rules_ == RegTextRules::Backup && line.find('\0') != std::string_view::npos)
-    return Fail("a NUL character, which no backup holds");
+    return Fail(Phrase::RegNulCharacter);
   const std::string_view trimmed = TrimRight(TrimLeft(line));
   if (!trimmed.empty()) {
     const bool comment = !continued_ && trimmed.front() == ';' && trimmed.size() <= 64;
@@ -88,19 +87,19 @@ bool RegLineParser::Feed(std::string_view line, Item& item) {
     return true;
   }
   if (line.front() == '@' || line.front() == '"') {
-    if (!haveKey_) return Fail("value line before any key line");
-    if (key_.remove) return Fail("value line below a deleted key");
+    if (!haveKey_) return Fail(Phrase::RegValueBeforeKey);
+    if (key_.remove) return Fail(Phrase::RegValueBelowDeletedKey);
     return ParseValueLine(line, item);
   }
-  return Fail("unrecognised line");
+  return Fail(Phrase::RegUnrecognisedLine);
 }
 
 bool RegLineParser::Finish(bool lastLineEnded) {
   if (failed_) return false;
-  if (lines_ == 0) return Fail(std::string(kNotRegistryFileText));
-  if (continued_) return Fail("continued line at end of file");
+  if (lines_ == 0) return Fail(Phrase::RegNotRegistryFile);
+  if (continued_) return Fail(Phrase::RegContinuedAtEnd);
   if (rules_ == RegTextRules::Backup && !lastLineEnded)
-    return Fail("the last line has no line end: the file is cut short");
+    return Fail(Phrase::RegNoLineEnd);
   return true;
 }
 
@@ -111,15 +110,15 @@ bool RegLineParser::ParseHeader(std::string_view line) {
   } else if (header == kHeader5) {
     format_ = RegTextFormat::Version5;
   } else {
-    return Fail(std::string(kNotRegistryFileText));
+    return Fail(Phrase::RegNotRegistryFile);
   }
   return true;
 }
 
 bool RegLineParser::ParseKeyLine(std::string_view line) {
   const size_t close = line.rfind(']');
-  if (close == std::string_view::npos) return Fail("key line without ']'");
-  if (close + 1 != line.size()) return Fail("text after ']'");
+  if (close == std::string_view::npos) return Fail(Phrase::RegKeyLineUnclosed);
+  if (close + 1 != line.size()) return Fail(Phrase::RegTextAfterBracket);
   std::string_view name = line.substr(1, close - 1);
   bool remove = false;
   if (!name.empty() && name.front() == '-') {
@@ -129,7 +128,7 @@ bool RegLineParser::ParseKeyLine(std::string_view line) {
   const size_t slash = name.find('\\');
   const std::string_view rootName = name.substr(0, slash);
   const auto root = RootFromName(rootName);
-  if (!root) return Fail("unknown root key \"" + std::string(rootName) + "\"");
+  if (!root) return Fail(Phrase::RegUnknownRoot, rootName);
   std::string_view path = slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
   if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
   if (!path.empty()) {
@@ -138,15 +137,15 @@ bool RegLineParser::ParseKeyLine(std::string_view line) {
     while (true) {
       const size_t end = std::min(path.find('\\', start), path.size());
       const size_t length = end - start;
-      if (length == 0) return Fail("empty key name in path");
+      if (length == 0) return Fail(Phrase::RegEmptyKeyName);
       if (length > kMaxKeyNameLength && Utf16Length(path.substr(start, length)) > kMaxKeyNameLength)
-        return Fail("key name too long");
-      if (++depth > kMaxKeyDepth) return Fail("key path too deep");
+        return Fail(Phrase::RegKeyNameTooLong);
+      if (++depth > kMaxKeyDepth) return Fail(Phrase::RegKeyPathTooDeep);
       if (end == path.size()) break;
       start = end + 1;
     }
   }
-  if (remove && path.empty()) return Fail("a root key cannot be deleted");
+  if (remove && path.empty()) return Fail(Phrase::RegRootNotDeletable);
   key_.root = *root;
   key_.path.assign(path);
   key_.remove = remove;
@@ -181,15 +180,15 @@ bool RegLineParser::ParseQuoted(std::string_view line, size_t& pos, std::string*
       flush(pos);
       if (++pos >= line.size()) break;
       if (line[pos] != '\\' && line[pos] != '"')
-        return Fail(std::string("unknown escape \\") + line[pos]);
+        return Fail(Phrase::RegUnknownEscape, line.substr(pos, 1));
       run = pos++;  // the escaped character begins the next run
     }
   }
-  return Fail("unterminated quoted text");
+  return Fail(Phrase::RegUnterminatedQuote);
 }
 
 bool RegLineParser::ExpectEnd(std::string_view line, size_t pos) {
-  if (!TrimLeft(line.substr(pos)).empty()) return Fail("text after the value");
+  if (!TrimLeft(line.substr(pos)).empty()) return Fail(Phrase::RegTextAfterValue);
   return true;
 }
 
@@ -202,9 +201,9 @@ bool RegLineParser::ParseValueLine(std::string_view line, Item& item) {
     return false;
   }
   if (value_.name.size() > kMaxValueNameLength && Utf16Length(value_.name) > kMaxValueNameLength)
-    return Fail("value name too long");
+    return Fail(Phrase::RegValueNameTooLong);
   while (pos < line.size() && IsBlank(line[pos])) ++pos;
-  if (pos >= line.size() || line[pos] != '=') return Fail("missing '=' after the value name");
+  if (pos >= line.size() || line[pos] != '=') return Fail(Phrase::RegMissingEquals);
   ++pos;
   while (pos < line.size() && IsBlank(line[pos])) ++pos;
   const std::string_view rest = line.substr(pos);
@@ -237,27 +236,27 @@ bool RegLineParser::ParseValueLine(std::string_view line, Item& item) {
     const size_t close = rest.find(')');
     if (close == std::string_view::npos || close == 4 || close > 12 || close + 1 >= rest.size() ||
         rest[close + 1] != ':')
-      return Fail("malformed hex(N): type");
+      return Fail(Phrase::RegMalformedHexType);
     uint32_t type = 0;
     for (char c : rest.substr(4, close - 4)) {
       const int d = HexDigit(c);
-      if (d < 0) return Fail("bad hex digit in hex(N): type");
+      if (d < 0) return Fail(Phrase::RegBadHexTypeDigit);
       type = type * 16 + static_cast<uint32_t>(d);
     }
     value_.type = type;
     return ParseHexPart(rest.substr(close + 2), item);
   }
-  return Fail("unrecognised value data");
+  return Fail(Phrase::RegUnrecognisedData);
 }
 
 bool RegLineParser::ParseDword(std::string_view digits) {
   digits = TrimRight(digits);
-  if (digits.empty()) return Fail("dword without digits");
-  if (digits.size() > 8) return Fail("dword longer than 8 hex digits");
+  if (digits.empty()) return Fail(Phrase::RegDwordNoDigits);
+  if (digits.size() > 8) return Fail(Phrase::RegDwordTooLong);
   uint32_t number = 0;
   for (char c : digits) {
     const int d = HexDigit(c);
-    if (d < 0) return Fail("bad hex digit in dword");
+    if (d < 0) return Fail(Phrase::RegBadDwordDigit);
     number = number * 16 + static_cast<uint32_t>(d);
   }
   value_.type = kRegDword;
@@ -278,7 +277,7 @@ bool RegLineParser::ParseHexPart(std::string_view part, Item& item) {
     while (pos < part.size() && IsBlank(part[pos])) ++pos;
     if (pos >= part.size()) break;
     if (anyByte_ && !expectByte_) {
-      if (part[pos] != ',') return Fail("missing ',' between bytes");
+      if (part[pos] != ',') return Fail(Phrase::RegMissingComma);
       ++pos;
       expectByte_ = true;
       continue;
@@ -287,33 +286,35 @@ bool RegLineParser::ParseHexPart(std::string_view part, Item& item) {
     int byte = 0;
     while (pos < part.size() && digits < 3 && !IsBlank(part[pos]) && part[pos] != ',') {
       const int d = HexDigit(part[pos]);
-      if (d < 0) return Fail("bad hex digit");
+      if (d < 0) return Fail(Phrase::RegBadHexDigit);
       byte = byte * 16 + d;
       ++digits;
       ++pos;
     }
-    if (digits == 0) return Fail("missing byte before ','");
-    if (digits > 2) return Fail("byte longer than 2 hex digits");
+    if (digits == 0) return Fail(Phrase::RegMissingByte);
+    if (digits > 2) return Fail(Phrase::RegByteTooLong);
     if (digits == 1 && rules_ == RegTextRules::Backup)
-      return Fail("a byte of one hex digit, which no backup holds");
-    if (bytes.size() >= kMaxRegValueBytes) return Fail(ValueTooLong());
+      return Fail(Phrase::RegOneDigitByte);
+    if (bytes.size() >= kMaxRegValueBytes)
+      return Fail(Phrase::RegValueTooLong, std::to_string(kMaxRegValueBytes));
     bytes.push_back(static_cast<char>(byte));
     anyByte_ = true;
     expectByte_ = false;
   }
   if (continued_) return true;
-  if (expectByte_) return Fail("missing byte after ','");
+  if (expectByte_) return Fail(Phrase::RegMissingLastByte);
   if (format_ == RegTextFormat::Regedit4 && IsStringType(value_.type)) {
     // The registry editor reads these bytes as ANSI text and stores them as UTF-16.
     std::string text;
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
       text.swap(bytes);  // ASCII is the same in every ANSI code page: no conversion
     } else if (!ansi_.ToUtf8(bytes, text)) {
-      return Fail("string bytes that are no text in the ANSI code page");
+      return Fail(Phrase::RegStringBytesNotAnsi);
     }
     std::string().swap(bytes);
     AppendUtf16Le(text, bytes);
-    if (bytes.size() > kMaxRegValueBytes) return Fail(ValueTooLong());
+    if (bytes.size() > kMaxRegValueBytes)
+      return Fail(Phrase::RegValueTooLong, std::to_string(kMaxRegValueBytes));
   }
   item = Item::Value;
   return true;
@@ -331,14 +332,14 @@ bool QuotedFormOf(std::string_view data, std::string& text) {
 }
 
 bool DecodeRegFileBytes(std::string_view bytes, std::string& text, std::string* error,
-                        const AnsiCodePage& ansi) {
+                        const AnsiCodePage& ansi, const Wording& words) {
   if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
       static_cast<unsigned char>(bytes[1]) != 0xFE) {
     if (!ansi.ToUtf8(bytes, text))
-      return Fail(error, 1, "bytes that are no text in the ANSI code page");
+      return Fail(error, words, Phrase::RegBytesNotAnsi);
     return true;
   }
-  if (bytes.size() % 2 != 0) return Fail(error, 1, "UTF-16 file with an odd number of bytes");
+  if (bytes.size() % 2 != 0) return Fail(error, words, Phrase::RegOddUtf16);
   text = Utf16ToUtf8(Utf16FromLeBytes(bytes.substr(2)));
   return true;
 }
@@ -351,8 +352,8 @@ bool EncodeRegFileText(std::string_view text, RegTextFormat format, std::string&
 }
 
 bool ParseRegText(std::string_view text, RegTextDocument& document, std::string* error,
-                  const AnsiCodePage& ansi, RegTextRules rules) {
-  RegLineParser parser(rules, ansi);
+                  const AnsiCodePage& ansi, RegTextRules rules, const Wording& words) {
+  RegLineParser parser(rules, ansi, words);
   RegTextDocument doc;
   bool ended = true;
   size_t start = 0;

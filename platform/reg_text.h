@@ -1,7 +1,8 @@
 #pragma once
 // .reg text as the registry editor imports and exports it: "REGEDIT4" and
 // "Windows Registry Editor Version 5.00". Parsing is strict and all-or-nothing:
-// either the whole document or an error naming the line.
+// either the whole document or an error naming the line, said in the wording given
+// (English, unless a window reads the file).
 
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "platform/wording.h"
 
 namespace tallowin::platform {
 
@@ -53,10 +55,6 @@ inline constexpr size_t kMaxRegLineBytes = 128u << 20;
 // about three times while it checks it.
 inline constexpr size_t kMaxRegValueBytes = 2 * kMaxRegLineBytes;
 
-inline constexpr std::string_view kNotRegistryFileText =
-    "not a registry file: the first line must be \"REGEDIT4\" or \"Windows Registry Editor "
-    "Version 5.00\"";
-
 // What a parse accepts.
 enum class RegTextRules {
   // What the registry editor imports: also a byte of one hex digit, a NUL character
@@ -74,7 +72,8 @@ class RegLineParser {
   enum class Item { None, Key, Value };
 
   explicit RegLineParser(RegTextRules rules = RegTextRules::Editor,
-                         const AnsiCodePage& ansi = Windows1252());
+                         const AnsiCodePage& ansi = Windows1252(),
+                         const Wording& words = English());
 
   // The next line, UTF-8 without its line end (LF or CR LF). `item` is what the line
   // completed: a key line (key()), a value (value(); a hex list continued with "\"
@@ -90,13 +89,15 @@ class RegLineParser {
   // The value Feed completed; the caller may move its data away.
   RegTextValue& value() { return value_; }
   const std::string& error() const { return error_; }
+  // The wording of error(); the file reader says its own errors in it too.
+  const Wording& words() const { return *words_; }
   size_t lines() const { return lines_; }
   // The last line that was not blank, trimmed, when it is a comment (";...") of at most
   // 64 bytes; empty otherwise. Shows how a file ends.
   const std::string& lastComment() const { return lastComment_; }
 
  private:
-  bool Fail(const std::string& message);
+  bool Fail(Phrase phrase, std::string_view value = {});
   bool ParseHeader(std::string_view line);
   bool ParseKeyLine(std::string_view line);
   bool ParseQuoted(std::string_view line, size_t& pos, std::string* text, std::string* utf16);
@@ -108,6 +109,7 @@ class RegLineParser {
 
   RegTextRules rules_;
   const AnsiCodePage& ansi_;
+  const Wording* words_;
   RegTextFormat format_ = RegTextFormat::Regedit4;
   size_t lines_ = 0;
   bool failed_ = false;
@@ -127,7 +129,8 @@ class RegLineParser {
 // never silently differs from the file.
 [[nodiscard]] bool DecodeRegFileBytes(std::string_view bytes, std::string& text,
                                       std::string* error = nullptr,
-                                      const AnsiCodePage& ansi = Windows1252());
+                                      const AnsiCodePage& ansi = Windows1252(),
+                                      const Wording& words = English());
 
 // UTF-8 text as the bytes of a file of that format: REGEDIT4 in the ANSI code page
 // (false when a character does not fit it exactly), Version 5 as UTF-16LE with its
@@ -142,7 +145,8 @@ class RegLineParser {
 [[nodiscard]] bool ParseRegText(std::string_view text, RegTextDocument& document,
                                 std::string* error = nullptr,
                                 const AnsiCodePage& ansi = Windows1252(),
-                                RegTextRules rules = RegTextRules::Editor);
+                                RegTextRules rules = RegTextRules::Editor,
+                                const Wording& words = English());
 
 // Version 5 style text (or REGEDIT4 header), UTF-8: CR LF line ends, each block preceded
 // by an empty line. Strings that survive a round trip as quoted text are quoted; DWORDs

@@ -305,7 +305,7 @@ bool CheckBeforeImport(platform::FileSystem& files, const AnsiCodePage& ansi,
     outcome = Kept(RestoreStatus::Unreadable, words.Say(Phrase::RestoreCannotRead, {path}));
     return false;
   }
-  platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
+  platform::RegLineParser parser(platform::RegTextRules::Backup, ansi, words);
   size_t keys = 0;
   std::string deletes, error;
   const auto onItem = [&](platform::RegLineParser::Item item) {
@@ -355,7 +355,7 @@ bool CheckAfterImport(platform::Platform& platform, const AnsiCodePage& ansi,
     missing = words[Phrase::RestoreNotReread];
     return false;
   }
-  platform::RegLineParser parser(platform::RegTextRules::Backup, ansi);
+  platform::RegLineParser parser(platform::RegTextRules::Backup, ansi, words);
   ImportCheck check(platform.registry.InView(view), words);
   std::string error;
   const auto onItem = [&](platform::RegLineParser::Item item) {
