@@ -294,10 +294,10 @@ extern const PhraseEntry kGermanPhrases[] = {
     {Phrase::RunExitStatus, "Exitcode %1"},
     {Phrase::TaskDisabled, "Die Aufgabe ist in der Aufgabenplanung deaktiviert."},
     {Phrase::TaskOtherSchedule,
-     "Die Aufgabe l\xC3\xA4uft nach einem Zeitplan, der in der Aufgabenplanung festgelegt wurde."},
+     "Die Aufgabe l\xC3\xA4uft nach einem in der Aufgabenplanung festgelegten Zeitplan."},
     {Phrase::TaskNextRun, "N\xC3\xA4""chste Ausf\xC3\xBChrung: %1"},
     {Phrase::TaskOtherProgram,
-     "Die Aufgabe startet ein anderes Programm: %1 (die Aufgabe wird ersetzt, wenn Sie den Zeitplan "
+     "Die Aufgabe startet ein anderes Programm: %1 (sie wird ersetzt, wenn Sie den Zeitplan "
      "\xC3\xA4ndern)."},
     {Phrase::TaskNotAProgram, "(kein Programm)"},
     {Phrase::TaskNoScheduler, "die Aufgabenplanung ist nicht verf\xC3\xBC""gbar: %1"},
