@@ -54,7 +54,7 @@ TEST(RestoreAndScheduleWords, SentencesComeOutInTheWordingGiven) {
       {restore("C:\\Backup\\gone.reg", English()), "Cannot read the backup file C:\\Backup\\gone.reg."},
       {LastRunStatusText(stopped, m.system, german),
        "Letzte automatische Reparatur: " + when +
-           ", 4 entfernt, 0 nicht entfernt (der Scan wurde abgebrochen: nichts wurde repariert)"},
+           ", 4 entfernt, 0 nicht entfernt (Scan abgebrochen: nichts repariert)"},
       {LastRunStatusText(stopped, m.system),
        "Last automatic repair: " + when + ", 4 removed, 0 not removed (the scan was stopped: nothing was repaired)"},
       {notes(german),
