@@ -151,7 +151,7 @@ extern const PhraseEntry kGermanPhrases[] = {
     {Phrase::RepairLastClean, "%1, %2 Fehler behoben"},
     {Phrase::RepairLastCleanNotAll, "%1, %2 Fehler behoben, %3 nicht entfernt"},
     {Phrase::RepairStoppedBeforeDeleting,
-     "%1; die Reparatur wurde beendet, bevor weitere Eintr\xC3\xA4ge gel\xC3\xB6scht wurden"},
+     "Die Reparatur wurde beendet, bevor weitere Eintr\xC3\xA4ge gel\xC3\xB6scht wurden: %1."},
     {Phrase::RepairNotReached, "nicht bearbeitet: die Reparatur wurde angehalten"},
     {Phrase::RepairNotProcessed, "nicht bearbeitet: die Reparatur wurde abgebrochen"},
     {Phrase::OutcomeDeleted, "gel\xC3\xB6scht"},
