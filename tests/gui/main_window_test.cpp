@@ -353,6 +353,26 @@ TEST_F(MainWindowTest, FixSpeaksTheWindowsLanguage) {
                 "ge\xC3\xB6""ffnet werden (Fehler 5): " + sandbox_.column("Locked") + " \"Gone1\"");
 }
 
+// The unattended run of a German window writes its record, reasons too, in English.
+TEST_F(MainWindowTest, RepairOnceOfAGermanWindowLogsInEnglish) {
+  Seed(1, "Locked");
+  CreateDirectoryW(Wide(BackupFolder()).c_str(), nullptr);
+  WriteFileBytes(SettingsFile(), "[Settings]\r\nLanguage=de\r\n2=1\r\n");
+  struct BackToEnglish {
+    ~BackToEnglish() { SetLanguage(Language::English); }
+  } backToEnglish;
+  SetKeyAccess(sandbox_, "Locked", L"KR");
+  TfrmMain& main = Open({"-repaironce"});
+  const bool ended = WaitFor([&] { return main.handle() == nullptr; });
+  SetKeyAccess(sandbox_, "Locked", L"KA");
+  ASSERT_TRUE(ended);
+  const std::string log = ReadFileBytes(BackupFolder() + "\\Unattended runs.jsonl");
+  EXPECT_NE(log.find("\"meaning\":\"some findings could not be removed\""), std::string::npos) << log;
+  EXPECT_NE(log.find("[\"backed up, but the key cannot be opened for the deletion (error 5): "),
+            std::string::npos)
+      << log;
+}
+
 // The tooltips of this thread that show now, with their texts.
 std::vector<std::string> ShownTips() {
   std::vector<std::string> texts;

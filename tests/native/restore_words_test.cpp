@@ -54,12 +54,12 @@ TEST(RestoreAndScheduleWords, SentencesComeOutInTheWordingGiven) {
       {restore("C:\\Backup\\gone.reg", English()), "Cannot read the backup file C:\\Backup\\gone.reg."},
       {LastRunStatusText(stopped, m.system, german),
        "Letzte automatische Reparatur: " + when +
-           ", 4 entfernt, 0 nicht entfernt (der Scan wurde abgebrochen: nichts wurde repariert)"},
+           ", 4 entfernt, 0 nicht entfernt (Scan abgebrochen: nichts repariert)"},
       {LastRunStatusText(stopped, m.system),
        "Last automatic repair: " + when + ", 4 removed, 0 not removed (the scan was stopped: nothing was repaired)"},
       {notes(german),
        "Die Aufgabe ist in der Aufgabenplanung deaktiviert.|Die Aufgabe startet ein anderes Programm: (kein "
-       "Programm) (die Aufgabe wird ersetzt, wenn Sie den Zeitplan \xC3\xA4ndern).|"},
+       "Programm) (sie wird ersetzt, wenn Sie den Zeitplan \xC3\xA4ndern).|"},
       {notes(English()),
        "The task is disabled in Task Scheduler.|The task starts another program: (not a program) (it is "
        "replaced when the schedule is changed).|"},
