@@ -13,8 +13,12 @@ std::string NotRemovedMessage(const RepairResult& result, size_t shown, const Wo
     const RowProblem& problem = result.problems[i];
     text += "\r\n" + problem.issue.key;
     if (!problem.issue.data.empty()) text += " (" + problem.issue.data + ")";
-    text += ": " + OutcomeName(problem.outcome, words);
-    if (!problem.detail.empty()) text += ", " + problem.detail;
+    // A reason that begins with the outcome's own words says it already.
+    const std::string outcome = OutcomeName(problem.outcome, words);
+    if (problem.detail.compare(0, outcome.size(), outcome) == 0)
+      text += ": " + problem.detail;
+    else
+      text += ": " + outcome + (problem.detail.empty() ? "" : ", " + problem.detail);
   }
   if (count > shown) text += "\r\n\r\n" + words.Say(Phrase::NotRemovedMore, {std::to_string(count - shown)});
   return text;

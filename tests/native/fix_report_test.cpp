@@ -63,11 +63,15 @@ TEST(NotRemovedMessage, NamesTheFirstRowsWithTheirReasonsAndCountsTheRest) {
     result.problems.push_back({Issue{"p", i == 0 ? "C:\\x.exe" : "", "HKEY_CURRENT_USER\\Software\\K" + std::to_string(i),
                                      ekKey, true, {}},
                                RepairOutcome::DeleteFailed, "access is denied"});
+  result.problems[1] = {Issue{"p", "", "HKEY_CURRENT_USER\\Software\\K1", ekKey, true, {}},
+                        RepairOutcome::ChangedSinceScan, "changed since the scan: its type or data is not what was found"};
   const std::string text = NotRemovedMessage(result, 2, English());
   EXPECT_EQ(text.find("3 of the selected findings could not be removed"), 0u) << text;
   EXPECT_NE(text.find("HKEY_CURRENT_USER\\Software\\K0 (C:\\x.exe): failed, access is denied"),
             std::string::npos) << text;
-  EXPECT_NE(text.find("HKEY_CURRENT_USER\\Software\\K1: failed"), std::string::npos) << text;
+  // A reason that starts with its outcome is not preceded by it again.
+  EXPECT_NE(text.find("\\K1: changed since the scan: its type or data is not what was found\r\n"),
+            std::string::npos) << text;
   EXPECT_EQ(text.find("K2"), std::string::npos) << text;
   EXPECT_NE(text.find("and 1 more."), std::string::npos) << text;
 }
