@@ -8,6 +8,7 @@
 #include "core/dialog_choices.h"
 #include "core/list_commands.h"
 #include "core/settings.h"
+#include "platform/text.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/restore.h"
 #include "ui/browse_folder.h"
@@ -142,7 +143,7 @@ void TfrmOptions::FormShow() {
   aEditUpdate();
   int language = 0;
   for (int i = 0; i < static_cast<int>(std::size(kLanguages)); ++i)
-    if (OptionsSetting.Language == kLanguages[i].second) language = i;
+    if (EqualsNoCase(OptionsSetting.Language, kLanguages[i].second)) language = i;
   ComboBox_SetCurSel(cmbLanguage, language);
   Schedule->Load();
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "platform/text.h"
 #include "ui/text_table.h"
 
 namespace tallowin::ui {
@@ -107,8 +108,9 @@ const Wording& Words() {
 Language CurrentLanguage() { return current.load(); }
 
 Language ChooseLanguage(std::string_view choice, uint16_t userUiLanguage) {
-  if (choice == "en") return Language::English;
-  if (choice == "de") return Language::German;
+  // A hand-edited Settings.dat may say "DE".
+  if (EqualsNoCase(choice, "en")) return Language::English;
+  if (EqualsNoCase(choice, "de")) return Language::German;
   // The primary language is the low 10 bits of a language id; 0x07 is German (Germany,
   // Austria, Switzerland, Luxembourg, Liechtenstein).
   return (userUiLanguage & 0x3FF) == 0x07 ? Language::German : Language::English;

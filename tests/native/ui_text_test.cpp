@@ -134,6 +134,7 @@ TEST(TextTables, LanguageFollowsWindowsUnlessChosen) {
       {"", 0x0807, Language::German},   {"", 0x0409, Language::English},
       {"", 0x040C, Language::English},  {"en", 0x0407, Language::English},
       {"de", 0x0409, Language::German}, {"xx", 0x0407, Language::German},
+      {"DE", 0x0409, Language::German}, {"En", 0x0407, Language::English},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ChooseLanguage(c.choice, c.windows), c.expected) << c.choice << " " << c.windows;
