@@ -26,10 +26,14 @@ OptionsChoice OptionsFromSettings(const TOptionsSetting& settings) {
 }
 
 std::string ApplyOptions(platform::FileSystem& files, const OptionsChoice& choice,
-                         TOptionsSetting& settings) {
-  if (!platform::FolderExists(files, choice.outputDirectory))
-    return choice.outputDirectory + "," + kBackupFolderMissingText;
-  settings.OutputDirectory = choice.outputDirectory;
+                         const std::string& executableDirectory, TOptionsSetting& settings) {
+  // A relative folder lies beside the program, as when Settings.dat names it, whatever
+  // folder the program was started in; the file keeps it as typed.
+  const std::string folder = ResolveOutputDirectory(choice.outputDirectory, executableDirectory);
+  if (!platform::FolderExists(files, folder)) return choice.outputDirectory + "," + kBackupFolderMissingText;
+  // The dialog shows the folder in full: OK on it unchanged keeps the file's spelling.
+  if (folder != settings.OutputDirectory) settings.OutputDirectoryInFile = choice.outputDirectory;
+  settings.OutputDirectory = folder;
   settings.IgnoreRemoveDrives = choice.ignoreRemoveDrives;
   settings.CreateRP = choice.createRestorePoint;
   settings.Check64Bit = choice.check64Bit;

@@ -35,8 +35,8 @@ struct OptionsChoice {
 OptionsChoice OptionsFromSettings(const TOptionsSetting& settings);
 // OK: stores the choice in one step when the backup folder exists, and returns "".
 // Otherwise nothing is stored and the result is the message "<folder>,can not find the
-// backup folder.".
+// backup folder.". A relative folder is one beside the program (`executableDirectory`).
 [[nodiscard]] std::string ApplyOptions(platform::FileSystem& files, const OptionsChoice& choice,
-                                       TOptionsSetting& settings);
+                                       const std::string& executableDirectory, TOptionsSetting& settings);
 
 }  // namespace tallowin

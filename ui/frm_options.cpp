@@ -158,7 +158,8 @@ void TfrmOptions::bOKClick() {
   // The settings change only once the schedule has too: an OK refused for either
   // leaves both as they were.
   TOptionsSetting changed = OptionsSetting;
-  const std::string refused = ApplyOptions(*files_, choice, changed);
+  const std::string refused =
+      ApplyOptions(*files_, choice, platform::win32::MakeSystem()->ExecutableDirectory(), changed);
   if (!refused.empty()) {
     ShowMessage(hwnd_, Format(Txt::FolderRefused, {choice.outputDirectory}), MB_OK | MB_ICONERROR);
     FocusControl(eOutputFolder);

@@ -44,7 +44,7 @@ TEST(OptionsChoice, MissingFolderIsRefusedAndNothingIsStored) {
   for (const char* folder : {"C:\\Missing", "", "C:\\file.txt"}) {
     SCOPED_TRACE(folder);
     choice.outputDirectory = folder;
-    EXPECT_EQ(ApplyOptions(machine.files, choice, settings),
+    EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings),
               std::string(folder) + ",can not find the backup folder.");
     EXPECT_EQ(settings.OutputDirectory, "C:\\Old");
     EXPECT_FALSE(settings.CreateRP);
@@ -65,7 +65,7 @@ TEST(OptionsChoice, OkStoresEverythingWithEmptyAndDuplicateKeysAsTyped) {
   settings.Check64Bit = true;
   choice.check64Bit = false;
   choice.ignoreKeys = {"HKEY_CURRENT_USER\\X ", "", "HKEY_CURRENT_USER\\X "};
-  EXPECT_EQ(ApplyOptions(machine.files, choice, settings), "");
+  EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "");
   EXPECT_EQ(settings.OutputDirectory, "C:\\Backup");
   EXPECT_TRUE(settings.IgnoreRemoveDrives);
   EXPECT_TRUE(settings.CreateRP);
@@ -74,9 +74,20 @@ TEST(OptionsChoice, OkStoresEverythingWithEmptyAndDuplicateKeysAsTyped) {
   EXPECT_EQ(settings.IgnoreKeys, choice.ignoreKeys);
 
   choice.ignoreKeys.clear();
-  EXPECT_EQ(ApplyOptions(machine.files, choice, settings), "");
+  EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "");
   EXPECT_EQ(settings.IgnoreKeyCount, 0);
   EXPECT_TRUE(settings.IgnoreKeys.empty());
+
+  // A relative folder is looked for beside the program and kept relative for the file.
+  choice.outputDirectory = "relbk";
+  EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "relbk,can not find the backup folder.");
+  ASSERT_TRUE(machine.files.CreateDirectories("C:\\Program\\relbk"));
+  EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "");
+  EXPECT_EQ(settings.OutputDirectory, "C:\\Program\\relbk");
+  EXPECT_EQ(settings.OutputDirectoryInFile, "relbk");
+  choice.outputDirectory = settings.OutputDirectory;
+  EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "");
+  EXPECT_EQ(settings.OutputDirectoryInFile, "relbk");
 }
 
 TEST(BackupHintProgress, PassesItsMaximumByOneAfter95TicksAndStays) {
