@@ -31,8 +31,9 @@ std::string ApplyOptions(platform::FileSystem& files, const OptionsChoice& choic
   // folder the program was started in; the file keeps it as typed.
   const std::string folder = ResolveOutputDirectory(choice.outputDirectory, executableDirectory);
   if (!platform::FolderExists(files, folder)) return choice.outputDirectory + "," + kBackupFolderMissingText;
-  // The dialog shows the folder in full: OK on it unchanged keeps the file's spelling.
-  if (folder != settings.OutputDirectory) settings.OutputDirectoryInFile = choice.outputDirectory;
+  // The dialog shows the folder in full: OK on it unchanged keeps the file's spelling;
+  // anything typed ("C:relbk" for "relbk" too) is kept as typed.
+  if (choice.outputDirectory != settings.OutputDirectory) settings.OutputDirectoryInFile = choice.outputDirectory;
   settings.OutputDirectory = folder;
   settings.IgnoreRemoveDrives = choice.ignoreRemoveDrives;
   settings.CreateRP = choice.createRestorePoint;

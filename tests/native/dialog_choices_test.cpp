@@ -88,6 +88,13 @@ TEST(OptionsChoice, OkStoresEverythingWithEmptyAndDuplicateKeysAsTyped) {
   choice.outputDirectory = settings.OutputDirectory;
   EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "");
   EXPECT_EQ(settings.OutputDirectoryInFile, "relbk");
+  // Another spelling of the same folder, typed, is what the file keeps.
+  for (const char* typed : {"C:relbk", ".\\relbk", "relbk"}) {
+    choice.outputDirectory = typed;
+    EXPECT_EQ(ApplyOptions(machine.files, choice, "C:\\Program\\", settings), "");
+    EXPECT_EQ(settings.OutputDirectory, "C:\\Program\\relbk");
+    EXPECT_EQ(settings.OutputDirectoryInFile, typed);
+  }
 }
 
 TEST(BackupHintProgress, PassesItsMaximumByOneAfter95TicksAndStays) {
