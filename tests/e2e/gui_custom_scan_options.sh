@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Tallowin.exe driven from another process as a user would: Custom Scan with two
 # sections checked runs exactly those categories (the list is the command line's scan of
-# those codes); Options refuses a missing backup folder, then stores a key added to the
-# ignore list, and the next custom scan leaves that key's findings out; a second start
-# while Options is open leaves Options in front; Start Scan with no section checked is
-# refused and Cancel keeps the saved sections; Exit saves the sections and the ignore
-# list (written already at Options OK), which the command line then honours as well.
+# those codes); Options refuses a missing backup folder (a relative one is looked for
+# beside the program, not in the folder it started in), then stores the folder as typed
+# and a key added to the ignore list, and the next custom scan leaves that key's findings
+# out; a second start while Options is open leaves Options in front; Start Scan with no
+# section checked is refused and Cancel keeps the saved sections; Exit saves the sections
+# and the ignore list (written already at Options OK), which the command line then
+# honours as well.
 source "$(dirname "$0")/gui.bash"
 prefix=$(new_gui_prefix gui-custom-scan-options) || exit 1
 w=$prefix/work
@@ -14,6 +16,9 @@ seed_demo "$prefix"
 gui_session "$prefix" "$w"
 settings_file '[Settings]' 'OutputDirectory=C:\Tallowin\Backup' 'CreateRP=0'
 ignored='HKEY_CURRENT_USER\Software\Tallowin Demo'
+# Started in a folder of its own that holds a "relbk" (as a shortcut's "Start in" may).
+mkdir -p "$w/start/relbk"
+cd "$w/start" || fail "no start folder"
 tallowin
 d wait "${MAIN[@]}"
 
@@ -76,7 +81,12 @@ d list "${OPTIONS[@]}"
 d click "${OPTIONS[@]}" --text "&OK"
 d msgbox --process-of "$MAIN_CLASS" --expect 'C:\Tallowin\Backup,can not find the backup folder.' --press OK
 d wait "${OPTIONS[@]}"
-mkdir -p "$tl/Backup"
+# A relative folder is the one beside the program, not one in the folder it started in.
+d set-text "${OPTIONS[@]}" --ctl Edit 'relbk'
+d click "${OPTIONS[@]}" --text "&OK"
+d msgbox --process-of "$MAIN_CLASS" --expect 'relbk,can not find the backup folder.' --press OK
+d wait "${OPTIONS[@]}"
+mkdir -p "$tl/relbk"
 d click "${OPTIONS[@]}" --text "&OK"
 d gone "${OPTIONS[@]}"
 # Written after the dialog has gone: a look at once may find the file half written.
@@ -112,7 +122,7 @@ status_is "$(counts "$mi" "$mi")"
 # Exit saves both; the command line reads them and finds the same.
 main_ends
 strip_cr "$tl/Settings.dat" > "$w/settings.txt"
-for line in '2=1' '16=1' 'Count=1' "Key1=$ignored" 'OutputDirectory=C:\Tallowin\Backup'; do
+for line in '2=1' '16=1' 'Count=1' "Key1=$ignored" 'OutputDirectory=relbk'; do
   grep -qxF "$line" "$w/settings.txt" || fail "Settings.dat lacks $line: $(cat "$w/settings.txt")"
 done
 [ "$(grep -cE '^([1-9]|1[0-7])=1$' "$w/settings.txt")" = 2 ] || fail "sections saved: $(cat "$w/settings.txt")"
