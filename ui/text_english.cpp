@@ -140,7 +140,6 @@ extern const TextEntry kEnglishTexts[] = {
     {Txt::DeleteButton, "&Delete"},
     {Txt::CloseButton, "&Close"},
     {Txt::BackupFolderMissing, "can not find the backup folder."},
-    {Txt::RegeditMissing, "Please check if Regedit.exe exists."},
     {Txt::BrowseCaption, "Please select the directory"},
     {Txt::RestoreHint, "Restore registry..."},
     {Txt::OptionsCaption, "Options"},

@@ -145,7 +145,6 @@ extern const TextEntry kGermanTexts[] = {
     {Txt::DeleteButton, "&L\xC3\xB6schen"},
     {Txt::CloseButton, "S&chlie\xC3\x9F""en"},
     {Txt::BackupFolderMissing, "Der Sicherungsordner wurde nicht gefunden."},
-    {Txt::RegeditMissing, "Bitte pr\xC3\xBC""fen Sie, ob Regedit.exe vorhanden ist."},
     {Txt::BrowseCaption, "Bitte w\xC3\xA4hlen Sie den Ordner aus"},
     {Txt::RestoreHint, "Registrierung wird wiederhergestellt..."},
     {Txt::OptionsCaption, "Optionen"},

@@ -147,7 +147,6 @@ enum class Txt : uint16_t {
   DeleteButton,
   CloseButton,
   BackupFolderMissing,
-  RegeditMissing,
   BrowseCaption,
   RestoreHint,
   // Options and the ignore-list editor

@@ -57,12 +57,12 @@ TEST(TextTables, EnglishIsTheTableOfRecord) {
       {Txt::SaveAsTitle, kSaveAsTitle},
       {Txt::SaveAsFilterName, kSaveAsFilterName},
       {Txt::BackupFolderMissing, kBackupFolderMissingText},
-      {Txt::RegeditMissing, kRegeditMissingText},
       {Txt::BrowseCaption, kBrowseCaption},
       {Txt::RestoreHint, kRestoreHintText},
       {Txt::RestorePointFailedQuestion, kRestorePointFailedQuestion},
   };
   for (const auto& [id, text] : windowTexts) EXPECT_EQ(English(id), text) << static_cast<int>(id);
+  EXPECT_EQ(tallowin::English()[Phrase::RestoreRegeditMissing], kRegeditMissingText);
   for (int rule = 1; rule <= static_cast<int>(FindingRule::OpenWithCommand); ++rule) {
     const auto r = static_cast<FindingRule>(rule);
     EXPECT_EQ(English(ProblemTextId(r)), ProblemCaption(r)) << rule;
